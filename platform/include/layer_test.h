@@ -1,0 +1,55 @@
+// The layer's test seam: what the program's logic tests inject in place of
+// the user, the clock and the system. Only tests include this header; the
+// program never does, and the Windows build has no such thing.
+#pragma once
+
+#include <windows.h>
+
+// Runs every later window call on the null driver: windows in memory, no
+// display. Call before anything else touches windows.
+void layer_use_null_driver();
+
+// Forgets all windows, classes, queued messages, timers, modules and
+// injected values, so each test starts from a fresh process's state.
+void layer_reset();
+
+// The command line that GetCommandLineA returns from now on.
+void layer_set_command_line(const char* text);
+// What GetStartupInfoA fills in.
+void layer_set_startup_info(DWORD flags, WORD show_window);
+
+// Platform id that GetVersionExA reports (VER_PLATFORM_WIN32_NT by default);
+// fail = true makes the query fail.
+void layer_set_platform(DWORD platform_id, bool fail = false);
+
+// A fake tick clock: GetTickCount returns it and timers run on it. When a
+// message loop on the null driver has nothing to do, the fake clock jumps to
+// the next timer's expiry.
+void layer_set_fake_ticks(DWORD now);
+void layer_advance_ticks(DWORD milliseconds);
+void layer_use_real_ticks();
+
+// Null driver: screen size, cursor position and foreground window.
+void layer_set_screen_size(int width, int height);
+void layer_set_cursor(int x, int y);
+// Whether the cursor is hidden over the window (SetCursor(NULL) over it).
+bool layer_cursor_hidden(HWND window);
+// A window of "another process" that the program may be given as a parent.
+HWND layer_create_foreign_window(int width, int height);
+// Destroys it, as its owner would: the program's windows inside it go too.
+void layer_destroy_foreign_window(HWND window);
+// The message last posted to a foreign window, for forwarding checks.
+bool layer_last_foreign_post(HWND window, UINT* message, WPARAM* wparam, LPARAM* lparam);
+void layer_set_foreground(HWND window);
+// Null driver: the application loses or regains the keyboard and mouse.
+void layer_set_app_active(bool active);
+
+// In-process modules for LoadLibraryA/GetProcAddress/FreeLibrary: a fake
+// module with named entries. Names match without regard to case.
+struct LayerModuleEntry {
+    const char* name;
+    FARPROC proc;
+};
+void layer_register_module(const char* name, const LayerModuleEntry* entries, int count);
+// Loads minus frees of a registered module (0 when it is not loaded).
+int layer_module_load_count(const char* name);

@@ -1,0 +1,88 @@
+// The seam between the layer's Win32 core and the display driver beneath it.
+//
+// The core owns every Win32 rule: classes, the window tree, the message
+// queue, timers, focus bookkeeping, default window procedures. A driver
+// owns the display: it makes native windows, reports native events and
+// answers questions about windows the core did not make (windows of other
+// processes, which a handle on the command line may name). Two drivers
+// exist: X11 (production) and null (windows in memory, a settable clock and
+// cursor, no display; the logic tests run on it).
+//
+// Handles: a window handle is the driver's native id (the X window id on
+// X11), so a decimal handle on the command line names a real window.
+#pragma once
+
+#include <windows.h>
+
+struct LayerWindowDesc {
+    const char* class_name;
+    const char* title;
+    DWORD style;
+    DWORD ex_style;
+    UINT class_style;
+    int x, y, width, height;  // position relative to the parent's client area
+    HWND parent;              // 0 for a top-level window; may be a foreign window
+};
+
+struct LayerDriver {
+    const char* name;
+
+    // Connect to the display; false (with a message already printed) when
+    // there is none.
+    bool (*open)();
+    void (*close)();
+
+    // Native window for a new core window; 0 when it can't be made.
+    HWND (*create_window)(const LayerWindowDesc* desc);
+    void (*destroy_window)(HWND window);
+    void (*set_title)(HWND window, const char* title);
+    void (*show_window)(HWND window, bool visible);
+    // Moves and resizes (client area, relative to the parent).
+    void (*set_window_rect)(HWND window, int x, int y, int width, int height);
+
+    // Windows the core does not own.
+    bool (*is_foreign_window)(HWND window);
+    bool (*get_foreign_client_rect)(HWND window, RECT* rect);
+    HWND (*find_window)(const char* class_name, const char* title);  // any process
+    bool (*post_foreign)(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+    // Focus, stacking and input.
+    void (*set_foreground)(HWND window);  // own or foreign
+    HWND (*get_foreground)();
+
+    // Cursor: screen position, and whether the pointer shows over a window.
+    bool (*get_cursor_pos)(POINT* point);
+    bool (*set_cursor_pos)(int x, int y);
+    void (*set_cursor_visible)(HWND window, bool visible);
+
+    // Screen size in pixels.
+    void (*get_screen_size)(int* width, int* height);
+
+    // Reads pending native events and turns each into core calls (see the
+    // layer_core_* functions below). Waits at most timeout_ms for the first
+    // one (0: don't wait; negative: wait until one comes). Returns false if
+    // the display went away.
+    bool (*process_events)(int timeout_ms);
+};
+
+// The core's entries for drivers: how native events become messages.
+// Posts an input message (keys, buttons, motion) to an own window.
+void layer_core_post_input(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// Sends a message at once (WM_SIZE, WM_ACTIVATEAPP, WM_SHOWWINDOW...).
+LRESULT layer_core_send(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// The native window is gone (its foreign parent was destroyed, or another
+// client destroyed it): the core destroys its record and its children, with
+// the usual WM_DESTROY order, without asking the driver again.
+void layer_core_native_destroyed(HWND window);
+// The application gained or lost the keyboard and mouse: WM_ACTIVATEAPP to
+// each top-level window of the thread.
+void layer_core_activate_app(bool active);
+// A window's client size changed natively: records it and sends WM_SIZE.
+void layer_core_resized(HWND window, int width, int height);
+// Whether a handle is a window the core made.
+bool layer_core_owns(HWND window);
+
+const LayerDriver* layer_x11_driver();
+const LayerDriver* layer_null_driver();
+// The driver in use; chosen on first use (X11), or by layer_use_null_driver.
+const LayerDriver* layer_driver();

@@ -1,0 +1,1 @@
+# Sources of the layer's x11 part.
