@@ -1,0 +1,179 @@
+// Process entry, command-line switch and the launchers of the four modes.
+#include "host/entry.h"
+
+#include "host/password.h"
+#include "host/saver_window.h"
+#include "settings/configure_dialog.h"
+
+HINSTANCE host_instance = NULL;
+bool is_win9x_family = false;
+
+namespace {
+
+const WORD configure_dialog_template = 2003;
+
+// The platform's last-chance filter, installed around the mode. A fault that
+// escapes the mode must not leave the system believing a saver still runs.
+LONG WINAPI host_fault_filter(EXCEPTION_POINTERS* info)
+{
+    if (UnhandledExceptionFilter(info) == EXCEPTION_EXECUTE_HANDLER) {
+        set_saver_running(false);
+        ExitProcess(fault_exit_code);
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+const char* skip_spaces(const char* text)
+{
+    while (*text == ' ')
+        ++text;
+    return text;
+}
+
+bool query_win9x_family()
+{
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;  // 148
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+// Reads the first switch of the tail and runs its mode. Bytes compare by exact
+// value; nothing after the switch letter is read except a handle's text.
+int run_switch(const char* tail)
+{
+    const char* p = tail;
+    while (*p == ' ' || *p == '-' || *p == '/')
+        ++p;
+
+    SaverMode mode;
+    HWND owner = NULL;
+    switch (*p) {
+    case '\0':
+        mode = SaverMode::Configure;
+        break;
+    case 'A': case 'a':
+        mode = SaverMode::ChangePassword;
+        break;
+    case 'C': case 'c':
+        mode = SaverMode::Configure;
+        owner = GetForegroundWindow();
+        break;
+    case 'L': case 'l':
+    case 'P': case 'p':
+        mode = SaverMode::Preview;
+        break;
+    case 'S': case 's':
+        mode = SaverMode::Saver;
+        break;
+    default:
+        return -1;
+    }
+
+    switch (mode) {
+    case SaverMode::Saver:
+        return run_saver_window(NULL);
+    case SaverMode::Preview:
+        return run_preview(skip_spaces(p + 1));
+    case SaverMode::Configure:
+        return run_configuration(owner);
+    case SaverMode::ChangePassword:
+        if (!is_win9x_family)
+            return -1;
+        return run_change_password(skip_spaces(p + 1));
+    }
+    return -1;
+}
+
+}  // namespace
+
+const char* command_line_tail(const char* line)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(line);
+    auto next = [](const unsigned char* at) {
+        return reinterpret_cast<const unsigned char*>(CharNextA(reinterpret_cast<const char*>(at)));
+    };
+
+    if (*p == '"') {
+        do
+            p = next(p);
+        while (*p != '"' && *p != '\0');
+        if (*p == '"')
+            p = next(p);
+    } else if (*p > ' ') {
+        while (*p > ' ')
+            p = next(p);
+    }
+    while (*p != '\0' && *p <= ' ')
+        p = next(p);
+    return reinterpret_cast<const char*>(p);
+}
+
+int startup_show_state()
+{
+    STARTUPINFOA info = {};
+    info.cb = sizeof info;
+    GetStartupInfoA(&info);
+    return (info.dwFlags & STARTF_USESHOWWINDOW) ? info.wShowWindow : SW_SHOWDEFAULT;
+}
+
+void host_entry()
+{
+    const char* tail = command_line_tail(GetCommandLineA());
+    int show = startup_show_state();
+    int result = saver_main(GetModuleHandleA(NULL), NULL, const_cast<LPSTR>(tail), show);
+    // Straight out: the run-time's own exit processing is not wanted here.
+    ExitProcess(static_cast<UINT>(result));
+}
+
+int saver_main(HINSTANCE instance, HINSTANCE, LPSTR tail, int)
+{
+    host_instance = instance;
+    is_win9x_family = query_win9x_family();
+
+    LPTOP_LEVEL_EXCEPTION_FILTER outer = SetUnhandledExceptionFilter(host_fault_filter);
+    int result = run_switch(tail);
+    SetUnhandledExceptionFilter(outer);
+    return result;
+}
+
+DWORD parse_window_handle(const char* text)
+{
+    DWORD value = 0;
+    for (const char* p = text; *p >= '0' && *p <= '9'; ++p)
+        value = value * 10 + static_cast<DWORD>(*p - '0');
+    return value;
+}
+
+int run_preview(const char* text)
+{
+    HWND parent = reinterpret_cast<HWND>(static_cast<UINT_PTR>(parse_window_handle(text)));
+    if (parent == NULL || !IsWindow(parent))
+        return -1;
+    return run_saver_window(parent);
+}
+
+int run_change_password(const char* text)
+{
+    HWND owner = reinterpret_cast<HWND>(static_cast<UINT_PTR>(parse_window_handle(text)));
+    if (owner == NULL || !IsWindow(owner))
+        owner = GetForegroundWindow();
+    change_password(owner);
+    return 0;
+}
+
+int run_configuration(HWND owner)
+{
+    register_dialog_classes(host_instance);
+    return static_cast<int>(DialogBoxParamA(host_instance, MAKEINTRESOURCEA(configure_dialog_template), owner,
+                                            configure_dialog_proc, 0));
+}
+
+bool register_dialog_classes(HINSTANCE)
+{
+    return true;
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    host_entry();
+}

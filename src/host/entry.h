@@ -1,0 +1,47 @@
+// Process entry and mode dispatch of the saver host.
+// The rest of the program may use: host_instance and is_win9x_family (set once
+// before any mode runs), SaverMode, and the launchers below. host_entry is the
+// process's real start; command_line_tail is its argument-tail computation.
+#pragma once
+
+#include "platform.h"
+
+// The four run modes that the command-line switch selects.
+enum class SaverMode { Saver, Preview, Configure, ChangePassword };
+
+// The program's module instance; window class, icon and dialog come from it.
+extern HINSTANCE host_instance;
+// The platform reports the 9x family (platform id 1): gates the password hooks.
+extern bool is_win9x_family;
+
+// Exit code of a process whose mode ended in a fault that the platform's
+// last-chance report asked us to handle: the running state is switched off
+// and the process ends with this code, so a starter can tell a crash from
+// the -1 of a switch that was not recognised.
+const UINT fault_exit_code = 3;
+
+// Reads the command line, runs saver_main, and ends the process with its result.
+[[noreturn]] void host_entry();
+
+// The argument tail of a whole command line: past the program name (quoted or
+// not) and the separators that follow it. Points into `line`.
+const char* command_line_tail(const char* line);
+
+// The show state handed to saver_main: the starter's show value when it gave
+// one, SW_SHOWDEFAULT otherwise.
+int startup_show_state();
+
+// The dispatcher: picks the mode from the argument tail and returns its result
+// (the process exit code). Reads only `instance` and `tail`.
+int saver_main(HINSTANCE instance, HINSTANCE previous, LPSTR tail, int show);
+
+// A decimal window handle: digits only, 32-bit unsigned, wrapping; 0 when the
+// text does not start with a digit.
+DWORD parse_window_handle(const char* text);
+
+int run_preview(const char* text);
+int run_configuration(HWND owner);
+int run_change_password(const char* text);
+
+// Hook before the configuration dialog: the dialog needs no classes of its own.
+bool register_dialog_classes(HINSTANCE instance);

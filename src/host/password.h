@@ -1,0 +1,31 @@
+// The platform's screen-saver password hooks (9x family only; elsewhere every
+// function here does nothing and closing is never held back).
+// The rest of the program may use: the functions below, and verifier_entry,
+// which answers the saver window's verification request.
+#pragma once
+
+#include "platform.h"
+
+// VerifyScreenSavePwd(window): non-zero when the saver may close.
+typedef BOOL(WINAPI* VerifyPasswordProc)(HWND);
+
+// "PASSWORD.CPL" while it is loaded.
+extern HMODULE password_module;
+// Its "VerifyScreenSavePwd", or NULL.
+extern VerifyPasswordProc verifier_entry;
+// Tick count read just after the last prompt ended; all ones means never.
+extern DWORD last_verify_tick;
+
+// Loads the verifier when the user's saver password is on; switches the
+// system's saver-running state on with it.
+void load_password_verifier();
+// Frees the verifier; switches the running state off if a verifier was loaded.
+void unload_password_verifier();
+// Asks for the password before a close. True lets the window close.
+bool verify_password_on_close(HWND window);
+// Tells the system whether a password-protected saver runs.
+void set_saver_running(bool on);
+// The platform's password change for the screen saver, owned by `owner`.
+void change_password(HWND owner);
+// later - earlier, modulo 2^32: right across a wrap of the tick counter.
+DWORD tick_elapsed(DWORD earlier, DWORD later);

@@ -1,0 +1,246 @@
+// The saver window, its class and loop, and the dismissal rules.
+#include "host/saver_window.h"
+
+#include "display/saver_hook.h"
+#include "host/entry.h"
+#include "host/password.h"
+
+bool is_preview = false;
+bool is_closing = false;
+bool is_verifying = false;
+POINT remembered_cursor = {0, 0};
+HWND saver_window = NULL;
+
+namespace {
+
+const char saver_class_name[] = "WindowsScreenSaverClass";
+const char saver_title[] = "Screen Saver";
+const char preview_title[] = "Preview";
+const WORD class_icon_id = 100;
+const DWORD saver_style = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+const DWORD preview_style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
+
+// ImmAssociateContext(window, context) -> previous context. Input-context
+// handles are opaque; HANDLE has their size on every target.
+typedef HANDLE(WINAPI* AssociateContextProc)(HWND, HANDLE);
+
+// The input-method module is only used when something already loaded it.
+HMODULE imm_module = NULL;
+AssociateContextProc associate_context_entry = NULL;
+HANDLE previous_input_context = NULL;
+
+void hide_cursor()
+{
+    SetCursor(NULL);
+}
+
+void detach_input_context(HWND window)
+{
+    imm_module = GetModuleHandleA("IMM32.DLL");
+    associate_context_entry = NULL;
+    previous_input_context = NULL;
+    if (imm_module == NULL)
+        return;
+    associate_context_entry = reinterpret_cast<AssociateContextProc>(
+        reinterpret_cast<void (*)()>(GetProcAddress(imm_module, "ImmAssociateContext")));
+    if (associate_context_entry != NULL)
+        previous_input_context = associate_context_entry(window, NULL);
+}
+
+void reattach_input_context(HWND window)
+{
+    if (imm_module != NULL && associate_context_entry != NULL && previous_input_context != NULL)
+        associate_context_entry(window, previous_input_context);
+}
+
+DWORD distance_1d(LONG a, LONG b)
+{
+    // Unsigned throughout, so far-apart coordinates can't overflow.
+    return a >= b ? static_cast<DWORD>(a) - static_cast<DWORD>(b) : static_cast<DWORD>(b) - static_cast<DWORD>(a);
+}
+
+bool is_refused_system_command(WPARAM command)
+{
+    return command == SC_NEXTWINDOW || command == SC_PREVWINDOW || command == SC_SCREENSAVE;
+}
+
+}  // namespace
+
+int run_saver_window(HWND parent)
+{
+    WNDCLASSA saver_class = {};
+    saver_class.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
+    saver_class.lpfnWndProc = saver_window_proc;
+    saver_class.hInstance = host_instance;
+    saver_class.hIcon = LoadIconA(host_instance, MAKEINTRESOURCEA(class_icon_id));
+    saver_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    saver_class.lpszClassName = saver_class_name;
+
+    int width, height;
+    DWORD style, ex_style;
+    const char* title;
+    if (parent != NULL) {
+        RECT client = {};
+        GetClientRect(parent, &client);
+        width = client.right;
+        height = client.bottom;
+        style = preview_style;
+        ex_style = 0;
+        title = preview_title;
+        is_preview = true;
+    } else {
+        width = GetSystemMetrics(SM_CXSCREEN);
+        height = GetSystemMetrics(SM_CYSCREEN);
+        style = saver_style;
+        ex_style = WS_EX_TOPMOST;
+        title = saver_title;
+        HWND running = FindWindowA(saver_class_name, saver_title);
+        if (running != NULL && IsWindow(running)) {
+            SetForegroundWindow(running);
+            return 0;
+        }
+        load_password_verifier();
+    }
+
+    if (RegisterClassA(&saver_class))
+        saver_window = CreateWindowExA(ex_style, saver_class_name, title, style, 0, 0, width, height, parent, NULL,
+                                       host_instance, NULL);
+
+    // Without a window no message is ever retrieved; report "nothing ran"
+    // like the other launchers rather than a success.
+    int result = -1;
+    if (saver_window != NULL) {
+        if (!is_preview)
+            SetForegroundWindow(saver_window);
+        MSG msg = {};
+        // An unfiltered GetMessageA can't fail, but a -1 must not spin.
+        while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        result = static_cast<int>(msg.wParam);
+    }
+
+    unload_password_verifier();
+    return result;
+}
+
+LRESULT CALLBACK saver_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_CREATE:
+        detach_input_context(window);
+        GetCursorPos(&remembered_cursor);
+        if (!is_preview)
+            hide_cursor();
+        break;
+
+    case WM_DESTROY:
+        reattach_input_context(window);
+        PostQuitMessage(0);
+        break;
+
+    case WM_SETTEXT:
+        // The title identifies a running saver to other saver processes.
+        return 0;
+
+    case WM_PAINT:
+        if (is_closing)
+            return DefWindowProcA(window, message, wparam, lparam);
+        if (!is_preview)
+            hide_cursor();
+        break;
+
+    case WM_HELP:
+    case WM_CONTEXTMENU:
+        if (is_preview) {
+            HWND parent = GetParent(window);
+            if (parent != NULL && IsWindow(parent))
+                PostMessageA(parent, message, reinterpret_cast<WPARAM>(parent), lparam);
+            return 1;
+        }
+        break;
+
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        if (is_closing)
+            return DefWindowProcA(window, message, wparam, lparam);
+        break;
+
+    case WM_SYSCOMMAND:
+        // No task switching and no second saver started from this one.
+        if (!is_preview && is_refused_system_command(wparam))
+            return 0;
+        break;
+
+    case WM_TIMER:
+        if (is_closing)
+            return 0;
+        Sleep(0);
+        break;
+    }
+    return scene_saver_proc(window, message, wparam, lparam);
+}
+
+LRESULT default_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (is_preview || is_closing)
+        return DefWindowProcA(window, message, wparam, lparam);
+
+    // The close and the verification request come before the is_verifying
+    // test: the password prompt sends the request while it is verifying.
+    if (message == WM_CLOSE && is_win9x_family) {
+        if (!verify_password_on_close(window)) {
+            GetCursorPos(&remembered_cursor);
+            return 0;
+        }
+        return DefWindowProcA(window, message, wparam, lparam);
+    }
+    if (message == WM_APP && is_win9x_family)
+        return verifier_entry != NULL ? verifier_entry(window) : 1;
+
+    if (is_verifying)
+        return DefWindowProcA(window, message, wparam, lparam);
+
+    switch (message) {
+    case WM_SHOWWINDOW:
+        if (wparam != 0)
+            hide_cursor();
+        break;
+
+    case WM_ACTIVATEAPP:
+        if (wparam == 0)
+            PostMessageA(window, WM_CLOSE, 0, 0);
+        break;
+
+    case WM_SETCURSOR:
+        hide_cursor();
+        return 1;
+
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        break;
+
+    case WM_MOUSEMOVE: {
+        // The message's own coordinates are not used: they are client
+        // coordinates, and the remembered point is on the screen.
+        POINT now;
+        GetCursorPos(&now);
+        DWORD distance = distance_1d(now.x, remembered_cursor.x) + distance_1d(now.y, remembered_cursor.y);
+        if (distance > mouse_move_threshold) {
+            PostMessageA(window, WM_CLOSE, 0, 0);
+            remembered_cursor = now;
+        }
+        break;
+    }
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
