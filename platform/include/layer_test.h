@@ -53,3 +53,9 @@ struct LayerModuleEntry {
 void layer_register_module(const char* name, const LayerModuleEntry* entries, int count);
 // Loads minus frees of a registered module (0 when it is not loaded).
 int layer_module_load_count(const char* name);
+
+// Registry writes call hook with their temporary file's path just before it
+// is renamed over the registry file; a hook that returns false fails the
+// write at that step, and one that ends the process is a crash there.
+// nullptr removes it.
+void layer_set_registry_write_hook(bool (*hook)(const char* temp_path));

@@ -1,0 +1,578 @@
+// The registry's file form: parsing and writing the .reg text, and the
+// atomic replacement of the file. Every line keeps its exact bytes, so that
+// a rewrite loses nothing that a user wrote, not even lines we can't read.
+#include "advapi/reg_file.h"
+
+#include <layer_test.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The test seam's hook (layer_test.h), called just before the rename.
+bool (*before_rename_hook)(const char* temp_path) = nullptr;
+
+const char kVersionLine[] = "Windows Registry Editor Version 5.00";
+const char kCurrentUser[] = "HKEY_CURRENT_USER";
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+bool equal_nocase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
+bool starts_nocase(const std::string& s, size_t at, const char* prefix) {
+    size_t n = strlen(prefix);
+    return s.size() - at >= n && equal_nocase(s.substr(at, n), prefix);
+}
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+size_t skip_blanks(const std::string& s, size_t at) {
+    while (at < s.size() && is_blank(s[at])) ++at;
+    return at;
+}
+
+// Whether only blanks (and a CR) follow.
+bool rest_is_blank(const std::string& s, size_t at) {
+    for (; at < s.size(); ++at)
+        if (!is_blank(s[at]) && s[at] != '\r') return false;
+    return true;
+}
+
+// The line without its ending.
+std::string content_of(const std::string& line) {
+    size_t n = line.size();
+    if (n && line[n - 1] == '\n') --n;
+    if (n && line[n - 1] == '\r') --n;
+    return line.substr(0, n);
+}
+
+bool ends_with_newline(const std::string& line) { return !line.empty() && line.back() == '\n'; }
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = lower(c);
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// A quoted string starting at s[at] == '"', with \\ and \" as escapes. Any
+// other backslash stays as written. Returns the index after the closing
+// quote, or npos when the string doesn't end.
+size_t parse_quoted(const std::string& s, size_t at, std::string* out) {
+    out->clear();
+    for (size_t i = at + 1; i < s.size(); ++i) {
+        char c = s[i];
+        if (c == '"') return i + 1;
+        if (c == '\\' && i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '"')) {
+            out->push_back(s[++i]);
+            continue;
+        }
+        out->push_back(c);
+    }
+    return std::string::npos;
+}
+
+std::string quote(const std::string& s) {
+    std::string q = "\"";
+    for (char c : s) {
+        if (c == '\\' || c == '"') q.push_back('\\');
+        q.push_back(c);
+    }
+    q.push_back('"');
+    return q;
+}
+
+// "xx,xx,..." with continuations already removed; an empty list is a value
+// of no bytes.
+bool parse_hex_bytes(const std::string& s, size_t at, std::vector<BYTE>* out) {
+    out->clear();
+    at = skip_blanks(s, at);
+    if (rest_is_blank(s, at)) return true;
+    for (;;) {
+        at = skip_blanks(s, at);
+        int hi = at < s.size() ? hex_digit(s[at]) : -1;
+        if (hi < 0) return false;
+        int byte = hi;
+        ++at;
+        if (at < s.size() && hex_digit(s[at]) >= 0) byte = byte * 16 + hex_digit(s[at++]);
+        out->push_back(BYTE(byte));
+        at = skip_blanks(s, at);
+        if (rest_is_blank(s, at)) return true;
+        if (s[at] != ',') return false;
+        ++at;
+        if (rest_is_blank(s, at)) return true;  // a trailing comma
+    }
+}
+
+// The data after '=': a string, dword:, hex: or hex(N):. A value line that is
+// '-' (the import form's deletion) has no data and reads as absent.
+bool parse_data(const std::string& s, size_t at, RegValue* value) {
+    at = skip_blanks(s, at);
+    if (at < s.size() && s[at] == '"') {
+        std::string text;
+        size_t end = parse_quoted(s, at, &text);
+        if (end == std::string::npos || !rest_is_blank(s, end)) return false;
+        value->type = REG_SZ;
+        value->data.assign(text.begin(), text.end());
+        value->data.push_back(0);
+        return true;
+    }
+    if (starts_nocase(s, at, "dword:")) {
+        at += 6;
+        DWORD n = 0;
+        size_t digits = 0;
+        for (; at < s.size() && hex_digit(s[at]) >= 0; ++at, ++digits) n = n * 16 + DWORD(hex_digit(s[at]));
+        if (digits == 0 || digits > 8 || !rest_is_blank(s, at)) return false;
+        value->type = REG_DWORD;
+        value->data = {BYTE(n), BYTE(n >> 8), BYTE(n >> 16), BYTE(n >> 24)};
+        return true;
+    }
+    if (starts_nocase(s, at, "hex:")) {
+        value->type = REG_BINARY;
+        return parse_hex_bytes(s, at + 4, &value->data);
+    }
+    if (starts_nocase(s, at, "hex(")) {
+        at += 4;
+        DWORD type = 0;
+        size_t digits = 0;
+        for (; at < s.size() && hex_digit(s[at]) >= 0; ++at, ++digits) type = type * 16 + DWORD(hex_digit(s[at]));
+        if (digits == 0 || digits > 8 || !starts_nocase(s, at, "):")) return false;
+        value->type = type;
+        return parse_hex_bytes(s, at + 2, &value->data);
+    }
+    return false;
+}
+
+// The name of a value line: "name"= or @=. Returns the index after '=', or
+// npos when the line is not a value line at all.
+size_t parse_name(const std::string& s, std::string* name) {
+    size_t at = skip_blanks(s, 0);
+    if (at < s.size() && s[at] == '@') {
+        name->clear();
+        ++at;
+    } else if (at < s.size() && s[at] == '"') {
+        at = parse_quoted(s, at, name);
+        if (at == std::string::npos) return at;
+    } else {
+        return std::string::npos;
+    }
+    at = skip_blanks(s, at);
+    if (at >= s.size() || s[at] != '=') return std::string::npos;
+    return at + 1;
+}
+
+bool parse_section(const std::string& s, RegLine* line) {
+    size_t open = skip_blanks(s, 0);
+    size_t close = s.rfind(']');
+    if (open >= s.size() || s[open] != '[' || close == std::string::npos || close < open ||
+        !rest_is_blank(s, close + 1))
+        return false;
+    std::string path = s.substr(open + 1, close - open - 1);
+    line->kind = RegLineKind::Section;
+    size_t root_end = path.find('\\');
+    std::string root = path.substr(0, root_end);
+    line->current_user = equal_nocase(root, kCurrentUser);
+    line->key = root_end == std::string::npos ? std::string() : path.substr(root_end + 1);
+    while (!line->key.empty() && line->key.back() == '\\') line->key.pop_back();
+    return true;
+}
+
+// Whether a value line goes on: its content ends in a backslash.
+bool continues(const std::string& physical) {
+    std::string c = content_of(physical);
+    size_t n = c.size();
+    while (n && is_blank(c[n - 1])) --n;
+    return n && c[n - 1] == '\\';
+}
+
+// The logical content of a value spread over physical lines: each ending
+// backslash and the next line's leading blanks go.
+std::string join_continued(const std::vector<std::string>& physical) {
+    std::string joined;
+    for (size_t i = 0; i < physical.size(); ++i) {
+        std::string c = content_of(physical[i]);
+        if (i > 0) c = c.substr(skip_blanks(c, 0));
+        if (i + 1 < physical.size()) {
+            while (!c.empty() && is_blank(c.back())) c.pop_back();
+            c.pop_back();  // the backslash
+        }
+        joined += c;
+    }
+    return joined;
+}
+
+std::string hex_pair(BYTE b) {
+    static const char digits[] = "0123456789abcdef";
+    return {digits[b >> 4], digits[b & 15]};
+}
+
+// A string value that reads back to the same bytes: one terminating NUL and
+// nothing that the quoted form can't hold.
+bool fits_quoted(const RegValue& v) {
+    if (v.type != REG_SZ || v.data.empty() || v.data.back() != 0) return false;
+    for (size_t i = 0; i + 1 < v.data.size(); ++i)
+        if (v.data[i] < 0x20 || v.data[i] == 0x7f) return false;
+    return true;
+}
+
+std::string format_value(const std::string& name, const RegValue& v, const std::string& newline) {
+    std::string line = name.empty() ? "@=" : quote(name) + "=";
+    if (fits_quoted(v)) {
+        line += quote(std::string(v.data.begin(), v.data.end() - 1));
+    } else if (v.type == REG_DWORD && v.data.size() == 4) {
+        char digits[9];
+        snprintf(digits, sizeof digits, "%08x",
+                 unsigned(v.data[0] | v.data[1] << 8 | v.data[2] << 16 | unsigned(v.data[3]) << 24));
+        line += "dword:";
+        line += digits;
+    } else {
+        if (v.type == REG_BINARY) {
+            line += "hex:";
+        } else {
+            char prefix[16];
+            snprintf(prefix, sizeof prefix, "hex(%x):", unsigned(v.type));
+            line += prefix;
+        }
+        // Wrapped to lines of at most 80 columns, as exports are.
+        size_t column = line.size();
+        for (size_t i = 0; i < v.data.size(); ++i) {
+            line += hex_pair(v.data[i]);
+            column += 2;
+            if (i + 1 < v.data.size()) {
+                line += ',';
+                ++column;
+                if (column > 76) {
+                    line += "\\" + newline + "  ";
+                    column = 2;
+                }
+            }
+        }
+    }
+    return line + newline;
+}
+
+RegLine make_line(const std::string& text) {
+    RegLine line;
+    line.text = text;
+    std::string c = content_of(text);
+    if (parse_section(c, &line)) return line;
+    line = RegLine();
+    line.text = text;
+    size_t data_at = parse_name(c, &line.name);
+    if (data_at == std::string::npos) return line;
+    line.kind = parse_data(c, data_at, &line.value) ? RegLineKind::Value : RegLineKind::Damaged;
+    return line;
+}
+
+RegLine section_line(const std::string& key, const std::string& newline) {
+    return make_line("[" + std::string(kCurrentUser) + (key.empty() ? "" : "\\" + key) + "]" + newline);
+}
+
+bool in_key(const RegLine& section, const std::string& key) {
+    return section.current_user && reg_keys_equal(section.key, key);
+}
+
+// The line that decides a value: the last line of that name in the key's
+// sections, as a later line overrides an earlier one on import.
+int line_in_force(const RegDocument& doc, const std::string& key, const std::string& name) {
+    int found = -1;
+    bool inside = false;
+    for (size_t i = 0; i < doc.lines.size(); ++i) {
+        const RegLine& line = doc.lines[i];
+        if (line.kind == RegLineKind::Section)
+            inside = in_key(line, key);
+        else if (inside && line.kind != RegLineKind::Other && equal_nocase(line.name, name))
+            found = int(i);
+    }
+    return found;
+}
+
+void terminate_last_line(RegDocument& doc) {
+    if (!doc.lines.empty() && !ends_with_newline(doc.lines.back().text)) doc.lines.back().text += doc.newline;
+}
+
+// Inserts a line after index at (or at the end), keeping the line before it
+// whole.
+void insert_after(RegDocument& doc, size_t at, RegLine line) {
+    if (!ends_with_newline(doc.lines[at].text)) doc.lines[at].text += doc.newline;
+    doc.lines.insert(doc.lines.begin() + long(at) + 1, std::move(line));
+}
+
+// A new section at the end of the file, after a blank line.
+void append_section(RegDocument& doc, const std::string& key) {
+    if (doc.lines.empty()) {
+        doc.lines.push_back(make_line(kVersionLine + doc.newline));
+    } else {
+        terminate_last_line(doc);
+    }
+    std::string last = content_of(doc.lines.back().text);
+    if (!rest_is_blank(last, 0)) doc.lines.push_back(make_line(doc.newline));
+    doc.lines.push_back(section_line(key, doc.newline));
+}
+
+}  // namespace
+
+bool reg_keys_equal(const std::string& a, const std::string& b) {
+    auto trimmed = [](std::string s) {
+        while (!s.empty() && s.back() == '\\') s.pop_back();
+        return s;
+    };
+    return equal_nocase(trimmed(a), trimmed(b));
+}
+
+bool reg_name_fits(const std::string& name) { return name.find_first_of("\r\n") == std::string::npos; }
+
+RegDocument reg_parse(const std::string& text) {
+    RegDocument doc;
+    std::vector<std::string> physical;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        physical.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    if (!physical.empty() && content_of(physical[0]).size() + 2 == physical[0].size()) doc.newline = "\r\n";
+
+    for (size_t i = 0; i < physical.size(); ++i) {
+        std::string first = physical[i];
+        // A byte-order mark before the version line is kept but not parsed.
+        if (i == 0 && first.compare(0, 3, "\xEF\xBB\xBF") == 0) first = first.substr(3);
+        RegLine line = make_line(first);
+        line.text = physical[i];
+        std::string name;
+        size_t data_at = parse_name(content_of(first), &name);
+        bool hex = data_at != std::string::npos &&
+                   starts_nocase(content_of(first), skip_blanks(content_of(first), data_at), "hex");
+        if (hex && continues(first)) {
+            size_t start = i;
+            std::vector<std::string> parts = {first};
+            while (continues(parts.back()) && i + 1 < physical.size()) parts.push_back(physical[++i]);
+            std::string whole;
+            for (size_t k = start; k <= i; ++k) whole += physical[k];
+            if (continues(parts.back())) {
+                // Cut off inside a continuation: the value is damaged.
+                line.kind = RegLineKind::Damaged;
+            } else {
+                line.kind = parse_data(join_continued(parts), data_at, &line.value) ? RegLineKind::Value
+                                                                                    : RegLineKind::Damaged;
+            }
+            line.name = name;
+            line.text = whole;
+        }
+        doc.lines.push_back(std::move(line));
+    }
+    return doc;
+}
+
+std::string reg_text(const RegDocument& doc) {
+    std::string text;
+    for (const RegLine& line : doc.lines) text += line.text;
+    return text;
+}
+
+bool reg_key_exists(const RegDocument& doc, const std::string& key) {
+    if (reg_keys_equal(key, "")) return true;
+    for (const RegLine& line : doc.lines) {
+        if (line.kind != RegLineKind::Section || !line.current_user) continue;
+        if (reg_keys_equal(line.key, key)) return true;
+        std::string k = key;
+        while (!k.empty() && k.back() == '\\') k.pop_back();
+        if (line.key.size() > k.size() && line.key[k.size()] == '\\' && equal_nocase(line.key.substr(0, k.size()), k))
+            return true;
+    }
+    return false;
+}
+
+bool reg_find_value(const RegDocument& doc, const std::string& key, const std::string& name, RegValue* value) {
+    int at = line_in_force(doc, key, name);
+    if (at < 0 || doc.lines[size_t(at)].kind != RegLineKind::Value) return false;
+    *value = doc.lines[size_t(at)].value;
+    return true;
+}
+
+void reg_add_key(RegDocument& doc, const std::string& key) {
+    if (!reg_key_exists(doc, key)) append_section(doc, key);
+}
+
+void reg_set_value(RegDocument& doc, const std::string& key, const std::string& name, const RegValue& value) {
+    RegLine line = make_line(format_value(name, value, doc.newline));
+    int at = line_in_force(doc, key, name);
+    if (at >= 0 && doc.lines[size_t(at)].kind == RegLineKind::Value) {
+        doc.lines[size_t(at)] = std::move(line);
+        return;
+    }
+    if (at >= 0) {
+        // The damaged line stays as the user left it; the new one follows it
+        // and so is the one in force.
+        insert_after(doc, size_t(at), std::move(line));
+        return;
+    }
+    // After the last value of the key's last section.
+    int place = -1;
+    bool inside = false;
+    for (size_t i = 0; i < doc.lines.size(); ++i) {
+        const RegLine& l = doc.lines[i];
+        if (l.kind == RegLineKind::Section) {
+            inside = in_key(l, key);
+            if (inside) place = int(i);
+        } else if (inside && l.kind != RegLineKind::Other) {
+            place = int(i);
+        }
+    }
+    if (place < 0) {
+        append_section(doc, key);
+        place = int(doc.lines.size()) - 1;
+    }
+    insert_after(doc, size_t(place), std::move(line));
+}
+
+bool reg_delete_value(RegDocument& doc, const std::string& key, const std::string& name) {
+    int at = line_in_force(doc, key, name);
+    if (at < 0 || doc.lines[size_t(at)].kind != RegLineKind::Value) return false;
+    // Earlier lines of the name would come back into force: they go too. A
+    // damaged one stays, and reads as absent as before.
+    std::vector<RegLine> kept;
+    bool inside = false;
+    for (RegLine& line : doc.lines) {
+        if (line.kind == RegLineKind::Section) inside = in_key(line, key);
+        if (inside && line.kind == RegLineKind::Value && equal_nocase(line.name, name)) continue;
+        kept.push_back(std::move(line));
+    }
+    doc.lines = std::move(kept);
+    return true;
+}
+
+std::string reg_file_path() {
+    const char* config = getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (config && config[0] == '/') {
+        base = config;
+    } else {
+        const char* home = getenv("HOME");
+        if (!home || home[0] != '/') {
+            struct passwd* pw = getpwuid(getuid());
+            home = pw ? pw->pw_dir : nullptr;
+        }
+        if (!home || home[0] != '/') return "";
+        base = std::string(home) + "/.config";
+    }
+    return base + "/orrelune/registry.reg";
+}
+
+RegRead reg_read_file(const std::string& path, std::string* text) {
+    text->clear();
+    if (path.empty()) return RegRead::Missing;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return (errno == ENOENT || errno == ENOTDIR) ? RegRead::Missing : RegRead::Unreadable;
+    struct stat st;
+    RegRead result = RegRead::Read;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        result = RegRead::Unreadable;
+    } else {
+        char buffer[65536];
+        for (;;) {
+            ssize_t n = read(fd, buffer, sizeof buffer);
+            if (n == 0) break;
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                result = RegRead::Unreadable;
+                break;
+            }
+            text->append(buffer, size_t(n));
+        }
+    }
+    close(fd);
+    if (result != RegRead::Read) text->clear();
+    return result;
+}
+
+namespace {
+
+LONG error_from_errno(int e) {
+    switch (e) {
+    case EACCES:
+    case EPERM:
+    case EROFS: return ERROR_ACCESS_DENIED;
+    case ENOSPC:
+    case EDQUOT: return ERROR_DISK_FULL;
+    case ENOENT:
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    default: return ERROR_WRITE_FAULT;
+    }
+}
+
+// mkdir -p; the directories it makes are the user's alone.
+bool make_directories(const std::string& dir) {
+    struct stat st;
+    if (dir.empty() || stat(dir.c_str(), &st) == 0) return !dir.empty() && S_ISDIR(st.st_mode);
+    size_t slash = dir.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !make_directories(dir.substr(0, slash))) return false;
+    return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+bool write_all(int fd, const std::string& text) {
+    for (size_t done = 0; done < text.size();) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += size_t(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+LONG reg_write_file(const std::string& path, const std::string& text) {
+    if (path.empty()) return ERROR_PATH_NOT_FOUND;
+    // A file that is a link (a managed dotfile, say) is written where it
+    // points, so the link stays.
+    std::string target = path;
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char resolved[PATH_MAX];
+        if (realpath(path.c_str(), resolved)) target = resolved;
+    }
+    size_t slash = target.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : target.substr(0, slash);
+    if (!make_directories(dir)) return error_from_errno(errno);
+
+    mode_t mode = stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600;
+    std::string temp = dir + "/." + target.substr(slash + 1) + ".XXXXXX";
+    int fd = mkostemp(&temp[0], O_CLOEXEC);
+    if (fd < 0) return error_from_errno(errno);
+
+    LONG result = ERROR_SUCCESS;
+    if (!write_all(fd, text) || fsync(fd) != 0 || fchmod(fd, mode) != 0) result = error_from_errno(errno);
+    if (close(fd) != 0 && result == ERROR_SUCCESS) result = error_from_errno(errno);
+    if (result == ERROR_SUCCESS && before_rename_hook && !before_rename_hook(temp.c_str()))
+        result = ERROR_WRITE_FAULT;
+    if (result == ERROR_SUCCESS && rename(temp.c_str(), target.c_str()) != 0) result = error_from_errno(errno);
+    if (result != ERROR_SUCCESS) {
+        unlink(temp.c_str());
+        return result;
+    }
+    // The rename itself is made durable with the directory.
+    int dir_fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd >= 0) {
+        fsync(dir_fd);
+        close(dir_fd);
+    }
+    return ERROR_SUCCESS;
+}
+
+void layer_set_registry_write_hook(bool (*hook)(const char* temp_path)) { before_rename_hook = hook; }

@@ -1,0 +1,4 @@
+# Sources of the layer's advapi part: the registry.
+target_sources(win32layer PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/reg_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/registry.cpp)

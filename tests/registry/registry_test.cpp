@@ -1,0 +1,389 @@
+// The layer's registry: HKEY_CURRENT_USER as a per-user .reg text file.
+// Each test points XDG_CONFIG_HOME at a fresh directory and looks at the
+// file as a user would.
+#include <windows.h>
+#include <layer_test.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char kKey[] = "Software\\Orrelune";
+const char kHeader[] = "Windows Registry Editor Version 5.00\n\n";
+
+class Registry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/registry-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        config = pattern;
+        dir = config + "/orrelune";
+        path = dir + "/registry.reg";
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    }
+    void TearDown() override {
+        layer_set_registry_write_hook(nullptr);
+        std::string command = "rm -rf '" + config + "'";
+        ASSERT_EQ(system(command.c_str()), 0);
+    }
+
+    void write_file(const std::string& text) {
+        mkdir(dir.c_str(), 0700);
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    std::string file_text() {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::vector<std::string> dir_entries() {
+        std::vector<std::string> names;
+        if (DIR* d = opendir(dir.c_str())) {
+            while (dirent* e = readdir(d))
+                if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+            closedir(d);
+        }
+        return names;
+    }
+
+    // The program's way in: create-or-open with KEY_ALL_ACCESS.
+    HKEY create_key(DWORD* disposition = nullptr) {
+        HKEY key = nullptr;
+        char cls[] = "NONE";
+        EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, cls, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                  nullptr, &key, disposition),
+                  ERROR_SUCCESS);
+        return key;
+    }
+    // The program's read: at most 4 bytes into a number that starts at 0.
+    LONG read_number(HKEY key, const char* name, LONG* number, DWORD* size) {
+        *number = 0;
+        *size = 4;
+        return RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(number), size);
+    }
+    LONG read_number(const char* name, LONG* number) {
+        HKEY key = create_key();
+        DWORD size;
+        LONG result = read_number(key, name, number, &size);
+        RegCloseKey(key);
+        return result;
+    }
+    LONG write_number(HKEY key, const char* name, LONG number) {
+        return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+    }
+
+    std::string config, dir, path;
+};
+
+TEST_F(Registry, NoFileThenCreateSetAndReadBack) {
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, kKey, &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(access(path.c_str(), F_OK), -1);
+
+    // Creating the key writes it at once, empty.
+    DWORD disposition = 0;
+    key = create_key(&disposition);
+    EXPECT_EQ(disposition, DWORD(REG_CREATED_NEW_KEY));
+    EXPECT_EQ(file_text(), std::string(kHeader) + "[HKEY_CURRENT_USER\\Software\\Orrelune]\n");
+    struct stat st;
+    ASSERT_EQ(stat(dir.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    LONG number;
+    DWORD size;
+    EXPECT_EQ(read_number(key, "resolution", &number, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(number, 0);
+
+    EXPECT_EQ(write_number(key, "resolution", 2000), ERROR_SUCCESS);
+    EXPECT_EQ(write_number(key, "color", 1000), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(file_text(), std::string(kHeader) +
+                               "[HKEY_CURRENT_USER\\Software\\Orrelune]\n"
+                               "\"resolution\"=dword:000007d0\n"
+                               "\"color\"=dword:000003e8\n");
+
+    // Keys and names match without regard to case; parents exist implicitly.
+    ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "SOFTWARE\\orrelune", &key), ERROR_SUCCESS);
+    EXPECT_EQ(read_number(key, "Resolution", &number, &size), ERROR_SUCCESS);
+    EXPECT_EQ(number, 2000);
+    EXPECT_EQ(size, 4u);
+    HKEY parent;
+    EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software", &parent), ERROR_SUCCESS);
+    RegCloseKey(parent);
+
+    // Every query reads the file afresh: another run's change is seen.
+    write_file(std::string(kHeader) + "[HKEY_CURRENT_USER\\Software\\Orrelune]\n\"resolution\"=dword:000007d3\n");
+    EXPECT_EQ(read_number(key, "resolution", &number, &size), ERROR_SUCCESS);
+    EXPECT_EQ(number, 2003);
+    RegCloseKey(key);
+
+    disposition = 0;
+    RegCloseKey(create_key(&disposition));
+    EXPECT_EQ(disposition, DWORD(REG_OPENED_EXISTING_KEY));
+}
+
+// What the program's 4-byte read gets from each kind of stored value.
+TEST_F(Registry, FourByteReadOfEachStoredForm) {
+    struct Case {
+        const char* line;
+        LONG result;
+        LONG number;
+        DWORD size;
+    };
+    const Case cases[] = {
+        {"\"resolution\"=dword:000007d0", ERROR_SUCCESS, 2000, 4},
+        {"\"resolution\"=dword:00000bb8", ERROR_SUCCESS, 3000, 4},  // out of range: as stored
+        {"\"resolution\"=dword:7d0", ERROR_SUCCESS, 2000, 4},
+        // The type is not looked at: a short string fits, with its NUL.
+        {"\"resolution\"=\"ab\"", ERROR_SUCCESS, 'a' | 'b' << 8, 3},
+        // Too long: nothing is filled in, only the size needed comes back.
+        {"\"resolution\"=\"2000\"", ERROR_MORE_DATA, 0, 5},
+        {"\"resolution\"=hex(b):d0,07,00,00,00,00,00,00", ERROR_MORE_DATA, 0, 8},
+        // Shorter than 4 bytes: the rest of the number stays 0.
+        {"\"resolution\"=hex(4):d0,07", ERROR_SUCCESS, 2000, 2},
+        {"\"resolution\"=hex:", ERROR_SUCCESS, 0, 0},
+        {"\"resolution\"=hex:d0,07,\\\n  00,00", ERROR_SUCCESS, 2000, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        write_file(std::string(kHeader) + "[HKEY_CURRENT_USER\\Software\\Orrelune]\n" + c.line + "\n");
+        HKEY key = create_key();
+        LONG number;
+        DWORD size;
+        EXPECT_EQ(read_number(key, "resolution", &number, &size), c.result);
+        EXPECT_EQ(number, c.number);
+        EXPECT_EQ(size, c.size);
+        // With no buffer, only the size.
+        size = 0;
+        EXPECT_EQ(RegQueryValueExA(key, "resolution", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+        EXPECT_EQ(size, c.size);
+        RegCloseKey(key);
+    }
+}
+
+// What can't be read reads as absent; everything else in the file still reads.
+TEST_F(Registry, DamagedFileReadsWhatItCan) {
+    struct Case {
+        const char* name;
+        std::string text;
+        bool resolution_present;  // 2000 when present
+        bool color_present;       // 1001 when present
+    };
+    const std::string section = "[HKEY_CURRENT_USER\\Software\\Orrelune]\n";
+    const std::string color = "\"color\"=dword:000003e9\n";
+    const Case cases[] = {
+        {"garbage lines", std::string(kHeader) + section + "this is not a line\n\"resolution\"=dword:000007d0\n" +
+                              "[broken\n=dword:1\n" + color,
+         true, true},
+        {"damaged data", std::string(kHeader) + section + color + "\"resolution\"=dword:00007d0x\n", false, true},
+        {"truncated string", std::string(kHeader) + section + color + "\"resolution\"=\"20", false, true},
+        {"truncated continuation", std::string(kHeader) + section + color + "\"resolution\"=hex(4):d0,\\\n", false,
+         true},
+        {"binary junk", std::string("\x00\xff\xfe\x01junk\n", 9) + section + std::string("\x80\x00\n", 3) +
+                            "\"resolution\"=dword:000007d0\n" + color,
+         true, true},
+        {"later damaged line wins", std::string(kHeader) + section + "\"resolution\"=dword:000007d0\n" + color +
+                                        "\"resolution\"=dword:\n",
+         false, true},
+        {"later good line wins", std::string(kHeader) + section + "\"resolution\"=dword:000003e8\n" + color +
+                                     "\"resolution\"=dword:000007d0\n",
+         true, true},
+        {"CRLF lines", "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n"
+                       "\"resolution\"=dword:000007d0\r\n\"color\"=dword:000003e9\r\n",
+         true, true},
+        {"other roots are not ours", std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\Software\\Orrelune]\n" +
+                                         "\"resolution\"=dword:000007d0\n" + section + color,
+         false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_file(c.text);
+        LONG number;
+        EXPECT_EQ(read_number("resolution", &number), c.resolution_present ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(number, c.resolution_present ? 2000 : 0);
+        EXPECT_EQ(read_number("color", &number), c.color_present ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(number, c.color_present ? 1001 : 0);
+        EXPECT_EQ(file_text(), c.text);  // reading never rewrites
+    }
+}
+
+// A write changes only the lines of what it writes; every other byte stays.
+TEST_F(Registry, WriteKeepsEverythingElse) {
+    struct Case {
+        const char* name;
+        std::string before;
+        std::string after;
+    };
+    const std::string user_lines = "; my notes\n"
+                                   "[HKEY_CURRENT_USER\\Software\\Other]\n"
+                                   "\"keep\"=\"me\"\n"
+                                   "what is this?\n";
+    const Case cases[] = {
+        {"values replaced in place",
+         std::string(kHeader) + user_lines + "\n[HKEY_CURRENT_USER\\Software\\Orrelune]\n; chosen by hand\n" +
+             "\"color\"=dword:000003e8\n\"resolution\"=dword:000007d0\n\"extra\"=hex:01\n\n; end\n",
+         std::string(kHeader) + user_lines + "\n[HKEY_CURRENT_USER\\Software\\Orrelune]\n; chosen by hand\n" +
+             "\"color\"=dword:000003e9\n\"resolution\"=dword:000007d1\n\"extra\"=hex:01\n\n; end\n"},
+        {"damaged line kept, new line after it",
+         std::string(kHeader) + "[HKEY_CURRENT_USER\\Software\\Orrelune]\n\"resolution\"=dword:zz\n; x\n",
+         std::string(kHeader) + "[HKEY_CURRENT_USER\\Software\\Orrelune]\n\"resolution\"=dword:zz\n" +
+             "\"resolution\"=dword:000007d1\n\"color\"=dword:000003e9\n; x\n"},
+        {"section added at the end", std::string(kHeader) + user_lines,
+         std::string(kHeader) + user_lines + "\n[HKEY_CURRENT_USER\\Software\\Orrelune]\n" +
+             "\"resolution\"=dword:000007d1\n\"color\"=dword:000003e9\n"},
+        {"no final newline, CRLF style",
+         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n\"a\"=\"b\"",
+         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n\"a\"=\"b\"\r\n"
+         "\"resolution\"=dword:000007d1\r\n\"color\"=dword:000003e9\r\n"},
+        {"binary junk kept", std::string("\x00\xff\n", 3) + "[HKEY_CURRENT_USER\\Software\\Orrelune]\n",
+         std::string("\x00\xff\n", 3) + "[HKEY_CURRENT_USER\\Software\\Orrelune]\n" +
+             "\"resolution\"=dword:000007d1\n\"color\"=dword:000003e9\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_file(c.before);
+        HKEY key = create_key();
+        EXPECT_EQ(write_number(key, "resolution", 2001), ERROR_SUCCESS);
+        EXPECT_EQ(write_number(key, "color", 1001), ERROR_SUCCESS);
+        RegCloseKey(key);
+        EXPECT_EQ(file_text(), c.after);
+    }
+}
+
+// How values that aren't plain numbers look in the file, and that each reads
+// back as written.
+TEST_F(Registry, ValueFormsRoundTrip) {
+    struct Case {
+        const char* name;  // nullptr: the default value
+        DWORD type;
+        std::string data;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"s", REG_SZ, std::string("a \"q\" \\ b\0", 10), "\"s\"=\"a \\\"q\\\" \\\\ b\""},
+        {"no nul", REG_SZ, "abc", "\"no nul\"=hex(1):61,62,63"},
+        {"tab", REG_SZ, std::string("a\tb\0", 4), "\"tab\"=hex(1):61,09,62,00"},
+        {"bin", REG_BINARY, "\x01\xfe", "\"bin\"=hex:01,fe"},
+        {"empty", REG_BINARY, "", "\"empty\"=hex:"},
+        {"q", REG_QWORD, std::string("\xd0\x07\0\0\0\0\0\0", 8), "\"q\"=hex(b):d0,07,00,00,00,00,00,00"},
+        {"short dword", REG_DWORD, "\xd0\x07", "\"short dword\"=hex(4):d0,07"},
+        {nullptr, REG_SZ, std::string("default\0", 8), "@=\"default\""},
+        {"long", REG_BINARY, std::string(30, '\x11'),
+         "\"long\"=hex:11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,\\\n"
+         "  11,11,11,11,11,11,11,11"},
+    };
+    HKEY key = create_key();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        ASSERT_EQ(RegSetValueExA(key, c.name, 0, c.type, reinterpret_cast<const BYTE*>(c.data.data()),
+                                 DWORD(c.data.size())),
+                  ERROR_SUCCESS);
+        EXPECT_NE(file_text().find("\n" + c.line + "\n"), std::string::npos) << file_text();
+        BYTE buffer[64] = {};
+        DWORD type = 0, size = sizeof buffer;
+        ASSERT_EQ(RegQueryValueExA(key, c.name ? c.name : "", nullptr, &type, buffer, &size), ERROR_SUCCESS);
+        EXPECT_EQ(type, c.type);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), size), c.data);
+    }
+    EXPECT_EQ(RegDeleteValueA(key, "bin"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueA(key, "bin"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(file_text().find("\"bin\""), std::string::npos);
+    RegCloseKey(key);
+}
+
+bool fail_before_rename(const char*) { return false; }
+bool crash_before_rename(const char*) { _exit(3); }
+
+// A write that stops before its rename leaves the old file as it was.
+TEST_F(Registry, InterruptedWriteLeavesOldFile) {
+    const std::string before = std::string(kHeader) + "; mine\n[HKEY_CURRENT_USER\\Software\\Orrelune]\n" +
+                               "\"resolution\"=dword:000007d0\n";
+    write_file(before);
+    HKEY key = create_key();
+
+    EXPECT_EXIT(
+        {
+            layer_set_registry_write_hook(crash_before_rename);
+            write_number(key, "resolution", 2005);
+        },
+        ::testing::ExitedWithCode(3), "");
+    EXPECT_EQ(file_text(), before);
+    LONG number;
+    DWORD size;
+    EXPECT_EQ(read_number(key, "resolution", &number, &size), ERROR_SUCCESS);
+    EXPECT_EQ(number, 2000);
+
+    // A write that fails there says so and cleans up its temporary file.
+    layer_set_registry_write_hook(fail_before_rename);
+    EXPECT_NE(write_number(key, "resolution", 2005), ERROR_SUCCESS);
+    EXPECT_EQ(file_text(), before);
+    layer_set_registry_write_hook(nullptr);
+    size_t entries = dir_entries().size();
+    EXPECT_EQ(write_number(key, "resolution", 2005), ERROR_SUCCESS);
+    EXPECT_EQ(dir_entries().size(), entries);
+    EXPECT_EQ(read_number(key, "resolution", &number, &size), ERROR_SUCCESS);
+    EXPECT_EQ(number, 2005);
+    RegCloseKey(key);
+}
+
+// A registry file that can't be read (here a directory in its place) reads as
+// empty and is never replaced.
+TEST_F(Registry, UnreadableFileIsNeverReplaced) {
+    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, kKey, &key), ERROR_FILE_NOT_FOUND);
+    char cls[] = "NONE";
+    EXPECT_NE(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, cls, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(key, nullptr);
+    EXPECT_EQ(write_number(HKEY_CURRENT_USER, "resolution", 2000), ERROR_ACCESS_DENIED);
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+TEST_F(Registry, HandlesAndArguments) {
+    HKEY key = create_key();
+    // Handles are small tokens, never pointers.
+    EXPECT_LT(reinterpret_cast<uintptr_t>(key), 0x10000u);
+    EXPECT_EQ(write_number(key, "resolution", 2000), ERROR_SUCCESS);
+
+    // Win32 quirk: RegOpenKeyA with no subkey gives back the same handle.
+    HKEY same = nullptr;
+    EXPECT_EQ(RegOpenKeyA(key, "", &same), ERROR_SUCCESS);
+    EXPECT_EQ(same, key);
+
+    LONG number;
+    DWORD size = 4, type = 0;
+    EXPECT_EQ(RegQueryValueExA(key, "resolution", nullptr, &type, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(type, DWORD(REG_DWORD));
+    EXPECT_EQ(RegQueryValueExA(key, "resolution", nullptr, nullptr, reinterpret_cast<BYTE*>(&number), nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegSetValueExA(key, "x", 0, REG_BINARY, nullptr, 4), ERROR_NOACCESS);
+
+    HKEY read_only = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &read_only), ERROR_SUCCESS);
+    EXPECT_EQ(read_number(read_only, "resolution", &number, &size), ERROR_SUCCESS);
+    EXPECT_EQ(write_number(read_only, "resolution", 2001), ERROR_ACCESS_DENIED);
+    HKEY child = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(read_only, "Child", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr),
+              ERROR_ACCESS_DENIED);
+    RegCloseKey(read_only);
+
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(read_number(key, "resolution", &number, &size), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "\\Software", &key), ERROR_BAD_PATHNAME);
+}
+
+}  // namespace
