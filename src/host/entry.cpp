@@ -37,54 +37,59 @@ bool query_win9x_family()
     return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 }
 
-// Reads the first switch of the tail and runs its mode. Bytes compare by exact
-// value; nothing after the switch letter is read except a handle's text.
+// Runs the mode that the tail's first switch selects.
 int run_switch(const char* tail)
 {
-    const char* p = tail;
-    while (*p == ' ' || *p == '-' || *p == '/')
-        ++p;
-
-    SaverMode mode;
-    HWND owner = NULL;
-    switch (*p) {
-    case '\0':
-        mode = SaverMode::Configure;
-        break;
-    case 'A': case 'a':
-        mode = SaverMode::ChangePassword;
-        break;
-    case 'C': case 'c':
-        mode = SaverMode::Configure;
-        owner = GetForegroundWindow();
-        break;
-    case 'L': case 'l':
-    case 'P': case 'p':
-        mode = SaverMode::Preview;
-        break;
-    case 'S': case 's':
-        mode = SaverMode::Saver;
-        break;
-    default:
+    SaverSwitch choice = read_switch(tail);
+    if (!choice.recognised)
         return -1;
-    }
-
-    switch (mode) {
+    switch (choice.mode) {
     case SaverMode::Saver:
         return run_saver_window(NULL);
     case SaverMode::Preview:
-        return run_preview(skip_spaces(p + 1));
+        return run_preview(choice.handle_text);
     case SaverMode::Configure:
-        return run_configuration(owner);
+        return run_configuration(choice.foreground_owner ? GetForegroundWindow() : NULL);
     case SaverMode::ChangePassword:
         if (!is_win9x_family)
             return -1;
-        return run_change_password(skip_spaces(p + 1));
+        return run_change_password(choice.handle_text);
     }
     return -1;
 }
 
 }  // namespace
+
+SaverSwitch read_switch(const char* tail)
+{
+    SaverSwitch choice = {true, SaverMode::Configure, false, NULL};
+    const char* p = tail;
+    while (*p == ' ' || *p == '-' || *p == '/')
+        ++p;
+    switch (*p) {
+    case '\0':
+        break;
+    case 'A': case 'a':
+        choice.mode = SaverMode::ChangePassword;
+        choice.handle_text = skip_spaces(p + 1);
+        break;
+    case 'C': case 'c':
+        choice.foreground_owner = true;
+        break;
+    case 'L': case 'l':
+    case 'P': case 'p':
+        choice.mode = SaverMode::Preview;
+        choice.handle_text = skip_spaces(p + 1);
+        break;
+    case 'S': case 's':
+        choice.mode = SaverMode::Saver;
+        break;
+    default:
+        choice.recognised = false;
+        break;
+    }
+    return choice;
+}
 
 const char* command_line_tail(const char* line)
 {

@@ -31,6 +31,17 @@ const char* command_line_tail(const char* line);
 // one, SW_SHOWDEFAULT otherwise.
 int startup_show_state();
 
+// The first switch of an argument tail, as the dispatcher reads it.
+struct SaverSwitch {
+    bool recognised;          // false: the tail names no mode (result -1)
+    SaverMode mode;
+    bool foreground_owner;    // Configure from 'C': owned by the foreground window
+    const char* handle_text;  // Preview, ChangePassword: past the letter and its spaces
+};
+// Reads bytes by exact value up to the first one that decides; nothing after
+// the switch letter is read.
+SaverSwitch read_switch(const char* tail);
+
 // The dispatcher: picks the mode from the argument tail and returns its result
 // (the process exit code). Reads only `instance` and `tail`.
 int saver_main(HINSTANCE instance, HINSTANCE previous, LPSTR tail, int show);
