@@ -518,3 +518,18 @@ LSTATUS WINAPI RegCloseKey(HKEY key);
 #ifdef __cplusplus
 }
 #endif
+
+// ---- user: dialogs and system parameters ----
+#define SPI_SETSCREENSAVERRUNNING 0x0061
+#define SPI_SCREENSAVERRUNNING SPI_SETSCREENSAVERRUNNING
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND owner, DLGPROC dialog_proc,
+                               LPARAM init_param);
+BOOL WINAPI SystemParametersInfoA(UINT action, UINT ui_param, LPVOID pv_param, UINT win_ini);
+#ifdef __cplusplus
+}
+#endif
