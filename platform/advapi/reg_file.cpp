@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <iconv.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -323,6 +324,27 @@ void append_section(RegDocument& doc, const std::string& key) {
     doc.lines.push_back(section_line(key, doc.newline));
 }
 
+// Text from one encoding to another; false when it doesn't convert whole.
+bool convert(const char* to, const char* from, const std::string& in, std::string* out) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == iconv_t(-1)) return false;
+    out->clear();
+    char* src = const_cast<char*>(in.data());
+    size_t src_left = in.size();
+    bool ok = true;
+    char buffer[4096];
+    while (ok) {
+        char* dst = buffer;
+        size_t dst_left = sizeof buffer;
+        size_t r = iconv(cd, src_left ? &src : nullptr, &src_left, &dst, &dst_left);
+        out->append(buffer, size_t(dst - buffer));
+        if (r != size_t(-1) && src_left == 0) break;
+        if (r == size_t(-1) && errno != E2BIG) ok = false;
+    }
+    iconv_close(cd);
+    return ok;
+}
+
 }  // namespace
 
 bool reg_keys_equal(const std::string& a, const std::string& b) {
@@ -335,8 +357,13 @@ bool reg_keys_equal(const std::string& a, const std::string& b) {
 
 bool reg_name_fits(const std::string& name) { return name.find_first_of("\r\n") == std::string::npos; }
 
-RegDocument reg_parse(const std::string& text) {
+RegDocument reg_parse(const std::string& file_text) {
     RegDocument doc;
+    std::string text = file_text;
+    if (text.compare(0, 2, "\xFF\xFE") == 0 && convert("UTF-8", "UTF-16LE", text.substr(2), &text))
+        doc.utf16 = true;
+    else
+        text = file_text;
     std::vector<std::string> physical;
     for (size_t at = 0; at < text.size();) {
         size_t end = text.find('\n', at);
@@ -380,6 +407,10 @@ RegDocument reg_parse(const std::string& text) {
 std::string reg_text(const RegDocument& doc) {
     std::string text;
     for (const RegLine& line : doc.lines) text += line.text;
+    std::string wide;
+    // Should a name the program gave not be UTF-8, the file goes on as UTF-8
+    // with the same lines rather than lose them.
+    if (doc.utf16 && convert("UTF-16LE", "UTF-8", text, &wide)) return "\xFF\xFE" + wide;
     return text;
 }
 

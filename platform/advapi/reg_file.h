@@ -41,6 +41,9 @@ struct RegLine {
 struct RegDocument {
     std::vector<RegLine> lines;
     std::string newline = "\n";  // what new lines end with: the file's own style
+    // Exports from Windows come as UTF-16LE with a byte-order mark; such a
+    // file is read as UTF-8 lines and written back as it came.
+    bool utf16 = false;
 };
 
 RegDocument reg_parse(const std::string& text);

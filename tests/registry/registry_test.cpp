@@ -215,6 +215,13 @@ TEST_F(Registry, DamagedFileReadsWhatItCan) {
     }
 }
 
+// ASCII text as a Windows export writes it: UTF-16LE after a byte-order mark.
+std::string utf16(const std::string& ascii) {
+    std::string wide = "\xFF\xFE";
+    for (char c : ascii) wide += std::string{c, '\0'};
+    return wide;
+}
+
 // A write changes only the lines of what it writes; every other byte stays.
 TEST_F(Registry, WriteKeepsEverythingElse) {
     struct Case {
@@ -243,6 +250,11 @@ TEST_F(Registry, WriteKeepsEverythingElse) {
          "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n\"a\"=\"b\"",
          "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n\"a\"=\"b\"\r\n"
          "\"resolution\"=dword:000007d1\r\n\"color\"=dword:000003e9\r\n"},
+        {"UTF-16 export stays UTF-16",
+         utf16("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n"
+               "\"color\"=dword:00000000\r\n"),
+         utf16("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n"
+               "\"color\"=dword:000003e9\r\n\"resolution\"=dword:000007d1\r\n")},
         {"binary junk kept", std::string("\x00\xff\n", 3) + "[HKEY_CURRENT_USER\\Software\\Orrelune]\n",
          std::string("\x00\xff\n", 3) + "[HKEY_CURRENT_USER\\Software\\Orrelune]\n" +
              "\"resolution\"=dword:000007d1\n\"color\"=dword:000003e9\n"},
