@@ -77,8 +77,8 @@ Image paint_earth() {
           swirl = make_noise(104), vegetation = make_noise(105);
     return paint_map([&](const Surface& s) {
         double alat = std::abs(s.lat) / degree;
-        Vec3 q = s.p * 1.4 + warp(shape, s.p * 1.2, 0.45);
-        double h = fbm(land, q, 7) + 0.04;
+        Vec3 q = s.p * 1.2 + warp(shape, s.p * 1.0, 0.5);
+        double h = fbm(land, q, 6) + 0.04;
         const double sea = 0.06;
         Colour ocean = mix(Colour{0.10, 0.36, 0.58}, Colour{0.02, 0.09, 0.30}, smoothstep(0.0, 0.22, sea - h));
         double e = smoothstep(0.0, 0.35, h - sea);
@@ -93,7 +93,7 @@ Image paint_earth() {
         // A coast a pixel wide, so the continents have no stair-step outline.
         double land = smoothstep(sea - 0.008, sea + 0.008, h);
         c = mix(ocean, c, land);
-        double ice_edge = 74.0 + 16.0 * fbm(vegetation, s.p * 3.0 + Vec3{3, 3, 3}, 5) - 5.0 * land;
+        double ice_edge = 77.0 + 36.0 * fbm(vegetation, s.p * 2.5 + Vec3{3, 3, 3}, 5) - 5.0 * land;
         c = mix(c, Colour{0.92, 0.95, 0.98}, smoothstep(ice_edge - 1.5, ice_edge + 1.5, alat));
         // Clouds: swirled noise, thinner over the subtropical high-pressure belts.
         Vec3 cq = s.p * 2.2 + warp(swirl, s.p * 1.8, 0.7);
