@@ -154,7 +154,7 @@ DWORD WINAPI fake_change_password(LPCSTR provider, HWND owner, DWORD reserved1, 
 void register_fake_mpr()
 {
     static const LayerModuleEntry entries[] = {
-        {"PwdChangePasswordA", reinterpret_cast<FARPROC>(fake_change_password)},
+        {"PwdChangePasswordA", as_entry(fake_change_password)},
     };
     layer_register_module("MPR.DLL", entries, 1);
 }
@@ -303,22 +303,24 @@ DWORD WINAPI faulting_change_password(LPCSTR, HWND, DWORD, void*)
     return 0;
 }
 
+// Runs the change-password mode of a 9x platform whose password change
+// faults; returns only if the guard let the fault through.
+void run_faulting_mode()
+{
+    layer_use_null_driver();
+    layer_reset();
+    layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
+    static const LayerModuleEntry entries[] = {
+        {"PwdChangePasswordA", as_entry(faulting_change_password)},
+    };
+    layer_register_module("MPR.DLL", entries, 1);
+    char tail[] = "/a";
+    saver_main(GetModuleHandleA(NULL), NULL, tail, SW_SHOWDEFAULT);
+}
+
 TEST(FaultGuard, AFaultInsideAModeEndsTheProcessWithTheFaultCode)
 {
-    EXPECT_EXIT(
-        {
-            layer_use_null_driver();
-            layer_reset();
-            layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
-            static const LayerModuleEntry entries[] = {
-                {"PwdChangePasswordA", reinterpret_cast<FARPROC>(faulting_change_password)},
-            };
-            layer_register_module("MPR.DLL", entries, 1);
-            char tail[] = "/a";
-            saver_main(GetModuleHandleA(NULL), NULL, tail, SW_SHOWDEFAULT);
-            _exit(99);  // not reached: the guard ends the process
-        },
-        ::testing::ExitedWithCode(static_cast<int>(fault_exit_code)), "");
+    EXPECT_EXIT({ run_faulting_mode(); _exit(99); }, ::testing::ExitedWithCode(int(fault_exit_code)), "");
 }
 
 }  // namespace

@@ -36,5 +36,12 @@ private:
     std::string config_dir_;
 };
 
+// A fake module entry of any signature, as GetProcAddress hands it out.
+template <typename Function>
+FARPROC as_entry(Function* function)
+{
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+
 // Takes a posted WM_CLOSE for `window` off the queue; true if there was one.
 bool take_posted_close(HWND window);

@@ -29,7 +29,7 @@ BOOL WINAPI fake_verify(HWND window)
 void register_password_cpl(bool with_entry = true)
 {
     static const LayerModuleEntry entries[] = {
-        {"VerifyScreenSavePwd", reinterpret_cast<FARPROC>(fake_verify)},
+        {"VerifyScreenSavePwd", as_entry(fake_verify)},
     };
     layer_register_module("PASSWORD.CPL", entries, with_entry ? 1 : 0);
 }

@@ -206,8 +206,9 @@ TEST_F(SaverWindow, SystemCommandsThatSwitchAwayAreRefusedInSaverModeOnly)
                 }
                 // The close command, handed on to the platform, closes the
                 // window in both modes: proof that it got through.
-                if (LOWORD(c.command & 0xFFF0) == SC_CLOSE)
+                if (LOWORD(c.command & 0xFFF0) == SC_CLOSE) {
                     EXPECT_FALSE(IsWindow(window));
+                }
             });
         }
     }
@@ -314,7 +315,7 @@ TEST_F(SaverWindow, InputContextIsDetachedForTheRunAndGivenBack)
         associate_calls.clear();
         attached_context = c.attached;
         const LayerModuleEntry entries[] = {
-            {"ImmAssociateContext", reinterpret_cast<FARPROC>(fake_associate_context)},
+            {"ImmAssociateContext", as_entry(fake_associate_context)},
         };
         layer_register_module("IMM32.DLL", entries, c.has_entry ? 1 : 0);
         if (c.loaded)
