@@ -207,4 +207,24 @@ TEST_F(Password, WithoutAVerifierTheFirstCloseGoesThrough)
     EXPECT_EQ(layer_module_load_count("PASSWORD.CPL"), 0);
 }
 
+TEST_F(Password, WhenNoWindowCanBeMadeTheRunReportsNothingRanAndUnloadsTheVerifier)
+{
+    layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
+    password_on();
+    register_password_cpl();
+    // The class name is taken, so the saver's class can't be registered.
+    WNDCLASSA taken = {};
+    taken.lpfnWndProc = DefWindowProcA;
+    taken.hInstance = GetModuleHandleA(NULL);
+    taken.lpszClassName = "WindowsScreenSaverClass";
+    ASSERT_NE(RegisterClassA(&taken), 0);
+
+    char tail[] = "/s";
+    EXPECT_EQ(run_main_with(tail, nullptr), -1);
+    EXPECT_FALSE(steps_ran());
+    EXPECT_EQ(saver_window, nullptr);
+    EXPECT_EQ(layer_module_load_count("PASSWORD.CPL"), 0);
+    EXPECT_EQ(verifier_entry, nullptr);
+}
+
 }  // namespace
