@@ -1,1 +1,7 @@
 # Sources of the layer's kernel part.
+target_sources(win32layer PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/chars.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/clock.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/faults.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/modules.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/process.cpp)

@@ -1,0 +1,171 @@
+// Faults: SetUnhandledExceptionFilter turns the fault signals into the
+// exception record a Windows filter expects, and UnhandledExceptionFilter is
+// the platform's report of one.
+#include "kernel/layer_kernel.h"
+
+#include <signal.h>
+#include <string.h>
+#include <ucontext.h>
+#include <unistd.h>
+
+namespace {
+
+const int fault_signals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE};
+const int fault_signal_count = sizeof fault_signals / sizeof fault_signals[0];
+
+LPTOP_LEVEL_EXCEPTION_FILTER current_filter = nullptr;
+struct sigaction previous_actions[fault_signal_count];
+bool handlers_installed = false;
+
+// The handler runs on its own stack so that a stack overflow still reaches it.
+alignas(16) char alternate_stack[64 * 1024];
+
+DWORD exception_code(const siginfo_t* info) {
+    switch (info->si_signo) {
+    case SIGILL:
+        return EXCEPTION_ILLEGAL_INSTRUCTION;
+    case SIGFPE:
+        switch (info->si_code) {
+        case FPE_INTDIV: return EXCEPTION_INT_DIVIDE_BY_ZERO;
+        case FPE_INTOVF: return EXCEPTION_INT_OVERFLOW;
+        case FPE_FLTDIV: return EXCEPTION_FLT_DIVIDE_BY_ZERO;
+        default: return EXCEPTION_FLT_INVALID_OPERATION;
+        }
+    default:
+        return EXCEPTION_ACCESS_VIOLATION;
+    }
+}
+
+void* instruction_address(void* context) {
+    const ucontext_t* uc = static_cast<const ucontext_t*>(context);
+#if defined(__x86_64__)
+    return reinterpret_cast<void*>(uc->uc_mcontext.gregs[REG_RIP]);
+#elif defined(__i386__)
+    return reinterpret_cast<void*>(uc->uc_mcontext.gregs[REG_EIP]);
+#elif defined(__aarch64__)
+    return reinterpret_cast<void*>(uc->uc_mcontext.pc);
+#else
+    (void)uc;
+    return nullptr;
+#endif
+}
+
+void restore_default(int sig) {
+    struct sigaction action = {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(sig, &action, nullptr);
+}
+
+void on_fault(int sig, siginfo_t* info, void* context) {
+    EXCEPTION_RECORD record = {};
+    record.ExceptionCode = exception_code(info);
+    record.ExceptionAddress = instruction_address(context);
+    if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION) {
+        // Windows gives the kind of access (unknown here: 0, read) and the address.
+        record.NumberParameters = 2;
+        record.ExceptionInformation[0] = 0;
+        record.ExceptionInformation[1] = reinterpret_cast<ULONG_PTR>(info->si_addr);
+    }
+    EXCEPTION_POINTERS pointers = {&record, context};
+    LPTOP_LEVEL_EXCEPTION_FILTER filter = current_filter;
+    LONG verdict = filter ? filter(&pointers) : UnhandledExceptionFilter(&pointers);
+    if (verdict == EXCEPTION_EXECUTE_HANDLER) {
+        // As on Windows, the process ends with the exception code.
+        layer_run_exit_hooks();
+        _exit(static_cast<int>(record.ExceptionCode));
+    }
+    if (verdict == EXCEPTION_CONTINUE_EXECUTION) {
+        // Windows retries the instruction; a filter that repaired nothing
+        // faults again, there as here.
+        return;
+    }
+    // Continue search: nothing else handles it, so the default action ends
+    // the process when the instruction faults again on return.
+    layer_run_exit_hooks();
+    restore_default(sig);
+}
+
+void install_handlers() {
+    stack_t stack = {};
+    stack.ss_sp = alternate_stack;
+    stack.ss_size = sizeof alternate_stack;
+    sigaltstack(&stack, nullptr);
+    for (int i = 0; i < fault_signal_count; ++i) {
+        struct sigaction action = {};
+        action.sa_sigaction = on_fault;
+        action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        sigaction(fault_signals[i], &action, &previous_actions[i]);
+    }
+    handlers_installed = true;
+}
+
+void remove_handlers() {
+    for (int i = 0; i < fault_signal_count; ++i) sigaction(fault_signals[i], &previous_actions[i], nullptr);
+    handlers_installed = false;
+}
+
+// Async-signal-safe formatting for the report.
+char* put_text(char* out, const char* text) {
+    while (*text) *out++ = *text++;
+    return out;
+}
+
+char* put_hex(char* out, uintptr_t value, int min_digits) {
+    char digits[2 * sizeof value];
+    int count = 0;
+    do {
+        digits[count++] = "0123456789ABCDEF"[value & 15];
+        value >>= 4;
+    } while (value || count < min_digits);
+    out = put_text(out, "0x");
+    while (count) *out++ = digits[--count];
+    return out;
+}
+
+const char* fault_name(DWORD code) {
+    switch (code) {
+    case EXCEPTION_ACCESS_VIOLATION: return "access violation";
+    case EXCEPTION_ILLEGAL_INSTRUCTION: return "illegal instruction";
+    case EXCEPTION_INT_DIVIDE_BY_ZERO: return "integer division by zero";
+    case EXCEPTION_INT_OVERFLOW: return "integer overflow";
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO: return "floating-point division by zero";
+    case EXCEPTION_FLT_INVALID_OPERATION: return "floating-point invalid operation";
+    default: return "exception";
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+LPTOP_LEVEL_EXCEPTION_FILTER WINAPI SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter) {
+    LPTOP_LEVEL_EXCEPTION_FILTER previous = current_filter;
+    current_filter = filter;
+    if (filter && !handlers_installed) install_handlers();
+    if (!filter && handlers_installed) remove_handlers();
+    return previous;
+}
+
+LONG WINAPI UnhandledExceptionFilter(EXCEPTION_POINTERS* info) {
+    char line[160];
+    char* p = line;
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    p = put_text(p, "Unhandled exception ");
+    p = put_hex(p, record->ExceptionCode, 8);
+    p = put_text(p, " (");
+    p = put_text(p, fault_name(record->ExceptionCode));
+    p = put_text(p, ") at address ");
+    p = put_hex(p, reinterpret_cast<uintptr_t>(record->ExceptionAddress), 1);
+    if (record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record->NumberParameters >= 2) {
+        p = put_text(p, " accessing ");
+        p = put_hex(p, record->ExceptionInformation[1], 1);
+    }
+    *p++ = '\n';
+    ssize_t ignored = write(STDERR_FILENO, line, static_cast<size_t>(p - line));
+    (void)ignored;
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+}  // extern "C"

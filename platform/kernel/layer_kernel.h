@@ -1,0 +1,34 @@
+// Private to the layer: kernel services that the layer's other parts use.
+// The program never includes this header.
+//   layer_at_exit      - clean-up that must run however the process ends
+//                        (ExitProcess, return from main, a fatal signal, a fault)
+//   layer_run_exit_hooks - runs them now (once)
+//   layer_fixme_once   - the loud "not implemented" line, printed once per text
+//   layer_kernel_set_argv, layer_command_tail - the entry's command-line work
+//   layer_fake_clock_active - whether GetTickCount runs on the test clock
+#pragma once
+
+#include <windows.h>
+
+void layer_at_exit(void (*hook)());
+void layer_run_exit_hooks();
+
+// Prints "fixme: <text>" on stderr the first time this exact text comes.
+void layer_fixme_once(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Keeps the process arguments; GetCommandLineA is rebuilt from them.
+void layer_kernel_set_argv(int argc, char** argv);
+// Quotes arguments into one line the way the Windows argument splitter
+// reads them back.
+void layer_build_command_line(int argc, const char* const* argv, char* out, size_t size);
+// The argument tail that a Windows C run-time hands to WinMain as lpCmdLine.
+LPSTR layer_command_tail(LPSTR line);
+
+bool layer_fake_clock_active();
+
+// The instance handle of the program itself (GetModuleHandleA(NULL)).
+HINSTANCE layer_own_instance();
+
+// Back to a fresh process's kernel state (the seam's layer_reset).
+void layer_kernel_reset();
+void layer_modules_reset();

@@ -1,0 +1,245 @@
+// Process services: command line, start-up information, module instance,
+// version, last error, exit and the exit-hook registry.
+#include "kernel/layer_kernel.h"
+
+#include <errno.h>
+#include <signal.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include <layer_test.h>
+
+namespace {
+
+// The program's own instance: the classic image base of a Windows program.
+HINSTANCE const own_instance = reinterpret_cast<HINSTANCE>(0x400000);
+
+std::vector<std::string> process_args;
+std::string command_line;
+bool command_line_overridden = false;
+DWORD startup_flags = 0;
+WORD startup_show = 0;
+DWORD platform_id = VER_PLATFORM_WIN32_NT;
+bool version_fails = false;
+DWORD last_error = 0;
+
+const int max_exit_hooks = 16;
+void (*exit_hooks[max_exit_hooks])();
+int exit_hook_count = 0;
+volatile sig_atomic_t exit_hooks_ran = 0;
+
+void load_args_from_proc() {
+    FILE* file = fopen("/proc/self/cmdline", "rb");
+    if (!file) return;
+    std::string arg;
+    int c;
+    while ((c = fgetc(file)) != EOF) {
+        if (c == 0) {
+            process_args.push_back(arg);
+            arg.clear();
+        } else {
+            arg += static_cast<char>(c);
+        }
+    }
+    fclose(file);
+}
+
+void rebuild_command_line() {
+    if (process_args.empty()) load_args_from_proc();
+    std::vector<const char*> argv;
+    size_t size = 1;
+    for (const std::string& arg : process_args) {
+        argv.push_back(arg.c_str());
+        size += arg.size() * 2 + 3;
+    }
+    command_line.assign(size, '\0');
+    layer_build_command_line(static_cast<int>(argv.size()), argv.data(), &command_line[0], size);
+    command_line.resize(strlen(command_line.c_str()));
+}
+
+void on_fatal_signal(int sig) {
+    layer_run_exit_hooks();
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+void install_exit_paths() {
+    atexit(layer_run_exit_hooks);
+    // A display mode left changed would outlive the process, so the hooks
+    // also run when a signal ends it; a handler set by someone else stays.
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+    for (int sig : signals) {
+        struct sigaction old;
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) {
+            struct sigaction action = {};
+            action.sa_handler = on_fatal_signal;
+            sigemptyset(&action.sa_mask);
+            sigaction(sig, &action, nullptr);
+        }
+    }
+}
+
+}  // namespace
+
+void layer_build_command_line(int argc, const char* const* argv, char* out, size_t size) {
+    std::string line;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0) line += ' ';
+        const char* arg = argv[i];
+        if (*arg && !strpbrk(arg, " \t\n\v\"")) {
+            line += arg;
+            continue;
+        }
+        line += '"';
+        for (const char* p = arg;; ++p) {
+            size_t backslashes = 0;
+            while (*p == '\\') {
+                ++backslashes;
+                ++p;
+            }
+            if (!*p) {
+                // Doubled so that they don't escape the closing quote.
+                line.append(backslashes * 2, '\\');
+                break;
+            }
+            if (*p == '"') {
+                line.append(backslashes * 2 + 1, '\\');
+            } else {
+                line.append(backslashes, '\\');
+            }
+            line += *p;
+        }
+        line += '"';
+    }
+    snprintf(out, size, "%s", line.c_str());
+}
+
+LPSTR layer_command_tail(LPSTR line) {
+    char* p = line;
+    if (*p == '"') {
+        while (*++p && *p != '"') {
+        }
+        if (*p == '"') ++p;
+    } else {
+        while (static_cast<unsigned char>(*p) > ' ') ++p;
+    }
+    while (*p && static_cast<unsigned char>(*p) <= ' ') ++p;
+    return p;
+}
+
+void layer_kernel_set_argv(int argc, char** argv) {
+    process_args.assign(argv, argv + argc);
+    command_line_overridden = false;
+    rebuild_command_line();
+}
+
+void layer_set_command_line(const char* text) {
+    command_line = text ? text : "";
+    command_line_overridden = true;
+}
+
+void layer_set_startup_info(DWORD flags, WORD show_window) {
+    startup_flags = flags;
+    startup_show = show_window;
+}
+
+void layer_set_platform(DWORD id, bool fail) {
+    platform_id = id;
+    version_fails = fail;
+}
+
+void layer_kernel_reset() {
+    command_line_overridden = false;
+    rebuild_command_line();
+    startup_flags = 0;
+    startup_show = 0;
+    platform_id = VER_PLATFORM_WIN32_NT;
+    version_fails = false;
+    last_error = 0;
+    layer_use_real_ticks();
+    layer_modules_reset();
+}
+
+void layer_at_exit(void (*hook)()) {
+    if (exit_hook_count == 0) install_exit_paths();
+    if (exit_hook_count < max_exit_hooks) exit_hooks[exit_hook_count++] = hook;
+}
+
+void layer_run_exit_hooks() {
+    if (exit_hooks_ran) return;
+    exit_hooks_ran = 1;
+    for (int i = exit_hook_count - 1; i >= 0; --i) exit_hooks[i]();
+}
+
+void layer_fixme_once(const char* format, ...) {
+    static std::set<std::string> said;
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (said.insert(text).second) fprintf(stderr, "fixme: %s\n", text);
+}
+
+extern "C" {
+
+LPSTR WINAPI GetCommandLineA(void) {
+    if (!command_line_overridden && command_line.empty()) rebuild_command_line();
+    return &command_line[0];
+}
+
+void WINAPI GetStartupInfoA(LPSTARTUPINFOA info) {
+    memset(info, 0, sizeof *info);
+    info->cb = sizeof *info;
+    info->dwFlags = startup_flags;
+    info->wShowWindow = startup_show;
+}
+
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
+    // OSVERSIONINFOA is 148 bytes, OSVERSIONINFOEXA 156; Windows takes no other size.
+    const DWORD size = info->dwOSVersionInfoSize;
+    if (size != 148 && size != 156) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    if (version_fails) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    memset(reinterpret_cast<char*>(info) + sizeof(DWORD), 0, size - sizeof(DWORD));
+    // What modern Windows reports to a program without a compatibility manifest.
+    info->dwMajorVersion = 6;
+    info->dwMinorVersion = 2;
+    info->dwBuildNumber = 9200;
+    info->dwPlatformId = platform_id;
+    return TRUE;
+}
+
+DWORD WINAPI GetLastError(void) {
+    return last_error;
+}
+
+void WINAPI SetLastError(DWORD error) {
+    last_error = error;
+}
+
+void WINAPI ExitProcess(UINT code) {
+    layer_run_exit_hooks();
+    fflush(stdout);
+    fflush(stderr);
+    // Linux keeps the low byte: ExitProcess(-1) shows as 255.
+    _exit(static_cast<int>(code));
+}
+
+}  // extern "C"
+
+HINSTANCE layer_own_instance() {
+    return own_instance;
+}
