@@ -81,6 +81,10 @@ void layer_core_activate_app(bool active);
 void layer_core_resized(HWND window, int width, int height);
 // Whether a handle is a window the core made.
 bool layer_core_owns(HWND window);
+// The window's contents were lost (an expose): it gets WM_PAINT.
+void layer_core_invalidate(HWND window);
+// The window has been painted: no WM_PAINT until it is invalidated again.
+void layer_core_validate(HWND window);
 
 const LayerDriver* layer_x11_driver();
 const LayerDriver* layer_null_driver();
