@@ -1,1 +1,2 @@
 # Sources of the layer's null part.
+target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/null_driver.cpp)

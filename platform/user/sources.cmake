@@ -1,3 +1,8 @@
 # Sources of the layer's user part.
-# Dialogs (templates not read yet) and system parameters, for the saver host.
-target_sources(win32layer PRIVATE user/dialog.cpp user/sysparams.cpp)
+target_sources(win32layer PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/classes.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cursor.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/defwnd.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/driver.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/messages.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/windows.cpp)

@@ -1,0 +1,90 @@
+// Window classes, icons and stock objects.
+#include "user/user_internal.h"
+
+#include <strings.h>
+
+#include <memory>
+
+#include "kernel/layer_kernel.h"
+
+namespace {
+
+std::vector<std::unique_ptr<WindowClass>> classes;
+ATOM next_atom = 0xC000;  // where Windows starts the atoms of registered classes
+
+}  // namespace
+
+const WindowClass* user_class_by_atom(ATOM atom) {
+    for (const auto& cls : classes) {
+        if (cls->atom == atom) return cls.get();
+    }
+    return nullptr;
+}
+
+const WindowClass* user_find_class(LPCSTR name) {
+    if (!name) return nullptr;
+    if (IS_INTRESOURCE(name)) return user_class_by_atom(LOWORD(name));
+    for (const auto& cls : classes) {
+        if (strcasecmp(cls->name.c_str(), name) == 0) return cls.get();
+    }
+    return nullptr;
+}
+
+void user_classes_reset() {
+    classes.clear();
+}
+
+extern "C" {
+
+ATOM WINAPI RegisterClassA(const WNDCLASSA* wc) {
+    if (!wc || !wc->lpszClassName || IS_INTRESOURCE(wc->lpszClassName) || !wc->lpfnWndProc) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (user_find_class(wc->lpszClassName)) {
+        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+        return 0;
+    }
+    if (wc->cbClsExtra || wc->cbWndExtra) layer_fixme_once("RegisterClassA: class and window extra bytes are not kept");
+    classes.push_back(std::unique_ptr<WindowClass>(
+        new WindowClass{wc->lpszClassName, next_atom++, wc->style, wc->lpfnWndProc, wc->hInstance, wc->hCursor}));
+    return classes.back()->atom;
+}
+
+BOOL WINAPI UnregisterClassA(LPCSTR name, HINSTANCE) {
+    const WindowClass* cls = user_find_class(name);
+    if (!cls) {
+        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+        return FALSE;
+    }
+    for (HWND handle : user_window_list()) {
+        if (user_window(handle)->class_atom == cls->atom) {
+            SetLastError(ERROR_CLASS_HAS_WINDOWS);
+            return FALSE;
+        }
+    }
+    for (auto it = classes.begin(); it != classes.end(); ++it) {
+        if (it->get() == cls) {
+            classes.erase(it);
+            break;
+        }
+    }
+    return TRUE;
+}
+
+HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
+    // The program's resources hold no icon that a class needs; a system icon
+    // (no instance) or a named one would be a real gap.
+    if (!instance || !IS_INTRESOURCE(name)) layer_fixme_once("LoadIconA: system and named icons are not implemented");
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+}
+
+HGDIOBJ WINAPI GetStockObject(int index) {
+    // Distinct non-null handles; the layer paints no backgrounds with them.
+    static char stock_objects[20];
+    if (index < 0 || index >= static_cast<int>(sizeof stock_objects)) return nullptr;
+    return &stock_objects[index];
+}
+
+}  // extern "C"

@@ -1,0 +1,44 @@
+// The choice of driver, and the seam's reset of the whole layer.
+#include <stdio.h>
+
+#include <layer_test.h>
+
+#include "kernel/layer_kernel.h"
+#include "layer_driver.h"
+#include "user/user_internal.h"
+
+void layer_null_reset();
+
+namespace {
+
+const LayerDriver* chosen = nullptr;
+
+}  // namespace
+
+const LayerDriver* layer_driver() {
+    if (!chosen) {
+        const LayerDriver* driver = layer_x11_driver();
+        if (!driver->open()) {
+            // The driver has said why; there is nothing to show windows on.
+            ExitProcess(1);
+        }
+        chosen = driver;
+    }
+    return chosen;
+}
+
+void layer_use_null_driver() {
+    const LayerDriver* driver = layer_null_driver();
+    if (chosen == driver) return;
+    driver->open();
+    chosen = driver;
+}
+
+void layer_reset() {
+    user_windows_reset();
+    user_messages_reset();
+    user_classes_reset();
+    user_cursor_reset();
+    layer_kernel_reset();
+    if (chosen == layer_null_driver()) layer_null_reset();
+}

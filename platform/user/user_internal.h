@@ -1,0 +1,56 @@
+// Private to the layer's user part (and the null driver, which searches the
+// core's windows): the window and class records and the bookkeeping that the
+// user files share.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct WindowClass {
+    std::string name;
+    ATOM atom;
+    UINT style;
+    WNDPROC proc;
+    HINSTANCE instance;
+    HCURSOR cursor;
+};
+
+struct Window {
+    HWND handle;
+    ATOM class_atom;
+    WNDPROC proc;
+    HWND parent;  // for WS_CHILD windows; may be a foreign window
+    HWND owner;   // for top-level windows created with a parent
+    std::vector<HWND> children;
+    DWORD style;  // WS_VISIBLE follows the window's actual visibility
+    DWORD ex_style;
+    std::string title;
+    int x, y, width, height;
+    HINSTANCE instance;
+    bool destroying;
+    bool needs_paint;
+};
+
+// Classes.
+const WindowClass* user_find_class(LPCSTR name_or_atom);
+const WindowClass* user_class_by_atom(ATOM atom);
+void user_classes_reset();
+
+// Windows: a live record (also while being destroyed), or null.
+Window* user_window(HWND handle);
+// The program's windows in creation order.
+std::vector<HWND> user_window_list();
+std::vector<HWND> user_top_level_windows();
+bool user_is_descendant(HWND window, HWND ancestor);
+HWND user_find_top_level(const char* class_name, const char* title);
+void user_windows_reset();
+
+// Messages and timers of a window that is going away.
+void user_forget_window(HWND handle);
+void user_messages_reset();
+
+// Cursor visibility for a newly made window.
+void user_apply_cursor(HWND handle);
+void user_cursor_reset();

@@ -1,0 +1,510 @@
+// The window tree: creation and destruction with their messages, queries,
+// visibility, activation and focus, and the core entries through which the
+// driver reports native changes.
+#include "user/user_internal.h"
+
+#include <string.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+
+#include "kernel/layer_kernel.h"
+#include "layer_driver.h"
+
+namespace {
+
+std::map<HWND, std::unique_ptr<Window>> windows;
+std::vector<HWND> creation_order;
+HWND active_window = nullptr;
+HWND focus_window = nullptr;
+bool app_active = false;
+
+bool is_top_level(const Window* w) {
+    return !(w->style & WS_CHILD);
+}
+
+LRESULT send(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
+    return SendMessageA(handle, message, wparam, lparam);
+}
+
+void send_to_top_levels(UINT message, WPARAM wparam, LPARAM lparam) {
+    for (HWND handle : user_top_level_windows()) {
+        if (user_window(handle)) send(handle, message, wparam, lparam);
+    }
+}
+
+void set_app_active(bool active) {
+    if (app_active == active) return;
+    app_active = active;
+    send_to_top_levels(WM_ACTIVATEAPP, active, 0);
+}
+
+HWND top_level_of(HWND handle) {
+    Window* w = user_window(handle);
+    while (w && !is_top_level(w)) {
+        Window* parent = user_window(w->parent);
+        if (!parent) break;
+        w = parent;
+    }
+    return w ? w->handle : nullptr;
+}
+
+// Makes an own top-level window the active one, with the messages Windows
+// sends: WM_ACTIVATEAPP when the application comes to the front, then
+// WM_ACTIVATE to the old and the new window (DefWindowProcA focuses it).
+void activate(HWND handle) {
+    layer_driver()->set_foreground(handle);
+    set_app_active(true);
+    if (active_window == handle) return;
+    HWND previous = active_window;
+    active_window = handle;
+    if (user_window(previous)) send(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(handle));
+    if (user_window(handle)) send(handle, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
+}
+
+HWND other_visible_top_level(HWND excluded) {
+    for (HWND handle : user_top_level_windows()) {
+        Window* w = user_window(handle);
+        if (handle != excluded && !w->destroying && (w->style & WS_VISIBLE)) return handle;
+    }
+    return nullptr;
+}
+
+// The active window is going (hidden or destroyed): another window of the
+// program takes over, or the application loses activation.
+void deactivate(HWND handle) {
+    if (active_window != handle) return;
+    active_window = nullptr;
+    if (focus_window && (focus_window == handle || user_is_descendant(focus_window, handle))) focus_window = nullptr;
+    HWND next = other_visible_top_level(handle);
+    if (next) {
+        activate(next);
+    } else {
+        set_app_active(false);
+    }
+}
+
+void show(HWND handle, bool visible, bool activate_it) {
+    Window* w = user_window(handle);
+    if (!w || !!(w->style & WS_VISIBLE) == visible) return;
+    send(handle, WM_SHOWWINDOW, visible, 0);
+    if (!(w = user_window(handle))) return;
+    if (visible) {
+        w->style |= WS_VISIBLE;
+        w->needs_paint = true;
+    } else {
+        w->style &= ~WS_VISIBLE;
+        w->needs_paint = false;
+    }
+    layer_driver()->show_window(handle, visible);
+    if (is_top_level(w)) {
+        if (visible && activate_it) activate(handle);
+        if (!visible) deactivate(handle);
+    }
+}
+
+void send_destroy(HWND handle) {
+    if (!user_window(handle)) return;
+    send(handle, WM_DESTROY, 0, 0);
+    Window* w = user_window(handle);
+    if (!w) return;
+    std::vector<HWND> children = w->children;
+    for (HWND child : children) send_destroy(child);
+}
+
+void free_window(HWND handle) {
+    Window* w = user_window(handle);
+    if (!w) return;
+    std::vector<HWND> children = w->children;
+    for (HWND child : children) free_window(child);
+    send(handle, WM_NCDESTROY, 0, 0);
+    user_forget_window(handle);
+    if (focus_window == handle) focus_window = nullptr;
+    if (active_window == handle) active_window = nullptr;
+    windows.erase(handle);
+    creation_order.erase(std::find(creation_order.begin(), creation_order.end(), handle));
+}
+
+void mark_destroying(Window* w) {
+    w->destroying = true;
+    for (HWND child : w->children) mark_destroying(user_window(child));
+}
+
+// WM_DESTROY goes to the window and then to its children, parent first;
+// WM_NCDESTROY then goes children first, after which the handles are dead.
+void destroy(HWND handle, bool native_gone) {
+    Window* w = user_window(handle);
+    if (!w || w->destroying) return;
+    mark_destroying(w);
+    HWND parent = w->parent;
+    if (focus_window && (focus_window == handle || user_is_descendant(focus_window, handle))) focus_window = nullptr;
+    if (is_top_level(w) && active_window == handle) deactivate(handle);
+    send_destroy(handle);
+    free_window(handle);
+    if (Window* p = user_window(parent)) {
+        p->children.erase(std::remove(p->children.begin(), p->children.end(), handle), p->children.end());
+    }
+    // The native window takes its native children with it.
+    if (!native_gone) layer_driver()->destroy_window(handle);
+}
+
+bool copy_text(const std::string& text, LPSTR out, int max_count, int* copied) {
+    if (!out || max_count <= 0) {
+        *copied = 0;
+        return false;
+    }
+    size_t n = std::min(text.size(), static_cast<size_t>(max_count - 1));
+    memcpy(out, text.data(), n);
+    out[n] = 0;
+    *copied = static_cast<int>(n);
+    return true;
+}
+
+Window* checked(HWND handle) {
+    Window* w = user_window(handle);
+    if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return w;
+}
+
+}  // namespace
+
+Window* user_window(HWND handle) {
+    auto it = windows.find(handle);
+    return it == windows.end() ? nullptr : it->second.get();
+}
+
+std::vector<HWND> user_window_list() {
+    return creation_order;
+}
+
+std::vector<HWND> user_top_level_windows() {
+    std::vector<HWND> list;
+    for (HWND handle : creation_order) {
+        if (is_top_level(user_window(handle))) list.push_back(handle);
+    }
+    return list;
+}
+
+bool user_is_descendant(HWND window, HWND ancestor) {
+    Window* w = user_window(window);
+    while (w && !is_top_level(w)) {
+        if (w->parent == ancestor) return true;
+        w = user_window(w->parent);
+    }
+    return false;
+}
+
+HWND user_find_top_level(const char* class_name, const char* title) {
+    for (HWND handle : user_top_level_windows()) {
+        Window* w = user_window(handle);
+        const WindowClass* cls = user_class_by_atom(w->class_atom);
+        if (class_name && (!cls || strcasecmp(cls->name.c_str(), class_name) != 0)) continue;
+        if (title && strcasecmp(w->title.c_str(), title) != 0) continue;
+        return handle;
+    }
+    return nullptr;
+}
+
+void user_windows_reset() {
+    for (HWND handle : user_top_level_windows()) layer_driver()->destroy_window(handle);
+    windows.clear();
+    creation_order.clear();
+    active_window = nullptr;
+    focus_window = nullptr;
+    app_active = false;
+}
+
+bool layer_core_owns(HWND window) {
+    return user_window(window) != nullptr;
+}
+
+void layer_core_native_destroyed(HWND window) {
+    destroy(window, true);
+}
+
+void layer_core_activate_app(bool active) {
+    if (active == app_active) return;
+    if (active) {
+        set_app_active(true);
+        HWND foreground = top_level_of(layer_driver()->get_foreground());
+        if (foreground && !active_window) activate(foreground);
+        return;
+    }
+    HWND previous = active_window;
+    active_window = nullptr;
+    if (user_window(previous)) send(previous, WM_ACTIVATE, WA_INACTIVE, 0);
+    set_app_active(false);
+    if (HWND lost = focus_window) {
+        focus_window = nullptr;
+        if (user_window(lost)) send(lost, WM_KILLFOCUS, 0, 0);
+    }
+}
+
+void layer_core_resized(HWND window, int width, int height) {
+    Window* w = user_window(window);
+    if (!w || (w->width == width && w->height == height)) return;
+    w->width = width;
+    w->height = height;
+    send(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
+}
+
+void layer_core_invalidate(HWND window) {
+    Window* w = user_window(window);
+    if (w && (w->style & WS_VISIBLE)) w->needs_paint = true;
+}
+
+void layer_core_validate(HWND window) {
+    if (Window* w = user_window(window)) w->needs_paint = false;
+}
+
+extern "C" {
+
+HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style, int x, int y,
+                            int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+    const WindowClass* cls = user_find_class(class_name);
+    if (!cls) {
+        SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+        return nullptr;
+    }
+    const LayerDriver* driver = layer_driver();
+    bool child = (style & WS_CHILD) != 0;
+    if (child && !parent) {
+        SetLastError(ERROR_TLW_WITH_WSCHILD);
+        return nullptr;
+    }
+    if (parent && !user_window(parent) && !driver->is_foreign_window(parent)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+    if (x == CW_USEDEFAULT) x = y = 0;
+    if (width == CW_USEDEFAULT) {
+        layer_fixme_once("CreateWindowExA: CW_USEDEFAULT sizes are not implemented");
+        width = height = 0;
+    }
+    if (menu && !child) layer_fixme_once("CreateWindowExA: menus are not implemented");
+
+    LayerWindowDesc desc = {cls->name.c_str(), title ? title : "", style, ex_style, cls->style,
+                            x, y, width, height, child ? parent : nullptr};
+    HWND handle = driver->create_window(&desc);
+    if (!handle) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    Window* w = new Window{handle, cls->atom, cls->proc, child ? parent : nullptr, child ? nullptr : parent,
+                           {}, style & ~static_cast<DWORD>(WS_VISIBLE), ex_style, "", x, y, width, height, instance, false, false};
+    windows[handle].reset(w);
+    creation_order.push_back(handle);
+    if (Window* p = user_window(w->parent)) p->children.push_back(handle);
+    user_apply_cursor(handle);
+
+    CREATESTRUCTA cs = {param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style),
+                        title, class_name, ex_style};
+    if (!send(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
+        destroy(handle, false);
+        return nullptr;
+    }
+    if (!user_window(handle)) return nullptr;
+    RECT client = {x, y, x + width, y + height};
+    send(handle, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&client));
+    if (send(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+        destroy(handle, false);
+        return nullptr;
+    }
+    if (!user_window(handle)) return nullptr;
+    send(handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
+    send(handle, WM_MOVE, 0, MAKELPARAM(x, y));
+    if (style & WS_VISIBLE) show(handle, true, true);
+    return user_window(handle) ? handle : nullptr;
+}
+
+BOOL WINAPI DestroyWindow(HWND window) {
+    Window* w = user_window(window);
+    if (!w) {
+        SetLastError(layer_driver()->is_foreign_window(window) ? ERROR_ACCESS_DENIED : ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    destroy(window, false);
+    return TRUE;
+}
+
+BOOL WINAPI IsWindow(HWND window) {
+    if (!window) return FALSE;
+    return user_window(window) || layer_driver()->is_foreign_window(window);
+}
+
+HWND WINAPI GetParent(HWND window) {
+    Window* w = checked(window);
+    if (!w) return nullptr;
+    if (w->style & WS_CHILD) return w->parent;
+    // Win32 quirk: for a popup, GetParent answers with the owner.
+    if (w->style & WS_POPUP) return w->owner;
+    return nullptr;
+}
+
+BOOL WINAPI GetClientRect(HWND window, LPRECT rect) {
+    if (Window* w = user_window(window)) {
+        *rect = RECT{0, 0, w->width, w->height};
+        return TRUE;
+    }
+    if (layer_driver()->get_foreign_client_rect(window, rect)) return TRUE;
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+}
+
+BOOL WINAPI GetWindowRect(HWND window, LPRECT rect) {
+    Window* w = user_window(window);
+    if (!w) return GetClientRect(window, rect);
+    // Screen coordinates: the layer's windows have no frame, so the window
+    // rectangle is the client area moved by the positions of its parents.
+    int left = 0, top = 0;
+    for (Window* p = w; p; p = user_window(p->parent)) {
+        left += p->x;
+        top += p->y;
+    }
+    *rect = RECT{left, top, left + w->width, top + w->height};
+    return TRUE;
+}
+
+HWND WINAPI FindWindowA(LPCSTR class_name, LPCSTR title) {
+    if (class_name && IS_INTRESOURCE(class_name)) {
+        const WindowClass* cls = user_find_class(class_name);
+        if (!cls) return nullptr;
+        class_name = cls->name.c_str();
+    }
+    return layer_driver()->find_window(class_name, title);
+}
+
+BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text) {
+    if (!user_window(window)) {
+        if (layer_driver()->is_foreign_window(window)) layer_fixme_once("SetWindowTextA on another process's window");
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    return static_cast<BOOL>(send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text ? text : "")));
+}
+
+int WINAPI GetWindowTextA(HWND window, LPSTR text, int max_count) {
+    if (!user_window(window)) {
+        if (layer_driver()->is_foreign_window(window)) layer_fixme_once("GetWindowTextA on another process's window");
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        if (text && max_count > 0) *text = 0;
+        return 0;
+    }
+    if (!text || max_count <= 0) return 0;
+    return static_cast<int>(send(window, WM_GETTEXT, max_count, reinterpret_cast<LPARAM>(text)));
+}
+
+int WINAPI GetClassNameA(HWND window, LPSTR name, int max_count) {
+    Window* w = checked(window);
+    if (!w) return 0;
+    int copied;
+    copy_text(user_class_by_atom(w->class_atom)->name, name, max_count, &copied);
+    return copied;
+}
+
+LONG WINAPI GetWindowLongA(HWND window, int index) {
+    Window* w = checked(window);
+    if (!w) return 0;
+    switch (index) {
+    case GWL_STYLE: return static_cast<LONG>(w->style);
+    case GWL_EXSTYLE: return static_cast<LONG>(w->ex_style);
+    default:
+        layer_fixme_once("GetWindowLongA index %d is not implemented", index);
+        return 0;
+    }
+}
+
+BOOL WINAPI ShowWindow(HWND window, int command) {
+    Window* w = checked(window);
+    if (!w) return FALSE;
+    BOOL was_visible = (w->style & WS_VISIBLE) != 0;
+    switch (command) {
+    case SW_HIDE:
+        show(window, false, false);
+        break;
+    case SW_SHOWNA:
+    case SW_SHOWNOACTIVATE:
+        show(window, true, false);
+        break;
+    case SW_SHOWNORMAL:
+    case SW_SHOW:
+    case SW_SHOWDEFAULT:
+        show(window, true, true);
+        break;
+    default:
+        layer_fixme_once("ShowWindow command %d is not implemented (shown normally)", command);
+        show(window, true, true);
+        break;
+    }
+    return was_visible;
+}
+
+BOOL WINAPI IsWindowVisible(HWND window) {
+    for (Window* w = user_window(window); w; w = user_window(w->parent)) {
+        if (!(w->style & WS_VISIBLE)) return FALSE;
+        if (is_top_level(w)) return TRUE;
+    }
+    return user_window(window) != nullptr;
+}
+
+BOOL WINAPI SetForegroundWindow(HWND window) {
+    if (user_window(window)) {
+        HWND top = top_level_of(window);
+        activate(top);
+        return TRUE;
+    }
+    if (layer_driver()->is_foreign_window(window)) {
+        layer_driver()->set_foreground(window);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+HWND WINAPI GetForegroundWindow(void) {
+    return layer_driver()->get_foreground();
+}
+
+HWND WINAPI GetActiveWindow(void) {
+    return app_active ? active_window : nullptr;
+}
+
+HWND WINAPI SetFocus(HWND window) {
+    HWND previous = focus_window;
+    if (!window) {
+        focus_window = nullptr;
+        if (user_window(previous)) send(previous, WM_KILLFOCUS, 0, 0);
+        return previous;
+    }
+    if (!checked(window)) return nullptr;
+    HWND top = top_level_of(window);
+    if (top != active_window) activate(top);
+    if (focus_window == window || !user_window(window)) return previous;
+    previous = focus_window;
+    focus_window = window;
+    if (user_window(previous)) send(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
+    if (user_window(window)) send(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
+    return previous;
+}
+
+HWND WINAPI GetFocus(void) {
+    return focus_window;
+}
+
+int WINAPI GetSystemMetrics(int index) {
+    int width = 0, height = 0;
+    switch (index) {
+    case SM_CXSCREEN:
+        layer_driver()->get_screen_size(&width, &height);
+        return width;
+    case SM_CYSCREEN:
+        layer_driver()->get_screen_size(&width, &height);
+        return height;
+    default:
+        layer_fixme_once("GetSystemMetrics index %d is not implemented", index);
+        return 0;
+    }
+}
+
+}  // extern "C"

@@ -1,0 +1,51 @@
+// Kernel calls whose behaviour the program relies on.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+namespace {
+
+TEST(Kernel, CharNextStepsOneCharacterAndStopsAtTheEnd) {
+    const char text[] = "ab";
+    EXPECT_EQ(CharNextA(text), text + 1);
+    EXPECT_EQ(CharNextA(text + 1), text + 2);
+    EXPECT_EQ(CharNextA(text + 2), text + 2);
+    EXPECT_EQ(CharNextA(""), CharNextA("") + 0);
+}
+
+TEST(Kernel, VersionQueryTakesOnlyTheTwoRecordSizes) {
+    const struct {
+        DWORD size;
+        bool accepted;
+    } cases[] = {{0, false}, {147, false}, {148, true}, {156, true}, {160, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        union {
+            OSVERSIONINFOA info;
+            char room[256];
+        } buffer = {};
+        buffer.info.dwOSVersionInfoSize = c.size;
+        SetLastError(0);
+        EXPECT_EQ(GetVersionExA(&buffer.info) != FALSE, c.accepted);
+        if (c.accepted) {
+            EXPECT_EQ(buffer.info.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
+        } else {
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+        }
+    }
+}
+
+TEST(Kernel, TickCountFollowsSleep) {
+    DWORD start = GetTickCount();
+    Sleep(50);
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, 40u);
+    EXPECT_LT(elapsed, 5000u);
+}
+
+TEST(Kernel, ModulesThatAreNotLoadedAreNotFound) {
+    EXPECT_NE(GetModuleHandleA(nullptr), nullptr);
+    EXPECT_EQ(GetModuleHandleA("no-such-conformance-module.dll"), nullptr);
+    EXPECT_EQ(LoadLibraryA("no-such-conformance-module.dll"), nullptr);
+}
+
+}  // namespace

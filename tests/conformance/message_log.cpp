@@ -1,0 +1,113 @@
+// The logging window procedure and the ordered comparison.
+#include "message_log.h"
+
+#include <stdio.h>
+
+std::vector<LoggedMessage> message_log;
+Reaction reaction;
+
+namespace {
+
+LRESULT CALLBACK logging_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    message_log.push_back(LoggedMessage{window, message, wparam, lparam});
+    LRESULT result = 0;
+    if (reaction && reaction(window, message, wparam, lparam, &result)) return result;
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+std::string describe(const LoggedMessage& m) {
+    char text[96];
+    snprintf(text, sizeof text, "  %p %s w=%llu\n", static_cast<void*>(m.window), message_name(m.message).c_str(),
+             static_cast<unsigned long long>(m.wparam));
+    return text;
+}
+
+}  // namespace
+
+std::string message_name(UINT message) {
+    static const struct {
+        UINT number;
+        const char* name;
+    } names[] = {
+        {WM_CREATE, "WM_CREATE"},       {WM_DESTROY, "WM_DESTROY"},     {WM_MOVE, "WM_MOVE"},
+        {WM_SIZE, "WM_SIZE"},           {WM_ACTIVATE, "WM_ACTIVATE"},   {WM_SETFOCUS, "WM_SETFOCUS"},
+        {WM_KILLFOCUS, "WM_KILLFOCUS"}, {WM_SETTEXT, "WM_SETTEXT"},     {WM_PAINT, "WM_PAINT"},
+        {WM_CLOSE, "WM_CLOSE"},         {WM_SHOWWINDOW, "WM_SHOWWINDOW"}, {WM_ACTIVATEAPP, "WM_ACTIVATEAPP"},
+        {WM_NCCREATE, "WM_NCCREATE"},   {WM_NCDESTROY, "WM_NCDESTROY"}, {WM_NCCALCSIZE, "WM_NCCALCSIZE"},
+        {WM_TIMER, "WM_TIMER"},         {WM_USER, "WM_USER"},
+    };
+    for (const auto& entry : names) {
+        if (entry.number == message) return entry.name;
+    }
+    char text[16];
+    snprintf(text, sizeof text, "0x%04x", message);
+    return text;
+}
+
+const char* logging_class_name() {
+    static const char* const name = "ConformanceLogWindow";
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = logging_proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = name;
+        registered = RegisterClassA(&wc) != 0;
+    }
+    return name;
+}
+
+void MessageTest::SetUp() {
+    logging_class_name();
+    pump();
+    message_log.clear();
+    reaction = nullptr;
+}
+
+void MessageTest::TearDown() {
+    reaction = nullptr;
+    for (HWND window : made) {
+        if (IsWindow(window)) DestroyWindow(window);
+    }
+    pump();
+}
+
+HWND MessageTest::make_window(DWORD style, HWND parent, const char* title, LPVOID param, int width, int height) {
+    HWND window = CreateWindowExA(0, logging_class_name(), title, style, 0, 0, width, height, parent, nullptr,
+                                  GetModuleHandleA(nullptr), param);
+    if (window) made.push_back(window);
+    return window;
+}
+
+void MessageTest::pump() {
+    MSG msg;
+    for (int i = 0; i < 200; ++i) {
+        if (!PeekMessageA(&msg, nullptr, 0, WM_TIMER - 1, PM_REMOVE) &&
+            !PeekMessageA(&msg, nullptr, WM_TIMER + 1, 0xFFFF, PM_REMOVE)) {
+            return;
+        }
+        DispatchMessageA(&msg);
+    }
+}
+
+::testing::AssertionResult appear_in_order(const std::vector<ExpectedMessage>& expected) {
+    size_t next = 0;
+    for (const LoggedMessage& m : message_log) {
+        if (next == expected.size()) break;
+        const ExpectedMessage& e = expected[next];
+        if (m.window == e.window && m.message == e.message && (!e.check_wparam || m.wparam == e.wparam)) ++next;
+    }
+    if (next == expected.size()) return ::testing::AssertionSuccess();
+    std::string log;
+    for (const LoggedMessage& m : message_log) log += describe(m);
+    return ::testing::AssertionFailure() << "missing or out of order: " << message_name(expected[next].message)
+                                         << " to " << expected[next].window << "\nlog:\n"
+                                         << log;
+}
+
+bool was_logged(HWND window, UINT message) {
+    for (const LoggedMessage& m : message_log) {
+        if (m.window == window && m.message == message) return true;
+    }
+    return false;
+}
