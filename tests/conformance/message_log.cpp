@@ -46,14 +46,13 @@ std::string message_name(UINT message) {
 
 const char* logging_class_name() {
     static const char* const name = "ConformanceLogWindow";
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = logging_proc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = name;
-        registered = RegisterClassA(&wc) != 0;
-    }
+    // Registered on each use: a second registration just fails, and the
+    // layer's own tests reset the classes between tests.
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = logging_proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = name;
+    RegisterClassA(&wc);
     return name;
 }
 
