@@ -5,4 +5,7 @@ target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/defwnd.cpp
   ${CMAKE_CURRENT_LIST_DIR}/driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messages.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/windows.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/windows.cpp
+  # Dialogs (templates not read yet) and system parameters, for the saver host.
+  ${CMAKE_CURRENT_LIST_DIR}/dialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sysparams.cpp)
