@@ -1,1 +1,5 @@
 # Sources of the layer's x11 part.
+target_sources(win32layer PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/x11_driver.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/x11_events.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/x11_keys.cpp)

@@ -1,0 +1,44 @@
+// Shared by the X11 driver's own files only: the atoms, the window records,
+// the key translation and the event translation.
+#pragma once
+
+#include "x11/x11.h"
+
+struct X11Atoms {
+    Atom wm_protocols, wm_delete_window, wm_state;
+    Atom net_wm_name, utf8_string, net_wm_pid, net_active_window;
+    Atom net_wm_state, net_wm_state_above, motif_wm_hints;
+    Atom win32_class;    // the Win32 class name, which FindWindowA matches
+    Atom win32_message;  // a message posted from another process
+};
+extern X11Atoms x11_atoms;
+
+// What the driver remembers of each window it made.
+struct X11Window {
+    Window id;
+    bool saver;          // top-level topmost popup covering the screen
+    bool cursor_hidden;
+    Colormap colormap;   // own colormap of a GLX visual, else None
+    GLXFBConfig fbconfig;
+    int width, height;   // last size the core knows of
+};
+X11Window* x11_find_window(Window id);
+
+// The top-level window (own, or a client of the window manager) that
+// contains id.
+Window x11_toplevel_of(Window id);
+
+// Drops the record of a window that is gone.
+void x11_forget_window(Window id);
+
+// Keyboard: Windows virtual-key code of a keysym (0xFF when there is none,
+// as Windows reports keys without a code), and the PC scan code of an X
+// key code with whether it is an extended key.
+UINT x11_vk_from_keysym(KeySym keysym);
+UINT x11_scan_from_keycode(unsigned keycode, bool* extended);
+// lParam of a key message, bit for bit as Windows builds it.
+LPARAM x11_key_lparam(UINT scan, bool extended, bool alt_down, bool was_down, bool is_up);
+
+bool x11_process_events(int timeout_ms);
+// The application's activation as the driver last reported it.
+extern bool x11_app_active;

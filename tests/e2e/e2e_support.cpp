@@ -1,0 +1,194 @@
+// The end-to-end tests' fixtures: a private Xvfb, child processes, xdotool.
+#include "e2e_support.h"
+
+#include <X11/Xatom.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+void sleep_ms(int milliseconds) {
+    timespec t = {milliseconds / 1000, (milliseconds % 1000) * 1000000L};
+    nanosleep(&t, nullptr);
+}
+
+// Xvfb picks a free display itself and writes its number to the pipe when
+// it accepts connections, so no display number is guessed and no one
+// else's display is used.
+XServer start_xserver(int width, int height) {
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe");
+    std::string fd = std::to_string(fds[1]);
+    std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+                          nullptr};
+    XServer server;
+    pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork");
+    if (pid == 0) {
+        // The server goes when the test process goes, however it ends.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        close(fds[0]);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 2);
+        execvp("Xvfb", (char* const*)argv);
+        _exit(127);
+    }
+    close(fds[1]);
+    server.pid = pid;
+    char number[32] = {0};
+    size_t got = 0;
+    while (got < sizeof number - 1) {
+        ssize_t n = read(fds[0], number + got, sizeof number - 1 - got);
+        if (n <= 0) break;
+        got += (size_t)n;
+        if (memchr(number, '\n', got)) break;
+    }
+    close(fds[0]);
+    if (!got) throw std::runtime_error("Xvfb did not start");
+    server.name = ":" + std::to_string(atoi(number));
+    setenv("DISPLAY", server.name.c_str(), 1);
+    return server;
+}
+
+void stop_xserver(XServer* server) {
+    if (!server->pid) return;
+    kill(server->pid, SIGTERM);
+    waitpid(server->pid, nullptr, 0);
+    server->pid = 0;
+}
+
+Child spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env_changes) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) env.push_back(*e);
+    for (const std::string& change : env_changes) {
+        std::string name = change.substr(0, change.find('='));
+        for (size_t i = 0; i < env.size(); ++i)
+            if (env[i].compare(0, name.size() + 1, name + "=") == 0) env.erase(env.begin() + (long)i--);
+        if (change.find('=') != std::string::npos) env.push_back(change);
+    }
+    std::vector<char*> args, envp;
+    for (const std::string& a : argv) args.push_back((char*)a.c_str());
+    args.push_back(nullptr);
+    for (std::string& e : env) envp.push_back((char*)e.c_str());
+    envp.push_back(nullptr);
+
+    Child child;
+    char path[] = "/tmp/orrelune-e2e-stderr-XXXXXX";
+    int fd = mkstemp(path);
+    close(fd);
+    child.stderr_path = path;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, path, O_WRONLY | O_TRUNC, 0);
+    pid_t pid;
+    if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data()) != 0)
+        throw std::runtime_error("cannot start " + argv[0]);
+    posix_spawn_file_actions_destroy(&actions);
+    child.pid = pid;
+    return child;
+}
+
+int wait_exit(Child* child, int timeout_ms) {
+    for (int waited = 0;; waited += 10) {
+        int status;
+        pid_t done = waitpid(child->pid, &status, WNOHANG);
+        if (done == child->pid) {
+            child->pid = 0;
+            if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+            return WEXITSTATUS(status);
+        }
+        if (waited >= timeout_ms) {
+            kill_child(child);
+            return -1;
+        }
+        sleep_ms(10);
+    }
+}
+
+bool still_running(const Child& child) {
+    return child.pid && waitpid(child.pid, nullptr, WNOHANG) == 0;
+}
+
+std::string read_stderr(const Child& child) {
+    std::ifstream in(child.stderr_path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void kill_child(Child* child) {
+    if (!child->pid) return;
+    kill(child->pid, SIGKILL);
+    waitpid(child->pid, nullptr, 0);
+    child->pid = 0;
+}
+
+bool xdotool(const std::string& arguments) {
+    std::string command = "xdotool " + arguments + " >/dev/null 2>&1";
+    return system(command.c_str()) == 0;
+}
+
+std::string string_property(Display* display, Window window, const char* name) {
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    std::string text;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False, AnyPropertyType,
+                           &type, &format, &count, &after, &data) == Success &&
+        data && format == 8)
+        text.assign((const char*)data, count);
+    if (data) XFree(data);
+    return text;
+}
+
+namespace {
+
+int ignore_errors(Display*, XErrorEvent*) { return 0; }
+
+Window find_class(Display* display, Window under, const char* class_name, int depth) {
+    Window root_return, parent;
+    Window* children = nullptr;
+    unsigned count = 0;
+    Window found = None;
+    if (!XQueryTree(display, under, &root_return, &parent, &children, &count)) return None;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        if (string_property(display, children[i], "_WIN32_CLASS") == class_name)
+            found = children[i];
+        else if (depth > 0)
+            found = find_class(display, children[i], class_name, depth - 1);
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+}  // namespace
+
+Window wait_for_class(Display* display, Window under, const char* class_name, int timeout_ms) {
+    XSetErrorHandler(ignore_errors);  // windows come and go while we look
+    for (int waited = 0; waited <= timeout_ms; waited += 20) {
+        if (Window found = find_class(display, under, class_name, 1)) {
+            if (is_viewable(display, found)) return found;
+        }
+        sleep_ms(20);
+    }
+    return None;
+}
+
+bool is_viewable(Display* display, Window window) {
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
+}

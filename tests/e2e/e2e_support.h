@@ -1,0 +1,43 @@
+// What the end-to-end tests share: a private Xvfb, child processes with
+// their exit codes and stderr, the windows on the server, and xdotool.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <string>
+#include <vector>
+
+// A private X server; DISPLAY names it while it runs.
+struct XServer {
+    int pid = 0;
+    std::string name;  // ":N"
+};
+XServer start_xserver(int width = 1024, int height = 768);
+void stop_xserver(XServer* server);
+
+// A process of ours under test. DISPLAY and the other variables are the
+// test's own unless env_changes says "NAME=value" or "NAME" (to unset).
+struct Child {
+    int pid = 0;
+    std::string stderr_path;
+};
+Child spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env_changes = {});
+// Exit code, or -1 if it is still running after timeout_ms (it is then
+// killed), or 128 + signal when a signal ended it.
+int wait_exit(Child* child, int timeout_ms);
+bool still_running(const Child& child);
+std::string read_stderr(const Child& child);
+// Ends a child the test left running.
+void kill_child(Child* child);
+
+// Runs xdotool with the arguments; true when it succeeded.
+bool xdotool(const std::string& arguments);
+
+// Windows on the server as another client sees them.
+std::string string_property(Display* display, Window window, const char* name);
+// The first window below `under` (root: top-level windows and one level of
+// frames) whose Win32 class property is class_name; None if none appears
+// within timeout_ms.
+Window wait_for_class(Display* display, Window under, const char* class_name, int timeout_ms);
+bool is_viewable(Display* display, Window window);
+
+void sleep_ms(int milliseconds);

@@ -1,0 +1,233 @@
+// The real program on a private X server, driven as a user would drive it.
+#include <gtest/gtest.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <stdlib.h>
+#include <deque>
+#include <string>
+#include <sys/stat.h>
+
+#include "e2e_support.h"
+
+namespace {
+
+const char* const program = ORRELUNE_PATH;
+const char* const saver_class = "WindowsScreenSaverClass";
+
+class ProgramTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server = start_xserver();
+        // The program's settings go to a scratch directory, not the user's.
+        char config[] = "/tmp/orrelune-e2e-config-XXXXXX";
+        setenv("XDG_CONFIG_HOME", mkdtemp(config), 1);
+    }
+    static void TearDownTestSuite() { stop_xserver(&server); }
+
+    void SetUp() override {
+        display = XOpenDisplay(server.name.c_str());
+        ASSERT_NE(display, nullptr);
+        root = DefaultRootWindow(display);
+    }
+    void TearDown() override {
+        for (Child& child : children) kill_child(&child);
+        XCloseDisplay(display);
+    }
+
+    Child& run(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
+        std::vector<std::string> argv = {program};
+        argv.insert(argv.end(), args.begin(), args.end());
+        children.push_back(spawn(argv, env));
+        return children.back();
+    }
+
+    // A saver run whose window is up, and stays up while nobody touches
+    // anything (no dismissal out of start-up noise).
+    Window start_saver(Child** child) {
+        *child = &run({"/s"});
+        Window window = wait_for_class(display, root, saver_class, 10000);
+        if (!window) return None;
+        sleep_ms(300);
+        return still_running(**child) ? window : None;
+    }
+
+    static XServer server;
+    Display* display = nullptr;
+    Window root = None;
+    std::deque<Child> children;  // references stay valid as it grows
+};
+XServer ProgramTest::server;
+
+TEST_F(ProgramTest, SaverWindowCoversTheScreenInBlackAndIsOnTop) {
+    Child* saver;
+    Window window = start_saver(&saver);
+    ASSERT_NE(window, None) << read_stderr(*saver);
+
+    EXPECT_EQ(string_property(display, window, "_NET_WM_NAME"), "Screen Saver");
+    XWindowAttributes attributes;
+    ASSERT_TRUE(XGetWindowAttributes(display, window, &attributes));
+    EXPECT_EQ(attributes.x, 0);
+    EXPECT_EQ(attributes.y, 0);
+    EXPECT_EQ(attributes.width, 1024);
+    EXPECT_EQ(attributes.height, 768);
+    EXPECT_TRUE(attributes.override_redirect);
+
+    // Another client's window put over it goes under again.
+    XSetWindowAttributes over_attributes{};
+    over_attributes.override_redirect = True;
+    over_attributes.background_pixel = WhitePixel(display, 0);
+    Window over = XCreateWindow(display, root, 100, 100, 200, 200, 0, CopyFromParent, InputOutput, CopyFromParent,
+                                CWOverrideRedirect | CWBackPixel, &over_attributes);
+    XMapRaised(display, over);
+    XSync(display, False);
+    sleep_ms(300);
+
+    // The whole screen as a user sees it: black everywhere.
+    XImage* image = XGetImage(display, root, 0, 0, 1024, 768, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    int lit = 0;
+    for (int y = 0; y < 768; y += 8)
+        for (int x = 0; x < 1024; x += 8)
+            if (XGetPixel(image, x, y) & 0xFFFFFF) ++lit;
+    XDestroyImage(image);
+    EXPECT_EQ(lit, 0);
+    XDestroyWindow(display, over);
+    XSync(display, False);
+}
+
+struct Dismissal {
+    const char* name;
+    const char* xdotool_arguments;
+};
+
+class SaverDismissal : public ProgramTest, public testing::WithParamInterface<Dismissal> {};
+
+TEST_P(SaverDismissal, EndsTheRunWithZero) {
+    ASSERT_TRUE(xdotool("mousemove 500 400"));
+    Child* saver;
+    ASSERT_NE(start_saver(&saver), None) << read_stderr(*saver);
+    ASSERT_TRUE(xdotool(GetParam().xdotool_arguments));
+    EXPECT_EQ(wait_exit(saver, 5000), 0) << read_stderr(*saver);
+}
+
+INSTANTIATE_TEST_SUITE_P(Input, SaverDismissal,
+                         testing::Values(Dismissal{"Letter", "key x"}, Dismissal{"Escape", "key Escape"},
+                                         Dismissal{"Shift", "key Shift_L"}, Dismissal{"AltTab", "key alt+Tab"},
+                                         Dismissal{"LeftClick", "click 1"}, Dismissal{"RightClick", "click 3"},
+                                         Dismissal{"MiddleClick", "click 2"},
+                                         Dismissal{"MoveFivePixels", "mousemove_relative 5 0"}),
+                         [](const testing::TestParamInfo<Dismissal>& info) { return info.param.name; });
+
+TEST_F(ProgramTest, SecondSaverFindsTheFirstRaisesItAndLeaves) {
+    Child* first;
+    Window window = start_saver(&first);
+    ASSERT_NE(window, None) << read_stderr(*first);
+
+    Child& second = run({"/s"});
+    EXPECT_EQ(wait_exit(&second, 5000), 0) << read_stderr(second);
+    EXPECT_TRUE(still_running(*first));
+
+    // The first one's window is the topmost one, and the only one.
+    Window root_return, parent;
+    Window* top = nullptr;
+    unsigned count = 0;
+    ASSERT_TRUE(XQueryTree(display, root, &root_return, &parent, &top, &count));
+    int savers = 0;
+    Window topmost_viewable = None;
+    for (unsigned i = 0; i < count; ++i) {
+        if (string_property(display, top[i], "_WIN32_CLASS") == saver_class) ++savers;
+        if (is_viewable(display, top[i])) topmost_viewable = top[i];
+    }
+    XFree(top);
+    EXPECT_EQ(savers, 1);
+    EXPECT_EQ(topmost_viewable, window);
+
+    ASSERT_TRUE(xdotool("key space"));
+    EXPECT_EQ(wait_exit(first, 5000), 0) << read_stderr(*first);
+}
+
+TEST_F(ProgramTest, PreviewLivesInsideAnotherProcessWindowUntilThatGoes) {
+    XSetWindowAttributes host_attributes{};
+    host_attributes.background_pixel = WhitePixel(display, 0);
+    host_attributes.override_redirect = True;
+    Window host = XCreateWindow(display, root, 50, 60, 300, 200, 0, CopyFromParent, InputOutput, CopyFromParent,
+                                CWBackPixel | CWOverrideRedirect, &host_attributes);
+    XMapRaised(display, host);
+    XSync(display, False);
+
+    Child& preview = run({"/p", std::to_string(host)});
+    Window window = wait_for_class(display, host, saver_class, 10000);
+    ASSERT_NE(window, None) << read_stderr(preview);
+    EXPECT_EQ(string_property(display, window, "_NET_WM_NAME"), "Preview");
+    XWindowAttributes attributes;
+    ASSERT_TRUE(XGetWindowAttributes(display, window, &attributes));
+    EXPECT_EQ(attributes.width, 300);
+    EXPECT_EQ(attributes.height, 200);
+
+    // A user working over the preview does not end it.
+    ASSERT_TRUE(xdotool("mousemove 200 160"));
+    ASSERT_TRUE(xdotool("mousemove 260 200 click 1 click 3 key x key Escape"));
+    sleep_ms(500);
+    EXPECT_TRUE(still_running(preview)) << read_stderr(preview);
+
+    XDestroyWindow(display, host);
+    XSync(display, False);
+    EXPECT_EQ(wait_exit(&preview, 5000), 0) << read_stderr(preview);
+}
+
+TEST_F(ProgramTest, SwitchesThatNameNoWindowOrModeExitWith255Cleanly) {
+    // A handle that certainly names no window: one that was destroyed.
+    Window gone = XCreateSimpleWindow(display, root, 0, 0, 10, 10, 0, 0, 0);
+    XDestroyWindow(display, gone);
+    XSync(display, False);
+
+    const std::vector<std::vector<std::string>> cases = {
+        {"/p", "0"}, {"/p", "abc"}, {"/x"}, {"/a"}, {"/p", "12345"}, {"/p", std::to_string(gone)}, {"/p"},
+    };
+    for (const auto& args : cases) {
+        Child& child = run(args);
+        SCOPED_TRACE(args.size() > 1 ? args[0] + " " + args[1] : args[0]);
+        EXPECT_EQ(wait_exit(&child, 5000), 255);
+        // A bad handle is simply "not a window": no X error is reported.
+        EXPECT_EQ(read_stderr(child), "");
+    }
+    EXPECT_EQ(wait_for_class(display, root, saver_class, 0), None);
+}
+
+TEST_F(ProgramTest, WithoutADisplayItSaysSoOnceAndFails) {
+    // A display number with no server behind it.
+    int free_number = 1999;
+    struct stat st;
+    while (stat(("/tmp/.X11-unix/X" + std::to_string(free_number)).c_str(), &st) == 0) ++free_number;
+
+    const std::vector<std::string> environments[] = {{"DISPLAY"}, {"DISPLAY=:" + std::to_string(free_number)}};
+    for (const auto& env : environments) {
+        SCOPED_TRACE(env[0]);
+        Child& child = run({"/s"}, env);
+        int code = wait_exit(&child, 10000);
+        EXPECT_GT(code, 0);
+        EXPECT_LT(code, 128);  // an exit, not a crash
+        std::string text = read_stderr(child);
+        EXPECT_NE(text.find("cannot open the X display"), std::string::npos) << text;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    }
+}
+
+TEST_F(ProgramTest, ServerGoingAwayEndsTheRunInsteadOfHanging) {
+    XServer doomed = start_xserver(640, 480);
+    Display* other = XOpenDisplay(doomed.name.c_str());
+    ASSERT_NE(other, nullptr);
+    Child& saver = run({"/s"}, {"DISPLAY=" + doomed.name});
+    Window window = wait_for_class(other, DefaultRootWindow(other), saver_class, 10000);
+    XCloseDisplay(other);
+    stop_xserver(&doomed);
+    setenv("DISPLAY", server.name.c_str(), 1);
+    ASSERT_NE(window, None) << read_stderr(saver);
+
+    int code = wait_exit(&saver, 5000);
+    EXPECT_GT(code, 0);
+    EXPECT_LT(code, 128);
+    EXPECT_NE(read_stderr(saver), "");
+}
+
+}  // namespace
