@@ -59,6 +59,10 @@ protected:
 XServer ProgramTest::server;
 
 TEST_F(ProgramTest, SaverWindowCoversTheScreenInBlackAndIsOnTop) {
+    // A white desktop, so that black means the saver.
+    XSetWindowBackground(display, root, WhitePixel(display, 0));
+    XClearWindow(display, root);
+    XSync(display, False);
     Child* saver;
     Window window = start_saver(&saver);
     ASSERT_NE(window, None) << read_stderr(*saver);
@@ -92,6 +96,8 @@ TEST_F(ProgramTest, SaverWindowCoversTheScreenInBlackAndIsOnTop) {
     XDestroyImage(image);
     EXPECT_EQ(lit, 0);
     XDestroyWindow(display, over);
+    XSetWindowBackground(display, root, BlackPixel(display, 0));
+    XClearWindow(display, root);
     XSync(display, False);
 }
 
@@ -117,6 +123,19 @@ INSTANTIATE_TEST_SUITE_P(Input, SaverDismissal,
                                          Dismissal{"MiddleClick", "click 2"},
                                          Dismissal{"MoveFivePixels", "mousemove_relative 5 0"}),
                          [](const testing::TestParamInfo<Dismissal>& info) { return info.param.name; });
+
+TEST_F(ProgramTest, AnotherClientTakingTheFocusEndsTheSaverWithZero) {
+    Child* saver;
+    ASSERT_NE(start_saver(&saver), None) << read_stderr(*saver);
+    Window other = XCreateSimpleWindow(display, root, 0, 0, 100, 100, 0, 0, 0);
+    XMapWindow(display, other);
+    XSync(display, False);
+    XSetInputFocus(display, other, RevertToParent, CurrentTime);
+    XSync(display, False);
+    EXPECT_EQ(wait_exit(saver, 5000), 0) << read_stderr(*saver);
+    XDestroyWindow(display, other);
+    XSync(display, False);
+}
 
 TEST_F(ProgramTest, SecondSaverFindsTheFirstRaisesItAndLeaves) {
     Child* first;
