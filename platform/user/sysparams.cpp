@@ -1,7 +1,7 @@
 // SystemParametersInfoA: the one system parameter the program sets.
 #include <windows.h>
 
-#include <stdio.h>
+#include "kernel/layer_kernel.h"
 
 BOOL WINAPI SystemParametersInfoA(UINT action, UINT, LPVOID pv_param, UINT)
 {
@@ -12,11 +12,7 @@ BOOL WINAPI SystemParametersInfoA(UINT action, UINT, LPVOID pv_param, UINT)
             *static_cast<UINT*>(pv_param) = 0;
         return TRUE;
     }
-    static bool told = false;
-    if (!told) {
-        told = true;
-        fprintf(stderr, "fixme:user: SystemParametersInfoA action %u is not implemented\n", action);
-    }
+    layer_fixme_once("SystemParametersInfoA: action %u is not implemented", action);
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
 }
