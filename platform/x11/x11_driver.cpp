@@ -230,6 +230,7 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     Window parent = top_level ? root : (Window)(uintptr_t)desc->parent;
     X11Window record{};
     record.saver = top_level && (desc->style & WS_POPUP) && (desc->ex_style & WS_EX_TOPMOST) && covers_screen(desc);
+    record.double_clicks = desc->class_style & CS_DBLCLKS;
     record.width = desc->width > 0 ? desc->width : 1;
     record.height = desc->height > 0 ? desc->height : 1;
 
@@ -458,17 +459,17 @@ bool x11_set_cursor_pos(int x, int y) {
 
 void x11_set_cursor_visible(HWND hwnd, bool visible) {
     Window only = (Window)(uintptr_t)hwnd;
-    x11_trap_errors();
     for (X11Window& window : windows) {
         if (only && window.id != only) continue;
-        if (window.cursor_hidden == !visible) continue;
+        if (window.cursor_hidden == !visible) continue;  // the usual case, asked at every mouse move
         window.cursor_hidden = !visible;
+        x11_trap_errors();
         if (visible)
             XUndefineCursor(display, window.id);
         else
             XDefineCursor(display, window.id, blank_cursor);
+        x11_untrap_errors();
     }
-    x11_untrap_errors();
 }
 
 void x11_get_screen_size(int* width, int* height) {

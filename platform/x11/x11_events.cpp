@@ -8,6 +8,7 @@
 #include <X11/keysym.h>
 #include <poll.h>
 #include <errno.h>
+#include <stdlib.h>
 
 bool x11_app_active;
 
@@ -78,20 +79,46 @@ WPARAM mouse_keys(unsigned state, unsigned button, bool press) {
     return keys;
 }
 
+// The last button press, for double clicks.
+struct Click {
+    Window window;
+    unsigned button;
+    Time time;
+    int x, y;
+} last_click;
+
+// In a window whose class has CS_DBLCLKS, a second press of the same button
+// soon after the first and near it is a double click, as Windows makes
+// it: within the double-click time (500 ms) and a 4-pixel square. The press
+// after a double click starts over.
+bool is_double_click(XButtonEvent* event) {
+    X11Window* record = x11_find_window(event->window);
+    bool twice = record && record->double_clicks && last_click.window == event->window &&
+                 last_click.button == event->button && event->time - last_click.time <= 500 &&
+                 abs(event->x - last_click.x) <= 2 && abs(event->y - last_click.y) <= 2;
+    if (twice)
+        last_click = {};
+    else
+        last_click = {event->window, event->button, event->time, event->x, event->y};
+    return twice;
+}
+
 void translate_button(XButtonEvent* event, bool press) {
     if (!owns(event->window)) return;
     HWND window = (HWND)(uintptr_t)event->window;
     WPARAM keys = mouse_keys(event->state, event->button, press);
     LPARAM where = MAKELPARAM(event->x, event->y);
+    const UINT rbuttondblclk = 0x0206, mbuttondblclk = 0x0209;  // WM_RBUTTONDBLCLK, WM_MBUTTONDBLCLK
+    bool twice = press && event->button <= 3 && is_double_click(event);
     switch (event->button) {
     case 1:
-        layer_core_post_input(window, press ? WM_LBUTTONDOWN : WM_LBUTTONUP, keys, where);
+        layer_core_post_input(window, press ? (twice ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN) : WM_LBUTTONUP, keys, where);
         break;
     case 2:
-        layer_core_post_input(window, press ? WM_MBUTTONDOWN : WM_MBUTTONUP, keys, where);
+        layer_core_post_input(window, press ? (twice ? mbuttondblclk : WM_MBUTTONDOWN) : WM_MBUTTONUP, keys, where);
         break;
     case 3:
-        layer_core_post_input(window, press ? WM_RBUTTONDOWN : WM_RBUTTONUP, keys, where);
+        layer_core_post_input(window, press ? (twice ? rbuttondblclk : WM_RBUTTONDOWN) : WM_RBUTTONUP, keys, where);
         break;
     case 4:
     case 5:

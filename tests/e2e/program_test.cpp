@@ -14,16 +14,23 @@ namespace {
 const char* const program = ORRELUNE_PATH;
 const char* const saver_class = "WindowsScreenSaverClass";
 
-class ProgramTest : public testing::Test {
-protected:
-    static void SetUpTestSuite() {
+// One private X server for the whole run.
+XServer server;
+
+class ServerEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
         server = start_xserver();
         // The program's settings go to a scratch directory, not the user's.
         char config[] = "/tmp/orrelune-e2e-config-XXXXXX";
         setenv("XDG_CONFIG_HOME", mkdtemp(config), 1);
     }
-    static void TearDownTestSuite() { stop_xserver(&server); }
+    void TearDown() override { stop_xserver(&server); }
+};
+testing::Environment* const environment = testing::AddGlobalTestEnvironment(new ServerEnvironment);
 
+class ProgramTest : public testing::Test {
+protected:
     void SetUp() override {
         display = XOpenDisplay(server.name.c_str());
         ASSERT_NE(display, nullptr);
@@ -31,7 +38,7 @@ protected:
     }
     void TearDown() override {
         for (Child& child : children) kill_child(&child);
-        XCloseDisplay(display);
+        if (display) XCloseDisplay(display);
     }
 
     Child& run(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
@@ -51,12 +58,10 @@ protected:
         return still_running(**child) ? window : None;
     }
 
-    static XServer server;
     Display* display = nullptr;
     Window root = None;
     std::deque<Child> children;  // references stay valid as it grows
 };
-XServer ProgramTest::server;
 
 TEST_F(ProgramTest, SaverWindowCoversTheScreenInBlackAndIsOnTop) {
     // A white desktop, so that black means the saver.

@@ -59,7 +59,7 @@ protected:
     static void SetUpTestSuite() {
         server = start_xserver();
         WNDCLASSA wc = {};
-        wc.style = CS_OWNDC;
+        wc.style = CS_OWNDC | CS_DBLCLKS;
         wc.lpfnWndProc = logging_proc;
         wc.lpszClassName = "X11InputTest";
         RegisterClassA(&wc);
@@ -146,7 +146,9 @@ TEST_F(X11Input, AltMakesSystemKeysAndAHeldKeyRepeatsAsDownsOnly) {
     for (size_t i = 0; i + 1 < logged.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(logged[i].message, (UINT)WM_KEYDOWN);
-        if (i > 0) EXPECT_EQ(((DWORD)logged[i].lparam >> 30) & 1, 1u);  // a repeat
+        if (i > 0) {
+            EXPECT_EQ(((DWORD)logged[i].lparam >> 30) & 1, 1u);  // a repeat
+        }
     }
     EXPECT_EQ(logged.back().message, (UINT)WM_KEYUP);
 }
@@ -188,6 +190,25 @@ TEST_F(X11Input, MouseMessagesGoToTheWindowUnderThePointerInClientCoordinates) {
     ASSERT_TRUE(GetCursorPos(&cursor));
     EXPECT_EQ(cursor.x, 700);
     EXPECT_EQ(cursor.y, 300);
+}
+
+TEST_F(X11Input, ASecondQuickClickIsADoubleClickAndAThirdStartsOver) {
+    ASSERT_TRUE(xdotool("mousemove 400 300"));
+    pump_until(1, WM_MOUSEMOVE);
+    logged.clear();
+    ASSERT_TRUE(xdotool("click --repeat 3 --delay 100 1"));
+    pump_until(6);
+    drop_moves();
+    ASSERT_EQ(logged.size(), 6u) << dump();
+    const UINT messages[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(logged[i].message, messages[i]) << i;
+
+    logged.clear();
+    ASSERT_TRUE(xdotool("click 3 sleep 0.7 click 3"));  // too slow for a double click
+    pump_until(4);
+    drop_moves();
+    ASSERT_EQ(logged.size(), 4u) << dump();
+    EXPECT_EQ(logged[2].message, (UINT)WM_RBUTTONDOWN);
 }
 
 }  // namespace
