@@ -9,6 +9,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/XKBlib.h>
+#include <X11/extensions/Xrandr.h>
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
@@ -18,6 +19,7 @@
 #include <vector>
 
 X11Atoms x11_atoms;
+int x11_randr_event_base = -1;
 
 namespace {
 
@@ -186,6 +188,14 @@ bool x11_open() {
     XInternAtoms(display, (char**)names, sizeof names / sizeof names[0], False, atoms);
     x11_atoms = {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4], atoms[5],
                  atoms[6], atoms[7], atoms[8], atoms[9], atoms[10], atoms[11]};
+
+    // The screen's size follows display-mode changes (DisplayWidth and
+    // DisplayHeight are updated as the change notices come in).
+    int error_base;
+    if (XRRQueryExtension(display, &x11_randr_event_base, &error_base))
+        XRRSelectInput(display, root, RRScreenChangeNotifyMask);
+    else
+        x11_randr_event_base = -1;
 
     // A held key repeats as presses alone, so the previous-state bit of the
     // lParam can tell a repeat from a new press, as on Windows.

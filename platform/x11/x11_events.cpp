@@ -5,6 +5,7 @@
 #include "x11/x11_private.h"
 
 #include <X11/XKBlib.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/keysym.h>
 #include <poll.h>
 #include <errno.h>
@@ -252,6 +253,8 @@ void translate(Display* display, XEvent* event) {
         translate_client_message(&event->xclient);
         break;
     default:
+        if (x11_randr_event_base >= 0 && event->type == x11_randr_event_base + RRScreenChangeNotify)
+            XRRUpdateConfiguration(event);
         break;
     }
 }

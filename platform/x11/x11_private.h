@@ -41,5 +41,7 @@ UINT x11_scan_from_keycode(unsigned keycode, bool* extended);
 LPARAM x11_key_lparam(UINT scan, bool extended, bool alt_down, bool was_down, bool is_up);
 
 bool x11_process_events(int timeout_ms);
+// First event number of XRandR; -1 when the server has no XRandR.
+extern int x11_randr_event_base;
 // The application's activation as the driver last reported it.
 extern bool x11_app_active;
