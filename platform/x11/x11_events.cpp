@@ -1,6 +1,7 @@
 // Turns X events into the core's messages: keys, buttons and motion become
 // posted input, focus changes become activation, and size changes and
 // destruction from outside reach the window tree.
+#include "kernel/layer_kernel.h"
 #include "layer_driver.h"
 #include "x11/x11_private.h"
 
@@ -134,7 +135,8 @@ void translate_button(XButtonEvent* event, bool press) {
         }
         break;
     default:
-        break;  // horizontal scrolling and extra buttons: the program has no use for them
+        if (press) layer_fixme_once("X button %u (horizontal wheel, side buttons) gives no message", event->button);
+        break;
     }
 }
 
