@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <deque>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "e2e_support.h"
 
@@ -22,10 +24,16 @@ public:
     void SetUp() override {
         server = start_xserver();
         // The program's settings go to a scratch directory, not the user's.
-        char config[] = "/tmp/orrelune-e2e-config-XXXXXX";
         setenv("XDG_CONFIG_HOME", mkdtemp(config), 1);
     }
-    void TearDown() override { stop_xserver(&server); }
+    void TearDown() override {
+        stop_xserver(&server);
+        std::string remove = std::string("rm -rf ") + config;
+        if (system(remove.c_str()) != 0) fprintf(stderr, "could not remove %s\n", config);
+    }
+
+private:
+    char config[40] = "/tmp/orrelune-e2e-config-XXXXXX";
 };
 testing::Environment* const environment = testing::AddGlobalTestEnvironment(new ServerEnvironment);
 
@@ -37,7 +45,10 @@ protected:
         root = DefaultRootWindow(display);
     }
     void TearDown() override {
-        for (Child& child : children) kill_child(&child);
+        for (Child& child : children) {
+            kill_child(&child);
+            unlink(child.stderr_path.c_str());
+        }
         if (display) XCloseDisplay(display);
     }
 
