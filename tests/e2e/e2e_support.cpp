@@ -32,8 +32,10 @@ XServer start_xserver(int width, int height) {
     if (pipe(fds) != 0) throw std::runtime_error("pipe");
     std::string fd = std::to_string(fds[1]);
     std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    // -noreset: without it the server resets whenever its last client
+    // leaves, and a test connecting at that moment is refused.
     const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-                          nullptr};
+                          "-noreset", nullptr};
     XServer server;
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork");
