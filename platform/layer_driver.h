@@ -90,3 +90,29 @@ const LayerDriver* layer_x11_driver();
 const LayerDriver* layer_null_driver();
 // The driver in use; chosen on first use (X11), or by layer_use_null_driver.
 const LayerDriver* layer_driver();
+
+// ---- gdi/wgl: the driver side of pixel formats and rendering contexts ----
+// The core keeps the Win32 rules (device contexts, one format per window,
+// the current context); a GL driver does what needs the display. Formats
+// are numbered from 1 per window.
+struct LayerGlDriver {
+    // How many formats the window can be asked about; the first *settable of
+    // them can be set on it (on X11, those of the visual it was made with).
+    int (*format_count)(HWND window, int* settable);
+    bool (*describe_format)(HWND window, int format, PIXELFORMATDESCRIPTOR* descriptor);
+    bool (*set_format)(HWND window, int format);
+    // A context for windows of that format; null when none can be made.
+    void* (*create_context)(HWND window, int format);
+    // Makes the context current on the window; (0, null) makes none current.
+    bool (*make_current)(HWND window, void* context);
+    void (*delete_context)(void* context);
+    void (*swap_buffers)(HWND window);
+    // The window is gone: drop what is kept for it.
+    void (*forget_window)(HWND window);
+    // Drops everything (the seam's layer_reset).
+    void (*reset)();
+};
+const LayerGlDriver* layer_x11_gl_driver();
+const LayerGlDriver* layer_null_gl_driver();
+// Back to a fresh process's device and rendering contexts (layer_reset).
+void layer_gdi_reset();

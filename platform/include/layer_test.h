@@ -59,3 +59,24 @@ int layer_module_load_count(const char* name);
 // write at that step, and one that ends the process is a crash there.
 // nullptr removes it.
 void layer_set_registry_write_hook(bool (*hook)(const char* temp_path));
+
+// ---- gdi/wgl ----
+// Makes the next call of one WGL set-up step fail as a driver can refuse it
+// (for wglMakeCurrent: the next call that makes a context current).
+enum LayerGlFailure {
+    LAYER_FAIL_CHOOSE_PIXEL_FORMAT,
+    LAYER_FAIL_SET_PIXEL_FORMAT,
+    LAYER_FAIL_CREATE_CONTEXT,
+    LAYER_FAIL_MAKE_CURRENT,
+};
+void layer_fail_next_gl_call(LayerGlFailure call);
+
+// What the program holds of device and rendering contexts.
+struct LayerGdiCounts {
+    int contexts;           // rendering contexts not yet deleted
+    int device_contexts;    // GetDC results not yet given back by ReleaseDC
+    bool context_current;   // a rendering context is current
+    int repeated_releases;  // ReleaseDC or wglDeleteContext of what was not held
+    int swaps;              // successful SwapBuffers calls
+};
+LayerGdiCounts layer_gdi_counts();

@@ -1,2 +1,3 @@
 # Sources of the layer's null part.
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/null_driver.cpp)
+target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/null_gl.cpp)

@@ -3,3 +3,4 @@ target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/x11_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x11_events.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x11_keys.cpp)
+target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_glx.cpp)

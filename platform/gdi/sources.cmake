@@ -1,0 +1,5 @@
+# Sources of the layer's gdi part: device contexts, pixel formats, WGL.
+target_sources(win32layer PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/dc.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pixel_format.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/wgl.cpp)

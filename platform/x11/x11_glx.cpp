@@ -1,0 +1,215 @@
+// The X11 driver's side of pixel formats and rendering contexts, over GLX
+// 1.3: a pixel format is a GLX frame-buffer configuration, a rendering
+// context a GLX context, and the window itself is the GLX drawable.
+// layer_x11_gl_driver() is the table the layer's gdi part uses.
+#include "layer_driver.h"
+#include "x11/x11_private.h"
+
+#include <X11/Xutil.h>
+
+#include <map>
+#include <vector>
+
+namespace {
+
+struct Format {
+    GLXFBConfig config;
+    VisualID visual;
+    PIXELFORMATDESCRIPTOR descriptor;
+};
+
+// Every configuration that can draw to a window, in the server's order.
+std::vector<Format> formats;
+Display* formats_display = nullptr;
+
+// A window's view of the list: its own configuration first, then the others
+// of its visual (those can be set on it), then the rest.
+struct WindowFormats {
+    std::vector<int> order;  // format n is formats[order[n - 1]]
+    int settable;
+};
+std::map<Window, WindowFormats> window_formats;
+
+int attribute(GLXFBConfig config, int name) {
+    int value = 0;
+    glXGetFBConfigAttrib(x11_display(), config, name, &value);
+    return value;
+}
+
+int lowest_bit(unsigned long mask) {
+    if (!mask) return 0;
+    int shift = 0;
+    while (!(mask & 1)) {
+        mask >>= 1;
+        ++shift;
+    }
+    return shift;
+}
+
+PIXELFORMATDESCRIPTOR describe(GLXFBConfig config, const XVisualInfo& visual) {
+    PIXELFORMATDESCRIPTOR pfd{};
+    pfd.nSize = sizeof pfd;
+    pfd.nVersion = 1;
+    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL;
+    if (attribute(config, GLX_DOUBLEBUFFER)) pfd.dwFlags |= PFD_DOUBLEBUFFER;
+    if (attribute(config, GLX_STEREO)) pfd.dwFlags |= PFD_STEREO;
+    pfd.iPixelType = PFD_TYPE_RGBA;
+    pfd.cRedBits = static_cast<BYTE>(attribute(config, GLX_RED_SIZE));
+    pfd.cGreenBits = static_cast<BYTE>(attribute(config, GLX_GREEN_SIZE));
+    pfd.cBlueBits = static_cast<BYTE>(attribute(config, GLX_BLUE_SIZE));
+    pfd.cAlphaBits = static_cast<BYTE>(attribute(config, GLX_ALPHA_SIZE));
+    // As Windows counts them: the colour bits leave alpha out.
+    pfd.cColorBits = static_cast<BYTE>(pfd.cRedBits + pfd.cGreenBits + pfd.cBlueBits);
+    pfd.cRedShift = static_cast<BYTE>(lowest_bit(visual.red_mask));
+    pfd.cGreenShift = static_cast<BYTE>(lowest_bit(visual.green_mask));
+    pfd.cBlueShift = static_cast<BYTE>(lowest_bit(visual.blue_mask));
+    if (pfd.cAlphaBits)
+        pfd.cAlphaShift =
+            static_cast<BYTE>(lowest_bit(~(visual.red_mask | visual.green_mask | visual.blue_mask) & 0xFFFFFFFFul));
+    pfd.cAccumRedBits = static_cast<BYTE>(attribute(config, GLX_ACCUM_RED_SIZE));
+    pfd.cAccumGreenBits = static_cast<BYTE>(attribute(config, GLX_ACCUM_GREEN_SIZE));
+    pfd.cAccumBlueBits = static_cast<BYTE>(attribute(config, GLX_ACCUM_BLUE_SIZE));
+    pfd.cAccumAlphaBits = static_cast<BYTE>(attribute(config, GLX_ACCUM_ALPHA_SIZE));
+    pfd.cAccumBits =
+        static_cast<BYTE>(pfd.cAccumRedBits + pfd.cAccumGreenBits + pfd.cAccumBlueBits + pfd.cAccumAlphaBits);
+    pfd.cDepthBits = static_cast<BYTE>(attribute(config, GLX_DEPTH_SIZE));
+    pfd.cStencilBits = static_cast<BYTE>(attribute(config, GLX_STENCIL_SIZE));
+    pfd.cAuxBuffers = static_cast<BYTE>(attribute(config, GLX_AUX_BUFFERS));
+    pfd.iLayerType = PFD_MAIN_PLANE;
+    return pfd;
+}
+
+void load_formats() {
+    Display* display = x11_display();
+    if (formats_display == display) return;
+    formats.clear();
+    window_formats.clear();
+    formats_display = display;
+    int count = 0;
+    GLXFBConfig* configs = glXGetFBConfigs(display, x11_screen(), &count);
+    for (int i = 0; i < count; ++i) {
+        GLXFBConfig config = configs[i];
+        // Colour-index configurations and overlay levels are left out.
+        if (!(attribute(config, GLX_DRAWABLE_TYPE) & GLX_WINDOW_BIT) ||
+            !(attribute(config, GLX_RENDER_TYPE) & GLX_RGBA_BIT) || attribute(config, GLX_LEVEL) != 0 ||
+            !attribute(config, GLX_X_RENDERABLE))
+            continue;
+        XVisualInfo* visual = glXGetVisualFromFBConfig(display, config);
+        if (!visual) continue;
+        formats.push_back(Format{config, visual->visualid, describe(config, *visual)});
+        XFree(visual);
+    }
+    if (configs) XFree(configs);
+}
+
+VisualID visual_of(HWND hwnd) {
+    Display* display = x11_display();
+    if (GLXFBConfig own = x11_window_fbconfig(hwnd)) {
+        VisualID id = 0;
+        if (XVisualInfo* visual = glXGetVisualFromFBConfig(display, own)) {
+            id = visual->visualid;
+            XFree(visual);
+        }
+        return id;
+    }
+    XWindowAttributes attributes;
+    x11_trap_errors();
+    Status status = XGetWindowAttributes(display, (Window)(uintptr_t)hwnd, &attributes);
+    if (x11_untrap_errors() || !status) return 0;
+    return XVisualIDFromVisual(attributes.visual);
+}
+
+WindowFormats& formats_of(HWND hwnd) {
+    load_formats();
+    Window window = (Window)(uintptr_t)hwnd;
+    auto found = window_formats.find(window);
+    if (found != window_formats.end()) return found->second;
+
+    GLXFBConfig own = x11_window_fbconfig(hwnd);
+    VisualID visual = visual_of(hwnd);
+    WindowFormats list{};
+    for (int i = 0; i < (int)formats.size(); ++i)
+        if (own && formats[i].config == own) list.order.push_back(i);
+    for (int i = 0; i < (int)formats.size(); ++i)
+        if (formats[i].visual == visual && formats[i].config != own) list.order.push_back(i);
+    list.settable = (int)list.order.size();
+    for (int i = 0; i < (int)formats.size(); ++i)
+        if (formats[i].visual != visual) list.order.push_back(i);
+    return window_formats[window] = list;
+}
+
+const Format* format_at(HWND hwnd, int format) {
+    WindowFormats& list = formats_of(hwnd);
+    if (format < 1 || format > (int)list.order.size()) return nullptr;
+    return &formats[list.order[format - 1]];
+}
+
+int glx_format_count(HWND hwnd, int* settable) {
+    WindowFormats& list = formats_of(hwnd);
+    *settable = list.settable;
+    return (int)list.order.size();
+}
+
+bool glx_describe_format(HWND hwnd, int format, PIXELFORMATDESCRIPTOR* descriptor) {
+    const Format* chosen = format_at(hwnd, format);
+    if (!chosen) return false;
+    *descriptor = chosen->descriptor;
+    return true;
+}
+
+// The configuration only has to share the window's visual; GLX needs no
+// more until a context is made current on the window.
+bool glx_set_format(HWND hwnd, int format) {
+    return format >= 1 && format <= formats_of(hwnd).settable;
+}
+
+void* glx_create_context(HWND hwnd, int format) {
+    const Format* chosen = format_at(hwnd, format);
+    if (!chosen) return nullptr;
+    Display* display = x11_display();
+    x11_trap_errors();
+    GLXContext context = glXCreateNewContext(display, chosen->config, GLX_RGBA_TYPE, nullptr, True);
+    if (x11_untrap_errors() && context) {
+        glXDestroyContext(display, context);
+        context = nullptr;
+    }
+    return context;
+}
+
+bool glx_make_current(HWND hwnd, void* context) {
+    Display* display = x11_display();
+    if (!context) return glXMakeContextCurrent(display, None, None, nullptr);
+    Window window = (Window)(uintptr_t)hwnd;
+    x11_trap_errors();
+    Bool made = glXMakeContextCurrent(display, window, window, static_cast<GLXContext>(context));
+    return !x11_untrap_errors() && made;
+}
+
+void glx_delete_context(void* context) {
+    glXDestroyContext(x11_display(), static_cast<GLXContext>(context));
+}
+
+// Once per frame: no error trap here, as a trap costs two round trips. An
+// error is reported by the driver's handler and never ends the process.
+void glx_swap_buffers(HWND hwnd) {
+    glXSwapBuffers(x11_display(), (Window)(uintptr_t)hwnd);
+}
+
+void glx_forget_window(HWND hwnd) {
+    window_formats.erase((Window)(uintptr_t)hwnd);
+}
+
+void glx_reset() {
+    window_formats.clear();
+}
+
+const LayerGlDriver glx_driver = {
+    glx_format_count,   glx_describe_format, glx_set_format,    glx_create_context, glx_make_current,
+    glx_delete_context, glx_swap_buffers,    glx_forget_window, glx_reset,
+};
+
+}  // namespace
+
+const LayerGlDriver* layer_x11_gl_driver() {
+    return &glx_driver;
+}
