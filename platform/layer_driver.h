@@ -116,3 +116,32 @@ const LayerGlDriver* layer_x11_gl_driver();
 const LayerGlDriver* layer_null_gl_driver();
 // Back to a fresh process's device and rendering contexts (layer_reset).
 void layer_gdi_reset();
+
+// ---- display modes: the driver side of ChangeDisplaySettingsA ----
+// The core keeps the Win32 rules (which request is granted, what is
+// remembered, when the mode comes back); a mode driver lists and switches
+// the modes of the screen's main output.
+struct LayerDisplayMode {
+    int width, height;
+    int refresh;  // Hz, rounded; 0 when not known
+};
+struct LayerModeDriver {
+    // The modes the output offers, up to max of them; returns how many there are.
+    int (*list_modes)(LayerDisplayMode* modes, int max);
+    // The mode shown now and the screen's depth in bits per pixel as Windows
+    // counts them; false when the display has no modes to tell.
+    bool (*current_mode)(LayerDisplayMode* mode, int* bits);
+    // Switches to a listed mode; the mode before the first switch is kept
+    // for restore_mode. False when refused (nothing changed).
+    bool (*set_mode)(const LayerDisplayMode* mode);
+    // Back to the kept mode; nothing when no switch was made.
+    void (*restore_mode)();
+    // The same on the way out of the process: safe inside a signal handler.
+    void (*restore_mode_at_exit)();
+    // Forgets the kept mode and any settings made for tests (layer_reset).
+    void (*reset)();
+};
+const LayerModeDriver* layer_x11_mode_driver();
+const LayerModeDriver* layer_null_mode_driver();
+// Back to a fresh process's display-mode state (layer_reset).
+void layer_display_settings_reset();

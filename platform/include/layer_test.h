@@ -80,3 +80,20 @@ struct LayerGdiCounts {
     int swaps;              // successful SwapBuffers calls
 };
 LayerGdiCounts layer_gdi_counts();
+
+// ---- display modes (null driver) ----
+// The sizes the screen offers to ChangeDisplaySettingsA, besides the current
+// one (layer_set_screen_size). By default 1024x768, 800x600 and 640x480.
+struct LayerDisplaySize {
+    int width, height;
+};
+void layer_set_display_modes(const LayerDisplaySize* sizes, int count);
+// The program's last ChangeDisplaySettingsA call since layer_reset: calls is
+// how many there were, has_mode false for a call without a record.
+struct LayerDisplayRequest {
+    int calls;
+    bool has_mode;
+    DEVMODEA mode;
+    DWORD flags;
+};
+LayerDisplayRequest layer_last_display_request();

@@ -629,3 +629,91 @@ HDC WINAPI wglGetCurrentDC(void);
 #ifdef __cplusplus
 }
 #endif
+
+// ---- user: display modes and window frames ----
+typedef struct _POINTL { LONG x; LONG y; } POINTL, *PPOINTL;
+
+typedef struct _devicemodeA {
+    BYTE dmDeviceName[32];
+    WORD dmSpecVersion;
+    WORD dmDriverVersion;
+    WORD dmSize;
+    WORD dmDriverExtra;
+    DWORD dmFields;
+    union {
+        struct {
+            short dmOrientation;
+            short dmPaperSize;
+            short dmPaperLength;
+            short dmPaperWidth;
+            short dmScale;
+            short dmCopies;
+            short dmDefaultSource;
+            short dmPrintQuality;
+        };
+        struct {
+            POINTL dmPosition;
+            DWORD dmDisplayOrientation;
+            DWORD dmDisplayFixedOutput;
+        };
+    };
+    short dmColor;
+    short dmDuplex;
+    short dmYResolution;
+    short dmTTOption;
+    short dmCollate;
+    BYTE dmFormName[32];
+    WORD dmLogPixels;
+    DWORD dmBitsPerPel;
+    DWORD dmPelsWidth;
+    DWORD dmPelsHeight;
+    DWORD dmDisplayFlags;
+    DWORD dmDisplayFrequency;
+    DWORD dmICMMethod;
+    DWORD dmICMIntent;
+    DWORD dmMediaType;
+    DWORD dmDitherType;
+    DWORD dmReserved1;
+    DWORD dmReserved2;
+    DWORD dmPanningWidth;
+    DWORD dmPanningHeight;
+} DEVMODEA, *PDEVMODEA, *LPDEVMODEA;
+#ifdef __cplusplus
+static_assert(sizeof(DEVMODEA) == 156, "DEVMODEA has the Win32 layout");
+static_assert(offsetof(DEVMODEA, dmFields) == 40, "DEVMODEA has the Win32 layout");
+static_assert(offsetof(DEVMODEA, dmBitsPerPel) == 104, "DEVMODEA has the Win32 layout");
+static_assert(offsetof(DEVMODEA, dmDisplayFrequency) == 120, "DEVMODEA has the Win32 layout");
+#endif
+
+#define DM_SPECVERSION 0x0401
+#define DM_POSITION 0x00000020L
+#define DM_BITSPERPEL 0x00040000L
+#define DM_PELSWIDTH 0x00080000L
+#define DM_PELSHEIGHT 0x00100000L
+#define DM_DISPLAYFLAGS 0x00200000L
+#define DM_DISPLAYFREQUENCY 0x00400000L
+
+#define CDS_UPDATEREGISTRY 0x00000001
+#define CDS_TEST 0x00000002
+#define CDS_FULLSCREEN 0x00000004
+
+#define DISP_CHANGE_SUCCESSFUL 0
+#define DISP_CHANGE_RESTART 1
+#define DISP_CHANGE_FAILED (-1)
+#define DISP_CHANGE_BADMODE (-2)
+#define DISP_CHANGE_NOTUPDATED (-3)
+#define DISP_CHANGE_BADFLAGS (-4)
+#define DISP_CHANGE_BADPARAM (-5)
+
+#define ENUM_CURRENT_SETTINGS ((DWORD)-1)
+#define ENUM_REGISTRY_SETTINGS ((DWORD)-2)
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags);
+BOOL WINAPI EnumDisplaySettingsA(LPCSTR device, DWORD mode_number, DEVMODEA* mode);
+BOOL WINAPI AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD ex_style);
+#ifdef __cplusplus
+}
+#endif

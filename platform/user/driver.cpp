@@ -40,6 +40,7 @@ void layer_reset() {
     user_classes_reset();
     user_cursor_reset();
     layer_gdi_reset();
+    layer_display_settings_reset();
     layer_kernel_reset();
     if (chosen == layer_null_driver()) layer_null_reset();
 }

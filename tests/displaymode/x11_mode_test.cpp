@@ -1,0 +1,328 @@
+// The XRandR mode switch on a real X server that offers several sizes: Xorg
+// with the dummy video driver, started here on a free display (Xvfb offers
+// one size and can't be given more). The switch, the restore, and the
+// original mode back after the process ends by a signal, a fault or exit.
+//
+// Run as "displaymode_x11_tests --child" the binary is the process that is
+// ended: it switches to 800x600, says "switched", and then waits for a
+// signal, or for a line on its input that tells it to exit or to fault.
+#include <gtest/gtest.h>
+#include <layer_test.h>
+#include <windows.h>
+
+#include "layer_driver.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+const char server_config[] = R"(Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 65536
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0-1000.0
+  VertRefresh 5.0-200.0
+  Modeline "1024x768" 65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync
+  Modeline "800x600" 40.00 800 840 968 1056 600 601 605 628 +hsync +vsync
+  Modeline "640x480" 25.18 640 656 752 800 480 490 492 525 -hsync -vsync
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Modes "1024x768" "800x600" "640x480"
+  EndSubSection
+EndSection
+)";
+
+struct ServerState {
+    int crtc_width, crtc_height;      // the primary output's mode
+    int screen_width, screen_height;  // the root window
+};
+
+bool operator==(const ServerState& a, const ServerState& b) {
+    return a.crtc_width == b.crtc_width && a.crtc_height == b.crtc_height && a.screen_width == b.screen_width &&
+           a.screen_height == b.screen_height;
+}
+
+std::ostream& operator<<(std::ostream& out, const ServerState& state) {
+    return out << "mode " << state.crtc_width << "x" << state.crtc_height << ", screen " << state.screen_width << "x"
+               << state.screen_height;
+}
+
+const ServerState original_state = {1024, 768, 1024, 768};
+const ServerState switched_state = {800, 600, 800, 600};
+
+// What the server shows, asked on a connection of the test's own.
+ServerState server_state() {
+    ServerState state = {};
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return state;
+    Window root = DefaultRootWindow(display);
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, root, &attributes);
+    state.screen_width = attributes.width;
+    state.screen_height = attributes.height;
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
+    XRROutputInfo* output = XRRGetOutputInfo(display, resources, XRRGetOutputPrimary(display, root));
+    if (output && output->crtc) {
+        XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, output->crtc);
+        state.crtc_width = static_cast<int>(crtc->width);
+        state.crtc_height = static_cast<int>(crtc->height);
+        XRRFreeCrtcInfo(crtc);
+    }
+    if (output) XRRFreeOutputInfo(output);
+    XRRFreeScreenResources(resources);
+    XCloseDisplay(display);
+    return state;
+}
+
+// The X server of this run.
+pid_t server_pid = 0;
+std::string server_dir;
+std::string server_problem;  // why there is none
+bool layer_on_x = false;
+
+std::string server_log_tail() {
+    std::ifstream log(server_dir + "/server.log");
+    std::string line, tail;
+    while (std::getline(log, line))
+        if (line.find("(EE)") != std::string::npos || line.find("Fatal") != std::string::npos) tail += line + "\n";
+    return tail;
+}
+
+void start_server() {
+    const char* xorg = "/usr/lib/xorg/Xorg";
+    if (access(xorg, X_OK) != 0) {
+        server_problem = "no Xorg server (packages xserver-xorg-core and xserver-xorg-video-dummy)";
+        return;
+    }
+    char dir[] = "/tmp/displaymode-xorg-XXXXXX";
+    if (!mkdtemp(dir)) {
+        server_problem = "no temporary directory";
+        return;
+    }
+    server_dir = dir;
+    std::ofstream(server_dir + "/xorg.conf") << server_config;
+    std::string config_dir = server_dir + "/xorg.conf.d";
+    mkdir(config_dir.c_str(), 0700);
+
+    int number_pipe[2];
+    if (pipe(number_pipe) != 0) return;
+    std::string config = server_dir + "/xorg.conf", log = server_dir + "/server.log",
+                output = server_dir + "/server.out", fd = std::to_string(number_pipe[1]);
+    server_pid = fork();
+    if (server_pid == 0) {
+        close(number_pipe[0]);
+        int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, STDOUT_FILENO);
+        dup2(out, STDERR_FILENO);
+        setsid();  // the terminal's signals are not the server's
+        execl(xorg, xorg, "-displayfd", fd.c_str(), "-config", config.c_str(), "-configdir", config_dir.c_str(),
+              "-logfile", log.c_str(), "-noreset", "-nolisten", "tcp", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(number_pipe[1]);
+    // The server writes its display number when it is ready for clients.
+    std::string number;
+    pollfd ready = {number_pipe[0], POLLIN, 0};
+    char c;
+    while (poll(&ready, 1, 20000) > 0 && read(number_pipe[0], &c, 1) == 1 && c != '\n') number += c;
+    close(number_pipe[0]);
+    if (number.empty()) {
+        server_problem = "Xorg with the dummy driver did not start (it needs root): " + server_log_tail();
+        kill(server_pid, SIGTERM);
+        waitpid(server_pid, nullptr, 0);
+        server_pid = 0;
+        return;
+    }
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+    if (!(server_state() == original_state)) server_problem = "the server's first mode is not 1024x768";
+}
+
+void stop_server() {
+    // The layer's connection goes first: the server's end would be an
+    // I/O error for it.
+    if (layer_on_x) layer_driver()->close();
+    if (server_pid > 0) {
+        kill(server_pid, SIGTERM);
+        waitpid(server_pid, nullptr, 0);
+    }
+    if (!server_dir.empty()) {
+        std::string command = "rm -rf '" + server_dir + "'";
+        if (system(command.c_str()) != 0) perror("rm");
+    }
+}
+
+class ServerEnvironment : public testing::Environment {
+public:
+    void SetUp() override { start_server(); }
+    void TearDown() override { stop_server(); }
+};
+
+class XDisplayModes : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!server_problem.empty()) GTEST_SKIP() << server_problem;
+        ASSERT_EQ(server_state(), original_state) << "an earlier test left the mode changed";
+    }
+};
+
+DEVMODEA mode_request(DWORD width, DWORD height, DWORD bits) {
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    mode.dmPelsWidth = width;
+    mode.dmPelsHeight = height;
+    mode.dmBitsPerPel = bits;
+    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
+    return mode;
+}
+
+TEST_F(XDisplayModes, SwitchesToAnOfferedSizeAndRestoresOnNullRecord) {
+    layer_on_x = true;
+    DEVMODEA unknown = mode_request(1600, 1200, 32), offered = mode_request(800, 600, 16);
+    EXPECT_EQ(ChangeDisplaySettingsA(&unknown, CDS_FULLSCREEN), DISP_CHANGE_BADMODE);
+    EXPECT_EQ(ChangeDisplaySettingsA(&offered, CDS_TEST), DISP_CHANGE_SUCCESSFUL);
+    EXPECT_EQ(server_state(), original_state);
+
+    ASSERT_EQ(ChangeDisplaySettingsA(&offered, CDS_FULLSCREEN), DISP_CHANGE_SUCCESSFUL);
+    EXPECT_EQ(server_state(), switched_state);
+    // Windows reports the new size as soon as the change returns.
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 600);
+
+    for (int release = 0; release < 2; ++release) {
+        EXPECT_EQ(ChangeDisplaySettingsA(nullptr, 0), DISP_CHANGE_SUCCESSFUL);
+        EXPECT_EQ(server_state(), original_state);
+    }
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1024);
+}
+
+// The child's wait status; a child still there after some seconds is killed.
+int wait_for_end(pid_t child) {
+    int status = 0;
+    for (int tries = 0; tries < 200; ++tries) {
+        if (waitpid(child, &status, WNOHANG) == child) return status;
+        usleep(50000);
+    }
+    ADD_FAILURE() << "the child did not end";
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    return status;
+}
+
+enum WayOut { by_signal, by_fault, by_exit };
+
+struct WayOutCase {
+    const char* what;
+    WayOut way;
+    int sig;
+};
+
+TEST_F(XDisplayModes, TheOriginalModeComesBackHoweverTheProcessEnds) {
+    const WayOutCase cases[] = {
+        {"SIGTERM", by_signal, SIGTERM},
+        {"SIGINT", by_signal, SIGINT},
+        {"SIGHUP", by_signal, SIGHUP},
+        {"a fault", by_fault, 0},
+        {"ExitProcess", by_exit, 0},
+    };
+    for (const WayOutCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        int to_child[2], from_child[2];
+        ASSERT_EQ(pipe(to_child), 0);
+        ASSERT_EQ(pipe(from_child), 0);
+        pid_t child = fork();
+        if (child == 0) {
+            dup2(to_child[0], STDIN_FILENO);
+            dup2(from_child[1], STDOUT_FILENO);
+            close(to_child[1]);
+            close(from_child[0]);
+            // A job started in the background ignores SIGINT; this one must
+            // be ended by it.
+            const int ending[] = {SIGTERM, SIGINT, SIGHUP};
+            for (int sig : ending) signal(sig, SIG_DFL);
+            execl("/proc/self/exe", "displaymode_x11_tests", "--child", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(to_child[0]);
+        close(from_child[1]);
+        char said[16] = {};
+        pollfd readable = {from_child[0], POLLIN, 0};
+        ssize_t got = poll(&readable, 1, 10000) > 0 ? read(from_child[0], said, sizeof said - 1) : -1;
+        EXPECT_STREQ(said, "switched\n");
+        if (got > 0) {
+            EXPECT_EQ(server_state(), switched_state);
+        }
+
+        if (c.way == by_signal) {
+            kill(child, c.sig);
+        } else {
+            ssize_t written = write(to_child[1], c.way == by_fault ? "fault\n" : "exit\n", c.way == by_fault ? 6 : 5);
+            EXPECT_GT(written, 0);
+        }
+        int status = wait_for_end(child);
+        close(to_child[1]);
+        close(from_child[0]);
+
+        EXPECT_EQ(server_state(), original_state);
+        if (c.way == by_signal) {
+            // The usual exit status of the signal, after the restore.
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.sig) << "status " << status;
+        } else if (c.way == by_fault) {
+            // The filter chose the handler: the process ends with the exception code.
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == (EXCEPTION_ACCESS_VIOLATION & 0xff))
+                << "status " << status;
+        } else {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << "status " << status;
+        }
+    }
+}
+
+LONG WINAPI run_the_handler(EXCEPTION_POINTERS*) {
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+int run_child() {
+    SetUnhandledExceptionFilter(run_the_handler);
+    DEVMODEA mode = mode_request(800, 600, 32);
+    if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) return 2;
+    fputs("switched\n", stdout);
+    fflush(stdout);
+    char line[16] = {};
+    if (!fgets(line, sizeof line, stdin)) pause();
+    if (strcmp(line, "fault\n") == 0) {
+        volatile int* volatile nowhere = nullptr;
+        *nowhere = 1;
+    }
+    ExitProcess(3);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && strcmp(argv[1], "--child") == 0) return run_child();
+    testing::InitGoogleTest(&argc, argv);
+    testing::AddGlobalTestEnvironment(new ServerEnvironment);
+    return RUN_ALL_TESTS();
+}
