@@ -117,6 +117,44 @@ const LayerGlDriver* layer_null_gl_driver();
 // Back to a fresh process's device and rendering contexts (layer_reset).
 void layer_gdi_reset();
 
+// ---- user: message boxes ----
+// The core runs MessageBoxA (buttons, keys, results, the modal loop) over a
+// window of its own; the driver lays the box out, draws it and keeps it
+// above everything. The null driver has none: there the answer comes from
+// the test seam or is the default button.
+enum LayerBoxIcon { LAYER_ICON_NONE, LAYER_ICON_ERROR, LAYER_ICON_QUESTION, LAYER_ICON_WARNING, LAYER_ICON_INFORMATION };
+
+struct LayerMessageBox {
+    // From the core.
+    const char* text;     // UTF-8; line breaks are kept
+    const char* caption;
+    LayerBoxIcon icon;
+    int button_count;     // 1 to 3
+    const char* labels[3];  // "&" marks the letter that presses the button
+    int focused;          // the button with the keyboard focus (and the default)
+    int pressed;          // the button held down, -1 for none
+    // From the driver's layout: the client size, and where the buttons and
+    // the box's own close button are (the close button is empty when a
+    // window manager draws the frame).
+    int width, height;
+    RECT buttons[3];
+    RECT close_button;
+};
+
+struct LayerMessageBoxDriver {
+    void (*layout)(LayerMessageBox* box);
+    // Before the window shows: dialog hints, no resizing, above everything.
+    void (*prepare)(HWND window, HWND owner, bool can_close);
+    // Once the window shows: raises it over everything (also a full-screen
+    // saver window) and takes the keyboard and pointer. False while it can't
+    // yet (a window manager has not mapped it); the core asks again.
+    bool (*hold_input)(HWND window);
+    // Before the window goes: gives the keyboard and pointer back.
+    void (*release)(HWND window);
+    void (*paint)(HWND window, const LayerMessageBox* box);
+};
+const LayerMessageBoxDriver* layer_x11_message_box_driver();
+
 // ---- display modes: the driver side of ChangeDisplaySettingsA ----
 // The core keeps the Win32 rules (which request is granted, what is
 // remembered, when the mode comes back); a mode driver lists and switches

@@ -81,6 +81,22 @@ struct LayerGdiCounts {
 };
 LayerGdiCounts layer_gdi_counts();
 
+// ---- message boxes ----
+// Answers for the next MessageBoxA calls, in order: with one queued the call
+// returns it at once on any driver. With none queued, the null driver
+// returns the box's default button; the X11 driver asks the user.
+void layer_push_message_box_answer(int id);
+// The boxes asked for since the last reset, answered or not, oldest first.
+// The strings stay valid until layer_reset.
+struct LayerMessageBoxShown {
+    const char* text;
+    const char* caption;
+    UINT type;
+    HWND owner;
+};
+int layer_message_box_count();
+bool layer_message_box_shown(int index, LayerMessageBoxShown* shown);
+
 // ---- display modes (null driver) ----
 // The sizes the screen offers to ChangeDisplaySettingsA, besides the current
 // one (layer_set_screen_size). By default 1024x768, 800x600 and 640x480.

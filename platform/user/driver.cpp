@@ -8,6 +8,7 @@
 #include "user/user_internal.h"
 
 void layer_null_reset();
+void user_message_box_reset();
 
 namespace {
 
@@ -39,6 +40,7 @@ void layer_reset() {
     user_messages_reset();
     user_classes_reset();
     user_cursor_reset();
+    user_message_box_reset();
     layer_gdi_reset();
     layer_display_settings_reset();
     layer_kernel_reset();

@@ -9,4 +9,5 @@ target_sources(win32layer PRIVATE
   # Dialogs (templates not read yet) and system parameters, for the saver host.
   ${CMAKE_CURRENT_LIST_DIR}/dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sysparams.cpp)
+target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/message_box.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/display_settings.cpp)

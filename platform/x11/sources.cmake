@@ -4,4 +4,5 @@ target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/x11_events.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x11_keys.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_glx.cpp)
+target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_message_box.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_display_mode.cpp)
