@@ -103,11 +103,11 @@ std::string server_dir;
 std::string server_problem;  // why there is none
 bool layer_on_x = false;
 
-std::string server_log_tail() {
+std::string server_errors() {
     std::ifstream log(server_dir + "/server.log");
     std::string line, tail;
     while (std::getline(log, line))
-        if (line.find("(EE)") != std::string::npos || line.find("Fatal") != std::string::npos) tail += line + "\n";
+        if (line.rfind("[", 0) == 0 && line.find("(EE)") != std::string::npos) tail += line + "\n";
     return tail;
 }
 
@@ -124,8 +124,6 @@ void start_server() {
     }
     server_dir = dir;
     std::ofstream(server_dir + "/xorg.conf") << server_config;
-    std::string config_dir = server_dir + "/xorg.conf.d";
-    mkdir(config_dir.c_str(), 0700);
 
     int number_pipe[2];
     if (pipe(number_pipe) != 0) return;
@@ -138,8 +136,8 @@ void start_server() {
         dup2(out, STDOUT_FILENO);
         dup2(out, STDERR_FILENO);
         setsid();  // the terminal's signals are not the server's
-        execl(xorg, xorg, "-displayfd", fd.c_str(), "-config", config.c_str(), "-configdir", config_dir.c_str(),
-              "-logfile", log.c_str(), "-noreset", "-nolisten", "tcp", static_cast<char*>(nullptr));
+        execl(xorg, xorg, "-displayfd", fd.c_str(), "-config", config.c_str(), "-logfile", log.c_str(), "-noreset",
+              "-nolisten", "tcp", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(number_pipe[1]);
@@ -150,7 +148,7 @@ void start_server() {
     while (poll(&ready, 1, 20000) > 0 && read(number_pipe[0], &c, 1) == 1 && c != '\n') number += c;
     close(number_pipe[0]);
     if (number.empty()) {
-        server_problem = "Xorg with the dummy driver did not start (it needs root): " + server_log_tail();
+        server_problem = "Xorg with the dummy driver did not start: " + server_errors();
         kill(server_pid, SIGTERM);
         waitpid(server_pid, nullptr, 0);
         server_pid = 0;
