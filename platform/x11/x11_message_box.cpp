@@ -534,6 +534,16 @@ bool x11_box_hold_input(HWND window_handle) {
     }
     x11_trap_errors();
     XRaiseWindow(display, outer);
+    // A window manager stacks its frames below override-redirect windows
+    // such as the saver's, whatever we ask; so the saver, which is ours,
+    // goes just below the box instead.
+    if (it != held.end() && outer != window) {
+        XWindowChanges below{};
+        below.sibling = outer;
+        below.stack_mode = Below;
+        for (Window saver : it->second.savers)
+            XConfigureWindow(display, saver, CWSibling | CWStackMode, &below);
+    }
     XSetInputFocus(display, window, RevertToParent, CurrentTime);
     int keyboard = XGrabKeyboard(display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime);
     int pointer = XGrabPointer(display, window, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
