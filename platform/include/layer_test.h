@@ -43,6 +43,9 @@ bool layer_last_foreign_post(HWND window, UINT* message, WPARAM* wparam, LPARAM*
 void layer_set_foreground(HWND window);
 // Null driver: the application loses or regains the keyboard and mouse.
 void layer_set_app_active(bool active);
+// Null driver: the next window of the class can't be made (CreateWindowExA
+// returns NULL), as when the system runs out of window resources.
+void layer_refuse_next_window(const char* class_name);
 
 // In-process modules for LoadLibraryA/GetProcAddress/FreeLibrary: a fake
 // module with named entries. Names match without regard to case.

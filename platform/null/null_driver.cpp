@@ -7,6 +7,8 @@
 #include <time.h>
 
 #include <map>
+#include <string>
+#include <strings.h>
 #include <set>
 
 #include <layer_test.h>
@@ -42,6 +44,7 @@ uintptr_t next_handle = 0x10000;
 int screen_width = 1024, screen_height = 768;
 POINT cursor = {0, 0};
 HWND foreground = nullptr;
+std::string refused_class;  // the next native window of this class fails
 
 HWND new_handle() {
     // Not 0, and never reused within a run, so a stale handle stays dead.
@@ -56,6 +59,10 @@ bool null_open() {
 void null_close() {}
 
 HWND null_create_window(const LayerWindowDesc* desc) {
+    if (!refused_class.empty() && strcasecmp(refused_class.c_str(), desc->class_name) == 0) {
+        refused_class.clear();
+        return nullptr;
+    }
     HWND handle = new_handle();
     natives[handle] = NativeWindow{desc->parent, true};
     return handle;
@@ -185,6 +192,11 @@ void layer_null_reset() {
     screen_height = 768;
     cursor = POINT{0, 0};
     foreground = nullptr;
+    refused_class.clear();
+}
+
+void layer_refuse_next_window(const char* class_name) {
+    refused_class = class_name;
 }
 
 void layer_set_screen_size(int width, int height) {

@@ -1,15 +1,153 @@
-// The hook between the saver host and the display.
+// The saver hook: reads the settings, makes the display window inside the
+// host, switches the display mode for a full-screen run, and releases it all.
 #include "display/saver_hook.h"
 
-#include "host/saver_window.h"
+#include <time.h>
 
-LRESULT scene_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
-{
+#include "display/gl_window.h"
+#include "host/saver_window.h"
+#include "scene/scene_state.h"
+#include "settings/settings_store.h"
+
+DisplayState display_state;
+HWND display_window;
+
+namespace {
+
+struct ResolutionRow {
+    LONG id;
+    LONG width;
+    LONG height;
+};
+
+const ResolutionRow resolution_table[] = {
+    {2001, 640, 480},   {2002, 800, 600},   {2003, 1024, 768},
+    {2004, 1152, 864},  {2005, 1280, 1024}, {2006, 1600, 1200},
+};
+
+const char mode_refused_text[] =
+    "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?";
+
+// Asks for the chosen mode for the run. False when the platform refuses it
+// and the user would rather not go on windowed.
+bool switch_display_mode(HWND host) {
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    mode.dmPelsWidth = static_cast<DWORD>(display_state.view_width);
+    mode.dmPelsHeight = static_cast<DWORD>(display_state.view_height);
+    mode.dmBitsPerPel = static_cast<DWORD>(display_state.colour_bits);
+    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
+    if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL) return true;
+    const int answer = MessageBoxA(NULL, mode_refused_text, "Brix GL", MB_YESNO | MB_ICONEXCLAMATION);
+    // The prompt comes and goes while the host is being created and not yet
+    // shown, so its going leaves the program without an active window, and
+    // the host's rules take that loss of activation for the user leaving.
+    // The answer decides instead: drop that close request.
+    MSG dropped;
+    while (PeekMessageA(&dropped, host, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
+    }
+    if (answer == IDYES) return true;
+    MessageBoxA(NULL, "Program Will Now Close.", "ERROR", MB_OK | MB_ICONERROR);
+    return false;
+}
+
+void create_display(HWND host) {
+    const SaverSettings settings = load_saver_settings();
+    random_seed(static_cast<uint32_t>(time(NULL)));
+
+    WNDCLASSA display_class = {};
+    display_class.style = CS_OWNDC | CS_HREDRAW | CS_VREDRAW;
+    display_class.lpfnWndProc = gl_window_proc;
+    display_class.hInstance = GetModuleHandleA(NULL);
+    display_class.lpszClassName = "OpenGL";
+    if (!RegisterClassA(&display_class)) {
+        MessageBoxA(NULL, "Class registration error.", "Error", MB_OK | MB_ICONERROR);
+        return;
+    }
+
+    if (display_state.host_width == 0) {
+        RECT client = {};
+        GetClientRect(host, &client);
+        display_state.host_width = client.right;
+        display_state.host_height = client.bottom;
+    }
+    if (display_state.host_width < small_window_width) display_state.small_window = true;
+
+    // An id the table doesn't know (only a hand-edited store holds one)
+    // takes the host's size like "Desktop Res", rather than a 0 x 0 picture.
+    if (display_state.small_window ||
+        !resolution_size(settings.resolution_id, &display_state.view_width, &display_state.view_height)) {
+        display_state.view_width = display_state.host_width;
+        display_state.view_height = display_state.host_height;
+    }
+
+    if (!display_state.small_window) ShowCursor(FALSE);
+
+    RECT frame = {0, 0, display_state.view_width, display_state.view_height};
+    AdjustWindowRectEx(&frame, WS_POPUP, FALSE, WS_EX_APPWINDOW);
+    HWND child = CreateWindowExA(0, "OpenGL", "Orrelune", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                                 0, 0, frame.right - frame.left, frame.bottom - frame.top, host, NULL,
+                                 GetModuleHandleA(NULL), NULL);
+    if (!child) {
+        MessageBoxA(NULL, "Window creation error.", "Error", MB_OK | MB_ICONERROR);
+        return;
+    }
+    display_window = child;
+
+    display_state.colour_bits = colour_bits_for(settings.colour_id);
+
+    if (!display_state.small_window && !switch_display_mode(host)) {
+        PostQuitMessage(0);
+        return;
+    }
+    GetCursorPos(&display_state.start_cursor);
+}
+
+}  // namespace
+
+bool resolution_size(LONG resolution_id, LONG* width, LONG* height) {
+    for (const ResolutionRow& row : resolution_table) {
+        if (row.id == resolution_id) {
+            *width = row.width;
+            *height = row.height;
+            return true;
+        }
+    }
+    return false;
+}
+
+LONG colour_bits_for(LONG colour_id) {
+    switch (colour_id) {
+    case 1000: return 16;
+    case 1001: return 32;
+    }
+    return colour_id;
+}
+
+void release_display() {
+    if (display_window) KillTimer(display_window, frame_timer_id);
+    ChangeDisplaySettingsA(NULL, 0);
+    if (display_state.device_context) wglMakeCurrent(display_state.device_context, NULL);
+    if (display_state.render_context) {
+        wglDeleteContext(display_state.render_context);
+        display_state.render_context = NULL;
+    }
+    if (display_state.device_context) {
+        ReleaseDC(display_window, display_state.device_context);
+        display_state.device_context = NULL;
+    }
+    PostQuitMessage(0);
+}
+
+LRESULT scene_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_CREATE:
-        // The host window's creation always goes on: 0, never -1.
+        // The host's creation always goes on: failures end the run through
+        // the quit message, never through -1 here.
+        create_display(window);
         return 0;
     case WM_DESTROY:
+        release_display();
         return 0;
     }
     return default_saver_proc(window, message, wparam, lparam);

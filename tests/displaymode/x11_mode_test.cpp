@@ -21,6 +21,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -295,6 +296,37 @@ TEST_F(XDisplayModes, TheOriginalModeComesBackHoweverTheProcessEnds) {
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << "status " << status;
         }
     }
+}
+
+// The program itself: a saver run that switched to the stored 800 x 600 and
+// is then killed leaves the screen as it found it.
+TEST_F(XDisplayModes, AKilledSaverLeavesTheOriginalMode) {
+    char config[] = "/tmp/orrelune-mode-config-XXXXXX";
+    ASSERT_NE(mkdtemp(config), nullptr);
+    std::string dir = std::string(config) + "/orrelune";
+    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    std::ofstream(dir + "/registry.reg") << "Windows Registry Editor Version 5.00\n\n"
+                                            "[HKEY_CURRENT_USER\\Software\\Orrelune]\n"
+                                            "\"resolution\"=dword:000007d2\n\"color\"=dword:000003e9\n";
+    pid_t saver = fork();
+    if (saver == 0) {
+        setenv("XDG_CONFIG_HOME", config, 1);
+        signal(SIGTERM, SIG_DFL);
+        execl(ORRELUNE_PATH, "orrelune", "/s", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    bool switched = false;
+    for (int tries = 0; tries < 200 && !switched; ++tries) {
+        usleep(50000);
+        switched = server_state() == switched_state;
+    }
+    EXPECT_TRUE(switched);
+    kill(saver, SIGTERM);
+    int status = wait_for_end(saver);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+    EXPECT_EQ(server_state(), original_state);
+    std::string remove = std::string("rm -rf '") + config + "'";
+    EXPECT_EQ(system(remove.c_str()), 0);
 }
 
 LONG WINAPI run_the_handler(EXCEPTION_POINTERS*) {

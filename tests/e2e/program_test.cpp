@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <deque>
@@ -135,10 +136,23 @@ TEST_P(SaverDismissal, EndsTheRunWithZero) {
 INSTANTIATE_TEST_SUITE_P(Input, SaverDismissal,
                          testing::Values(Dismissal{"Letter", "key x"}, Dismissal{"Escape", "key Escape"},
                                          Dismissal{"Shift", "key Shift_L"}, Dismissal{"AltTab", "key alt+Tab"},
-                                         Dismissal{"LeftClick", "click 1"}, Dismissal{"RightClick", "click 3"},
-                                         Dismissal{"MiddleClick", "click 2"},
-                                         Dismissal{"MoveFivePixels", "mousemove_relative 5 0"}),
+                                         Dismissal{"MoveElevenPixels", "mousemove_relative 11 0"},
+                                         Dismissal{"MoveSixAndFive", "mousemove_relative 6 5"}),
                          [](const testing::TestParamInfo<Dismissal>& info) { return info.param.name; });
+
+// The picture covers the saver window, so the mouse is the display
+// window's: it ends the run only beyond 10 pixels from where it was at the
+// start, and a click over it is not a key.
+TEST_F(ProgramTest, ClicksAndMovesOfTenPixelsLeaveTheSaverRunning) {
+    ASSERT_TRUE(xdotool("mousemove 500 400"));
+    Child* saver;
+    ASSERT_NE(start_saver(&saver), None) << read_stderr(*saver);
+    ASSERT_TRUE(xdotool("click 1 click 3 mousemove_relative 6 4 mousemove_relative -- -12 -8"));
+    sleep_ms(500);
+    EXPECT_TRUE(still_running(*saver)) << read_stderr(*saver);
+    ASSERT_TRUE(xdotool("key x"));
+    EXPECT_EQ(wait_exit(saver, 5000), 0) << read_stderr(*saver);
+}
 
 TEST_F(ProgramTest, AnotherClientTakingTheFocusEndsTheSaverWithZero) {
     Child* saver;
@@ -266,3 +280,139 @@ TEST_F(ProgramTest, ServerGoingAwayEndsTheRunInsteadOfHanging) {
 }
 
 }  // namespace
+
+// ---- The display window inside the saver, and the display-mode prompt ----
+
+namespace {
+
+// The top-level window titled `title` (a message box), or None after timeout_ms.
+Window wait_for_title(Display* display, const char* title, int timeout_ms) {
+    for (int waited = 0;; waited += 50) {
+        Window root_return, parent, *top = nullptr;
+        unsigned count = 0;
+        Window found = None;
+        if (XQueryTree(display, DefaultRootWindow(display), &root_return, &parent, &top, &count)) {
+            for (unsigned i = 0; i < count && !found; ++i)
+                if (string_property(display, top[i], "_NET_WM_NAME") == title && is_viewable(display, top[i]))
+                    found = top[i];
+            XFree(top);
+        }
+        if (found || waited >= timeout_ms) return found;
+        sleep_ms(50);
+    }
+}
+
+// Whether the pointer shows: the cursor image the server draws now has any
+// visible pixel.
+bool cursor_visible(Display* display) {
+    XFixesCursorImage* image = XFixesGetCursorImage(display);
+    if (!image) return true;
+    bool visible = false;
+    for (int i = 0; i < image->width * image->height; ++i)
+        if (image->pixels[i] >> 24) visible = true;
+    XFree(image);
+    return visible;
+}
+
+XWindowAttributes attributes_of(Display* display, Window window) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, window, &attributes);
+    return attributes;
+}
+
+}  // namespace
+
+class DisplayTest : public ProgramTest {
+protected:
+    // Stores the two settings as the configuration dialog would.
+    void store_settings(unsigned resolution, unsigned colour) {
+        std::string dir = std::string(getenv("XDG_CONFIG_HOME")) + "/orrelune";
+        ASSERT_EQ(system(("mkdir -p '" + dir + "'").c_str()), 0);
+        FILE* file = fopen((dir + "/registry.reg").c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        fprintf(file,
+                "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Orrelune]\n"
+                "\"resolution\"=dword:%08x\n\"color\"=dword:%08x\n",
+                resolution, colour);
+        fclose(file);
+    }
+    void TearDown() override {
+        unlink((std::string(getenv("XDG_CONFIG_HOME")) + "/orrelune/registry.reg").c_str());
+        ProgramTest::TearDown();
+    }
+};
+
+TEST_F(DisplayTest, PictureCoversTheScreenInsideTheSaverWithTheCursorHidden) {
+    ASSERT_TRUE(xdotool("mousemove 500 400"));
+    Child* saver;
+    Window window = start_saver(&saver);
+    ASSERT_NE(window, None) << read_stderr(*saver);
+    Window picture = wait_for_class(display, window, "OpenGL", 5000);
+    ASSERT_NE(picture, None);
+    EXPECT_EQ(string_property(display, picture, "_NET_WM_NAME"), "Orrelune");
+    XWindowAttributes attributes = attributes_of(display, picture);
+    EXPECT_EQ(attributes.x, 0);
+    EXPECT_EQ(attributes.y, 0);
+    EXPECT_EQ(attributes.width, 1024);
+    EXPECT_EQ(attributes.height, 768);
+    EXPECT_FALSE(cursor_visible(display));
+    ASSERT_TRUE(xdotool("key x"));
+    EXPECT_EQ(wait_exit(saver, 5000), 0) << read_stderr(*saver);
+}
+
+TEST_F(DisplayTest, RefusedModeAsksAndNoEndsTheRun) {
+    store_settings(2001, 1000);  // 640 x 480: this server offers only its own size
+    Child& saver = run({"/s"});
+    Window prompt = wait_for_title(display, "Brix GL", 10000);
+    ASSERT_NE(prompt, None) << read_stderr(saver);
+    ASSERT_TRUE(xdotool("key n"));
+    ASSERT_NE(wait_for_title(display, "ERROR", 5000), None) << read_stderr(saver);
+    ASSERT_TRUE(xdotool("key Return"));
+    EXPECT_EQ(wait_exit(&saver, 5000), 0) << read_stderr(saver);
+}
+
+TEST_F(DisplayTest, RefusedModeYesGoesOnWithTheChosenSizeInTheCorner) {
+    store_settings(2001, 1000);
+    Child& saver = run({"/s"});
+    ASSERT_NE(wait_for_title(display, "Brix GL", 10000), None) << read_stderr(saver);
+    ASSERT_TRUE(xdotool("key y"));
+    Window window = wait_for_class(display, DefaultRootWindow(display), saver_class, 5000);
+    ASSERT_NE(window, None);
+    sleep_ms(500);
+    ASSERT_TRUE(still_running(saver)) << read_stderr(saver);
+    Window picture = wait_for_class(display, window, "OpenGL", 5000);
+    ASSERT_NE(picture, None);
+    XWindowAttributes attributes = attributes_of(display, picture);
+    EXPECT_EQ(attributes.x, 0);
+    EXPECT_EQ(attributes.y, 0);
+    EXPECT_EQ(attributes.width, 640);
+    EXPECT_EQ(attributes.height, 480);
+    ASSERT_TRUE(xdotool("key x"));
+    EXPECT_EQ(wait_exit(&saver, 5000), 0) << read_stderr(saver);
+}
+
+TEST_F(DisplayTest, PreviewIsASmallWindowThatLeavesModeAndCursorAlone) {
+    store_settings(2006, 1001);  // no effect on a small window
+    XSetWindowAttributes host_attributes{};
+    host_attributes.override_redirect = True;
+    Window host = XCreateWindow(display, DefaultRootWindow(display), 50, 60, 300, 200, 0, CopyFromParent,
+                                InputOutput, CopyFromParent, CWOverrideRedirect, &host_attributes);
+    XMapRaised(display, host);
+    XSync(display, False);
+    Child& preview = run({"/p", std::to_string(host)});
+    Window window = wait_for_class(display, host, saver_class, 10000);
+    ASSERT_NE(window, None) << read_stderr(preview);
+    Window picture = wait_for_class(display, window, "OpenGL", 5000);
+    ASSERT_NE(picture, None);
+    XWindowAttributes attributes = attributes_of(display, picture);
+    EXPECT_EQ(attributes.width, 300);
+    EXPECT_EQ(attributes.height, 200);
+    EXPECT_EQ(wait_for_title(display, "Brix GL", 300), None);
+    ASSERT_TRUE(xdotool("mousemove 200 160"));
+    sleep_ms(200);
+    EXPECT_TRUE(cursor_visible(display));
+    EXPECT_EQ(DisplayWidth(display, 0), 1024);
+    XDestroyWindow(display, host);
+    XSync(display, False);
+    EXPECT_EQ(wait_exit(&preview, 5000), 0) << read_stderr(preview);
+}

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include "display/saver_hook.h"
+
 namespace {
 
 std::function<void(HWND)> pending_steps;
@@ -66,6 +68,8 @@ void HostTest::reset_process_state()
     password_module = NULL;
     verifier_entry = NULL;
     last_verify_tick = 0xFFFFFFFFu;
+    display_state = DisplayState{};
+    display_window = NULL;
     pending_steps = nullptr;
     ran_steps = false;
 }
