@@ -1,9 +1,43 @@
-// The scene's random source and shared state.
+// The scene's random source, shared state and start-up.
 #include "scene/scene_state.h"
 
+#include "assets/outline_font.h"
+#include "scene/comet.h"
+#include "scene/mote_rings.h"
+#include "scene/sun.h"
+
 namespace {
-uint32_t generator_state = 1;
-}
+
+const uint32_t generator_start = 1;
+uint32_t generator_state = generator_start;
+
+const float title_alpha_start = 1.0f;
+const float sway_angle_x_start = -90.0f;
+const float sway_angle_y_start = 50.0f;
+const float camera_depth_start = -10.0f;
+const float tumble_angle_start = 105.0f;
+const float background_scroll_start = 1.0f;
+
+const float earth_orbit_start = 155.0f;
+const float earth_spin_start = 105.5f;
+const float moon_angle_start = 6.0f;
+const float planet_spin_start = 0.5f;
+
+}  // namespace
+
+PlanetState planets[planet_count];
+const char* const planet_names[planet_count] = {
+    "earth", "mercury", "venus", "mars", "jupiter", "saturn", "uranus", "neptune", "pluto",
+};
+
+float title_alpha = title_alpha_start;
+float sway_angle_x = sway_angle_x_start;
+float sway_angle_y = sway_angle_y_start;
+float camera_depth = camera_depth_start;
+BOOL camera_receding = TRUE;
+float tumble_angle = tumble_angle_start;
+float background_scroll = background_scroll_start;
+float moon_angle;
 
 void random_seed(uint32_t seed) {
     generator_state = seed;
@@ -21,4 +55,40 @@ double random_range(float a, float b) {
 
 uint32_t random_state() {
     return generator_state;
+}
+
+void init_scene() {
+    build_outline_font();
+    restart_comet();
+    init_belt_motes();
+    init_ring_motes();
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    start_sun();
+
+    planets[earth_slot].orbit_angle = earth_orbit_start;
+    planets[earth_slot].spin_angle = earth_spin_start;
+    moon_angle = moon_angle_start;
+
+    // The draws follow the comet's and the motes', so a seed fixes them all.
+    static const PlanetSlot drawn[] = {
+        mercury_slot, venus_slot, mars_slot, jupiter_slot, saturn_slot, uranus_slot, neptune_slot, pluto_slot,
+    };
+    for (PlanetSlot slot : drawn) {
+        planets[slot].orbit_angle = static_cast<float>(random_range(0.0f, 360.0f));
+        planets[slot].spin_angle = planet_spin_start;
+    }
+}
+
+void reset_scene_state() {
+    generator_state = generator_start;
+    title_alpha = title_alpha_start;
+    sway_angle_x = sway_angle_x_start;
+    sway_angle_y = sway_angle_y_start;
+    camera_depth = camera_depth_start;
+    camera_receding = TRUE;
+    tumble_angle = tumble_angle_start;
+    background_scroll = background_scroll_start;
+    moon_angle = 0.0f;
+    for (PlanetState& planet : planets) planet = PlanetState{};
 }

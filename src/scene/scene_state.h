@@ -1,10 +1,15 @@
 // What the whole scene shares: the angle convention, the scene's one random
 // source, and the animated state with its start values.
 // The rest of the program may use: random_seed (the saver hook seeds it once
-// per run), random_next and random_range (the scene's draws).
+// per run), init_scene (the GL set-up's last step), the state below (read by
+// the scene's stages and the developer tools), random_next and random_range
+// (the scene's draws), and reset_scene_state (a new run in one process).
 #pragma once
 
 #include <stdint.h>
+
+#include "platform.h"
+#include "assets/textures.h"
 
 // Degrees become radians by dividing by this (not by 180/pi): the
 // animation's look is tuned to it.
@@ -19,3 +24,45 @@ int random_next();
 double random_range(float a, float b);
 // The generator's state, for the developer tools that print the scene.
 uint32_t random_state();
+
+// One planet's two animated angles, in degrees.
+struct PlanetState {
+    float orbit_angle;
+    float spin_angle;
+};
+
+// Planets by their texture slot (planet_textures): slot 0 is the earth.
+enum PlanetSlot {
+    earth_slot,
+    mercury_slot,
+    venus_slot,
+    mars_slot,
+    jupiter_slot,
+    saturn_slot,
+    uranus_slot,
+    neptune_slot,
+    pluto_slot,
+};
+extern PlanetState planets[planet_count];
+// The image names of the slots: "earth", "mercury", ... "pluto".
+extern const char* const planet_names[planet_count];
+
+// Held from program start; init_scene does not reset them.
+extern float title_alpha;
+extern float sway_angle_x;
+extern float sway_angle_y;
+extern float camera_depth;
+extern BOOL camera_receding;
+extern float tumble_angle;
+extern float background_scroll;
+// Given by init_scene.
+extern float moon_angle;
+
+// Runs once per display window, last in the GL set-up, with the context
+// current: the title font, the comet, the motes, the depth test, then the
+// sun's, the earth's, the moon's and the other planets' start values.
+void init_scene();
+
+// Puts the values above and the generator back as they are at program
+// start (the tests run several runs in one process).
+void reset_scene_state();

@@ -1,0 +1,188 @@
+// The comet's start, clock and particles.
+#include "scene/comet.h"
+
+#include <math.h>
+
+#include "assets/textures.h"
+#include "scene/scene_state.h"
+
+CometParticle comet_particles[comet_particle_count];
+
+const float comet_colours[comet_colour_count][3] = {
+    {1.0f, 0.5f, 0.5f},  {1.0f, 0.75f, 0.5f}, {1.0f, 1.0f, 0.5f},  {0.75f, 1.0f, 0.5f},
+    {0.5f, 1.0f, 0.5f},  {0.5f, 1.0f, 0.75f}, {0.5f, 1.0f, 1.0f},  {0.5f, 0.75f, 1.0f},
+    {0.5f, 0.5f, 1.0f},  {0.75f, 0.5f, 1.0f}, {1.0f, 0.5f, 1.0f},  {1.0f, 0.5f, 0.75f},
+};
+
+BOOL comet_active;
+LONG comet_ticks;
+LONG comet_direction;
+float comet_x, comet_y, comet_z;
+float comet_speed_x, comet_speed_y;
+float comet_red, comet_green, comet_blue;
+
+namespace {
+
+const float pull = 8.0f;
+const float particle_half_size = 0.1f;
+const float particle_depth = -55.0f;
+const float comet_depth_drift = 0.002f;
+
+// From 0.003 to 0.102 in steps of 0.001.
+float draw_fade() {
+    return static_cast<float>(random_next() % 100) / 1000.0f + 0.003f;
+}
+
+float draw_float(float a, float b) {
+    return static_cast<float>(random_range(a, b));
+}
+
+float draw_scaled(float a, float b, double divisor) {
+    return static_cast<float>(random_range(a, b) / divisor);
+}
+
+void emit_again(CometParticle* p) {
+    p->life = 1.0f;
+    p->fade = draw_fade();
+    p->x = p->y = p->z = 0.0f;
+    p->vx = static_cast<float>(random_next() % 60 - 32);
+    p->vy = static_cast<float>(random_next() % 60 - 30);
+    p->vz = static_cast<float>(random_next() % 60 - 30);
+    p->red = comet_red;
+    p->green = comet_green;
+    p->blue = comet_blue;
+}
+
+void start_comet() {
+    comet_active = TRUE;
+    restart_comet();
+    // The draws are made in the order written; random_range reaches b + 1.
+    switch (comet_direction) {
+    case 0:
+    case 1:
+        comet_x = draw_float(-40.0f, 40.0f);
+        comet_speed_x = draw_scaled(-1.0f, 2.0f, 100.0);
+        comet_speed_y = draw_scaled(0.0f, 5.0f, 10.0);
+        if (comet_direction == 1) comet_speed_y = -comet_speed_y;
+        comet_z = draw_float(-80.0f, 40.0f);
+        comet_y = comet_direction == 0 ? -comet_box : comet_box;
+        break;
+    default:
+        comet_y = draw_float(-30.0f, 30.0f);
+        comet_speed_x = draw_scaled(0.0f, 5.0f, 10.0);
+        if (comet_direction == 3) comet_speed_x = -comet_speed_x;
+        comet_speed_y = draw_scaled(-1.0f, 2.0f, 100.0);
+        comet_z = draw_float(-80.0f, 40.0f);
+        comet_x = comet_direction == 2 ? -comet_box : comet_box;
+        break;
+    }
+    comet_blue = draw_scaled(0.0f, 10.0f, 10.0);
+    comet_red = draw_scaled(0.0f, 10.0f, 10.0);
+    comet_green = draw_scaled(0.0f, 10.0f, 10.0);
+}
+
+}  // namespace
+
+int comet_colour_row(int i) {
+    // (i + 1) / 83 would be row 12 for particles 995 to 999, one past the
+    // table: they take the last row, like 912 to 994.
+    const int row = (i + 1) / 83;
+    return row < comet_colour_count ? row : comet_colour_count - 1;
+}
+
+void restart_comet() {
+    // Both draws are made whichever way the first one falls.
+    const float d1 = draw_float(1.0f, 10.0f);
+    const float d2 = draw_float(1.0f, 10.0f);
+    if (d1 > 5.0f)
+        comet_direction = d2 > 5.0f ? 0 : 1;
+    else
+        comet_direction = d2 > 5.0f ? 2 : 3;
+    // The tail is pulled back towards the side the comet enters from.
+    static const float pulls[4][2] = {{0.0f, -pull}, {0.0f, pull}, {-pull, 0.0f}, {pull, 0.0f}};
+
+    for (int i = 0; i < comet_particle_count; ++i) {
+        CometParticle& p = comet_particles[i];
+        p.active = true;
+        p.life = 1.0f;
+        p.fade = draw_fade();
+        const float* colour = comet_colours[comet_colour_row(i)];
+        p.red = colour[0];
+        p.green = colour[1];
+        p.blue = colour[2];
+        p.vx = p.vy = p.vz = 0.0f;
+        p.ax = pulls[comet_direction][0];
+        p.ay = pulls[comet_direction][1];
+        p.az = 0.0f;
+        // x, y and z stay where the last comet left them.
+    }
+}
+
+void tick_comet() {
+    ++comet_ticks;
+    // Equality: while a comet is out the counter runs past the start tick.
+    if (comet_ticks == comet_start_tick) start_comet();
+}
+
+void draw_comet() {
+    if (!comet_active) return;
+    glPushMatrix();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
+
+    // x is tested after its step and y before its step, so a comet leaving
+    // through the top or bottom ends one frame later than through a side.
+    comet_x += comet_speed_x;
+    if (comet_x < -comet_box || comet_x > comet_box || comet_y > comet_box || comet_y < -comet_box) {
+        comet_active = FALSE;
+        comet_ticks = 0;
+    }
+    comet_y += comet_speed_y;
+    if (camera_receding)
+        comet_z += comet_depth_drift;
+    else
+        comet_z -= comet_depth_drift;
+
+    const double wobble = static_cast<double>(tumble_angle) / degrees_per_radian;
+    glTranslated(cos(wobble) + comet_x, sin(wobble) + comet_y, comet_z);
+    glBindTexture(GL_TEXTURE_2D, particle_texture);
+
+    const float step_divisor = comet_slowdown * 1000.0f;
+    for (CometParticle& p : comet_particles) {
+        if (!p.active) continue;
+        glColor4f(p.red, p.green, p.blue, p.life);
+        glBegin(GL_TRIANGLE_STRIP);
+        glTexCoord2d(1, 1);
+        glVertex3f(p.x + particle_half_size, p.y + particle_half_size, particle_depth);
+        glTexCoord2d(0, 1);
+        glVertex3f(p.x - particle_half_size, p.y + particle_half_size, particle_depth);
+        glTexCoord2d(1, 0);
+        glVertex3f(p.x + particle_half_size, p.y - particle_half_size, particle_depth);
+        glTexCoord2d(0, 0);
+        glVertex3f(p.x - particle_half_size, p.y - particle_half_size, particle_depth);
+        glEnd();
+
+        p.x += p.vx / step_divisor;
+        p.y += p.vy / step_divisor;
+        p.z += p.vz / step_divisor;
+        p.vx += p.ax;
+        p.vy += p.ay;
+        p.vz += p.az;
+        p.life -= p.fade;
+        // Strictly below: a life of exactly 0 is drawn once more, at alpha 0.
+        if (p.life < 0.0f) emit_again(&p);
+    }
+    glPopMatrix();
+}
+
+void reset_comet() {
+    comet_active = FALSE;
+    comet_ticks = 0;
+    comet_direction = 0;
+    comet_x = comet_y = comet_z = 0.0f;
+    comet_speed_x = comet_speed_y = 0.0f;
+    comet_red = comet_green = comet_blue = 0.0f;
+    for (CometParticle& p : comet_particles) p = CometParticle{};
+}

@@ -1,0 +1,236 @@
+// The frame's stages in order, the planet table and the advance.
+#include "scene/frame.h"
+
+#include <math.h>
+
+#include "platform.h"
+#include "assets/outline_font.h"
+#include "assets/textures.h"
+#include "display/gl_window.h"
+#include "scene/comet.h"
+#include "scene/mote_rings.h"
+#include "scene/scene_state.h"
+#include "scene/sun.h"
+
+namespace {
+
+struct Tilt {
+    float angle;  // 0: none
+    float x, y, z;
+};
+
+struct PlanetRow {
+    PlanetSlot slot;
+    double centre_x, centre_y;
+    double radius;
+    float orbit_step;
+    Tilt tilt;
+    float spin_step;  // only uranus's is positive, and it wraps above 360
+    double sphere_radius;
+};
+
+// In drawing order, innermost first.
+const PlanetRow planet_rows[] = {
+    {mercury_slot, 0, 0, 5, -0.09f, {0, 0, 0, 0}, -0.2f, 0.07},
+    {venus_slot, 0, 0, 8, -0.08f, {0, 0, 0, 0}, -0.5f, 0.09},
+    {earth_slot, 0, 0, 11, -0.07f, {20, 1, 0, 0}, -0.5f, 0.1},
+    {mars_slot, 0, 0, 14, -0.06f, {-20, 0, 1, 0}, -0.5f, 0.08},
+    {jupiter_slot, 0, 0, 21, -0.05f, {0, 0, 0, 0}, -0.5f, 0.6},
+    {saturn_slot, 0, 0, 25, -0.04f, {-20, 0, 1, 0}, -0.5f, 0.45},
+    {uranus_slot, 0, 0, 29, -0.03f, {80, 0, 1, 0}, 0.5f, 0.3},
+    {neptune_slot, 0, 0, 33, -0.02f, {20, 1, 0, 0}, -0.5f, 0.3},
+    {pluto_slot, -7, 2, 36, -0.01f, {80, 1, 0, 0}, -0.5f, 0.025},
+};
+
+// Pluto's whole orbit leans this far about x, outside the tumble.
+const float pluto_orbit_tilt = 15.0f;
+const int sphere_slices = 20;
+const int sphere_stacks = 20;
+
+const float title_fade_step = 0.002f;
+const float sway_step = 0.01f;
+const float sway_wrap = 360.0f;
+const double sway_radius = 5.0;
+const float tumble_step = 0.02f;
+const float moon_step = 0.2f;
+const double moon_orbit_radius = 0.3;
+const double moon_sphere_radius = 0.02;
+const float background_distance = -2.0f;
+const float background_half_size = 1.1f;
+const float background_repeats = 3.0f;
+const float background_scroll_step = 0.0002f;
+const float camera_step = 0.0012f;
+const float camera_near = -10.0f;
+const float camera_far = -90.0f;
+
+// A falling angle that passes below -360 starts again from 0 (not +360:
+// the body falls back by less than one step in that frame).
+void fall_and_wrap(float* angle, float step) {
+    *angle += step;
+    if (*angle < -360.0f) *angle = 0.0f;
+}
+
+// The sway runs on for ever: held in single precision an angle stops
+// growing at 262144 (2^18, where 0.01 is under half a unit in the last
+// place), and its step already drifts well before that. Taking a whole
+// turn off above 360 keeps it where the first turns run, with the same
+// steps. 360 is a float; the true period of cos(a / 57.29578) is
+// 360.0000031 degrees, so the wrap moves the point by 5 * 3.1e-6 / 57.3 =
+// 2.7e-7 units, under the rounding of the angle itself (3e-5 degrees at
+// 360) and far under a pixel. The subtraction is exact (Sterbenz).
+void sway(float* angle) {
+    *angle += sway_step;
+    if (*angle > sway_wrap) *angle -= sway_wrap;
+}
+
+double radians(float degrees) {
+    return static_cast<double>(degrees) / degrees_per_radian;
+}
+
+void draw_title() {
+    if (!(title_alpha > 0.0f)) return;
+    glPushMatrix();
+    title_alpha -= title_fade_step;
+    glColor4f(0.0f, 0.0f, 1.0f, title_alpha);
+    glTranslatef(7.0f, -6.0f, -30.0f);
+    glDisable(GL_TEXTURE_2D);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    // The depth test stays on: the letters write depth too.
+    print_centred("Orrelune");
+    glPopMatrix();
+}
+
+void draw_background() {
+    glColor4ub(255, 255, 255, 255);
+    glDisable(GL_DEPTH_TEST);
+    glBindTexture(GL_TEXTURE_2D, background_texture);
+    // No push: the rest of the frame stands behind this translation.
+    glTranslatef(0.0f, 0.0f, background_distance);
+    // No blend function of its own: the one last set always adds (title,
+    // comet, or the previous frame's sun), so the stars add onto black.
+    static const float corners[4][4] = {
+        // x, y, u, v
+        {-background_half_size, -background_half_size, 0, 0},
+        {background_half_size, -background_half_size, background_repeats, 0},
+        {background_half_size, background_half_size, background_repeats, background_repeats},
+        {-background_half_size, background_half_size, 0, background_repeats},
+    };
+    glBegin(GL_QUADS);
+    for (const auto& c : corners) {
+        glTexCoord2f(background_scroll + c[2], c[3] - background_scroll);
+        glVertex3f(c[0], c[1], 0.0f);
+    }
+    glEnd();
+}
+
+void system_transform() {
+    sway(&sway_angle_x);
+    sway(&sway_angle_y);
+    glTranslatef(static_cast<float>(cos(radians(sway_angle_x)) * sway_radius),
+                 static_cast<float>(sin(radians(sway_angle_y)) * sway_radius), camera_depth);
+    glEnable(GL_DEPTH_TEST);
+}
+
+void draw_moon() {
+    fall_and_wrap(&moon_angle, -moon_step);
+    glPushMatrix();
+    glTranslated(cos(radians(moon_angle)) * moon_orbit_radius, sin(radians(moon_angle)) * moon_orbit_radius, 0.0);
+    glBindTexture(GL_TEXTURE_2D, planet_textures[mercury_slot]);
+    gluSphere(scene_quadric, moon_sphere_radius, sphere_slices, sphere_stacks);
+    glPopMatrix();
+}
+
+void draw_orbit_line(const PlanetRow& row) {
+    glPushMatrix();
+    if (row.slot == pluto_slot) glRotatef(pluto_orbit_tilt, 1.0f, 0.0f, 0.0f);
+    glDisable(GL_TEXTURE_2D);
+    glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
+    glBegin(GL_LINE_LOOP);
+    glColor3f(0.0f, 0.0f, 0.4f);
+    for (int degree = 0; degree <= 360; ++degree) {
+        const double a = degree / degrees_per_radian;
+        glVertex2f(static_cast<float>(cos(a) * row.radius + row.centre_x),
+                   static_cast<float>(sin(a) * row.radius + row.centre_y));
+    }
+    glEnd();
+    glEnable(GL_TEXTURE_2D);
+    glPopMatrix();
+}
+
+void draw_planet(const PlanetRow& row) {
+    PlanetState& planet = planets[row.slot];
+    fall_and_wrap(&planet.orbit_angle, row.orbit_step);
+
+    glPushMatrix();
+    if (row.slot == pluto_slot) glRotatef(pluto_orbit_tilt, 1.0f, 0.0f, 0.0f);
+    glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
+    glTranslated(cos(radians(planet.orbit_angle)) * row.radius + row.centre_x,
+                 sin(radians(planet.orbit_angle)) * row.radius + row.centre_y, 0.0);
+
+    if (row.spin_step > 0.0f) {
+        planet.spin_angle += row.spin_step;
+        if (planet.spin_angle > 360.0f) planet.spin_angle = 0.0f;
+    } else {
+        fall_and_wrap(&planet.spin_angle, row.spin_step);
+    }
+    if (row.tilt.angle != 0.0f) glRotatef(row.tilt.angle, row.tilt.x, row.tilt.y, row.tilt.z);
+    glRotatef(planet.spin_angle, 0.0f, 0.0f, 1.0f);
+
+    glBindTexture(GL_TEXTURE_2D, planet_textures[row.slot]);
+    // The sphere replaces what lies behind it.
+    glBlendFunc(GL_SRC_ALPHA, GL_ZERO);
+    gluSphere(scene_quadric, row.sphere_radius, sphere_slices, sphere_stacks);
+
+    if (row.slot == earth_slot) draw_moon();
+    if (row.slot == saturn_slot) draw_saturn_rings();
+    glPopMatrix();
+
+    draw_orbit_line(row);
+    // The texture environment multiplies by the colour: back to white.
+    glColor3f(1.0f, 1.0f, 1.0f);
+}
+
+}  // namespace
+
+void render_frame() {
+    glLoadIdentity();
+    gluQuadricDrawStyle(scene_quadric, GLU_FILL);
+    gluQuadricTexture(scene_quadric, GL_TRUE);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+
+    draw_title();
+    glEnable(GL_TEXTURE_2D);
+    draw_comet();
+    draw_background();
+    system_transform();
+    for (const PlanetRow& row : planet_rows) draw_planet(row);
+    draw_asteroid_belt();
+
+    // Used from the next frame on.
+    tumble_angle += tumble_step;
+    if (tumble_angle > 360.0f) tumble_angle = 0.0f;
+
+    draw_sun();
+}
+
+void advance_scene() {
+    background_scroll += background_scroll_step;
+    if (background_scroll > 1.0f) background_scroll -= 1.0f;
+
+    tick_comet();
+
+    if (camera_receding)
+        camera_depth -= camera_step;
+    else
+        camera_depth += camera_step;
+    if (camera_depth > camera_near) camera_receding = TRUE;
+    if (camera_depth < camera_far) camera_receding = FALSE;
+}
+
+void reset_scene() {
+    reset_scene_state();
+    reset_comet();
+    reset_motes();
+    reset_sun();
+}

@@ -1,0 +1,25 @@
+// The Sun: a darkening mask and two additive glow layers, turning about the
+// viewing axis, drawn last in every frame with the depth test off.
+// The rest of the program may use: start_sun (the scene's start-up),
+// draw_sun (the frame's last stage) and the values below (read by tools).
+#pragma once
+
+// Rotation steps in degrees: the mask's and the yellow layer's, and the
+// red layer's.
+extern float sun_angle;
+extern float sun_counter_angle;
+// The yellow layer's colour on a 0 to 255 scale.
+extern float sun_red;
+extern float sun_green;
+extern float sun_blue;
+
+// Gives the values above their start values.
+void start_sun();
+
+// Expects the system transform without tumble, texturing on and the colour
+// white. Leaves blending on with (GL_ONE, GL_ONE), the depth test off and
+// its three rotations on the model-view matrix.
+void draw_sun();
+
+// Back to program start (all zero), for a new run in one process.
+void reset_sun();
