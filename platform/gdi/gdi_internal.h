@@ -12,6 +12,7 @@ struct DeviceContext {
     HWND window;
     bool own;  // the window's class has CS_OWNDC: one DC for its whole life
     int held;  // GetDC calls not yet matched by ReleaseDC
+    HGDIOBJ font = nullptr;  // the selected font; none on a fresh DC
 };
 
 // The record of a DC of a live window; null for anything else.

@@ -3,3 +3,4 @@ target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/dc.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pixel_format.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wgl.cpp)
+target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/font.cpp ${CMAKE_CURRENT_LIST_DIR}/font_outline.cpp)
