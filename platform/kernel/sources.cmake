@@ -4,4 +4,6 @@ target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/clock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/faults.cpp
   ${CMAKE_CURRENT_LIST_DIR}/modules.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/process.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/process.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/res_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/resources.cpp)

@@ -73,11 +73,14 @@ BOOL WINAPI UnregisterClassA(LPCSTR name, HINSTANCE) {
 }
 
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
-    // The program's resources hold no icon that a class needs; a system icon
-    // (no instance) or a named one would be a real gap.
-    if (!instance || !IS_INTRESOURCE(name)) layer_fixme_once("LoadIconA: system and named icons are not implemented");
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return nullptr;
+    if (!instance) {
+        layer_fixme_once("LoadIconA: system icons are not implemented");
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+    // Nothing on the layer draws an icon, so no image is made: the icon
+    // group's resource handle stands for it. FindResourceA sets the error.
+    return reinterpret_cast<HICON>(FindResourceA(instance, name, RT_GROUP_ICON));
 }
 
 HGDIOBJ WINAPI GetStockObject(int index) {

@@ -1,7 +1,8 @@
 // orrelune-imagegen OUTDIR [--png]
+// orrelune-imagegen --icon FILE
 // Writes the thirteen texture images as NAME.raw into OUTDIR, and with --png
-// a NAME.png preview of each beside it. The output depends on nothing but
-// this program's code.
+// a NAME.png preview of each beside it; or, with --icon, the program's icon.
+// The output depends on nothing but this program's code.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -9,10 +10,19 @@
 #include <system_error>
 
 #include "catalogue.h"
+#include "icon.h"
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--icon") == 0) {
+        std::error_code ec;
+        std::filesystem::path parent = std::filesystem::path(argv[2]).parent_path();
+        if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+        if (imagegen::write_icon(argv[2])) return 0;
+        std::fprintf(stderr, "orrelune-imagegen: cannot write %s\n", argv[2]);
+        return 1;
+    }
     if (argc < 2 || argc > 3 || (argc == 3 && std::strcmp(argv[2], "--png") != 0)) {
-        std::fprintf(stderr, "usage: orrelune-imagegen OUTDIR [--png]\n");
+        std::fprintf(stderr, "usage: orrelune-imagegen OUTDIR [--png] | --icon FILE\n");
         return 2;
     }
     const std::string dir = argv[1];
