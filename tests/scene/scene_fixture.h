@@ -1,0 +1,18 @@
+// An offscreen GL context for the scene, and runs of the scene from program
+// start exactly as the frame clock runs them.
+#pragma once
+
+#include <stdint.h>
+
+#include <gtest/gtest.h>
+
+// Makes the context current and gives the font a device context; once.
+bool make_offscreen_context();
+
+// Everything back to program start, then the saver hook's seed and the
+// display window's GL set-up (which ends with init_scene).
+void start_run(uint32_t seed);
+// One tick: the frame, the swap, the advance.
+void run_tick();
+
+class SceneRun : public ::testing::Test {};

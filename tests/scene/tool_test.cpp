@@ -1,0 +1,119 @@
+// orrelune-scene: its JSON is the state of an in-process run of the same
+// seed and ticks, read back to the same floats; its PNG is the last frame.
+#include <math.h>
+#include <png.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "scene_fixture.h"
+#include "scene/comet.h"
+#include "scene/mote_rings.h"
+#include "scene/scene_state.h"
+#include "scene/sun.h"
+
+namespace {
+
+std::string run_tool(const std::string& arguments, int* status) {
+    const std::string command = std::string(SCENE_TOOL) + " " + arguments;
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string output;
+    if (!pipe) return output;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    *status = pclose(pipe);
+    return output;
+}
+
+// The number after "key": at or after `from` (a nested key is found by
+// giving its parent's position).
+double json_number(const std::string& json, const std::string& key, size_t from = 0) {
+    const size_t at = json.find("\"" + key + "\":", from);
+    if (at == std::string::npos) {
+        ADD_FAILURE() << "no key " << key;
+        return NAN;
+    }
+    return strtod(json.c_str() + at + key.size() + 3, nullptr);
+}
+
+bool json_flag(const std::string& json, const std::string& key) {
+    return json.find("\"" + key + "\":true") != std::string::npos;
+}
+
+}  // namespace
+
+TEST_F(SceneRun, ToolJsonIsTheStateOfTheSameRun) {
+    const uint32_t seed = 7;
+    const int ticks = 520;  // past the comet's start
+    int status = -1;
+    const std::string json = run_tool("--seed 7 --ticks 520 --json", &status);
+    ASSERT_EQ(status, 0) << json;
+    ASSERT_EQ(json.front(), '{');
+
+    start_run(seed);
+    for (int tick = 0; tick < ticks; ++tick) run_tick();
+
+    struct Float {
+        const char* key;
+        float value;
+    };
+    const Float floats[] = {
+        {"title_alpha", title_alpha},     {"sway_angle_x", sway_angle_x},
+        {"sway_angle_y", sway_angle_y},   {"camera_depth", camera_depth},
+        {"tumble_angle", tumble_angle},   {"background_scroll", background_scroll},
+        {"moon_angle", moon_angle},       {"sun_angle", sun_angle},
+        {"sun_counter_angle", sun_counter_angle}, {"ring_angle", ring_angle},
+        {"belt_angle", belt_angle},       {"comet_x", comet_x},
+        {"comet_y", comet_y},             {"comet_z", comet_z},
+        {"comet_speed_x", comet_speed_x}, {"comet_speed_y", comet_speed_y},
+        {"comet_red", comet_red},         {"comet_green", comet_green},
+        {"comet_blue", comet_blue},
+    };
+    for (const Float& f : floats) EXPECT_EQ(static_cast<float>(json_number(json, f.key)), f.value) << f.key;
+    for (int slot = 0; slot < planet_count; ++slot) {
+        const size_t at = json.find(std::string("\"") + planet_names[slot] + "\":{");
+        ASSERT_NE(at, std::string::npos) << planet_names[slot];
+        EXPECT_EQ(static_cast<float>(json_number(json, "orbit_angle", at)), planets[slot].orbit_angle);
+        EXPECT_EQ(static_cast<float>(json_number(json, "spin_angle", at)), planets[slot].spin_angle);
+    }
+    EXPECT_EQ(json_flag(json, "camera_receding"), camera_receding != FALSE);
+    EXPECT_EQ(json_flag(json, "comet_active"), comet_active != FALSE);
+    EXPECT_EQ(json_number(json, "comet_ticks"), comet_ticks);
+    EXPECT_EQ(json_number(json, "comet_direction"), comet_direction);
+    EXPECT_EQ(json_number(json, "random_state"), random_state());
+}
+
+TEST(SceneTool, PngIsTheLastFrameAtTheGivenSize) {
+    const std::string path = testing::TempDir() + "orrelune-scene-test.png";
+    int status = -1;
+    run_tool("--seed 3 --ticks 2 --png " + path + " --size 96x72", &status);
+    ASSERT_EQ(status, 0);
+
+    png_image image;
+    memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str())) << path;
+    EXPECT_EQ(image.width, 96u);
+    EXPECT_EQ(image.height, 72u);
+    image.format = PNG_FORMAT_RGB;
+    std::string pixels(PNG_IMAGE_SIZE(image), '\0');
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, &pixels[0], 0, nullptr));
+    // The orbit lines alone are blue wherever they cross the picture.
+    size_t lit = 0;
+    for (unsigned char byte : pixels) lit += byte > 0;
+    EXPECT_GT(lit, pixels.size() / 100);
+    remove(path.c_str());
+}
+
+TEST(SceneTool, RefusesBadArguments) {
+    const char* cases[] = {"", "--ticks", "--ticks -1 --json", "--seed x --json", "--png a.png", "--json --size 0x5",
+                           "--bogus"};
+    for (const char* arguments : cases) {
+        int status = 0;
+        run_tool(std::string(arguments) + " 2>/dev/null", &status);
+        EXPECT_NE(status, 0) << "'" << arguments << "'";
+    }
+}

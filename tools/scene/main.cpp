@@ -1,0 +1,212 @@
+// orrelune-scene: runs the scene offscreen, each tick as the frame clock
+// runs it (frame, swap, advance), then prints the scene's state as JSON
+// and/or writes the last frame as a PNG.
+//
+//   orrelune-scene [--seed S] [--ticks N] [--json] [--png FILE --size WxH]
+//
+// --seed is the value given to random_seed (default 1, which leaves the
+// generator as at program start). Floats are printed with %.9g, so they
+// read back to the same 32-bit value.
+#include <png.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+// The platform header first: it settles the GL calling-convention macros.
+#include "platform.h"
+#include <GL/osmesa.h>
+#include "layer_test.h"
+#include "display/gl_window.h"
+#include "display/saver_hook.h"
+#include "scene/comet.h"
+#include "scene/frame.h"
+#include "scene/mote_rings.h"
+#include "scene/scene_state.h"
+#include "scene/sun.h"
+
+namespace {
+
+struct Options {
+    uint32_t seed = 1;
+    unsigned long ticks = 0;
+    bool json = false;
+    const char* png_path = nullptr;
+    int width = 64;
+    int height = 48;
+};
+
+int usage(const char* why) {
+    fprintf(stderr, "orrelune-scene: %s\n", why);
+    fprintf(stderr, "usage: orrelune-scene [--seed S] [--ticks N] [--json] [--png FILE --size WxH]\n");
+    return 2;
+}
+
+bool parse_unsigned(const char* text, unsigned long max, unsigned long* value) {
+    char* end = nullptr;
+    if (!text || !*text || *text == '-') return false;
+    const unsigned long long parsed = strtoull(text, &end, 10);
+    if (*end || parsed > max) return false;
+    *value = static_cast<unsigned long>(parsed);
+    return true;
+}
+
+// Returns 0 on success, else the exit code after a message.
+int parse(int argc, char** argv, Options* options) {
+    bool size_given = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        unsigned long number = 0;
+        if (arg == "--json") {
+            options->json = true;
+        } else if (arg == "--seed") {
+            if (!parse_unsigned(value, UINT32_MAX, &number)) return usage("--seed wants a number from 0 to 4294967295");
+            options->seed = static_cast<uint32_t>(number);
+            ++i;
+        } else if (arg == "--ticks") {
+            if (!parse_unsigned(value, 1000000000ul, &number)) return usage("--ticks wants a number");
+            options->ticks = number;
+            ++i;
+        } else if (arg == "--png") {
+            if (!value) return usage("--png wants a file name");
+            options->png_path = value;
+            ++i;
+        } else if (arg == "--size") {
+            unsigned w = 0, h = 0;
+            char tail = 0;
+            if (!value || sscanf(value, "%ux%u%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > 8192 || h > 8192)
+                return usage("--size wants WxH, each from 1 to 8192");
+            options->width = static_cast<int>(w);
+            options->height = static_cast<int>(h);
+            size_given = true;
+            ++i;
+        } else {
+            return usage(("unknown argument " + arg).c_str());
+        }
+    }
+    if (options->png_path && !size_given) return usage("--png needs --size WxH");
+    if (!options->json && !options->png_path) return usage("nothing to do: give --json and/or --png");
+    return 0;
+}
+
+// OSMesa's rows run from the bottom up; a PNG's from the top down.
+bool write_png(const char* path, const std::vector<GLubyte>& rgba, int width, int height) {
+    FILE* file = fopen(path, "wb");
+    if (!file) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<png_byte> row(static_cast<size_t>(width) * 3);
+    for (int y = height - 1; y >= 0; --y) {
+        const GLubyte* source = &rgba[static_cast<size_t>(y) * width * 4];
+        for (int x = 0; x < width; ++x) memcpy(&row[static_cast<size_t>(x) * 3], source + x * 4, 3);
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return fclose(file) == 0;
+}
+
+void print_float(const char* name, float value, bool last = false) {
+    printf("\"%s\":%.9g%s", name, static_cast<double>(value), last ? "" : ",");
+}
+
+void print_json() {
+    printf("{");
+    print_float("title_alpha", title_alpha);
+    print_float("sway_angle_x", sway_angle_x);
+    print_float("sway_angle_y", sway_angle_y);
+    print_float("camera_depth", camera_depth);
+    printf("\"camera_receding\":%s,", camera_receding ? "true" : "false");
+    print_float("tumble_angle", tumble_angle);
+    print_float("background_scroll", background_scroll);
+    print_float("moon_angle", moon_angle);
+    printf("\"planets\":{");
+    // In the order of the planets from the sun outward.
+    static const PlanetSlot order[] = {mercury_slot, venus_slot,  earth_slot,   mars_slot, jupiter_slot,
+                                       saturn_slot,  uranus_slot, neptune_slot, pluto_slot};
+    for (PlanetSlot slot : order) {
+        printf("\"%s\":{", planet_names[slot]);
+        print_float("orbit_angle", planets[slot].orbit_angle);
+        print_float("spin_angle", planets[slot].spin_angle, true);
+        printf("}%s", slot == pluto_slot ? "" : ",");
+    }
+    printf("},");
+    print_float("sun_angle", sun_angle);
+    print_float("sun_counter_angle", sun_counter_angle);
+    print_float("ring_angle", ring_angle);
+    print_float("belt_angle", belt_angle);
+    printf("\"comet_active\":%s,", comet_active ? "true" : "false");
+    printf("\"comet_ticks\":%ld,", static_cast<long>(comet_ticks));
+    printf("\"comet_direction\":%ld,", static_cast<long>(comet_direction));
+    print_float("comet_x", comet_x);
+    print_float("comet_y", comet_y);
+    print_float("comet_z", comet_z);
+    print_float("comet_speed_x", comet_speed_x);
+    print_float("comet_speed_y", comet_speed_y);
+    print_float("comet_red", comet_red);
+    print_float("comet_green", comet_green);
+    print_float("comet_blue", comet_blue);
+    printf("\"random_state\":%lu}\n", static_cast<unsigned long>(random_state()));
+}
+
+// The outline font is built on the display window's device context: give
+// it one from a window of the layer's null driver, which needs no display.
+void make_device_context() {
+    layer_use_null_driver();
+    WNDCLASSA window_class = {};
+    window_class.lpfnWndProc = DefWindowProcA;
+    window_class.hInstance = GetModuleHandleA(NULL);
+    window_class.lpszClassName = "OrreluneSceneTool";
+    RegisterClassA(&window_class);
+    HWND window = CreateWindowExA(0, "OrreluneSceneTool", "orrelune-scene", WS_POPUP, 0, 0, 64, 64, NULL, NULL,
+                                  window_class.hInstance, NULL);
+    display_state.device_context = GetDC(window);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const int code = parse(argc, argv, &options)) return code;
+
+    make_device_context();
+    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
+    std::vector<GLubyte> pixels(static_cast<size_t>(options.width) * options.height * 4);
+    if (!context || !OSMesaMakeCurrent(context, pixels.data(), GL_UNSIGNED_BYTE, options.width, options.height)) {
+        fprintf(stderr, "orrelune-scene: no offscreen GL context\n");
+        return 1;
+    }
+
+    // As the saver hook and the display window do at start.
+    random_seed(options.seed);
+    init_gl(options.width, options.height);
+    resize_view(options.width, options.height);
+
+    for (unsigned long tick = 0; tick < options.ticks; ++tick) {
+        render_frame();
+        glFinish();  // the swap: the frame is complete in the buffer
+        advance_scene();
+    }
+
+    if (options.json) print_json();
+    int status = 0;
+    if (options.png_path && !write_png(options.png_path, pixels, options.width, options.height)) {
+        fprintf(stderr, "orrelune-scene: can't write %s\n", options.png_path);
+        status = 1;
+    }
+    OSMesaDestroyContext(context);
+    return status;
+}
