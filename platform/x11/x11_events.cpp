@@ -22,11 +22,13 @@ bool alt_alone;  // Alt is down and no other key was pressed with it
 bool owns(Window window) { return window && layer_core_owns((HWND)(uintptr_t)window); }
 
 // Windows gives key messages to the focus window, not the one under the
-// pointer.
-HWND key_target(Window event_window) {
+// pointer, and none to a program that is not active. X may still deliver
+// keys to a window of ours under the pointer (focus following the pointer,
+// or a preview inside another program's window): those are dropped.
+HWND key_target(Window) {
     if (HWND focus = GetFocus(); focus && layer_core_owns(focus)) return focus;
     if (HWND active = GetActiveWindow(); active && layer_core_owns(active)) return active;
-    return owns(event_window) ? (HWND)(uintptr_t)event_window : nullptr;
+    return nullptr;
 }
 
 // The keypad's digits depend on Num Lock, which X reports as a modifier.

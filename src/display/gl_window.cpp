@@ -1,17 +1,103 @@
-// The display window's procedure: its input rules and its close. The
-// rendering context and the frame clock come with the GL step.
+// The display window: rendering context, frame clock, input rules, close.
 #include "display/gl_window.h"
 
 #include <stdlib.h>
 
+#include "assets/textures.h"
 #include "display/saver_hook.h"
+#include "scene/frame.h"
+#include "scene/scene_state.h"
 
 KeyState key_state;
+GLUquadricObj* scene_quadric;
+
+namespace {
+
+const double field_of_view = 45.0;
+const double near_plane = 0.1;
+const double far_plane = 1500.0;
+
+void load_projection(LONG width, LONG height) {
+    if (height == 0) height = 1;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(field_of_view, static_cast<GLdouble>(width) / static_cast<GLdouble>(height), near_plane,
+                   far_plane);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+// A failed step of the context's set-up ends the run: the window itself is
+// still made, and the host finishes its own steps first.
+void fail(const char* text) {
+    MessageBoxA(NULL, text, "Error", MB_OK | MB_ICONERROR);
+    PostQuitMessage(0);
+}
+
+void create_context(HWND window) {
+    static const PIXELFORMATDESCRIPTOR request = {
+        40, 1, PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER, PFD_TYPE_RGBA,
+        16, 0, 0, 0, 0, 0, 0, 0, 0,  // colour bits; no per-channel sizes or shifts; no alpha
+        0, 0, 0, 0, 0,               // no accumulation buffer
+        16, 0, 0,                    // depth bits; no stencil or auxiliary buffers
+        PFD_MAIN_PLANE, 0, 0, 0, 0,
+    };
+    display_state.device_context = GetDC(window);
+    const int format = ChoosePixelFormat(display_state.device_context, &request);
+    if (!format) return fail("Can't find pixelformat.");
+    if (!SetPixelFormat(display_state.device_context, format, &request)) return fail("Can't set pixelformat.");
+    display_state.render_context = wglCreateContext(display_state.device_context);
+    if (!display_state.render_context) return fail("Can't create GLRC.");
+    if (!wglMakeCurrent(display_state.device_context, display_state.render_context))
+        return fail("Can't activate GLRC.");
+
+    RECT client = {};
+    GetClientRect(window, &client);
+    init_gl(client.right, client.bottom);
+    SetTimer(window, frame_timer_id, frame_period_ms, NULL);
+}
+
+void tick(HWND window) {
+    render_frame();
+    SwapBuffers(display_state.device_context);
+    // Synchronous: the release has run when the send returns.
+    if (key_state.down[VK_ESCAPE]) SendMessageA(window, WM_CLOSE, 0, 0);
+    // Makes no GL calls, so it is safe after a close in this same tick.
+    advance_scene();
+}
+
+}  // namespace
+
+void init_gl(LONG width, LONG height) {
+    scene_quadric = gluNewQuadric();
+    load_textures();
+    glEnable(GL_TEXTURE_2D);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClearDepth(1.0);
+    glShadeModel(GL_SMOOTH);
+    load_projection(width, height);
+    glEnable(GL_BLEND);
+    init_scene();
+}
+
+void resize_view(LONG width, LONG height) {
+    if (height == 0) height = 1;
+    glViewport(0, 0, width, height);
+    load_projection(width, height);
+}
 
 LRESULT CALLBACK gl_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_CREATE:
         display_window = window;
+        create_context(window);
+        return 0;
+
+    case WM_TIMER:
+        tick(window);
+        return 0;
+
+    case WM_SIZE:
+        resize_view(LOWORD(lparam), HIWORD(lparam));
         return 0;
 
     case WM_KEYDOWN:

@@ -58,3 +58,45 @@ TEST_F(HostTest, KeysAreRecordedOneByOne)
         EXPECT_FALSE(key_state.down['A']);
     });
 }
+
+TEST_F(HostTest, EachContextStepThatFailsShowsItsBoxAndEndsTheRun)
+{
+    struct {
+        LayerGlFailure failure;
+        const char* text;
+    } cases[] = {
+        {LAYER_FAIL_CHOOSE_PIXEL_FORMAT, "Can't find pixelformat."},
+        {LAYER_FAIL_SET_PIXEL_FORMAT, "Can't set pixelformat."},
+        {LAYER_FAIL_CREATE_CONTEXT, "Can't create GLRC."},
+        {LAYER_FAIL_MAKE_CURRENT, "Can't activate GLRC."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        reset_process_state();
+        layer_fail_next_gl_call(c.failure);
+        layer_push_message_box_answer(IDOK);
+        EXPECT_EQ(run_saver_with(NULL, [](HWND) {}), 0);
+        ASSERT_EQ(layer_message_box_count(), 1);
+        LayerMessageBoxShown box;
+        ASSERT_TRUE(layer_message_box_shown(0, &box));
+        EXPECT_STREQ(box.text, c.text);
+        EXPECT_STREQ(box.caption, "Error");
+        EXPECT_EQ(box.type, UINT(MB_OK | MB_ICONERROR));
+        // The host still finished its own steps: the mode was asked for.
+        EXPECT_GE(layer_last_display_request().calls, 1);
+        EXPECT_EQ(layer_gdi_counts().repeated_releases, 0);
+    }
+}
+
+TEST_F(HostTest, EscapeAtATickStillPresentsThatFrameThenCloses)
+{
+    run_saver_with(NULL, [&](HWND) {
+        ASSERT_NE(display_window, nullptr);
+        const int swaps = layer_gdi_counts().swaps;
+        const int before = releases();
+        SendMessageA(display_window, WM_KEYDOWN, VK_ESCAPE, 0);
+        SendMessageA(display_window, WM_TIMER, frame_timer_id, 0);
+        EXPECT_EQ(layer_gdi_counts().swaps, swaps + 1);
+        EXPECT_EQ(releases(), before + 1);
+    });
+}

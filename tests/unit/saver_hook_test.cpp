@@ -217,19 +217,11 @@ TEST_F(SaverHook, ReleaseRunsForTheHostAndAgainForTheChildReleasingNothingTwice)
 {
     run_saver_with(NULL, [&](HWND) {
         ASSERT_NE(display_window, nullptr);
-        // What the display window holds once its rendering context exists.
-        display_state.device_context = GetDC(display_window);
-        PIXELFORMATDESCRIPTOR format = {};
-        format.nSize = sizeof format;
-        format.nVersion = 1;
-        format.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-        format.cColorBits = 16;
-        format.cDepthBits = 16;
-        int index = ChoosePixelFormat(display_state.device_context, &format);
-        ASSERT_TRUE(SetPixelFormat(display_state.device_context, index, &format));
-        display_state.render_context = wglCreateContext(display_state.device_context);
-        ASSERT_TRUE(wglMakeCurrent(display_state.device_context, display_state.render_context));
-        SetTimer(display_window, frame_timer_id, 1, NULL);
+        // What the display window holds while it runs.
+        LayerGdiCounts held = layer_gdi_counts();
+        EXPECT_EQ(held.contexts, 1);
+        EXPECT_EQ(held.device_contexts, 1);
+        EXPECT_TRUE(held.context_current);
     });
     LayerGdiCounts counts = layer_gdi_counts();
     EXPECT_EQ(counts.contexts, 0);

@@ -1,0 +1,25 @@
+// The scene's textures, made once at start from the program's embedded
+// images (headerless 24-bit RGB, found by name).
+// The rest of the program may use: the texture names below (valid once
+// load_textures has run with the rendering context current) and
+// load_textures itself, which the GL set-up calls.
+#pragma once
+
+#include "platform.h"
+
+extern GLuint particle_texture;
+extern GLuint sun_texture;
+extern GLuint sunmask_texture;
+extern GLuint background_texture;
+// Slot 0 is the earth; then mercury, venus, mars, jupiter, saturn, uranus,
+// neptune and pluto, from the innermost outward.
+const int planet_count = 9;
+extern GLuint planet_textures[planet_count];
+
+// Makes all thirteen textures; leaves sunmask_texture bound.
+void load_textures();
+// Makes particle_texture from "Particle"; 1 for success.
+int load_particle_texture();
+// Binds `texture` and fills it with width x height RGB pixels, linear
+// filtering, no mipmaps. NULL pixels give storage with undefined contents.
+void upload_texture(GLuint texture, const void* pixels, LONG width, LONG height);
