@@ -295,12 +295,16 @@ BOOL WINAPI wglUseFontOutlinesA(HDC dc, DWORD first, DWORD count, DWORD list_bas
     // face for it: nothing is built and the lists stay as they were.
     FontObject* font = gdi_font(record->font);
     const FontFace* face = font ? gdi_font_face(font) : nullptr;
-    if (!face || !face->face || !wglGetCurrentContext()) return FALSE;
+    // A real GL context may be current without WGL knowing (an offscreen
+    // one of a developer tool): the lists go into whatever context is.
+    const bool gl_current = glGetString(GL_VERSION) != nullptr;
+    if (!face || !face->face || (!wglGetCurrentContext() && !gl_current)) return FALSE;
     if (format == WGL_FONT_LINES && extrusion != 0)
         layer_fixme_once("wglUseFontOutlinesA: WGL_FONT_LINES draws the front outline only, without extrusion");
 
-    // The null driver has no GL: the metrics are still made for the logic tests.
-    const bool emit = layer_driver() != layer_null_driver();
+    // The null driver's contexts are not GL ones: the metrics are still made
+    // for the logic tests, and no lists.
+    const bool emit = gl_current;
     const double em = face->face->units_per_EM;
     const float scale = static_cast<float>(1 / em);
 
