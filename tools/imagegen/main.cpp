@@ -1,7 +1,9 @@
 // orrelune-imagegen OUTDIR [--png]
 // orrelune-imagegen --icon FILE
+// orrelune-imagegen --contact-sheet FILE
 // Writes the thirteen texture images as NAME.raw into OUTDIR, and with --png
-// a NAME.png preview of each beside it; or, with --icon, the program's icon.
+// a NAME.png preview of each beside it; or, with --icon, the program's icon;
+// or, with --contact-sheet, one PNG of all the images with their names.
 // The output depends on nothing but this program's code.
 #include <cstdio>
 #include <cstring>
@@ -10,6 +12,7 @@
 #include <system_error>
 
 #include "catalogue.h"
+#include "contact_sheet.h"
 #include "icon.h"
 
 int main(int argc, char** argv) {
@@ -21,8 +24,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orrelune-imagegen: cannot write %s\n", argv[2]);
         return 1;
     }
+    if (argc == 3 && std::strcmp(argv[1], "--contact-sheet") == 0) {
+        if (imagegen::write_png(imagegen::make_contact_sheet(imagegen::make_images()), argv[2])) return 0;
+        std::fprintf(stderr, "orrelune-imagegen: cannot write %s\n", argv[2]);
+        return 1;
+    }
     if (argc < 2 || argc > 3 || (argc == 3 && std::strcmp(argv[2], "--png") != 0)) {
-        std::fprintf(stderr, "usage: orrelune-imagegen OUTDIR [--png] | --icon FILE\n");
+        std::fprintf(stderr, "usage: orrelune-imagegen OUTDIR [--png] | --icon FILE | --contact-sheet FILE\n");
         return 2;
     }
     const std::string dir = argv[1];
