@@ -410,3 +410,27 @@ TEST_F(DisplayTest, PreviewIsASmallWindowThatLeavesModeAndCursorAlone) {
     XSync(display, False);
     EXPECT_EQ(wait_exit(&preview, 5000), 0) << read_stderr(preview);
 }
+
+// Frames keep coming at the frame clock's pace: the picture moves between
+// two looks a moment apart (the background alone scrolls every tick).
+TEST_F(DisplayTest, FramesKeepBeingPresented) {
+    Child* saver;
+    Window window = start_saver(&saver);
+    ASSERT_NE(window, None) << read_stderr(*saver);
+    auto grab = [&] {
+        XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, 1024, 768, AllPlanes, ZPixmap);
+        std::vector<unsigned long> pixels;
+        for (int y = 0; y < 768; y += 4)
+            for (int x = 0; x < 1024; x += 4) pixels.push_back(XGetPixel(image, x, y));
+        XDestroyImage(image);
+        return pixels;
+    };
+    std::vector<unsigned long> first = grab();
+    sleep_ms(300);
+    std::vector<unsigned long> second = grab();
+    size_t changed = 0;
+    for (size_t i = 0; i < first.size(); ++i) changed += first[i] != second[i];
+    EXPECT_GT(changed, first.size() / 100) << "the picture stood still";
+    ASSERT_TRUE(xdotool("key Escape"));
+    EXPECT_EQ(wait_exit(saver, 5000), 0) << read_stderr(*saver);
+}
