@@ -14,6 +14,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 struct LayerWindowDesc {
     const char* class_name;
     const char* title;
@@ -154,6 +156,43 @@ struct LayerMessageBoxDriver {
     void (*paint)(HWND window, const LayerMessageBox* box);
 };
 const LayerMessageBoxDriver* layer_x11_message_box_driver();
+
+// ---- user: dialogs from templates ----
+// The core runs the dialog (controls, checks, keys, the modal loop); the
+// driver measures the dialog's font, draws the dialog and its controls and
+// keeps the dialog above the program's other windows. The null driver has
+// none: nothing is drawn there.
+enum LayerControlKind { LAYER_CONTROL_PUSH_BUTTON, LAYER_CONTROL_RADIO, LAYER_CONTROL_GROUP_BOX, LAYER_CONTROL_STATIC };
+
+struct LayerDialogControl {
+    HWND dialog;
+    WORD id;
+    LayerControlKind kind;
+    DWORD style;
+    std::string text;  // UTF-8
+    bool is_default;   // BS_DEFPUSHBUTTON
+    bool checked;
+    bool pressed;      // held down by the mouse or Space
+    bool focused;
+};
+
+struct LayerDialogFont {
+    const char* face;
+    int points;
+};
+
+struct LayerDialogDriver {
+    // The dialog base units: the font's average character width and its height in pixels.
+    void (*measure_font)(const LayerDialogFont* font, int* base_x, int* base_y);
+    // Before the dialog shows: dialog hints, no resizing, the font to draw with.
+    void (*prepare)(HWND dialog, HWND owner, int base_x, int base_y);
+    // As for message boxes: false while the window can't take the input yet.
+    bool (*hold_input)(HWND dialog);
+    void (*release)(HWND dialog);
+    void (*paint_dialog)(HWND dialog);
+    void (*paint_control)(HWND control, const LayerDialogControl* look);
+};
+const LayerDialogDriver* layer_x11_dialog_driver();
 
 // ---- display modes: the driver side of ChangeDisplaySettingsA ----
 // The core keeps the Win32 rules (which request is granted, what is

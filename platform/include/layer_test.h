@@ -63,6 +63,11 @@ int layer_module_load_count(const char* name);
 // nullptr removes it.
 void layer_set_registry_write_hook(bool (*hook)(const char* temp_path));
 
+// Runs step once, inside the next DialogBoxParamA, when its dialog is up
+// (after WM_INITDIALOG) and before its modal loop: a test acts on the dialog
+// there, sending it messages at once or posting input for the loop.
+void layer_set_dialog_step(void (*step)(HWND dialog, void* context), void* context);
+
 // ---- gdi/wgl ----
 // Makes the next call of one WGL set-up step fail as a driver can refuse it
 // (for wglMakeCurrent: the next call that makes a context current).

@@ -386,6 +386,7 @@ typedef LONG(WINAPI* LPTOP_LEVEL_EXCEPTION_FILTER)(EXCEPTION_POINTERS*);
 #define ERROR_MORE_DATA 234L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_CONTROL_ID_NOT_FOUND 1421L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
 #define ERROR_TLW_WITH_WSCHILD 1406L
 #define ERROR_CLASS_DOES_NOT_EXIST 1411L
@@ -540,12 +541,32 @@ LSTATUS WINAPI RegCloseKey(HKEY key);
 #define SPI_SETSCREENSAVERRUNNING 0x0061
 #define SPI_SCREENSAVERRUNNING SPI_SETSCREENSAVERRUNNING
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
+#define DS_SETFONT 0x40L
+#define DS_MODALFRAME 0x80L
+#define BS_PUSHBUTTON 0x00000000L
+#define BS_DEFPUSHBUTTON 0x00000001L
+#define BS_AUTORADIOBUTTON 0x00000009L
+#define BS_GROUPBOX 0x00000007L
+#define BS_TYPEMASK 0x0000000FL
+#define SS_CENTER 0x00000001L
+#define SS_CENTERIMAGE 0x00000200L
+#define BM_GETCHECK 0x00F0
+#define BM_SETCHECK 0x00F1
+#define BM_CLICK 0x00F5
+#define BST_UNCHECKED 0x0000
+#define BST_CHECKED 0x0001
+#define BN_CLICKED 0
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND owner, DLGPROC dialog_proc,
                                LPARAM init_param);
+BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
+HWND WINAPI GetDlgItem(HWND dialog, int id);
+int WINAPI GetDlgCtrlID(HWND control);
+BOOL WINAPI CheckRadioButton(HWND dialog, int first_id, int last_id, int check_id);
+UINT WINAPI IsDlgButtonChecked(HWND dialog, int id);
 BOOL WINAPI SystemParametersInfoA(UINT action, UINT ui_param, LPVOID pv_param, UINT win_ini);
 #ifdef __cplusplus
 }

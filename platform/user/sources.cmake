@@ -6,8 +6,9 @@ target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/windows.cpp
-  # Dialogs (templates not read yet) and system parameters, for the saver host.
+  # Dialogs from templates and system parameters.
   ${CMAKE_CURRENT_LIST_DIR}/dialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dlg_template.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sysparams.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/message_box.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/display_settings.cpp)

@@ -6,3 +6,4 @@ target_sources(win32layer PRIVATE
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_glx.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_message_box.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_display_mode.cpp)
+target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_dialog.cpp)

@@ -165,7 +165,7 @@ class Dispatch : public HostTest {};
 // stands for an existing foreign window, "%H" for the same handle plus 2^32.
 TEST_F(Dispatch, RunsTheModeOfTheTail)
 {
-    enum Ran { Nothing, SaverWindow, PreviewWindow };
+    enum Ran { Nothing, SaverWindow, PreviewWindow, ConfigureDialog };
     struct Case {
         const char* tail;
         int result;
@@ -194,10 +194,9 @@ TEST_F(Dispatch, RunsTheModeOfTheTail)
         {"/1", -1, Nothing},
         {"/a", -1, Nothing},
         {"/a %h", -1, Nothing},
-        // The dialog's template is not among the resources yet: the platform
-        // can't create the dialog and says -1.
-        {"", -1, Nothing},
-        {"/c:5678", -1, Nothing},
+        // The configuration dialog, closed with Escape: its result is 1.
+        {"", 1, ConfigureDialog},
+        {"/c:5678", 1, ConfigureDialog},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("tail: ") + c.tail);
@@ -215,6 +214,15 @@ TEST_F(Dispatch, RunsTheModeOfTheTail)
             tail.replace(at, 2, decimal(handle + (1ull << 32)));
 
         Ran ran = Nothing;
+        layer_set_dialog_step(
+            [](HWND dialog, void* ran) {
+                char title[64] = "";
+                GetWindowTextA(dialog, title, sizeof title);
+                EXPECT_STREQ(title, "Vintorra Configure");
+                *static_cast<Ran*>(ran) = ConfigureDialog;
+                PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1);
+            },
+            &ran);
         int result = run_main_with(tail, [&](HWND window) {
             if (window == NULL)
                 return;
@@ -223,6 +231,7 @@ TEST_F(Dispatch, RunsTheModeOfTheTail)
             EXPECT_STREQ(class_name, "WindowsScreenSaverClass");
             ran = GetParent(window) == foreign ? PreviewWindow : SaverWindow;
         });
+        layer_set_dialog_step(nullptr, nullptr);
         EXPECT_EQ(result, c.result);
         EXPECT_EQ(ran, c.ran);
         EXPECT_TRUE(password_changes.empty());
