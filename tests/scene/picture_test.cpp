@@ -1,0 +1,397 @@
+// The picture itself, on real pixels of Mesa's software renderer: the title,
+// the sun, the planets, the orbit lines and the comet show where the frame's
+// own transforms put them. Places are found by projecting with the matrices
+// that the frame left in GL; a body is told apart from everything else by
+// rendering the same frame twice with one thing changed (a texture, a flag)
+// and looking at the pixels that differ.
+#include <math.h>
+#include <stdio.h>
+
+#include <functional>
+#include <vector>
+
+#include "platform.h"
+#include <GL/osmesa.h>
+#include "scene_fixture.h"
+#include "assets/textures.h"
+#include "display/gl_window.h"
+#include "scene/comet.h"
+#include "scene/frame.h"
+#include "scene/scene_state.h"
+
+namespace {
+
+struct Rgb {
+    int r, g, b;
+};
+
+// One rendered frame and what is needed to find things in it.
+struct Frame {
+    int width = 0, height = 0;
+    std::vector<GLubyte> rgba;  // rows from the bottom up, as GL's window y
+    GLdouble projection[16];
+    GLint viewport[4];
+    GLfloat system[3];     // the system origin in eye space
+    float tumble_used;     // the tumble angle the frame drew with
+    PlanetState planets_used[planet_count];
+    float comet_centre[3];  // eye space, as the comet stage translated
+
+    Rgb at(int x, int y) const {
+        const GLubyte* p = &rgba[(static_cast<size_t>(y) * width + x) * 4];
+        return {p[0], p[1], p[2]};
+    }
+    bool inside(double x, double y, double margin = 0) const {
+        return x >= margin && y >= margin && x < width - margin && y < height - margin;
+    }
+};
+
+// Window coordinates of a point given in a frame made by `place` on top of
+// the system transform (the background's and the system's translation).
+void project(const Frame& frame, const std::function<void()>& place, double x, double y, double z, double out[2]) {
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslatef(frame.system[0], frame.system[1], frame.system[2]);
+    if (place) place();
+    GLdouble model[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, model);
+    glPopMatrix();
+    double wz;
+    gluProject(x, y, z, model, frame.projection, frame.viewport, &out[0], &out[1], &wz);
+}
+
+// Eye space to window coordinates.
+void project_eye(const Frame& frame, const float eye[3], double out[2]) {
+    const GLdouble identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    double wz;
+    gluProject(eye[0], eye[1], eye[2], identity, frame.projection, frame.viewport, &out[0], &out[1], &wz);
+}
+
+struct RunOptions {
+    uint32_t seed = 1;
+    int frames = 1;  // the last one is kept
+    int width = 320, height = 240;
+    bool no_sun = false;  // black glow and white mask: the sun leaves the picture as it is
+    std::function<void(int frame)> before_frame;  // frame counts from 1
+    std::function<void(int frame, const Frame&)> after_frame;  // sees every frame, pixels included
+};
+
+// A run from program start in a context of its own at the given size, as
+// the frame clock runs it; the fixture's context is current again after.
+Frame render(const RunOptions& options) {
+    OSMesaContext previous = OSMesaGetCurrentContext();
+    GLint previous_width = 0, previous_height = 0, previous_format = 0;
+    void* previous_buffer = nullptr;
+    OSMesaGetColorBuffer(previous, &previous_width, &previous_height, &previous_format, &previous_buffer);
+
+    Frame frame;
+    frame.width = options.width;
+    frame.height = options.height;
+    frame.rgba.resize(static_cast<size_t>(options.width) * options.height * 4);
+    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
+    EXPECT_TRUE(context && OSMesaMakeCurrent(context, frame.rgba.data(), GL_UNSIGNED_BYTE, options.width,
+                                             options.height));
+    reset_scene();
+    random_seed(options.seed);
+    init_gl(options.width, options.height);
+    resize_view(options.width, options.height);
+    if (options.no_sun) {
+        const GLubyte black[3] = {0, 0, 0}, white[3] = {255, 255, 255};
+        glGenTextures(1, &sun_texture);
+        upload_texture(sun_texture, black, 1, 1);
+        glGenTextures(1, &sunmask_texture);
+        upload_texture(sunmask_texture, white, 1, 1);
+    }
+
+    for (int n = 1; n <= options.frames; ++n) {
+        if (options.before_frame) options.before_frame(n);
+        frame.tumble_used = tumble_angle;
+        render_frame();
+        glFinish();
+        GLfloat model[16];
+        glGetFloatv(GL_MODELVIEW_MATRIX, model);
+        // The sun's rotations are about z: the translation is the system's.
+        for (int i = 0; i < 3; ++i) frame.system[i] = model[12 + i];
+        glGetDoublev(GL_PROJECTION_MATRIX, frame.projection);
+        glGetIntegerv(GL_VIEWPORT, frame.viewport);
+        for (int i = 0; i < planet_count; ++i) frame.planets_used[i] = planets[i];
+        frame.comet_centre[0] = static_cast<float>(cos(frame.tumble_used / degrees_per_radian) + comet_x);
+        frame.comet_centre[1] = static_cast<float>(sin(frame.tumble_used / degrees_per_radian) + comet_y);
+        frame.comet_centre[2] = comet_z - 55.0f;
+        if (options.after_frame) options.after_frame(n, frame);
+        advance_scene();
+    }
+
+    OSMesaDestroyContext(context);
+    if (previous) OSMesaMakeCurrent(previous, previous_buffer, GL_UNSIGNED_BYTE, previous_width, previous_height);
+    return frame;
+}
+
+// The pixels where two renders of the same frame differ, with their
+// centroid and the largest distance from a given point.
+struct Difference {
+    int count = 0;
+    double centre_x = 0, centre_y = 0;
+    int brighter = 0;    // pixels where `a` has more light than `b`
+    int bluer = 0;       // pixels where `a` gained more blue than red or green
+};
+
+Difference difference(const Frame& a, const Frame& b) {
+    Difference d;
+    for (int y = 0; y < a.height; ++y) {
+        for (int x = 0; x < a.width; ++x) {
+            const Rgb p = a.at(x, y), q = b.at(x, y);
+            if (p.r == q.r && p.g == q.g && p.b == q.b) continue;
+            ++d.count;
+            d.centre_x += x;
+            d.centre_y += y;
+            if (p.r + p.g + p.b > q.r + q.g + q.b) ++d.brighter;
+            if (p.b - q.b > p.r - q.r && p.b - q.b > p.g - q.g) ++d.bluer;
+        }
+    }
+    if (d.count) {
+        d.centre_x /= d.count;
+        d.centre_y /= d.count;
+    }
+    return d;
+}
+
+// The nearest and the farthest differing pixel from (x0, y0).
+struct Reach {
+    double nearest = INFINITY, farthest = 0;
+};
+
+Reach reach(const Frame& a, const Frame& b, double x0, double y0) {
+    Reach r;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            const Rgb p = a.at(x, y), q = b.at(x, y);
+            if (p.r == q.r && p.g == q.g && p.b == q.b) continue;
+            const double distance = hypot(x - x0, y - y0);
+            r.nearest = fmin(r.nearest, distance);
+            r.farthest = fmax(r.farthest, distance);
+        }
+    return r;
+}
+
+// Pixels per unit of length at eye depth z (negative), from the projection.
+double pixels_per_unit(const Frame& frame, double z) {
+    return frame.projection[5] * frame.viewport[3] / 2.0 / -z;
+}
+
+struct PlanetRowForTest {
+    PlanetSlot slot;
+    double radius;
+    double sphere_radius;
+};
+
+}  // namespace
+
+// The title sits at (7, -6, -30) from the eye, centred along x there; it is
+// blue, fades, and from frame 502 on is drawn no more.
+TEST_F(SceneRun, TitleShowsBlueWhereItSitsAndIsGoneAfterFrame501) {
+    const float anchor[3] = {7.0f, -6.0f, -30.0f};
+    // Strong blue in the title's place, without the red and green that the
+    // stars and the sun bring along.
+    auto title_pixels = [&](const Frame& frame) {
+        double at[2];
+        project_eye(frame, anchor, at);
+        const double unit = pixels_per_unit(frame, anchor[2]);
+        int count = 0;
+        for (int y = static_cast<int>(at[1] - unit); y <= at[1] + unit; ++y)
+            for (int x = static_cast<int>(at[0] - 3 * unit); x <= at[0] + 3 * unit; ++x) {
+                const Rgb p = frame.at(x, y);
+                if (p.b >= 150 && p.r < 80 && p.g < 80) ++count;
+            }
+        return count;
+    };
+
+    RunOptions options;
+    options.width = 160;
+    options.height = 120;
+    options.frames = 502;
+    std::vector<Frame> kept;  // frames 1 and 400
+    options.after_frame = [&kept](int n, const Frame& frame) {
+        if (n == 1 || n == 400) kept.push_back(frame);
+    };
+    const Frame late = render(options);
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_GT(title_pixels(kept[0]), 20);
+    EXPECT_EQ(title_pixels(late), 0);
+
+    // The same frames without the title stage: what differs is the title,
+    // blue, centred on its place.
+    const int frames[] = {1, 400};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(frames[i]);
+        const int last = frames[i];
+        options.frames = last;
+        options.after_frame = nullptr;
+        options.before_frame = [last](int n) {
+            if (n == last) title_alpha = -1.0f;
+        };
+        const Frame without = render(options);
+        const Frame& with = kept[i];
+
+        const Difference d = difference(with, without);
+        EXPECT_GT(d.count, 20);
+        EXPECT_EQ(d.bluer, d.count);
+        double at[2];
+        project_eye(with, anchor, at);
+        // About four units wide and one high at depth 30.
+        const double unit = pixels_per_unit(with, anchor[2]);
+        EXPECT_NEAR(d.centre_x, at[0], unit);
+        EXPECT_NEAR(d.centre_y, at[1], unit);
+        EXPECT_LT(reach(with, without, at[0], at[1]).farthest, 4 * unit);
+    }
+}
+
+// The sun covers the system's centre, wherever the camera has carried it.
+TEST_F(SceneRun, SunIsBrightAtTheSystemCentre) {
+    for (int frames : {1, 250}) {
+        SCOPED_TRACE(frames);
+        RunOptions options;
+        options.frames = frames;
+        options.width = 160;
+        options.height = 120;
+        const Frame frame = render(options);
+        double at[2];
+        project(frame, nullptr, 0, 0, 0, at);
+        ASSERT_TRUE(frame.inside(at[0], at[1], 2));
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const Rgb p = frame.at(static_cast<int>(at[0]) + dx, static_cast<int>(at[1]) + dy);
+                EXPECT_GE(p.r, 230);
+                EXPECT_GE(p.g, 200);
+            }
+    }
+}
+
+// Each visible planet is drawn where its orbit angle, the tumble and the
+// system transform put it: giving it another texture changes only pixels in
+// its projected disc.
+TEST_F(SceneRun, PlanetsAppearWhereTheirTransformsPutThem) {
+    const PlanetRowForTest rows[] = {
+        {earth_slot, 11, 0.1}, {jupiter_slot, 21, 0.6}, {saturn_slot, 25, 0.45}, {mars_slot, 14, 0.08},
+    };
+    const uint32_t seed = 7;
+    int seen = 0;
+    for (const PlanetRowForTest& row : rows) {
+        SCOPED_TRACE(planet_names[row.slot]);
+        RunOptions options;
+        options.seed = seed;
+        options.no_sun = true;
+        const Frame frame = render(options);
+        options.before_frame = [&row](int) {
+            // Another planet's image in this planet's slot.
+            planet_textures[row.slot] = planet_textures[row.slot == mercury_slot ? venus_slot : mercury_slot];
+        };
+        const Frame swapped = render(options);
+
+        const PlanetState used = frame.planets_used[row.slot];
+        const float tumble = frame.tumble_used;
+        auto orbit_place = [&]() { glRotatef(tumble, 1, 1, 0); };
+        const double a = used.orbit_angle / degrees_per_radian;
+        const double px = cos(a) * row.radius, py = sin(a) * row.radius;
+        double at[2], rim[2];
+        project(frame, orbit_place, px, py, 0, at);
+        // The disc's size from the distance of its centre.
+        GLfloat eye[4];
+        {
+            glPushMatrix();
+            glLoadIdentity();
+            glTranslatef(frame.system[0], frame.system[1], frame.system[2]);
+            orbit_place();
+            glTranslated(px, py, 0);
+            GLfloat m[16];
+            glGetFloatv(GL_MODELVIEW_MATRIX, m);
+            glPopMatrix();
+            for (int i = 0; i < 3; ++i) eye[i] = m[12 + i];
+        }
+        if (eye[2] > -1 || !frame.inside(at[0], at[1], 2)) continue;  // behind or outside the view
+        rim[0] = pixels_per_unit(frame, eye[2]) * row.sphere_radius;
+        const Difference d = difference(frame, swapped);
+        if (rim[0] < 1.5) continue;  // a pixel or two: too small to place
+        ++seen;
+        EXPECT_GT(d.count, 0);
+        EXPECT_NEAR(d.centre_x, at[0], rim[0] / 2 + 1);
+        EXPECT_NEAR(d.centre_y, at[1], rim[0] / 2 + 1);
+        EXPECT_LE(reach(frame, swapped, at[0], at[1]).farthest, rim[0] * 1.2 + 2);
+    }
+    EXPECT_GE(seen, 2);  // the seed and size are chosen so that several are large enough
+}
+
+// Orbit lines: dark blue (0, 0, 0.4) along every projected orbit, except
+// where a body in front hides them.
+TEST_F(SceneRun, OrbitLinesFollowTheProjectedOrbits) {
+    RunOptions options;
+    options.seed = 7;
+    options.no_sun = true;
+    const Frame frame = render(options);
+    const double radii[] = {5, 8, 11, 14, 21, 25, 29, 33};
+    int sampled = 0, on_line = 0;
+    auto sample = [&](const std::function<void()>& place, double cx, double cy, double radius) {
+        for (int degree = 0; degree < 360; ++degree) {
+            const double a = (degree + 0.5) / degrees_per_radian;  // between the line's vertices
+            double at[2];
+            project(frame, place, cos(a) * radius + cx, sin(a) * radius + cy, 0, at);
+            if (!frame.inside(at[0], at[1], 2)) continue;
+            ++sampled;
+            bool found = false;
+            for (int dy = -1; dy <= 1 && !found; ++dy)
+                for (int dx = -1; dx <= 1 && !found; ++dx) {
+                    const Rgb p = frame.at(static_cast<int>(at[0]) + dx, static_cast<int>(at[1]) + dy);
+                    found = p.b >= 90 && p.b <= 125 && p.r < 40 && p.g < 40;
+                }
+            if (found) ++on_line;
+        }
+    };
+    const float tumble = frame.tumble_used;
+    for (double radius : radii) sample([&]() { glRotatef(tumble, 1, 1, 0); }, 0, 0, radius);
+    sample(
+        [&]() {
+            glRotatef(15, 1, 0, 0);
+            glRotatef(tumble, 1, 1, 0);
+        },
+        -7, 2, 36);
+    ASSERT_GT(sampled, 200);
+    EXPECT_GT(on_line, sampled * 9 / 10) << on_line << " of " << sampled;
+}
+
+// The comet starts on the 500th tick: no frame before 501 shows it. Once
+// flying it adds its light around the centre it was translated to.
+TEST_F(SceneRun, CometAppearsAfterTick500AroundItsCentre) {
+    const int last = 600;
+    RunOptions options;
+    options.seed = 22;  // a comet that is well inside the view by frame 600
+    options.frames = last;
+    options.width = 200;
+    options.height = 150;
+    std::vector<Frame> kept[2];
+    options.after_frame = [&kept](int n, const Frame& frame) {
+        if (n == 500) kept[0].push_back(frame);
+    };
+    const Frame with = render(options);
+    options.before_frame = [](int) { comet_active = FALSE; };
+    options.after_frame = [&kept](int n, const Frame& frame) {
+        if (n == 500) kept[1].push_back(frame);
+    };
+    const Frame without = render(options);
+
+    ASSERT_EQ(kept[0].size(), 1u);
+    ASSERT_EQ(kept[1].size(), 1u);
+    EXPECT_EQ(difference(kept[0][0], kept[1][0]).count, 0) << "frame 500";
+
+    double at[2];
+    project_eye(with, with.comet_centre, at);
+    ASSERT_TRUE(with.inside(at[0], at[1], 10)) << at[0] << ", " << at[1];
+    const Difference d = difference(with, without);
+    EXPECT_GT(d.count, 10);
+    EXPECT_GE(d.brighter, d.count * 9 / 10);  // additive, apart from the sun's mask on top
+    // New particles leave from the centre; the tail trails a few units
+    // behind it (here it reaches about ten).
+    const double unit = pixels_per_unit(with, with.comet_centre[2]);
+    const Reach r = reach(with, without, at[0], at[1]);
+    EXPECT_LE(r.nearest, 1.5);
+    EXPECT_LE(r.farthest, 12 * unit + 2);
+}
