@@ -185,7 +185,7 @@ struct LayerDialogDriver {
     // The dialog base units: the font's average character width and its height in pixels.
     void (*measure_font)(const LayerDialogFont* font, int* base_x, int* base_y);
     // Before the dialog shows: dialog hints, no resizing, the font to draw with.
-    void (*prepare)(HWND dialog, HWND owner, int base_x, int base_y);
+    void (*prepare)(HWND dialog, HWND owner, const LayerDialogFont* font);
     // As for message boxes: false while the window can't take the input yet.
     bool (*hold_input)(HWND dialog);
     void (*release)(HWND dialog);

@@ -351,11 +351,8 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND ow
     dialog.proc = proc;
     dialog.driver = layer_driver() == layer_x11_driver() ? layer_x11_dialog_driver() : nullptr;
     int base_x = 6, base_y = 13;  // "MS Sans Serif" 8 at 96 DPI
-    if (dialog.driver) {
-        LayerDialogFont font = {tmpl.font.empty() ? "MS Shell Dlg" : tmpl.font.c_str(),
-                                tmpl.point_size ? tmpl.point_size : 8};
-        dialog.driver->measure_font(&font, &base_x, &base_y);
-    }
+    LayerDialogFont font = {tmpl.font.empty() ? "MS Shell Dlg" : tmpl.font.c_str(), tmpl.point_size ? tmpl.point_size : 8};
+    if (dialog.driver) dialog.driver->measure_font(&font, &base_x, &base_y);
 
     int x = to_pixels(tmpl.x, base_x, 4), y = to_pixels(tmpl.y, base_y, 8);
     RECT owner_rect;
@@ -388,7 +385,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND ow
         controls[control] = record;
         dialog.controls.push_back(control);
     }
-    if (dialog.driver) dialog.driver->prepare(window, owner, base_x, base_y);
+    if (dialog.driver) dialog.driver->prepare(window, owner, &font);
 
     // TRUE from WM_INITDIALOG asks for the focus on the first tab stop; FALSE
     // says the procedure has set it.

@@ -1,9 +1,279 @@
-// The X11 side of template dialogs: measuring, drawing and holding input.
+// The X11 side of template dialogs: the dialog font measured with Xft (its
+// average character width and height give the dialog units), the dialog and
+// its controls drawn with Xft in a plain light look, dialog hints for a
+// window manager, and the keyboard focus while the dialog is up.
 //   Others may use: layer_x11_dialog_driver() (layer_driver.h).
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
+#include "x11/x11_private.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xft/Xft.h>
+#include <X11/Xutil.h>
+#include <math.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+
+namespace {
+
+// The font of each open dialog; "MS Sans Serif" and its kin are not on a
+// Linux desktop, so fontconfig's sans-serif stands in at the same size.
+std::map<HWND, XftFont*> dialog_fonts;
+std::map<HWND, time_t> shown_since;
+
+XftFont* open_font(const LayerDialogFont* font) {
+    char name[256];
+    snprintf(name, sizeof name, "%s,sans-serif:size=%d", font->face, font->points);
+    return XftFontOpenName(x11_display(), x11_screen(), name);
+}
+
+XftFont* font_of(HWND dialog) {
+    auto it = dialog_fonts.find(dialog);
+    return it == dialog_fonts.end() ? nullptr : it->second;
+}
+
+int text_width(XftFont* font, const std::string& text) {
+    if (!font || text.empty()) return 0;
+    XGlyphInfo extents;
+    XftTextExtentsUtf8(x11_display(), font, (const FcChar8*)text.data(), (int)text.size(), &extents);
+    return extents.xOff;
+}
+
+// As Windows measures a dialog font: the width of the 52 letters over 26,
+// halved with rounding; the height is the font's full line height.
+void measure(const LayerDialogFont* font, int* base_x, int* base_y) {
+    XftFont* xft = open_font(font);
+    if (!xft) {
+        layer_fixme_once("no sans-serif font for dialogs; their text is not shown");
+        return;
+    }
+    int width = text_width(xft, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    *base_x = std::max(1, (width / 26 + 1) / 2);
+    *base_y = std::max(1, xft->ascent + xft->descent);
+    XftFontClose(x11_display(), xft);
+}
+
+XftColor colour(unsigned rgb) {
+    Display* display = x11_display();
+    XRenderColor value = {(unsigned short)(((rgb >> 16) & 0xFF) * 0x101), (unsigned short)(((rgb >> 8) & 0xFF) * 0x101),
+                          (unsigned short)((rgb & 0xFF) * 0x101), 0xFFFF};
+    XftColor result;
+    XftColorAllocValue(display, DefaultVisual(display, x11_screen()), DefaultColormap(display, x11_screen()), &value,
+                       &result);
+    return result;
+}
+
+const unsigned face_rgb = 0xF0F0F0;
+
+void fill(XftDraw* draw, unsigned rgb, int x, int y, int w, int h) {
+    if (w <= 0 || h <= 0) return;
+    XftColor c = colour(rgb);
+    XftDrawRect(draw, &c, x, y, (unsigned)w, (unsigned)h);
+}
+
+void outline(XftDraw* draw, unsigned rgb, int x, int y, int w, int h, int t) {
+    fill(draw, rgb, x, y, w, t);
+    fill(draw, rgb, x, y + h - t, w, t);
+    fill(draw, rgb, x, y, t, h);
+    fill(draw, rgb, x + w - t, y, t, h);
+}
+
+void dotted(XftDraw* draw, int x, int y, int w, int h) {
+    for (int i = x; i < x + w; i += 2) {
+        fill(draw, 0x000000, i, y, 1, 1);
+        fill(draw, 0x000000, i, y + h - 1, 1, 1);
+    }
+    for (int i = y; i < y + h; i += 2) {
+        fill(draw, 0x000000, x, i, 1, 1);
+        fill(draw, 0x000000, x + w - 1, i, 1, 1);
+    }
+}
+
+void text(XftDraw* draw, XftFont* font, int x, int baseline, const std::string& s, unsigned rgb = 0x000000) {
+    if (!font || s.empty()) return;
+    XftColor c = colour(rgb);
+    XftDrawStringUtf8(draw, &c, font, x, baseline, (const FcChar8*)s.data(), (int)s.size());
+}
+
+unsigned long channel(double value, unsigned long mask) {
+    int shift = __builtin_ctzl(mask);
+    unsigned long top = mask >> shift;
+    return ((unsigned long)lround(std::min(1.0, std::max(0.0, value)) * top) << shift) & mask;
+}
+
+// The radio button's circle, smoothed by 4x4 samples per pixel.
+void radio_circle(Drawable target, GC gc, int x0, int y0, int size, bool checked, bool pressed) {
+    Display* display = x11_display();
+    Visual* visual = DefaultVisual(display, x11_screen());
+    if (visual->c_class != TrueColor || size <= 0) return;
+    XImage* image = XCreateImage(display, visual, DefaultDepth(display, x11_screen()), ZPixmap, 0, nullptr, size, size,
+                                 32, 0);
+    if (!image) return;
+    image->data = (char*)malloc((size_t)image->bytes_per_line * size);
+    double r = size / 2.0, ring = std::max(1.0, size / 13.0);
+    unsigned inside = pressed ? 0xCCE4F7 : 0xFFFFFF;
+    for (int py = 0; py < size; ++py) {
+        for (int px = 0; px < size; ++px) {
+            double sum[3] = {0, 0, 0};
+            for (int s = 0; s < 16; ++s) {
+                double x = px + (s % 4 + 0.5) / 4 - r, y = py + (s / 4 + 0.5) / 4 - r;
+                double d = hypot(x, y);
+                unsigned rgb = d > r - 0.5 ? face_rgb : d > r - 0.5 - ring ? 0x333333
+                               : (checked && d < r * 0.45) ? 0x333333 : inside;
+                for (int k = 0; k < 3; ++k) sum[k] += ((rgb >> (16 - 8 * k)) & 0xFF) / 255.0;
+            }
+            XPutPixel(image, px, py, channel(sum[0] / 16, visual->red_mask) | channel(sum[1] / 16, visual->green_mask) |
+                                         channel(sum[2] / 16, visual->blue_mask));
+        }
+    }
+    XPutImage(display, target, gc, image, 0, 0, x0, y0, size, size);
+    XDestroyImage(image);
+}
+
+struct Canvas {
+    Window window;
+    int width, height;
+    Pixmap pixmap;
+    XftDraw* draw;
+    GC gc;
+};
+
+bool begin(HWND handle, Canvas* c) {
+    Display* display = x11_display();
+    c->window = (Window)(uintptr_t)handle;
+    RECT client;
+    if (!GetClientRect(handle, &client) || client.right <= 0 || client.bottom <= 0) return false;
+    c->width = client.right;
+    c->height = client.bottom;
+    int screen = x11_screen();
+    // Drawn off screen and copied in one go, so nothing flickers.
+    c->pixmap = XCreatePixmap(display, c->window, (unsigned)c->width, (unsigned)c->height, DefaultDepth(display, screen));
+    c->draw = XftDrawCreate(display, c->pixmap, DefaultVisual(display, screen), DefaultColormap(display, screen));
+    c->gc = XCreateGC(display, c->pixmap, 0, nullptr);
+    fill(c->draw, face_rgb, 0, 0, c->width, c->height);
+    return true;
+}
+
+void finish(Canvas* c) {
+    Display* display = x11_display();
+    x11_trap_errors();
+    XCopyArea(display, c->pixmap, c->window, c->gc, 0, 0, (unsigned)c->width, (unsigned)c->height, 0, 0);
+    x11_untrap_errors();
+    XFreeGC(display, c->gc);
+    XftDrawDestroy(c->draw);
+    XFreePixmap(display, c->pixmap);
+    XFlush(display);
+}
+
+void paint_dialog(HWND dialog) {
+    Canvas c;
+    if (begin(dialog, &c)) finish(&c);
+}
+
+void paint_control(HWND control, const LayerDialogControl* look) {
+    XftFont* font = font_of(look->dialog);
+    Canvas c;
+    if (!begin(control, &c)) return;
+    int ascent = font ? font->ascent : 10, line = font ? font->ascent + font->descent : 13;
+    int mid_baseline = (c.height - line) / 2 + ascent;
+    int w = c.width, h = c.height;
+    switch (look->kind) {
+    case LAYER_CONTROL_PUSH_BUTTON: {
+        bool strong = look->focused || look->is_default;
+        fill(c.draw, look->pressed ? 0xCCE4F7 : 0xE1E1E1, 0, 0, w, h);
+        if (look->pressed) outline(c.draw, 0x005499, 0, 0, w, h, 1);
+        else if (strong) outline(c.draw, 0x0078D7, 0, 0, w, h, look->focused ? 2 : 1);
+        else outline(c.draw, 0xADADAD, 0, 0, w, h, 1);
+        text(c.draw, font, (w - text_width(font, look->text)) / 2, mid_baseline, look->text);
+        if (look->focused) dotted(c.draw, 3, 3, w - 6, h - 6);
+        break;
+    }
+    case LAYER_CONTROL_RADIO: {
+        int size = std::min(h, std::max(9, line - 2));
+        int text_x = size + 4;
+        text(c.draw, font, text_x, mid_baseline, look->text);
+        if (look->focused) dotted(c.draw, text_x - 2, (h - line) / 2, text_width(font, look->text) + 4, line);
+        radio_circle(c.pixmap, c.gc, 0, (h - size) / 2, size, look->checked, look->pressed);
+        break;
+    }
+    case LAYER_CONTROL_GROUP_BOX: {
+        // Below its sibling controls: only its frame shows around them.
+        XLowerWindow(x11_display(), c.window);
+        int top = line / 2;
+        outline(c.draw, 0xDCDCDC, 0, top, w, h - top, 1);
+        int label_w = text_width(font, look->text);
+        if (label_w) fill(c.draw, face_rgb, 6, 0, label_w + 4, line);
+        text(c.draw, font, 8, ascent, look->text);
+        break;
+    }
+    case LAYER_CONTROL_STATIC: {
+        int x = 0;
+        if (look->style & SS_CENTER) x = (w - text_width(font, look->text)) / 2;
+        int baseline = (look->style & SS_CENTERIMAGE) ? mid_baseline : ascent;
+        text(c.draw, font, x, baseline, look->text);
+        break;
+    }
+    }
+    finish(&c);
+}
+
+void prepare(HWND dialog, HWND owner, const LayerDialogFont* dialog_font) {
+    Display* display = x11_display();
+    Window window = (Window)(uintptr_t)dialog;
+    XftFont* font = open_font(dialog_font);
+    if (XftFont* old = font_of(dialog)) XftFontClose(display, old);
+    dialog_fonts[dialog] = font;
+    shown_since[dialog] = time(nullptr);
+
+    Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
+    Atom kind = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+    XChangeProperty(display, window, type, XA_ATOM, 32, PropModeReplace, (const unsigned char*)&kind, 1);
+    if (owner) XSetTransientForHint(display, window, x11_toplevel_of((Window)(uintptr_t)owner));
+    // A fixed size, as DS_MODALFRAME without WS_THICKFRAME.
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, window, &attributes);
+    XSizeHints size{};
+    size.flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
+    size.x = attributes.x;
+    size.y = attributes.y;
+    size.width = size.min_width = size.max_width = attributes.width;
+    size.height = size.min_height = size.max_height = attributes.height;
+    XSetWMNormalHints(display, window, &size);
+    XWMHints hints{};
+    hints.flags = InputHint;
+    hints.input = True;
+    XSetWMHints(display, window, &hints);
+    XFlush(display);
+}
+
+// The keyboard comes to the dialog once it shows; no grab, as a dialog is a
+// window among others.
+bool hold_input(HWND dialog) {
+    Display* display = x11_display();
+    Window window = (Window)(uintptr_t)dialog;
+    XWindowAttributes attributes;
+    x11_trap_errors();
+    bool viewable = XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
+    if (viewable) XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    x11_untrap_errors();
+    auto it = shown_since.find(dialog);
+    return viewable || it == shown_since.end() || time(nullptr) - it->second > 2;
+}
+
+void release(HWND dialog) {
+    if (XftFont* font = font_of(dialog)) XftFontClose(x11_display(), font);
+    dialog_fonts.erase(dialog);
+    shown_since.erase(dialog);
+}
+
+const LayerDialogDriver dialog_driver = {measure, prepare, hold_input, release, paint_dialog, paint_control};
+
+}  // namespace
 
 const LayerDialogDriver* layer_x11_dialog_driver() {
-    layer_fixme_once("DialogBoxParamA: dialogs are not drawn on X11 yet (the window shows empty; keys still work)");
-    return nullptr;
+    return &dialog_driver;
 }
