@@ -280,6 +280,11 @@ bool dialog_key(HWND window, Dialog* dialog, const MSG& msg) {
         if (msg.wParam == VK_SHIFT) dialog->shift = false;
         return false;
     }
+    if (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F4) {
+        // Alt+F4 is the close box.
+        SendMessageA(window, WM_CLOSE, 0, 0);
+        return true;
+    }
     if (msg.message != WM_KEYDOWN) return false;
     HWND focus = GetFocus();
     switch (msg.wParam) {

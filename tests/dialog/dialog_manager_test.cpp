@@ -181,10 +181,20 @@ TEST_F(DialogManager, Keyboard)
     }
 }
 
-TEST_F(DialogManager, TheCloseBoxIsCancel)
+TEST_F(DialogManager, TheCloseBoxAndAltF4AreCancel)
 {
-    EXPECT_EQ(run([](HWND dialog) { PostMessageA(dialog, WM_CLOSE, 0, 0); }), 100 + IDCANCEL);
-    EXPECT_EQ(record.commands, std::vector<int>{IDCANCEL});
+    const struct {
+        UINT message;
+        WPARAM wparam;
+        LPARAM lparam;
+    } ways[] = {{WM_CLOSE, 0, 0}, {WM_SYSKEYDOWN, VK_F4, 1 << 29 | 1}};
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.message);
+        SetUp();
+        EXPECT_EQ(run([&](HWND dialog) { PostMessageA(GetFocus() ? GetFocus() : dialog, way.message, way.wparam, way.lparam); }),
+                  100 + IDCANCEL);
+        EXPECT_EQ(record.commands, std::vector<int>{IDCANCEL});
+    }
 }
 
 // A quit request ends the dialog and stays for the caller's own loop.

@@ -1,0 +1,72 @@
+// The configuration dialog of the real program on a private X server, used
+// from the keyboard as a person would: what is stored when it closes.
+#include <gtest/gtest.h>
+#include <X11/Xlib.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "e2e_support.h"
+
+namespace {
+
+const char dialog_class[] = "#32770 template";
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+TEST(ConfigureDialogOnX11, KeysChooseAndOkStores)
+{
+    struct Case {
+        const char* keys;        // xdotool key names
+        const char* resolution;  // the stored line's value, "" when nothing is stored
+        const char* colour;
+    };
+    const Case cases[] = {
+        {"Down Right Return", "dword:000007d2", "dword:000003e8"},
+        // Up from the first resolution wraps to the last radio button of the
+        // one group, a colour; the resolution keeps its check.
+        {"Up Return", "dword:000007d0", "dword:000003e9"},
+        {"Down Escape", "", ""},
+        {"Tab Tab space", "", ""},  // Tab visits OK, then Cancel
+        {"Tab space", "dword:000007d0", "dword:000003e8"},
+    };
+    XServer server = start_xserver(800, 600);
+    Display* display = XOpenDisplay(server.name.c_str());
+    ASSERT_NE(display, nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keys);
+        char config[] = "/tmp/orrelune-dialog-XXXXXX";
+        ASSERT_NE(mkdtemp(config), nullptr);
+        Child child = spawn({ORRELUNE_PATH, "/c"}, {std::string("XDG_CONFIG_HOME=") + config});
+        Window dialog = wait_for_class(display, DefaultRootWindow(display), dialog_class, 10000);
+        EXPECT_NE(dialog, None);
+        sleep_ms(300);
+        EXPECT_TRUE(xdotool(std::string("key --delay 100 ") + c.keys));
+        EXPECT_EQ(wait_exit(&child, 10000), 1) << read_stderr(child);
+        std::string stored = read_file(std::string(config) + "/orrelune/registry.reg");
+        EXPECT_NE(stored.find("[HKEY_CURRENT_USER\\Software\\Orrelune]"), std::string::npos);
+        for (auto value : {std::make_pair("\"resolution\"=", c.resolution), std::make_pair("\"color\"=", c.colour)}) {
+            if (*value.second)
+                EXPECT_NE(stored.find(std::string(value.first) + value.second), std::string::npos) << stored;
+            else
+                EXPECT_EQ(stored.find(value.first), std::string::npos) << stored;
+        }
+        unlink(child.stderr_path.c_str());
+        if (system((std::string("rm -rf ") + config).c_str()) != 0)
+            fprintf(stderr, "could not remove %s\n", config);
+    }
+    XCloseDisplay(display);
+    stop_xserver(&server);
+}
