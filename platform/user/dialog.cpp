@@ -264,7 +264,10 @@ HWND next_in_group(Dialog* dialog, HWND from, bool backwards) {
         size_t offset = at - first;
         size_t i = first + (backwards ? (offset + count - step) % count : (offset + step) % count);
         HWND window = dialog->controls[i];
-        if (can_take_focus(&controls[window], window)) return window;
+        // Win32 quirk: arrows stop on every visible, enabled control of the
+        // group, group boxes and static text too (the focus then shows nowhere).
+        DWORD style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
+        if ((style & WS_VISIBLE) && !(style & WS_DISABLED)) return window;
     }
     return nullptr;
 }

@@ -35,9 +35,10 @@ TEST(ConfigureDialogOnX11, KeysChooseAndOkStores)
     };
     const Case cases[] = {
         {"Down Right Return", "dword:000007d2", "dword:000003e8"},
-        // Up from the first resolution wraps to the last radio button of the
-        // one group, a colour; the resolution keeps its check.
-        {"Up Return", "dword:000007d0", "dword:000003e9"},
+        // Left from the first resolution passes the group box, the label and
+        // the last group box, and wraps to the last radio button of the one
+        // group, a colour; the resolution keeps its check.
+        {"Left Left Left Left Return", "dword:000007d0", "dword:000003e9"},
         {"Down Escape", "", ""},
         {"Tab Tab space", "", ""},  // Tab visits OK, then Cancel
         {"Tab space", "dword:000007d0", "dword:000003e8"},
