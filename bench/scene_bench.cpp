@@ -1,9 +1,17 @@
 // One tick of the scene (frame, swap, advance) in Mesa's offscreen renderer,
 // at a tiny size where the geometry dominates and at a full-screen size;
-// and the advance alone, which runs without GL.
+// and the advance alone, which runs without GL. Each tick benchmark also
+// reports the CPU time per tick (all threads of the process, so Mesa's
+// rasteriser threads count) and the heap allocations per tick in the
+// steady state: every one of the process (the scene, GLU and Mesa), and
+// those made by code of this binary itself (the program's objects), told
+// apart by the caller's address.
 //   bench/scene_bench
 #include <stdint.h>
+#include <stdlib.h>
+#include <time.h>
 
+#include <new>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -16,7 +24,92 @@
 #include "scene/frame.h"
 #include "scene/scene_state.h"
 
+// Every heap allocation of the process goes through these: glibc's own
+// allocator behind a counter.
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* pointer, size_t size);
+void* __libc_memalign(size_t alignment, size_t size);
+void __libc_free(void* pointer);
+}
+
+// The linker's marks around this binary's code.
+extern "C" char __executable_start;
+extern "C" char etext;
+
 namespace {
+unsigned long long allocations;      // the whole process
+unsigned long long own_allocations;  // called from this binary's code
+
+inline void count(const void* caller) {
+    ++allocations;
+    if (caller >= &__executable_start && caller < &etext) ++own_allocations;
+}
+}  // namespace
+
+extern "C" {
+void* malloc(size_t size) {
+    count(__builtin_return_address(0));
+    return __libc_malloc(size);
+}
+void* calloc(size_t n, size_t size) {
+    count(__builtin_return_address(0));
+    return __libc_calloc(n, size);
+}
+void* realloc(void* pointer, size_t size) {
+    count(__builtin_return_address(0));
+    return __libc_realloc(pointer, size);
+}
+void* memalign(size_t alignment, size_t size) {
+    count(__builtin_return_address(0));
+    return __libc_memalign(alignment, size);
+}
+void* aligned_alloc(size_t alignment, size_t size) {
+    count(__builtin_return_address(0));
+    return __libc_memalign(alignment, size);
+}
+int posix_memalign(void** out, size_t alignment, size_t size) {
+    count(__builtin_return_address(0));
+    *out = __libc_memalign(alignment, size);
+    return *out ? 0 : 12;  // ENOMEM
+}
+void free(void* pointer) {
+    __libc_free(pointer);
+}
+}
+
+// operator new lives in this binary too: count its caller, not itself.
+void* operator new(size_t size) {
+    count(__builtin_return_address(0));
+    if (void* p = __libc_malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t size) {
+    count(__builtin_return_address(0));
+    if (void* p = __libc_malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* pointer) noexcept {
+    free(pointer);
+}
+void operator delete[](void* pointer) noexcept {
+    free(pointer);
+}
+void operator delete(void* pointer, size_t) noexcept {
+    free(pointer);
+}
+void operator delete[](void* pointer, size_t) noexcept {
+    free(pointer);
+}
+
+namespace {
+
+double process_cpu_seconds() {
+    timespec now;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec + now.tv_nsec * 1e-9;
+}
 
 // A fresh run in its own context at the given size; the comet is flying
 // (tick 500 has passed) so every stage draws.
@@ -50,20 +143,44 @@ void device_context_for_the_font() {
     display_state.device_context = GetDC(window);
 }
 
+// Counters per tick: cpu_ms, heap allocations of the whole process
+// (allocs) and of the program's own code (own_allocs).
+void count_ticks(benchmark::State& state, void (*tick)()) {
+    const unsigned long long all_before = allocations, own_before = own_allocations;
+    const double cpu = process_cpu_seconds();
+    for (auto _ : state) tick();
+    const double n = static_cast<double>(state.iterations());
+    state.counters["cpu_ms"] = (process_cpu_seconds() - cpu) * 1000.0 / n;
+    state.counters["allocs"] = static_cast<double>(allocations - all_before) / n;
+    state.counters["own_allocs"] = static_cast<double>(own_allocations - own_before) / n;
+    state.SetItemsProcessed(state.iterations());
+}
+
+void whole_tick() {
+    render_frame();
+    glFinish();
+    advance_scene();
+}
+
 void BM_SceneTick(benchmark::State& state) {
     OffscreenRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    for (auto _ : state) {
-        render_frame();
-        glFinish();
-        advance_scene();
-    }
-    state.SetItemsProcessed(state.iterations());
+    count_ticks(state, whole_tick);
 }
 BENCHMARK(BM_SceneTick)->Args({32, 24})->Args({1024, 768})->Unit(benchmark::kMillisecond);
 
+// The same tick at 1024 x 768 with a one-pixel viewport: the scene's own
+// work, the GL calls and the vertex processing remain, the filling of
+// pixels goes. Its difference from the full tick is the rasteriser's share.
+void BM_SceneTickWithoutPixels(benchmark::State& state) {
+    OffscreenRun run(1024, 768);
+    glViewport(0, 0, 1, 1);
+    count_ticks(state, whole_tick);
+}
+BENCHMARK(BM_SceneTickWithoutPixels)->Unit(benchmark::kMillisecond);
+
 void BM_AdvanceScene(benchmark::State& state) {
     reset_scene();
-    for (auto _ : state) advance_scene();
+    count_ticks(state, advance_scene);
     benchmark::DoNotOptimize(camera_depth);
 }
 BENCHMARK(BM_AdvanceScene);
