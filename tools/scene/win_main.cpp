@@ -1,0 +1,143 @@
+// orrelune-scene for the Windows build: runs the scene in a WGL context of
+// a plain window, each tick as the frame clock runs it, and writes the last
+// frame as a 24-bit BMP, for comparing with the Linux tool's picture.
+//
+//   orrelune-scene.exe [--seed S] [--ticks N] --bmp FILE --size WxH
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+#include "platform.h"
+#include "display/gl_window.h"
+#include "display/saver_hook.h"
+#include "scene/frame.h"
+#include "scene/scene_state.h"
+
+namespace {
+
+int usage(const char* why) {
+    fprintf(stderr, "orrelune-scene: %s\n", why);
+    fprintf(stderr, "usage: orrelune-scene [--seed S] [--ticks N] --bmp FILE --size WxH\n");
+    return 2;
+}
+
+// Rows from the bottom up, as both GL and BMP keep them; BGR, each row
+// padded to four bytes.
+bool write_bmp(const char* path, const std::vector<unsigned char>& rgb, int width, int height) {
+    FILE* file = fopen(path, "wb");
+    if (!file) return false;
+    const int row_bytes = (width * 3 + 3) & ~3;
+    const unsigned image_bytes = static_cast<unsigned>(row_bytes) * height;
+    unsigned char header[54] = {'B', 'M'};
+    auto put32 = [&header](int at, unsigned value) {
+        for (int i = 0; i < 4; ++i) header[at + i] = static_cast<unsigned char>(value >> (8 * i));
+    };
+    put32(2, 54 + image_bytes);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<unsigned>(width));
+    put32(22, static_cast<unsigned>(height));
+    header[26] = 1;   // planes
+    header[28] = 24;  // bits per pixel
+    put32(34, image_bytes);
+    fwrite(header, 1, sizeof header, file);
+    std::vector<unsigned char> row(row_bytes, 0);
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* source = &rgb[static_cast<size_t>(y) * width * 3];
+        for (int x = 0; x < width; ++x) {
+            row[x * 3] = source[x * 3 + 2];
+            row[x * 3 + 1] = source[x * 3 + 1];
+            row[x * 3 + 2] = source[x * 3];
+        }
+        fwrite(row.data(), 1, row.size(), file);
+    }
+    return fclose(file) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    unsigned long seed = 1, ticks = 0;
+    int width = 0, height = 0;
+    const char* bmp_path = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (!value) return usage("each option wants a value");
+        if (!strcmp(argv[i], "--seed")) {
+            seed = strtoul(value, nullptr, 10);
+        } else if (!strcmp(argv[i], "--ticks")) {
+            ticks = strtoul(value, nullptr, 10);
+        } else if (!strcmp(argv[i], "--bmp")) {
+            bmp_path = value;
+        } else if (!strcmp(argv[i], "--size")) {
+            if (sscanf(value, "%dx%d", &width, &height) != 2 || width < 1 || height < 1 || width > 8192 ||
+                height > 8192)
+                return usage("--size wants WxH, each from 1 to 8192");
+        } else {
+            return usage("unknown argument");
+        }
+        ++i;
+    }
+    if (!bmp_path || !width) return usage("--bmp and --size are needed");
+
+    WNDCLASSA window_class = {};
+    window_class.style = CS_OWNDC;
+    window_class.lpfnWndProc = DefWindowProcA;
+    window_class.hInstance = GetModuleHandleA(NULL);
+    window_class.lpszClassName = "OrreluneSceneTool";
+    RegisterClassA(&window_class);
+    HWND window = CreateWindowExA(0, "OrreluneSceneTool", "orrelune-scene", WS_POPUP | WS_VISIBLE, 0, 0, width,
+                                  height, NULL, NULL, window_class.hInstance, NULL);
+    if (!window) return usage("no window");
+
+    // As the display window asks, but with 8 bits a channel like the Linux
+    // tool's offscreen buffer, so the two pictures can be compared.
+    PIXELFORMATDESCRIPTOR request = {};
+    request.nSize = sizeof request;
+    request.nVersion = 1;
+    request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    request.iPixelType = PFD_TYPE_RGBA;
+    request.cColorBits = 24;
+    request.cDepthBits = 16;
+    request.iLayerType = PFD_MAIN_PLANE;
+    display_state.device_context = GetDC(window);
+    const int format = ChoosePixelFormat(display_state.device_context, &request);
+    if (!format || !SetPixelFormat(display_state.device_context, format, &request)) {
+        fprintf(stderr, "orrelune-scene: no pixel format\n");
+        return 1;
+    }
+    display_state.render_context = wglCreateContext(display_state.device_context);
+    if (!display_state.render_context || !wglMakeCurrent(display_state.device_context, display_state.render_context)) {
+        fprintf(stderr, "orrelune-scene: no GL context\n");
+        return 1;
+    }
+
+    random_seed(static_cast<uint32_t>(seed));
+    init_gl(width, height);
+    resize_view(width, height);
+
+    std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
+    for (unsigned long tick = 0; tick < ticks; ++tick) {
+        render_frame();
+        if (tick + 1 == ticks) {
+            // The finished frame, from the back buffer before the swap.
+            glFinish();
+            glReadBuffer(GL_BACK);
+            glPixelStorei(GL_PACK_ALIGNMENT, 1);
+            glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+        }
+        SwapBuffers(display_state.device_context);
+        advance_scene();
+    }
+
+    wglMakeCurrent(NULL, NULL);
+    wglDeleteContext(display_state.render_context);
+    DestroyWindow(window);
+    if (!write_bmp(bmp_path, rgb, width, height)) {
+        fprintf(stderr, "orrelune-scene: can't write %s\n", bmp_path);
+        return 1;
+    }
+    return 0;
+}
