@@ -293,10 +293,10 @@ TEST_F(SceneRun, PlanetsAppearWhereTheirTransformsPutThem) {
         auto orbit_place = [&]() { glRotatef(tumble, 1, 1, 0); };
         const double a = used.orbit_angle / degrees_per_radian;
         const double px = cos(a) * row.radius, py = sin(a) * row.radius;
-        double at[2], rim[2];
+        double at[2];
         project(frame, orbit_place, px, py, 0, at);
         // The disc's size from the distance of its centre.
-        GLfloat eye[4];
+        GLfloat eye[3];
         {
             glPushMatrix();
             glLoadIdentity();
@@ -309,14 +309,14 @@ TEST_F(SceneRun, PlanetsAppearWhereTheirTransformsPutThem) {
             for (int i = 0; i < 3; ++i) eye[i] = m[12 + i];
         }
         if (eye[2] > -1 || !frame.inside(at[0], at[1], 2)) continue;  // behind or outside the view
-        rim[0] = pixels_per_unit(frame, eye[2]) * row.sphere_radius;
+        const double disc = pixels_per_unit(frame, eye[2]) * row.sphere_radius;  // radius in pixels
+        if (disc < 1.5) continue;  // a pixel or two: too small to place
         const Difference d = difference(frame, swapped);
-        if (rim[0] < 1.5) continue;  // a pixel or two: too small to place
         ++seen;
         EXPECT_GT(d.count, 0);
-        EXPECT_NEAR(d.centre_x, at[0], rim[0] / 2 + 1);
-        EXPECT_NEAR(d.centre_y, at[1], rim[0] / 2 + 1);
-        EXPECT_LE(reach(frame, swapped, at[0], at[1]).farthest, rim[0] * 1.2 + 2);
+        EXPECT_NEAR(d.centre_x, at[0], disc / 2 + 1);
+        EXPECT_NEAR(d.centre_y, at[1], disc / 2 + 1);
+        EXPECT_LE(reach(frame, swapped, at[0], at[1]).farthest, disc * 1.2 + 2);
     }
     EXPECT_GE(seen, 2);  // the seed and size are chosen so that several are large enough
 }
