@@ -43,6 +43,9 @@ bool layer_last_foreign_post(HWND window, UINT* message, WPARAM* wparam, LPARAM*
 void layer_set_foreground(HWND window);
 // Null driver: the application loses or regains the keyboard and mouse.
 void layer_set_app_active(bool active);
+// Whether the program last told the system that a saver runs
+// (SystemParametersInfoA with SPI_SETSCREENSAVERRUNNING).
+bool layer_saver_running();
 // Null driver: the next window of the class can't be made (CreateWindowExA
 // returns NULL), as when the system runs out of window resources.
 void layer_refuse_next_window(const char* class_name);

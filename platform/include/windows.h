@@ -9,7 +9,9 @@
 
 #define WINAPI
 #define CALLBACK
+#ifndef APIENTRY
 #define APIENTRY
+#endif
 #define WINAPIV
 
 typedef int BOOL;

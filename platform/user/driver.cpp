@@ -40,6 +40,7 @@ void layer_reset() {
     user_messages_reset();
     user_classes_reset();
     user_cursor_reset();
+    user_sysparams_reset();
     user_message_box_reset();
     layer_gdi_reset();
     layer_display_settings_reset();

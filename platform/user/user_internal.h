@@ -54,3 +54,4 @@ void user_messages_reset();
 // Cursor visibility for a newly made window.
 void user_apply_cursor(HWND handle);
 void user_cursor_reset();
+void user_sysparams_reset();

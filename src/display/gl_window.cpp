@@ -5,6 +5,7 @@
 
 #include "assets/textures.h"
 #include "display/saver_hook.h"
+#include "host/password.h"
 #include "scene/frame.h"
 #include "scene/scene_state.h"
 
@@ -117,8 +118,18 @@ LRESULT CALLBACK gl_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM
     }
 
     case WM_CLOSE:
-    case WM_DESTROY:
+        // With the platform's password verifier loaded, this window's own
+        // close (Escape, the mouse) would end a protected run without the
+        // prompt: the saver window's close request asks for the password.
+        if (verifier_entry) {
+            SendMessageA(GetParent(window), WM_CLOSE, 0, 0);
+            return 0;
+        }
         // Not passed on: the quit message that the release posts ends the run.
+        release_display();
+        return 0;
+
+    case WM_DESTROY:
         release_display();
         return 0;
     }

@@ -5,6 +5,9 @@
 
 #include "host_fixture.h"
 
+#include "display/gl_window.h"
+#include "display/saver_hook.h"
+
 namespace {
 
 // The platform's verifier: answers from a script and records its calls.
@@ -228,3 +231,53 @@ TEST_F(Password, WhenNoWindowCanBeMadeTheRunReportsNothingRanAndUnloadsTheVerifi
 }
 
 }  // namespace
+
+TEST_F(Password, ProtectedRunTellsTheSystemItRunsUntilTheLoopEnds)
+{
+    layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
+    is_win9x_family = true;
+    password_on();
+    register_password_cpl();
+    EXPECT_FALSE(layer_saver_running());
+    run_saver_with(NULL, [&](HWND) { EXPECT_TRUE(layer_saver_running()); });
+    EXPECT_FALSE(layer_saver_running());
+}
+
+// The display window's own close (the mouse beyond 10 pixels, Escape) must
+// not end a protected run without the prompt; unprotected, it ends the run
+// at once as before.
+TEST_F(Password, DisplayWindowsOwnCloseAsksForThePasswordWhenProtected)
+{
+    for (bool protected_run : {true, false}) {
+        SCOPED_TRACE(protected_run ? "protected" : "not protected");
+        reset_process_state();
+        verifier = FakeVerifier();
+        layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
+        is_win9x_family = true;
+        if (protected_run) {
+            password_on();
+            register_password_cpl();
+        }
+        verifier.verdicts = {FALSE, TRUE};
+        layer_set_fake_ticks(1000);
+        layer_set_cursor(100, 100);
+        int result = run_saver_with(NULL, [&](HWND window) {
+            ASSERT_NE(display_window, nullptr);
+            SendMessageA(display_window, WM_MOUSEMOVE, 0, MAKELPARAM(120, 100));
+            if (!protected_run) {
+                // Released at once: the quit message ends the loop.
+                EXPECT_TRUE(verifier.windows.empty());
+                return;
+            }
+            ASSERT_EQ(verifier.windows.size(), 1u);
+            EXPECT_EQ(verifier.windows[0], window);
+            EXPECT_TRUE(IsWindow(window));  // refused: the saver goes on
+            layer_advance_ticks(500);
+            SendMessageA(display_window, WM_KEYDOWN, VK_ESCAPE, 0);
+            SendMessageA(display_window, WM_TIMER, frame_timer_id, 0);
+            EXPECT_EQ(verifier.windows.size(), 2u);
+            EXPECT_FALSE(IsWindow(window));  // accepted: closed
+        });
+        EXPECT_EQ(result, 0);
+    }
+}
