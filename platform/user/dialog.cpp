@@ -326,10 +326,6 @@ bool dialog_key(HWND window, Dialog* dialog, const MSG& msg) {
     }
 }
 
-bool is_input(UINT message) {
-    return (message >= WM_KEYDOWN && message <= WM_SYSCHAR) || (message >= WM_MOUSEMOVE && message <= 0x020D);
-}
-
 }  // namespace
 
 void layer_set_dialog_step(void (*step)(HWND dialog, void* context), void* context) {
@@ -407,41 +403,16 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND ow
         step(window, pending_step_context);
     }
 
-    // The modal loop: input for the program's other windows is dropped, all
-    // else is dispatched, so windows behind the dialog keep running.
-    bool holding = !dialog.driver;
-    bool quit = false;
-    int quit_code = 0;
-    while (!dialog.ended && IsWindow(window)) {
-        if (!holding) holding = dialog.driver->hold_input(window);
-        MSG msg;
-        BOOL got = holding ? GetMessageA(&msg, nullptr, 0, 0) : PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
-        if (!holding && !got) {
-            Sleep(10);
-            continue;
-        }
-        if (msg.message == WM_QUIT) {
-            quit = true;
-            quit_code = static_cast<int>(msg.wParam);
-            break;
-        }
-        bool ours = msg.hwnd == window || user_is_descendant(msg.hwnd, window);
-        if (is_input(msg.message) && !ours) continue;
-        if (ours && dialog_key(window, &dialog, msg)) continue;
-        DispatchMessageA(&msg);
-    }
+    const bool quit = user_modal_loop(
+        window, [&] { return dialog.ended; }, dialog.driver ? dialog.driver->hold_input : nullptr,
+        [&](const MSG& msg) { return dialog_key(window, &dialog, msg); });
     dialogs.erase(window);
     if (IsWindow(window)) {
         if (dialog.driver) dialog.driver->release(window);
         DestroyWindow(window);
     }
-    if (quit) {
-        // As on Windows, the quit request ends the dialog and is posted again
-        // for the caller's own loop.
-        PostQuitMessage(quit_code);
-        return 0;
-    }
-    return dialog.result;
+    // A quit request ended the dialog (and is posted again).
+    return quit ? 0 : dialog.result;
 }
 
 BOOL WINAPI EndDialog(HWND window, INT_PTR result) {

@@ -199,10 +199,6 @@ LRESULT CALLBACK box_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
     }
 }
 
-bool is_input(UINT message) {
-    return (message >= WM_KEYDOWN && message <= WM_SYSCHAR) || (message >= WM_MOUSEMOVE && message <= 0x020D);
-}
-
 int run_box(const LayerMessageBoxDriver* driver, HWND owner, LPCSTR text, LPCSTR caption, UINT type,
             const ButtonSet* set) {
     WNDCLASSA wc = {};
@@ -234,40 +230,16 @@ int run_box(const LayerMessageBoxDriver* driver, HWND owner, LPCSTR text, LPCSTR
     driver->prepare(window, owner, set->escape_id != 0);
     ShowWindow(window, SW_SHOW);
 
-    // The modal loop. Input for the program's other windows is dropped; all
-    // else (timers, paint, posted messages) is dispatched as usual, so the
-    // windows behind the box keep running.
-    bool holding = false;
-    bool quit = false;
-    int quit_code = 0;
-    while (!box.result && IsWindow(window)) {
-        if (!holding) holding = driver->hold_input(window);
-        MSG msg;
-        BOOL got = holding ? GetMessageA(&msg, nullptr, 0, 0) : PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
-        if (!holding && !got) {
-            Sleep(10);
-            continue;
-        }
-        if (msg.message == WM_QUIT) {
-            quit = true;
-            quit_code = static_cast<int>(msg.wParam);
-            break;
-        }
-        if (is_input(msg.message) && msg.hwnd != window) continue;
-        DispatchMessageA(&msg);
-    }
+    const bool quit = user_modal_loop(window, [&] { return box.result != 0; }, driver->hold_input, nullptr);
     open_boxes.erase(window);
     int result = box.result;
     if (IsWindow(window)) {
         driver->release(window);
         DestroyWindow(window);
     }
-    // The quit request ends the box and is posted again for the caller's own
-    // loop. Win32 quirk: the result is then IDOK, whatever the buttons.
-    if (quit) {
-        PostQuitMessage(quit_code);
-        result = IDOK;
-    }
+    // A quit request ended the box. Win32 quirk: the result is then IDOK,
+    // whatever the buttons.
+    if (quit) result = IDOK;
     if (previous && previous != GetActiveWindow() && IsWindowVisible(previous)) SetForegroundWindow(previous);
     return result;
 }

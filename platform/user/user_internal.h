@@ -3,6 +3,8 @@
 // user files share.
 #pragma once
 
+#include <functional>
+
 #include <windows.h>
 
 #include <string>
@@ -55,3 +57,13 @@ void user_messages_reset();
 void user_apply_cursor(HWND handle);
 void user_cursor_reset();
 void user_sysparams_reset();
+
+// Keyboard and mouse messages.
+bool user_is_input(UINT message);
+// Runs a modal loop for `window` until ended() or the window goes; consume
+// may take messages for the window (and its children) before they are
+// dispatched; hold_input (may be null: held from the start) asks the driver
+// to give the window the keyboard and pointer. True when a quit request
+// ended it; that request has been posted again.
+bool user_modal_loop(HWND window, const std::function<bool()>& ended, bool (*hold_input)(HWND),
+                     const std::function<bool(const MSG&)>& consume);
