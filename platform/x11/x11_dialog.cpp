@@ -229,20 +229,8 @@ void prepare(HWND dialog, HWND owner, const LayerDialogFont* dialog_font) {
     dialog_fonts[dialog] = font;
     shown_since[dialog] = time(nullptr);
 
-    Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
-    Atom kind = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
-    XChangeProperty(display, window, type, XA_ATOM, 32, PropModeReplace, (const unsigned char*)&kind, 1);
-    if (owner) XSetTransientForHint(display, window, x11_toplevel_of((Window)(uintptr_t)owner));
     // A fixed size, as DS_MODALFRAME without WS_THICKFRAME.
-    XWindowAttributes attributes;
-    XGetWindowAttributes(display, window, &attributes);
-    XSizeHints size{};
-    size.flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
-    size.x = attributes.x;
-    size.y = attributes.y;
-    size.width = size.min_width = size.max_width = attributes.width;
-    size.height = size.min_height = size.max_height = attributes.height;
-    XSetWMNormalHints(display, window, &size);
+    x11_set_dialog_hints(window, owner);
     XWMHints hints{};
     hints.flags = InputHint;
     hints.input = True;

@@ -560,3 +560,20 @@ void x11_forget_window(Window id) {
         return;
     }
 }
+
+void x11_set_dialog_hints(Window window, HWND owner) {
+    Display* display = x11_display();
+    Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
+    Atom dialog = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+    XChangeProperty(display, window, type, XA_ATOM, 32, PropModeReplace, (const unsigned char*)&dialog, 1);
+    if (owner) XSetTransientForHint(display, window, x11_toplevel_of((Window)(uintptr_t)owner));
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, window, &attributes);
+    XSizeHints size{};
+    size.flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
+    size.x = attributes.x;
+    size.y = attributes.y;
+    size.width = size.min_width = size.max_width = attributes.width;
+    size.height = size.min_height = size.max_height = attributes.height;
+    XSetWMNormalHints(display, window, &size);
+}

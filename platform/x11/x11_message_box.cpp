@@ -463,21 +463,8 @@ Window root_window() {
 void x11_box_prepare(HWND window_handle, HWND owner, bool can_close) {
     Display* display = x11_display();
     Window window = (Window)(uintptr_t)window_handle;
-    Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
-    Atom dialog = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
-    XChangeProperty(display, window, type, XA_ATOM, 32, PropModeReplace, (const unsigned char*)&dialog, 1);
-    if (owner) XSetTransientForHint(display, window, x11_toplevel_of((Window)(uintptr_t)owner));
-
-    // A fixed size, and a close button only where Escape works.
-    XWindowAttributes attributes;
-    XGetWindowAttributes(display, window, &attributes);
-    XSizeHints size{};
-    size.flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
-    size.x = attributes.x;
-    size.y = attributes.y;
-    size.width = size.min_width = size.max_width = attributes.width;
-    size.height = size.min_height = size.max_height = attributes.height;
-    XSetWMNormalHints(display, window, &size);
+    x11_set_dialog_hints(window, owner);
+    // A close button only where Escape works.
     const long functions = 1, decorations = 2, move = 4, close = 32, border = 2, title = 8, menu = 16;
     long motif[5] = {functions | decorations, move | (can_close ? close : 0), border | title | menu, 0, 0};
     XChangeProperty(display, window, x11_atoms.motif_wm_hints, x11_atoms.motif_wm_hints, 32, PropModeReplace,

@@ -45,3 +45,7 @@ bool x11_process_events(int timeout_ms);
 extern int x11_randr_event_base;
 // The application's activation as the driver last reported it.
 extern bool x11_app_active;
+
+// Tells the window manager that the window is a dialog of a fixed size,
+// kept above its owner's top-level window when it has one.
+void x11_set_dialog_hints(Window window, HWND owner);
