@@ -57,21 +57,11 @@ void measure(const LayerDialogFont* font, int* base_x, int* base_y) {
     XftFontClose(x11_display(), xft);
 }
 
-XftColor colour(unsigned rgb) {
-    Display* display = x11_display();
-    XRenderColor value = {(unsigned short)(((rgb >> 16) & 0xFF) * 0x101), (unsigned short)(((rgb >> 8) & 0xFF) * 0x101),
-                          (unsigned short)((rgb & 0xFF) * 0x101), 0xFFFF};
-    XftColor result;
-    XftColorAllocValue(display, DefaultVisual(display, x11_screen()), DefaultColormap(display, x11_screen()), &value,
-                       &result);
-    return result;
-}
-
 const unsigned face_rgb = 0xF0F0F0;
 
 void fill(XftDraw* draw, unsigned rgb, int x, int y, int w, int h) {
     if (w <= 0 || h <= 0) return;
-    XftColor c = colour(rgb);
+    XftColor c = x11_colour(rgb);
     XftDrawRect(draw, &c, x, y, (unsigned)w, (unsigned)h);
 }
 
@@ -95,7 +85,7 @@ void dotted(XftDraw* draw, int x, int y, int w, int h) {
 
 void text(XftDraw* draw, XftFont* font, int x, int baseline, const std::string& s, unsigned rgb = 0x000000) {
     if (!font || s.empty()) return;
-    XftColor c = colour(rgb);
+    XftColor c = x11_colour(rgb);
     XftDrawStringUtf8(draw, &c, font, x, baseline, (const FcChar8*)s.data(), (int)s.size());
 }
 

@@ -577,3 +577,13 @@ void x11_set_dialog_hints(Window window, HWND owner) {
     size.height = size.min_height = size.max_height = attributes.height;
     XSetWMNormalHints(display, window, &size);
 }
+
+XftColor x11_colour(unsigned rgb) {
+    Display* display = x11_display();
+    XRenderColor value = {(unsigned short)(((rgb >> 16) & 0xFF) * 0x101), (unsigned short)(((rgb >> 8) & 0xFF) * 0x101),
+                          (unsigned short)((rgb & 0xFF) * 0x101), 0xFFFF};
+    XftColor result;
+    XftColorAllocValue(display, DefaultVisual(display, x11_screen()), DefaultColormap(display, x11_screen()), &value,
+                       &result);
+    return result;
+}

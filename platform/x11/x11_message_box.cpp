@@ -323,16 +323,6 @@ struct Colours {
     XftColor face, band, band_line, text, frame, button, button_edge, accent, pressed, pressed_edge, white;
 };
 
-XftColor colour(unsigned rgb) {
-    Display* display = x11_display();
-    XRenderColor value = {(unsigned short)(((rgb >> 16) & 0xFF) * 0x101), (unsigned short)(((rgb >> 8) & 0xFF) * 0x101),
-                          (unsigned short)((rgb & 0xFF) * 0x101), 0xFFFF};
-    XftColor result;
-    XftColorAllocValue(display, DefaultVisual(display, x11_screen()), DefaultColormap(display, x11_screen()), &value,
-                       &result);
-    return result;
-}
-
 void fill(XftDraw* draw, const XftColor& c, int x, int y, int w, int h) {
     if (w > 0 && h > 0) XftDrawRect(draw, &c, x, y, (unsigned)w, (unsigned)h);
 }
@@ -402,9 +392,9 @@ void x11_box_paint(HWND window_handle, const LayerMessageBox* box) {
     Pixmap canvas = XCreatePixmap(display, window, (unsigned)g.width, (unsigned)g.height, DefaultDepth(display, screen));
     XftDraw* draw = XftDrawCreate(display, canvas, DefaultVisual(display, screen), DefaultColormap(display, screen));
     GC gc = XCreateGC(display, canvas, 0, nullptr);
-    Colours c = {colour(0xFFFFFF), colour(0xF0F0F0), colour(0xDFDFDF), colour(0x000000), colour(0x7A7A7A),
-                 colour(0xE1E1E1), colour(0xADADAD), colour(0x0078D7), colour(0xCCE4F7), colour(0x005499),
-                 colour(0xFFFFFF)};
+    Colours c = {x11_colour(0xFFFFFF), x11_colour(0xF0F0F0), x11_colour(0xDFDFDF), x11_colour(0x000000), x11_colour(0x7A7A7A),
+                 x11_colour(0xE1E1E1), x11_colour(0xADADAD), x11_colour(0x0078D7), x11_colour(0xCCE4F7), x11_colour(0x005499),
+                 x11_colour(0xFFFFFF)};
 
     fill(draw, c.face, 0, 0, g.width, g.band_y);
     fill(draw, c.band, 0, g.band_y, g.width, g.height - g.band_y);

@@ -4,6 +4,8 @@
 
 #include "x11/x11.h"
 
+#include <X11/Xft/Xft.h>
+
 struct X11Atoms {
     Atom wm_protocols, wm_delete_window, wm_state;
     Atom net_wm_name, utf8_string, net_wm_pid, net_active_window;
@@ -49,3 +51,7 @@ extern bool x11_app_active;
 // Tells the window manager that the window is a dialog of a fixed size,
 // kept above its owner's top-level window when it has one.
 void x11_set_dialog_hints(Window window, HWND owner);
+
+// An opaque Xft colour of the default visual from 0xRRGGBB, for the
+// windows the layer draws itself (message boxes, dialogs).
+XftColor x11_colour(unsigned rgb);
