@@ -24,8 +24,8 @@ bool open_gl_window(GlWindow* gl) {
     wc.lpfnWndProc = DefWindowProcA;
     wc.lpszClassName = "FontBench";
     if (!RegisterClassA(&wc)) return false;
-    gl->window = CreateWindowExA(0, "FontBench", "font bench", WS_POPUP | WS_VISIBLE, 0, 0, 64, 64, nullptr,
-                                 nullptr, nullptr, nullptr);
+    gl->window = CreateWindowExA(0, "FontBench", "font bench", WS_POPUP | WS_VISIBLE, 0, 0, 64, 64, nullptr, nullptr,
+                                 nullptr, nullptr);
     if (!gl->window) return false;
     gl->dc = GetDC(gl->window);
     PIXELFORMATDESCRIPTOR request{};

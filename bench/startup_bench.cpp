@@ -73,8 +73,8 @@ Server start_server() {
     if (pipe(fds) != 0) return server;
     std::string fd = std::to_string(fds[1]);
     std::string screen = std::to_string(screen_width) + "x" + std::to_string(screen_height) + "x24";
-    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-br", "-noreset",
-                          "-nolisten", "tcp", nullptr};
+    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(),  "-screen", "0",    screen.c_str(),
+                          "-br",  "-noreset",   "-nolisten", "tcp",     nullptr};
     server.pid = spawn("Xvfb", const_cast<char* const*>(argv));
     close(fds[1]);
     char number[32] = {};
@@ -98,8 +98,8 @@ void stop_server(Server* server) {
 }
 
 bool screen_lit(Display* display) {
-    XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, screen_width, screen_height, AllPlanes,
-                              ZPixmap);
+    XImage* image =
+        XGetImage(display, DefaultRootWindow(display), 0, 0, screen_width, screen_height, AllPlanes, ZPixmap);
     if (!image) return false;
     bool lit = false;
     for (int y = 0; y < screen_height && !lit; ++y)

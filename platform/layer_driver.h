@@ -124,17 +124,23 @@ void layer_gdi_reset();
 // window of its own; the driver lays the box out, draws it and keeps it
 // above everything. The null driver has none: there the answer comes from
 // the test seam or is the default button.
-enum LayerBoxIcon { LAYER_ICON_NONE, LAYER_ICON_ERROR, LAYER_ICON_QUESTION, LAYER_ICON_WARNING, LAYER_ICON_INFORMATION };
+enum LayerBoxIcon {
+    LAYER_ICON_NONE,
+    LAYER_ICON_ERROR,
+    LAYER_ICON_QUESTION,
+    LAYER_ICON_WARNING,
+    LAYER_ICON_INFORMATION
+};
 
 struct LayerMessageBox {
     // From the core.
-    const char* text;     // UTF-8; line breaks are kept
+    const char* text;  // UTF-8; line breaks are kept
     const char* caption;
     LayerBoxIcon icon;
-    int button_count;     // 1 to 3
+    int button_count;       // 1 to 3
     const char* labels[3];  // "&" marks the letter that presses the button
-    int focused;          // the button with the keyboard focus (and the default)
-    int pressed;          // the button held down, -1 for none
+    int focused;            // the button with the keyboard focus (and the default)
+    int pressed;            // the button held down, -1 for none
     // From the driver's layout: the client size, and where the buttons and
     // the box's own close button are (the close button is empty when a
     // window manager draws the frame).
@@ -172,7 +178,7 @@ struct LayerDialogControl {
     std::string text;  // UTF-8
     bool is_default;   // BS_DEFPUSHBUTTON
     bool checked;
-    bool pressed;      // held down by the mouse or Space
+    bool pressed;  // held down by the mouse or Space
     bool focused;
 };
 

@@ -24,7 +24,9 @@ bool (*before_rename_hook)(const char* temp_path) = nullptr;
 const char kVersionLine[] = "Windows Registry Editor Version 5.00";
 const char kCurrentUser[] = "HKEY_CURRENT_USER";
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 bool equal_nocase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -38,7 +40,9 @@ bool starts_nocase(const std::string& s, size_t at, const char* prefix) {
     return s.size() - at >= n && equal_nocase(s.substr(at, n), prefix);
 }
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 size_t skip_blanks(const std::string& s, size_t at) {
     while (at < s.size() && is_blank(s[at])) ++at;
@@ -60,7 +64,9 @@ std::string content_of(const std::string& line) {
     return line.substr(0, n);
 }
 
-bool ends_with_newline(const std::string& line) { return !line.empty() && line.back() == '\n'; }
+bool ends_with_newline(const std::string& line) {
+    return !line.empty() && line.back() == '\n';
+}
 
 int hex_digit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -355,7 +361,9 @@ bool reg_keys_equal(const std::string& a, const std::string& b) {
     return equal_nocase(trimmed(a), trimmed(b));
 }
 
-bool reg_name_fits(const std::string& name) { return name.find_first_of("\r\n") == std::string::npos; }
+bool reg_name_fits(const std::string& name) {
+    return name.find_first_of("\r\n") == std::string::npos;
+}
 
 RegDocument reg_parse(const std::string& file_text) {
     RegDocument doc;
@@ -393,8 +401,8 @@ RegDocument reg_parse(const std::string& file_text) {
                 // Cut off inside a continuation: the value is damaged.
                 line.kind = RegLineKind::Damaged;
             } else {
-                line.kind = parse_data(join_continued(parts), data_at, &line.value) ? RegLineKind::Value
-                                                                                    : RegLineKind::Damaged;
+                line.kind =
+                    parse_data(join_continued(parts), data_at, &line.value) ? RegLineKind::Value : RegLineKind::Damaged;
             }
             line.name = name;
             line.text = whole;
@@ -590,8 +598,7 @@ LONG reg_write_file(const std::string& path, const std::string& text) {
     LONG result = ERROR_SUCCESS;
     if (!write_all(fd, text) || fsync(fd) != 0 || fchmod(fd, mode) != 0) result = error_from_errno(errno);
     if (close(fd) != 0 && result == ERROR_SUCCESS) result = error_from_errno(errno);
-    if (result == ERROR_SUCCESS && before_rename_hook && !before_rename_hook(temp.c_str()))
-        result = ERROR_WRITE_FAULT;
+    if (result == ERROR_SUCCESS && before_rename_hook && !before_rename_hook(temp.c_str())) result = ERROR_WRITE_FAULT;
     if (result == ERROR_SUCCESS && rename(temp.c_str(), target.c_str()) != 0) result = error_from_errno(errno);
     if (result != ERROR_SUCCESS) {
         unlink(temp.c_str());
@@ -606,4 +613,6 @@ LONG reg_write_file(const std::string& path, const std::string& text) {
     return ERROR_SUCCESS;
 }
 
-void layer_set_registry_write_hook(bool (*hook)(const char* temp_path)) { before_rename_hook = hook; }
+void layer_set_registry_write_hook(bool (*hook)(const char* temp_path)) {
+    before_rename_hook = hook;
+}

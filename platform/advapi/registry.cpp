@@ -90,7 +90,9 @@ LONG edit_document(Change change) {
     return reg_write_file(path, reg_text(doc));
 }
 
-std::string value_name(LPCSTR name) { return name ? name : ""; }
+std::string value_name(LPCSTR name) {
+    return name ? name : "";
+}
 
 }  // namespace
 
@@ -157,8 +159,7 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD, LPSTR, DWORD opt
     return ERROR_SUCCESS;
 }
 
-LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                                LPDWORD data_size) {
+LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD data_size) {
     const OpenKey* k = find_key(key);
     if (!k) return ERROR_INVALID_HANDLE;
     if (reserved || (data && !data_size)) return ERROR_INVALID_PARAMETER;

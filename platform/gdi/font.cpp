@@ -135,8 +135,8 @@ HFONT WINAPI CreateFontIndirectA(const LOGFONTA* request) {
 }
 
 HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                         DWORD underline, DWORD strike_out, DWORD char_set, DWORD out_precision,
-                         DWORD clip_precision, DWORD quality, DWORD pitch_and_family, LPCSTR face_name) {
+                         DWORD underline, DWORD strike_out, DWORD char_set, DWORD out_precision, DWORD clip_precision,
+                         DWORD quality, DWORD pitch_and_family, LPCSTR face_name) {
     LOGFONTA request{};
     request.lfHeight = height;
     request.lfWidth = width;

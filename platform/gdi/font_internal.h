@@ -10,9 +10,9 @@
 #include <windows.h>
 
 struct FontFace {
-    FT_Face face;        // null when no outline face could be had
-    bool embolden;       // fontconfig asks for synthetic bold (no bold face)
-    bool transformed;    // fontconfig asks for a matrix (synthetic oblique)
+    FT_Face face;      // null when no outline face could be had
+    bool embolden;     // fontconfig asks for synthetic bold (no bold face)
+    bool transformed;  // fontconfig asks for a matrix (synthetic oblique)
     FT_Matrix matrix;
 };
 

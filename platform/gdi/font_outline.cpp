@@ -246,7 +246,8 @@ void emit_lines(const GlyphShape& shape, float scale) {
 bool load_outline(const FontFace& font, DWORD code, FT_Pos* advance) {
     FT_Face face = font.face;
     FT_UInt index = code < 256 ? FT_Get_Char_Index(face, ansi_to_unicode(code)) : 0;
-    if (code >= 256) layer_fixme_once("wglUseFontOutlinesA: codes above 255 are not implemented; they get the default glyph");
+    if (code >= 256)
+        layer_fixme_once("wglUseFontOutlinesA: codes above 255 are not implemented; they get the default glyph");
     // A code the face has no glyph for gets the face's default glyph, as
     // Windows gives it for an ANSI font.
     if (FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP)) return false;
@@ -280,8 +281,8 @@ void fill_metrics(FT_Outline* outline, FT_Pos advance, double scale, GLYPHMETRIC
 
 extern "C" {
 
-BOOL WINAPI wglUseFontOutlinesA(HDC dc, DWORD first, DWORD count, DWORD list_base, FLOAT deviation,
-                                FLOAT extrusion, int format, LPGLYPHMETRICSFLOAT metrics) {
+BOOL WINAPI wglUseFontOutlinesA(HDC dc, DWORD first, DWORD count, DWORD list_base, FLOAT deviation, FLOAT extrusion,
+                                int format, LPGLYPHMETRICSFLOAT metrics) {
     DeviceContext* record = gdi_dc(dc);
     if (!record) {
         SetLastError(ERROR_INVALID_HANDLE);

@@ -10,8 +10,8 @@
 struct DeviceContext {
     HDC handle;
     HWND window;
-    bool own;  // the window's class has CS_OWNDC: one DC for its whole life
-    int held;  // GetDC calls not yet matched by ReleaseDC
+    bool own;                // the window's class has CS_OWNDC: one DC for its whole life
+    int held;                // GetDC calls not yet matched by ReleaseDC
     HGDIOBJ font = nullptr;  // the selected font; none on a fresh DC
 };
 

@@ -53,7 +53,8 @@ void WINAPI Sleep(DWORD milliseconds) {
         fake_now += milliseconds;
         return;
     }
-    struct timespec left = {static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    struct timespec left = {static_cast<time_t>(milliseconds / 1000),
+                            static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&left, &left) == -1 && errno == EINTR) {
     }
 }

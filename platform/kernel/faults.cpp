@@ -22,8 +22,7 @@ alignas(16) char alternate_stack[64 * 1024];
 
 DWORD exception_code(const siginfo_t* info) {
     switch (info->si_signo) {
-    case SIGILL:
-        return EXCEPTION_ILLEGAL_INSTRUCTION;
+    case SIGILL: return EXCEPTION_ILLEGAL_INSTRUCTION;
     case SIGFPE:
         switch (info->si_code) {
         case FPE_INTDIV: return EXCEPTION_INT_DIVIDE_BY_ZERO;
@@ -31,8 +30,7 @@ DWORD exception_code(const siginfo_t* info) {
         case FPE_FLTDIV: return EXCEPTION_FLT_DIVIDE_BY_ZERO;
         default: return EXCEPTION_FLT_INVALID_OPERATION;
         }
-    default:
-        return EXCEPTION_ACCESS_VIOLATION;
+    default: return EXCEPTION_ACCESS_VIOLATION;
     }
 }
 

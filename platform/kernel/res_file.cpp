@@ -2,14 +2,18 @@
 
 namespace {
 
-WORD read_word(const BYTE* p) { return static_cast<WORD>(p[0] | p[1] << 8); }
+WORD read_word(const BYTE* p) {
+    return static_cast<WORD>(p[0] | p[1] << 8);
+}
 
 DWORD read_dword(const BYTE* p) {
     return static_cast<DWORD>(p[0]) | static_cast<DWORD>(p[1]) << 8 | static_cast<DWORD>(p[2]) << 16 |
            static_cast<DWORD>(p[3]) << 24;
 }
 
-size_t align4(size_t n) { return (n + 3) & ~static_cast<size_t>(3); }
+size_t align4(size_t n) {
+    return (n + 3) & ~static_cast<size_t>(3);
+}
 
 // Reads a type or name at header[*at], staying below end.
 bool read_id(const BYTE* header, size_t end, size_t* at, ResId* id) {
@@ -42,14 +46,12 @@ bool res_parse(const BYTE* data, size_t size, std::vector<ResRecord>* records) {
         const BYTE* header = data + at;
         DWORD data_size = read_dword(header);
         DWORD header_size = read_dword(header + 4);
-        if (header_size < 8 + 4 + 4 + fixed_tail || header_size > size - at ||
-            data_size > size - at - header_size)
+        if (header_size < 8 + 4 + 4 + fixed_tail || header_size > size - at || data_size > size - at - header_size)
             return false;
 
         ResRecord record{};
         size_t field = 8;
-        if (!read_id(header, header_size, &field, &record.type) ||
-            !read_id(header, header_size, &field, &record.name))
+        if (!read_id(header, header_size, &field, &record.type) || !read_id(header, header_size, &field, &record.name))
             return false;
         field = align4(field);
         if (field + fixed_tail > header_size) return false;

@@ -103,7 +103,9 @@ bool same_id(const ResId& stored, const ResId& asked) {
     return stored.is_ordinal ? stored.ordinal == asked.ordinal : upcase(stored.name) == asked.name;
 }
 
-bool own_module(HMODULE module) { return !module || module == layer_own_instance(); }
+bool own_module(HMODULE module) {
+    return !module || module == layer_own_instance();
+}
 
 }  // namespace
 
@@ -149,7 +151,9 @@ HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource) {
     return const_cast<BYTE*>(record->data);
 }
 
-LPVOID WINAPI LockResource(HGLOBAL data) { return data; }
+LPVOID WINAPI LockResource(HGLOBAL data) {
+    return data;
+}
 
 DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource) {
     const ResRecord* record = own_module(module) ? record_of(resource) : nullptr;
@@ -161,6 +165,8 @@ DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource) {
 }
 
 // Obsolete on Win32, where it does nothing and returns FALSE.
-BOOL WINAPI FreeResource(HGLOBAL) { return FALSE; }
+BOOL WINAPI FreeResource(HGLOBAL) {
+    return FALSE;
+}
 
 }  // extern "C"

@@ -20,7 +20,8 @@ LayerDisplaySize kept;
 
 int null_list_modes(LayerDisplayMode* modes, int max) {
     int count = static_cast<int>(offered.size());
-    for (int i = 0; i < count && i < max; ++i) modes[i] = LayerDisplayMode{offered[i].width, offered[i].height, refresh_rate};
+    for (int i = 0; i < count && i < max; ++i)
+        modes[i] = LayerDisplayMode{offered[i].width, offered[i].height, refresh_rate};
     return count;
 }
 

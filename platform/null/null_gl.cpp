@@ -86,8 +86,8 @@ void null_gl_reset() {
 }
 
 const LayerGlDriver null_gl_driver = {
-    null_format_count, null_describe_format, null_set_format,    null_create_context, null_make_current,
-    null_delete_context, null_swap_buffers,  null_forget_window, null_gl_reset,
+    null_format_count,   null_describe_format, null_set_format,    null_create_context, null_make_current,
+    null_delete_context, null_swap_buffers,    null_forget_window, null_gl_reset,
 };
 
 }  // namespace

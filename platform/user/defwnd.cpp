@@ -21,15 +21,38 @@ void store_title(HWND window, const char* text) {
 // Windows as here.
 bool default_is_nothing(UINT message) {
     switch (message) {
-    case WM_NULL: case WM_CREATE: case WM_DESTROY: case WM_MOVE: case WM_SIZE: case WM_SETFOCUS:
-    case WM_KILLFOCUS: case WM_ENABLE: case WM_QUIT: case WM_SHOWWINDOW: case WM_ACTIVATEAPP:
-    case WM_NCDESTROY: case WM_KEYDOWN: case WM_KEYUP: case WM_CHAR: case WM_SYSCHAR: case WM_TIMER:
-    case WM_COMMAND: case WM_INITDIALOG: case WM_MOUSEMOVE: case WM_LBUTTONDOWN: case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK: case WM_RBUTTONDOWN: case WM_RBUTTONUP: case WM_MBUTTONDOWN: case WM_MBUTTONUP:
-    case WM_WINDOWPOSCHANGING: case WM_WINDOWPOSCHANGED: case WM_GETMINMAXINFO: case WM_NCPAINT:
-        return true;
-    default:
-        return message >= WM_USER;
+    case WM_NULL:
+    case WM_CREATE:
+    case WM_DESTROY:
+    case WM_MOVE:
+    case WM_SIZE:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_ENABLE:
+    case WM_QUIT:
+    case WM_SHOWWINDOW:
+    case WM_ACTIVATEAPP:
+    case WM_NCDESTROY:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_SYSCHAR:
+    case WM_TIMER:
+    case WM_COMMAND:
+    case WM_INITDIALOG:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_WINDOWPOSCHANGING:
+    case WM_WINDOWPOSCHANGED:
+    case WM_GETMINMAXINFO:
+    case WM_NCPAINT: return true;
+    default: return message >= WM_USER;
     }
 }
 
@@ -47,14 +70,9 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wpara
         if (cs && cs->lpszName) store_title(window, cs->lpszName);
         return TRUE;
     }
-    case WM_NCCALCSIZE:
-        return 0;
-    case WM_CLOSE:
-        DestroyWindow(window);
-        return 0;
-    case WM_SETTEXT:
-        store_title(window, reinterpret_cast<const char*>(lparam));
-        return TRUE;
+    case WM_NCCALCSIZE: return 0;
+    case WM_CLOSE: DestroyWindow(window); return 0;
+    case WM_SETTEXT: store_title(window, reinterpret_cast<const char*>(lparam)); return TRUE;
     case WM_GETTEXT: {
         Window* w = user_window(window);
         char* out = reinterpret_cast<char*>(lparam);
@@ -68,23 +86,19 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wpara
         Window* w = user_window(window);
         return w ? static_cast<LRESULT>(w->title.size()) : 0;
     }
-    case WM_PAINT:
-        layer_core_validate(window);
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
+    case WM_PAINT: layer_core_validate(window); return 0;
+    case WM_ERASEBKGND: return 1;
     case WM_ACTIVATE:
         if (LOWORD(wparam) != WA_INACTIVE) SetFocus(window);
         return 0;
-    case WM_NCHITTEST:
-        return HTCLIENT;
-    case WM_NCACTIVATE:
-        return TRUE;
+    case WM_NCHITTEST: return HTCLIENT;
+    case WM_NCACTIVATE: return TRUE;
     case WM_SYSCOMMAND:
         if ((wparam & 0xFFF0) == SC_CLOSE) {
             SendMessageA(window, WM_CLOSE, 0, 0);
         } else {
-            layer_fixme_once("DefWindowProcA: system command 0x%04x is not implemented", static_cast<unsigned>(wparam & 0xFFF0));
+            layer_fixme_once("DefWindowProcA: system command 0x%04x is not implemented",
+                             static_cast<unsigned>(wparam & 0xFFF0));
         }
         return 0;
     case WM_SYSKEYDOWN:
@@ -95,8 +109,7 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wpara
             layer_fixme_once("DefWindowProcA: keyboard menu access (WM_SYSKEYDOWN) is not implemented");
         }
         return 0;
-    case WM_SYSKEYUP:
-        return 0;
+    case WM_SYSKEYUP: return 0;
     case WM_SETCURSOR: {
         // A child asks its parent first; the parent may settle the cursor.
         HWND parent = parent_of_child(window);

@@ -127,15 +127,11 @@ LRESULT CALLBACK control_proc(HWND window, UINT message, WPARAM wparam, LPARAM l
     LayerDialogControl* control = control_of(window);
     if (!control) return DefWindowProcA(window, message, wparam, lparam);
     switch (message) {
-    case BM_GETCHECK:
-        return control->checked ? BST_CHECKED : BST_UNCHECKED;
-    case BM_SETCHECK:
-        set_check(window, wparam == BST_CHECKED);
-        return 0;
-    case BM_CLICK:
-        click(window);
-        return 0;
-    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK:
+    case BM_GETCHECK: return control->checked ? BST_CHECKED : BST_UNCHECKED;
+    case BM_SETCHECK: set_check(window, wparam == BST_CHECKED); return 0;
+    case BM_CLICK: click(window); return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
         if (control->kind == LAYER_CONTROL_PUSH_BUTTON || control->kind == LAYER_CONTROL_RADIO) {
             SetFocus(window);
             set_pressed(window, control, true);
@@ -162,14 +158,9 @@ LRESULT CALLBACK control_proc(HWND window, UINT message, WPARAM wparam, LPARAM l
         if (message == WM_KILLFOCUS) control->pressed = false;
         repaint_control(window);
         return 0;
-    case WM_PAINT:
-        repaint_control(window);
-        return 0;
-    case WM_DESTROY:
-        controls.erase(window);
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wparam, lparam);
+    case WM_PAINT: repaint_control(window); return 0;
+    case WM_DESTROY: controls.erase(window); return 0;
+    default: return DefWindowProcA(window, message, wparam, lparam);
     }
 }
 
@@ -187,10 +178,8 @@ LRESULT CALLBACK dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
         if (dialog->driver) dialog->driver->paint_dialog(window);
         layer_core_validate(window);
         return 0;
-    case WM_COMMAND:
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wparam, lparam);
+    case WM_COMMAND: return 0;
+    default: return DefWindowProcA(window, message, wparam, lparam);
     }
 }
 
@@ -291,13 +280,14 @@ bool dialog_key(HWND window, Dialog* dialog, const MSG& msg) {
     if (msg.message != WM_KEYDOWN) return false;
     HWND focus = GetFocus();
     switch (msg.wParam) {
-    case VK_SHIFT:
-        dialog->shift = true;
-        return false;
+    case VK_SHIFT: dialog->shift = true; return false;
     case VK_TAB:
         if (HWND next = next_tab_stop(dialog, focus, dialog->shift)) SetFocus(next);
         return true;
-    case VK_LEFT: case VK_UP: case VK_RIGHT: case VK_DOWN: {
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN: {
         HWND next = next_in_group(dialog, focus, msg.wParam == VK_LEFT || msg.wParam == VK_UP);
         if (!next) return true;
         SetFocus(next);
@@ -318,11 +308,8 @@ bool dialog_key(HWND window, Dialog* dialog, const MSG& msg) {
         }
         return true;
     }
-    case VK_ESCAPE:
-        command(window, IDCANCEL);
-        return true;
-    default:
-        return false;
+    case VK_ESCAPE: command(window, IDCANCEL); return true;
+    default: return false;
     }
 }
 
@@ -355,7 +342,8 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND ow
     dialog.proc = proc;
     dialog.driver = layer_driver() == layer_x11_driver() ? layer_x11_dialog_driver() : nullptr;
     int base_x = 6, base_y = 13;  // "MS Sans Serif" 8 at 96 DPI
-    LayerDialogFont font = {tmpl.font.empty() ? "MS Shell Dlg" : tmpl.font.c_str(), tmpl.point_size ? tmpl.point_size : 8};
+    LayerDialogFont font = {tmpl.font.empty() ? "MS Shell Dlg" : tmpl.font.c_str(),
+                            tmpl.point_size ? tmpl.point_size : 8};
     if (dialog.driver) dialog.driver->measure_font(&font, &base_x, &base_y);
 
     int x = to_pixels(tmpl.x, base_x, 4), y = to_pixels(tmpl.y, base_y, 8);
@@ -373,11 +361,11 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND ow
 
     for (const DialogItemTemplate& item : tmpl.items) {
         LayerControlKind kind = kind_of(item);
-        HWND control = CreateWindowExA(item.ex_style, kind == LAYER_CONTROL_STATIC ? "Static" : "Button",
-                                       item.title.c_str(), item.style | WS_CHILD, to_pixels(item.x, base_x, 4),
-                                       to_pixels(item.y, base_y, 8), to_pixels(item.cx, base_x, 4),
-                                       to_pixels(item.cy, base_y, 8), window,
-                                       reinterpret_cast<HMENU>(static_cast<ULONG_PTR>(item.id)), instance, nullptr);
+        HWND control =
+            CreateWindowExA(item.ex_style, kind == LAYER_CONTROL_STATIC ? "Static" : "Button", item.title.c_str(),
+                            item.style | WS_CHILD, to_pixels(item.x, base_x, 4), to_pixels(item.y, base_y, 8),
+                            to_pixels(item.cx, base_x, 4), to_pixels(item.cy, base_y, 8), window,
+                            reinterpret_cast<HMENU>(static_cast<ULONG_PTR>(item.id)), instance, nullptr);
         if (!control) continue;
         LayerDialogControl record = {};
         record.dialog = window;

@@ -111,7 +111,8 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* request, DWORD flags) {
     last_request.flags = flags;
 
     const DWORD known_flags = CDS_UPDATEREGISTRY | CDS_TEST | CDS_FULLSCREEN;
-    if (flags & ~known_flags) layer_fixme_once("ChangeDisplaySettingsA flags 0x%x are not implemented", flags & ~known_flags);
+    if (flags & ~known_flags)
+        layer_fixme_once("ChangeDisplaySettingsA flags 0x%x are not implemented", flags & ~known_flags);
     if (!request) {
         // Back to the registry's mode; succeeds also when nothing was changed.
         restore();

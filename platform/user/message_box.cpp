@@ -58,9 +58,9 @@ struct BoxState {
     const ButtonSet* set;
     LayerMessageBox look;
     const LayerMessageBoxDriver* driver;
-    int result;      // 0 until a button is chosen
-    bool shift;      // for Shift+Tab
-    bool close_held; // the box's own close button is held down
+    int result;       // 0 until a button is chosen
+    bool shift;       // for Shift+Tab
+    bool close_held;  // the box's own close button is held down
 };
 
 // The open boxes by window (boxes can nest: a timer behind one may show another).
@@ -137,15 +137,15 @@ LRESULT CALLBACK box_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
     BoxState* box = state_of(window);
     if (!box) return DefWindowProcA(window, message, wparam, lparam);
     switch (message) {
-    case WM_PAINT:
-        repaint(window, box);
-        return 0;
+    case WM_PAINT: repaint(window, box); return 0;
     case WM_KEYDOWN:
         switch (wparam) {
         case VK_SHIFT: box->shift = true; break;
         case VK_TAB: move_focus(window, box, box->shift ? -1 : 1); break;
-        case VK_LEFT: case VK_UP: move_focus(window, box, -1); break;
-        case VK_RIGHT: case VK_DOWN: move_focus(window, box, 1); break;
+        case VK_LEFT:
+        case VK_UP: move_focus(window, box, -1); break;
+        case VK_RIGHT:
+        case VK_DOWN: move_focus(window, box, 1); break;
         case VK_RETURN: choose(box, box->look.focused); break;
         case VK_ESCAPE: escape(box); break;
         case VK_SPACE:
@@ -162,13 +162,16 @@ LRESULT CALLBACK box_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
         return 0;
     case WM_SYSKEYDOWN:
         if (wparam == VK_SHIFT) box->shift = true;
-        if (wparam == VK_F4 && (lparam & (1 << 29))) escape(box);  // Alt+F4 is the close box
-        else press_mnemonic(box, wparam);
+        if (wparam == VK_F4 && (lparam & (1 << 29)))
+            escape(box);  // Alt+F4 is the close box
+        else
+            press_mnemonic(box, wparam);
         return 0;
     case WM_SYSKEYUP:
         if (wparam == VK_SHIFT) box->shift = false;
         return 0;
-    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
         int hit = button_at(box, lparam);
         if (hit >= 0) {
             box->look.focused = box->look.pressed = hit;
@@ -194,8 +197,7 @@ LRESULT CALLBACK box_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
         // The window manager's close button: the same as Escape, never a plain destroy.
         escape(box);
         return 0;
-    default:
-        return DefWindowProcA(window, message, wparam, lparam);
+    default: return DefWindowProcA(window, message, wparam, lparam);
     }
 }
 
@@ -230,7 +232,8 @@ int run_box(const LayerMessageBoxDriver* driver, HWND owner, LPCSTR text, LPCSTR
     driver->prepare(window, owner, set->escape_id != 0);
     ShowWindow(window, SW_SHOW);
 
-    const bool quit = user_modal_loop(window, [&] { return box.result != 0; }, driver->hold_input, nullptr);
+    const bool quit = user_modal_loop(
+        window, [&] { return box.result != 0; }, driver->hold_input, nullptr);
     open_boxes.erase(window);
     int result = box.result;
     if (IsWindow(window)) {
@@ -291,8 +294,10 @@ extern "C" int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT 
     const LayerDriver* driver = layer_driver();
     if (driver != layer_x11_driver()) {
         int id = set->ids[default_index(set, type)];
-        fprintf(stderr, "MessageBoxA \"%s\" (caption \"%s\"): no display and no answer queued; the default button answers (%d)\n",
-                text, caption, id);
+        fprintf(
+            stderr,
+            "MessageBoxA \"%s\" (caption \"%s\"): no display and no answer queued; the default button answers (%d)\n",
+            text, caption, id);
         return id;
     }
     return run_box(layer_x11_message_box_driver(), owner, text, caption, type, set);

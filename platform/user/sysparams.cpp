@@ -10,21 +10,17 @@ namespace {
 bool saver_running = false;
 }  // namespace
 
-bool layer_saver_running()
-{
+bool layer_saver_running() {
     return saver_running;
 }
 
-void user_sysparams_reset()
-{
+void user_sysparams_reset() {
     saver_running = false;
 }
 
-BOOL WINAPI SystemParametersInfoA(UINT action, UINT ui_param, LPVOID pv_param, UINT)
-{
+BOOL WINAPI SystemParametersInfoA(UINT action, UINT ui_param, LPVOID pv_param, UINT) {
     if (action == SPI_SETSCREENSAVERRUNNING) {
-        if (pv_param != NULL)
-            *static_cast<UINT*>(pv_param) = saver_running;
+        if (pv_param != NULL) *static_cast<UINT*>(pv_param) = saver_running;
         saver_running = ui_param != 0;
         return TRUE;
     }

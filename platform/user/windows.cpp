@@ -261,8 +261,8 @@ void layer_core_validate(HWND window) {
 
 extern "C" {
 
-HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style, int x, int y,
-                            int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style, int x, int y, int width,
+                            int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
     const WindowClass* cls = user_find_class(class_name);
     if (!cls) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
@@ -285,21 +285,36 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     }
     if (menu && !child) layer_fixme_once("CreateWindowExA: menus are not implemented");
 
-    LayerWindowDesc desc = {cls->name.c_str(), title ? title : "", style, ex_style, cls->style,
-                            x, y, width, height, child ? parent : nullptr};
+    LayerWindowDesc desc = {
+        cls->name.c_str(),       title ? title : "", style, ex_style, cls->style, x, y, width, height,
+        child ? parent : nullptr};
     HWND handle = driver->create_window(&desc);
     if (!handle) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    Window* w = new Window{handle, cls->atom, cls->proc, child ? parent : nullptr, child ? nullptr : parent,
-                           {}, style & ~static_cast<DWORD>(WS_VISIBLE), ex_style, "", x, y, width, height, instance, false, false};
+    Window* w = new Window{handle,
+                           cls->atom,
+                           cls->proc,
+                           child ? parent : nullptr,
+                           child ? nullptr : parent,
+                           {},
+                           style & ~static_cast<DWORD>(WS_VISIBLE),
+                           ex_style,
+                           "",
+                           x,
+                           y,
+                           width,
+                           height,
+                           instance,
+                           false,
+                           false};
     windows[handle].reset(w);
     creation_order.push_back(handle);
     if (Window* p = user_window(w->parent)) p->children.push_back(handle);
     user_apply_cursor(handle);
 
-    CREATESTRUCTA cs = {param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style),
+    CREATESTRUCTA cs = {param, instance,   menu,    parent, height, width, y, x, static_cast<LONG>(style),
                         title, class_name, ex_style};
     if (!send(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
         destroy(handle, false);
@@ -410,9 +425,7 @@ LONG WINAPI GetWindowLongA(HWND window, int index) {
     switch (index) {
     case GWL_STYLE: return static_cast<LONG>(w->style);
     case GWL_EXSTYLE: return static_cast<LONG>(w->ex_style);
-    default:
-        layer_fixme_once("GetWindowLongA index %d is not implemented", index);
-        return 0;
+    default: layer_fixme_once("GetWindowLongA index %d is not implemented", index); return 0;
     }
 }
 
@@ -421,18 +434,12 @@ BOOL WINAPI ShowWindow(HWND window, int command) {
     if (!w) return FALSE;
     BOOL was_visible = (w->style & WS_VISIBLE) != 0;
     switch (command) {
-    case SW_HIDE:
-        show(window, false, false);
-        break;
+    case SW_HIDE: show(window, false, false); break;
     case SW_SHOWNA:
-    case SW_SHOWNOACTIVATE:
-        show(window, true, false);
-        break;
+    case SW_SHOWNOACTIVATE: show(window, true, false); break;
     case SW_SHOWNORMAL:
     case SW_SHOW:
-    case SW_SHOWDEFAULT:
-        show(window, true, true);
-        break;
+    case SW_SHOWDEFAULT: show(window, true, true); break;
     default:
         layer_fixme_once("ShowWindow command %d is not implemented (shown normally)", command);
         show(window, true, true);
@@ -495,15 +502,9 @@ HWND WINAPI GetFocus(void) {
 int WINAPI GetSystemMetrics(int index) {
     int width = 0, height = 0;
     switch (index) {
-    case SM_CXSCREEN:
-        layer_driver()->get_screen_size(&width, &height);
-        return width;
-    case SM_CYSCREEN:
-        layer_driver()->get_screen_size(&width, &height);
-        return height;
-    default:
-        layer_fixme_once("GetSystemMetrics index %d is not implemented", index);
-        return 0;
+    case SM_CXSCREEN: layer_driver()->get_screen_size(&width, &height); return width;
+    case SM_CYSCREEN: layer_driver()->get_screen_size(&width, &height); return height;
+    default: layer_fixme_once("GetSystemMetrics index %d is not implemented", index); return 0;
     }
 }
 

@@ -100,8 +100,8 @@ void radio_circle(Drawable target, GC gc, int x0, int y0, int size, bool checked
     Display* display = x11_display();
     Visual* visual = DefaultVisual(display, x11_screen());
     if (visual->c_class != TrueColor || size <= 0) return;
-    XImage* image = XCreateImage(display, visual, DefaultDepth(display, x11_screen()), ZPixmap, 0, nullptr, size, size,
-                                 32, 0);
+    XImage* image =
+        XCreateImage(display, visual, DefaultDepth(display, x11_screen()), ZPixmap, 0, nullptr, size, size, 32, 0);
     if (!image) return;
     image->data = (char*)malloc((size_t)image->bytes_per_line * size);
     double r = size / 2.0, ring = std::max(1.0, size / 13.0);
@@ -112,12 +112,15 @@ void radio_circle(Drawable target, GC gc, int x0, int y0, int size, bool checked
             for (int s = 0; s < 16; ++s) {
                 double x = px + (s % 4 + 0.5) / 4 - r, y = py + (s / 4 + 0.5) / 4 - r;
                 double d = hypot(x, y);
-                unsigned rgb = d > r - 0.5 ? face_rgb : d > r - 0.5 - ring ? 0x333333
-                               : (checked && d < r * 0.45) ? 0x333333 : inside;
+                unsigned rgb = d > r - 0.5                 ? face_rgb
+                               : d > r - 0.5 - ring        ? 0x333333
+                               : (checked && d < r * 0.45) ? 0x333333
+                                                           : inside;
                 for (int k = 0; k < 3; ++k) sum[k] += ((rgb >> (16 - 8 * k)) & 0xFF) / 255.0;
             }
-            XPutPixel(image, px, py, channel(sum[0] / 16, visual->red_mask) | channel(sum[1] / 16, visual->green_mask) |
-                                         channel(sum[2] / 16, visual->blue_mask));
+            XPutPixel(image, px, py,
+                      channel(sum[0] / 16, visual->red_mask) | channel(sum[1] / 16, visual->green_mask) |
+                          channel(sum[2] / 16, visual->blue_mask));
         }
     }
     XPutImage(display, target, gc, image, 0, 0, x0, y0, size, size);
@@ -141,7 +144,8 @@ bool begin(HWND handle, Canvas* c) {
     c->height = client.bottom;
     int screen = x11_screen();
     // Drawn off screen and copied in one go, so nothing flickers.
-    c->pixmap = XCreatePixmap(display, c->window, (unsigned)c->width, (unsigned)c->height, DefaultDepth(display, screen));
+    c->pixmap =
+        XCreatePixmap(display, c->window, (unsigned)c->width, (unsigned)c->height, DefaultDepth(display, screen));
     c->draw = XftDrawCreate(display, c->pixmap, DefaultVisual(display, screen), DefaultColormap(display, screen));
     c->gc = XCreateGC(display, c->pixmap, 0, nullptr);
     fill(c->draw, face_rgb, 0, 0, c->width, c->height);
@@ -175,9 +179,12 @@ void paint_control(HWND control, const LayerDialogControl* look) {
     case LAYER_CONTROL_PUSH_BUTTON: {
         bool strong = look->focused || look->is_default;
         fill(c.draw, look->pressed ? 0xCCE4F7 : 0xE1E1E1, 0, 0, w, h);
-        if (look->pressed) outline(c.draw, 0x005499, 0, 0, w, h, 1);
-        else if (strong) outline(c.draw, 0x0078D7, 0, 0, w, h, look->focused ? 2 : 1);
-        else outline(c.draw, 0xADADAD, 0, 0, w, h, 1);
+        if (look->pressed)
+            outline(c.draw, 0x005499, 0, 0, w, h, 1);
+        else if (strong)
+            outline(c.draw, 0x0078D7, 0, 0, w, h, look->focused ? 2 : 1);
+        else
+            outline(c.draw, 0xADADAD, 0, 0, w, h, 1);
         text(c.draw, font, (w - text_width(font, look->text)) / 2, mid_baseline, look->text);
         if (look->focused) dotted(c.draw, 3, 3, w - 6, h - 6);
         break;

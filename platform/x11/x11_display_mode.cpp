@@ -183,18 +183,20 @@ bool same_size(const ScreenSize& a, const ScreenSize& b) {
 // Sets the CRTC and the screen size. The screen must hold every CRTC at each
 // step, so it grows first to hold both the old and the new setting, and
 // shrinks last.
-bool apply(XRRScreenResources* resources, const CrtcSetting& setting, const ScreenSize& from,
-           const ScreenSize& to) {
-    ScreenSize wide = screen_of(from.width > to.width ? from.width : to.width,
-                                from.height > to.height ? from.height : to.height);
+bool apply(XRRScreenResources* resources, const CrtcSetting& setting, const ScreenSize& from, const ScreenSize& to) {
+    ScreenSize wide =
+        screen_of(from.width > to.width ? from.width : to.width, from.height > to.height ? from.height : to.height);
     trapped_error = 0;
     previous_handler = XSetErrorHandler(on_error);
-    if (!same_size(wide, from)) XRRSetScreenSize(connection, root, wide.width, wide.height, wide.mm_width, wide.mm_height);
-    Status status = XRRSetCrtcConfig(connection, resources, setting.crtc, CurrentTime, setting.x, setting.y, setting.mode,
-                                     setting.rotation, const_cast<RROutput*>(setting.outputs), setting.output_count);
+    if (!same_size(wide, from))
+        XRRSetScreenSize(connection, root, wide.width, wide.height, wide.mm_width, wide.mm_height);
+    Status status =
+        XRRSetCrtcConfig(connection, resources, setting.crtc, CurrentTime, setting.x, setting.y, setting.mode,
+                         setting.rotation, const_cast<RROutput*>(setting.outputs), setting.output_count);
     bool done = status == RRSetConfigSuccess;
     const ScreenSize& last = done ? to : from;
-    if (!same_size(last, wide)) XRRSetScreenSize(connection, root, last.width, last.height, last.mm_width, last.mm_height);
+    if (!same_size(last, wide))
+        XRRSetScreenSize(connection, root, last.width, last.height, last.mm_width, last.mm_height);
     XSync(connection, False);
     XSetErrorHandler(previous_handler);
     return done && !trapped_error;
@@ -208,7 +210,8 @@ void follow_on_shared_connection() {
     if (!shared || x11_randr_event_base < 0) return;
     XSync(shared, False);
     XEvent event;
-    while (XCheckTypedEvent(shared, x11_randr_event_base + RRScreenChangeNotify, &event)) XRRUpdateConfiguration(&event);
+    while (XCheckTypedEvent(shared, x11_randr_event_base + RRScreenChangeNotify, &event))
+        XRRUpdateConfiguration(&event);
 }
 
 unsigned char* put16(unsigned char* out, unsigned value) {
@@ -362,8 +365,10 @@ bool x11_set_mode(const LayerDisplayMode* wanted) {
             XRRCrtcInfo* other = XRRGetCrtcInfo(connection, resources, resources->crtcs[i]);
             if (!other) continue;
             if (other->mode) {
-                if (other->x + static_cast<int>(other->width) > width) width = other->x + static_cast<int>(other->width);
-                if (other->y + static_cast<int>(other->height) > height) height = other->y + static_cast<int>(other->height);
+                if (other->x + static_cast<int>(other->width) > width)
+                    width = other->x + static_cast<int>(other->width);
+                if (other->y + static_cast<int>(other->height) > height)
+                    height = other->y + static_cast<int>(other->height);
             }
             XRRFreeCrtcInfo(other);
         }

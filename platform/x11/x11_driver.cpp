@@ -61,10 +61,25 @@ int on_x_io_error(Display*) {
 // A frame-buffer configuration fit for a window that will hold an OpenGL
 // context: double-buffered RGBA with a depth buffer.
 GLXFBConfig choose_gl_config() {
-    static const int attributes[] = {
-        GLX_X_RENDERABLE, True, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT, GLX_RENDER_TYPE, GLX_RGBA_BIT,
-        GLX_X_VISUAL_TYPE, GLX_TRUE_COLOR, GLX_DOUBLEBUFFER, True, GLX_RED_SIZE, 1, GLX_GREEN_SIZE, 1,
-        GLX_BLUE_SIZE, 1, GLX_DEPTH_SIZE, 16, None};
+    static const int attributes[] = {GLX_X_RENDERABLE,
+                                     True,
+                                     GLX_DRAWABLE_TYPE,
+                                     GLX_WINDOW_BIT,
+                                     GLX_RENDER_TYPE,
+                                     GLX_RGBA_BIT,
+                                     GLX_X_VISUAL_TYPE,
+                                     GLX_TRUE_COLOR,
+                                     GLX_DOUBLEBUFFER,
+                                     True,
+                                     GLX_RED_SIZE,
+                                     1,
+                                     GLX_GREEN_SIZE,
+                                     1,
+                                     GLX_BLUE_SIZE,
+                                     1,
+                                     GLX_DEPTH_SIZE,
+                                     16,
+                                     None};
     int count = 0;
     GLXFBConfig* configs = glXChooseFBConfig(display, screen, attributes, &count);
     GLXFBConfig chosen = count > 0 ? configs[0] : nullptr;
@@ -78,8 +93,7 @@ bool covers_screen(const LayerWindowDesc* desc) {
 }
 
 void set_string_property(Window window, Atom property, Atom type, const char* text) {
-    XChangeProperty(display, window, property, type, 8, PropModeReplace, (const unsigned char*)text,
-                    (int)strlen(text));
+    XChangeProperty(display, window, property, type, 8, PropModeReplace, (const unsigned char*)text, (int)strlen(text));
 }
 
 // Whole text of a string property; empty when absent.
@@ -88,8 +102,8 @@ bool read_string_property(Window window, Atom property, std::string* text) {
     int format;
     unsigned long count, after;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, 4096, False, AnyPropertyType, &type, &format,
-                           &count, &after, &data) != Success)
+    if (XGetWindowProperty(display, window, property, 0, 4096, False, AnyPropertyType, &type, &format, &count, &after,
+                           &data) != Success)
         return false;
     bool found = type != None && format == 8 && data;
     if (found) text->assign((const char*)data, count);
@@ -102,8 +116,8 @@ bool has_property(Window window, Atom property) {
     int format;
     unsigned long count, after;
     unsigned char* data = nullptr;
-    int status = XGetWindowProperty(display, window, property, 0, 0, False, AnyPropertyType, &type, &format,
-                                    &count, &after, &data);
+    int status = XGetWindowProperty(display, window, property, 0, 0, False, AnyPropertyType, &type, &format, &count,
+                                    &after, &data);
     if (data) XFree(data);
     return status == Success && type != None;
 }
@@ -113,7 +127,8 @@ std::vector<Window> children_of(Window window) {
     Window* children = nullptr;
     unsigned count = 0;
     std::vector<Window> result;
-    if (XQueryTree(display, window, &root_return, &parent, &children, &count)) result.assign(children, children + count);
+    if (XQueryTree(display, window, &root_return, &parent, &children, &count))
+        result.assign(children, children + count);
     if (children) XFree(children);
     return result;
 }
@@ -160,8 +175,8 @@ void grab_input(Window window) {
     const unsigned pointer_events = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
     for (int attempt = 0; attempt < 20; ++attempt) {
         int keyboard = XGrabKeyboard(display, window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
-        int pointer = XGrabPointer(display, window, True, pointer_events, GrabModeAsync, GrabModeAsync, None, None,
-                                   CurrentTime);
+        int pointer =
+            XGrabPointer(display, window, True, pointer_events, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
         if (keyboard == GrabSuccess && pointer == GrabSuccess) return;
         usleep(50 * 1000);
     }
@@ -181,12 +196,12 @@ bool x11_open() {
     screen = DefaultScreen(display);
     root = RootWindow(display, screen);
 
-    static const char* names[] = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "WM_STATE", "_NET_WM_NAME", "UTF8_STRING",
-                                  "_NET_WM_PID", "_NET_ACTIVE_WINDOW", "_NET_WM_STATE", "_NET_WM_STATE_ABOVE",
-                                  "_MOTIF_WM_HINTS", "_WIN32_CLASS", "_WIN32_MESSAGE"};
+    static const char* names[] = {"WM_PROTOCOLS",        "WM_DELETE_WINDOW", "WM_STATE",           "_NET_WM_NAME",
+                                  "UTF8_STRING",         "_NET_WM_PID",      "_NET_ACTIVE_WINDOW", "_NET_WM_STATE",
+                                  "_NET_WM_STATE_ABOVE", "_MOTIF_WM_HINTS",  "_WIN32_CLASS",       "_WIN32_MESSAGE"};
     Atom atoms[sizeof names / sizeof names[0]];
     XInternAtoms(display, (char**)names, sizeof names / sizeof names[0], False, atoms);
-    x11_atoms = {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4], atoms[5],
+    x11_atoms = {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4],  atoms[5],
                  atoms[6], atoms[7], atoms[8], atoms[9], atoms[10], atoms[11]};
 
     // The screen's size follows display-mode changes (DisplayWidth and
@@ -284,8 +299,8 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     }
 
     x11_trap_errors();
-    Window window = XCreateWindow(display, parent, desc->x, desc->y, record.width, record.height, 0, depth,
-                                  InputOutput, visual, mask, &attributes);
+    Window window = XCreateWindow(display, parent, desc->x, desc->y, record.width, record.height, 0, depth, InputOutput,
+                                  visual, mask, &attributes);
     if (x11_untrap_errors() || !window) {
         if (record.colormap) XFreeColormap(display, record.colormap);
         return nullptr;
@@ -302,8 +317,8 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     hint.res_class = (char*)class_name;
     XSetClassHint(display, window, &hint);
     long pid = getpid();
-    XChangeProperty(display, window, x11_atoms.net_wm_pid, XA_CARDINAL, 32, PropModeReplace,
-                    (const unsigned char*)&pid, 1);
+    XChangeProperty(display, window, x11_atoms.net_wm_pid, XA_CARDINAL, 32, PropModeReplace, (const unsigned char*)&pid,
+                    1);
 
     if (top_level && !record.saver) {
         XSetWMProtocols(display, window, &x11_atoms.wm_delete_window, 1);
@@ -313,8 +328,8 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
         if ((desc->style & WS_POPUP) && !(desc->style & WS_CAPTION)) {
             // Motif hints: flags = decorations, decorations = none.
             long hints[5] = {2, 0, 0, 0, 0};
-            XChangeProperty(display, window, x11_atoms.motif_wm_hints, x11_atoms.motif_wm_hints, 32,
-                            PropModeReplace, (const unsigned char*)hints, 5);
+            XChangeProperty(display, window, x11_atoms.motif_wm_hints, x11_atoms.motif_wm_hints, 32, PropModeReplace,
+                            (const unsigned char*)hints, 5);
         }
         // Ask the window manager to keep the position the program chose.
         XSizeHints size{};
@@ -511,10 +526,16 @@ const LayerDriver driver = {
 
 }  // namespace
 
-const LayerDriver* layer_x11_driver() { return &driver; }
+const LayerDriver* layer_x11_driver() {
+    return &driver;
+}
 
-Display* x11_display() { return display; }
-int x11_screen() { return screen; }
+Display* x11_display() {
+    return display;
+}
+int x11_screen() {
+    return screen;
+}
 
 GLXFBConfig x11_window_fbconfig(HWND hwnd) {
     X11Window* record = x11_find_window((Window)(uintptr_t)hwnd);
@@ -544,8 +565,10 @@ X11Window* x11_find_window(Window id) {
 Window x11_toplevel_of(Window id) {
     Window own = None, client = None, outer = id;
     for (Window window = id; window && window != root; window = parent_of(window)) {
-        if (x11_find_window(window)) own = window;
-        else if (has_property(window, x11_atoms.wm_state)) client = window;
+        if (x11_find_window(window))
+            own = window;
+        else if (has_property(window, x11_atoms.wm_state))
+            client = window;
         outer = window;
     }
     if (own) return own;

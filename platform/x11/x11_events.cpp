@@ -19,7 +19,9 @@ namespace {
 bool key_down[256];
 bool alt_alone;  // Alt is down and no other key was pressed with it
 
-bool owns(Window window) { return window && layer_core_owns((HWND)(uintptr_t)window); }
+bool owns(Window window) {
+    return window && layer_core_owns((HWND)(uintptr_t)window);
+}
 
 // Windows gives key messages to the focus window, not the one under the
 // pointer, and none to a program that is not active. X may still deliver
@@ -208,8 +210,7 @@ void translate_client_message(XClientMessageEvent* event) {
     HWND window = (HWND)(uintptr_t)event->window;
     if (event->message_type == x11_atoms.win32_message) {
         layer_core_post_input(window, (UINT)event->data.l[0], (WPARAM)event->data.l[1], (LPARAM)event->data.l[2]);
-    } else if (event->message_type == x11_atoms.wm_protocols &&
-               (Atom)event->data.l[0] == x11_atoms.wm_delete_window) {
+    } else if (event->message_type == x11_atoms.wm_protocols && (Atom)event->data.l[0] == x11_atoms.wm_delete_window) {
         // The window manager's close button.
         layer_core_post_input(window, WM_CLOSE, 0, 0);
     }
@@ -218,23 +219,13 @@ void translate_client_message(XClientMessageEvent* event) {
 void translate(Display* display, XEvent* event) {
     switch (event->type) {
     case KeyPress:
-    case KeyRelease:
-        translate_key(display, &event->xkey, event->type == KeyPress);
-        break;
+    case KeyRelease: translate_key(display, &event->xkey, event->type == KeyPress); break;
     case ButtonPress:
-    case ButtonRelease:
-        translate_button(&event->xbutton, event->type == ButtonPress);
-        break;
-    case MotionNotify:
-        translate_motion(display, &event->xmotion);
-        break;
+    case ButtonRelease: translate_button(&event->xbutton, event->type == ButtonPress); break;
+    case MotionNotify: translate_motion(display, &event->xmotion); break;
     case FocusIn:
-    case FocusOut:
-        translate_focus(display, &event->xfocus);
-        break;
-    case ConfigureNotify:
-        translate_configure(&event->xconfigure);
-        break;
+    case FocusOut: translate_focus(display, &event->xfocus); break;
+    case ConfigureNotify: translate_configure(&event->xconfigure); break;
     case DestroyNotify:
         if (event->xdestroywindow.event == event->xdestroywindow.window) {
             native_destroyed(display, event->xdestroywindow.window);
@@ -253,9 +244,7 @@ void translate(Display* display, XEvent* event) {
         if (event->xexpose.count == 0 && owns(event->xexpose.window))
             layer_core_invalidate((HWND)(uintptr_t)event->xexpose.window);
         break;
-    case ClientMessage:
-        translate_client_message(&event->xclient);
-        break;
+    case ClientMessage: translate_client_message(&event->xclient); break;
     default:
         if (x11_randr_event_base >= 0 && event->type == x11_randr_event_base + RRScreenChangeNotify)
             XRRUpdateConfiguration(event);

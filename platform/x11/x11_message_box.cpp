@@ -39,8 +39,10 @@ const Fonts& open_fonts() {
     // Xft applies the Xft.dpi resource, or the screen's own size, to points.
     fonts.text = XftFontOpenName(display, x11_screen(), "sans-serif:size=9");
     double pixels = 12;
-    if (fonts.text) XftPatternGetDouble(fonts.text->pattern, XFT_PIXEL_SIZE, 0, &pixels);
-    else layer_fixme_once("no sans-serif font for message boxes; their text is not shown");
+    if (fonts.text)
+        XftPatternGetDouble(fonts.text->pattern, XFT_PIXEL_SIZE, 0, &pixels);
+    else
+        layer_fixme_once("no sans-serif font for message boxes; their text is not shown");
     fonts.scale = std::max(1.0, pixels / 12.0);
     char name[64];
     snprintf(name, sizeof name, "sans-serif:bold:pixelsize=%d", (int)lround(24 * fonts.scale));
@@ -68,7 +70,8 @@ bool window_manager_present() {
         unsigned long count, after;
         unsigned char* data = nullptr;
         bool found = XGetWindowProperty(display, window, check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after,
-                                        &data) == Success && type == XA_WINDOW && count == 1;
+                                        &data) == Success &&
+                     type == XA_WINDOW && count == 1;
         if (found) *out = *(Window*)data;
         if (data) XFree(data);
         return found;
@@ -121,8 +124,10 @@ std::vector<std::string> wrap(XftFont* font, const char* text, int limit) {
     };
     for (const char* c = text; *c; ++c) {
         if (*c == '\r') continue;
-        if (*c == '\n') flush();
-        else paragraph += *c;
+        if (*c == '\n')
+            flush();
+        else
+            paragraph += *c;
     }
     flush();
     return lines;
@@ -231,7 +236,9 @@ bool in_circle(double x, double y, double cx, double cy, double r) {
 
 // A triangle with rounded corners: the triangle (a, b, c) grown by r.
 bool in_rounded_triangle(double x, double y, const double* p, double r) {
-    auto side = [&](int i, int j) { return (p[2 * j] - p[2 * i]) * (y - p[2 * i + 1]) - (p[2 * j + 1] - p[2 * i + 1]) * (x - p[2 * i]); };
+    auto side = [&](int i, int j) {
+        return (p[2 * j] - p[2 * i]) * (y - p[2 * i + 1]) - (p[2 * j + 1] - p[2 * i + 1]) * (x - p[2 * i]);
+    };
     double s0 = side(0, 1), s1 = side(1, 2), s2 = side(2, 0);
     if ((s0 >= 0 && s1 >= 0 && s2 >= 0) || (s0 <= 0 && s1 <= 0 && s2 <= 0)) return true;
     for (int i = 0; i < 3; ++i) {
@@ -265,8 +272,7 @@ Paint icon_at(LayerBoxIcon icon, double x, double y) {
     case LAYER_ICON_QUESTION:
         // The question mark itself is a glyph, drawn over the disc.
         return {blue, in_circle(x, y, 0.5, 0.5, 0.48) ? 1.0 : 0.0};
-    default:
-        return {white, 0};
+    default: return {white, 0};
     }
 }
 
@@ -295,7 +301,8 @@ void put_shape(Drawable target, GC gc, const RECT& where, Rgb background, Shape 
         layer_fixme_once("message box icons need a TrueColor screen");
         return;
     }
-    XImage* image = XCreateImage(display, visual, DefaultDepth(display, x11_screen()), ZPixmap, 0, nullptr, w, h, 32, 0);
+    XImage* image =
+        XCreateImage(display, visual, DefaultDepth(display, x11_screen()), ZPixmap, 0, nullptr, w, h, 32, 0);
     if (!image) return;
     image->data = (char*)malloc((size_t)image->bytes_per_line * h);
     const int n = 4;
@@ -311,8 +318,9 @@ void put_shape(Drawable target, GC gc, const RECT& where, Rgb background, Shape 
                 }
             }
             double k = 1.0 / (n * n);
-            XPutPixel(image, px, py, channel(sum.r * k, visual->red_mask) | channel(sum.g * k, visual->green_mask) |
-                                         channel(sum.b * k, visual->blue_mask));
+            XPutPixel(image, px, py,
+                      channel(sum.r * k, visual->red_mask) | channel(sum.g * k, visual->green_mask) |
+                          channel(sum.b * k, visual->blue_mask));
         }
     }
     XPutImage(display, target, gc, image, 0, 0, where.left, where.top, w, h);
@@ -357,9 +365,12 @@ void draw_button(XftDraw* draw, const Colours& c, const Fonts& f, const LayerMes
     bool pressed = box->pressed == i, focused = box->focused == i;
     fill(draw, pressed ? c.pressed : c.button, r.left, r.top, r.right - r.left, r.bottom - r.top);
     // The default (focused) button has a heavier border in the accent colour.
-    if (pressed) outline(draw, c.pressed_edge, r, px(1));
-    else if (focused) outline(draw, c.accent, r, px(2));
-    else outline(draw, c.button_edge, r, px(1));
+    if (pressed)
+        outline(draw, c.pressed_edge, r, px(1));
+    else if (focused)
+        outline(draw, c.accent, r, px(2));
+    else
+        outline(draw, c.button_edge, r, px(1));
 
     std::string label = without_ampersand(box->labels[i]);
     const char* amp = strchr(box->labels[i], '&');
@@ -389,12 +400,13 @@ void x11_box_paint(HWND window_handle, const LayerMessageBox* box) {
     auto px = [&](double value) { return std::max(1, (int)lround(value * f.scale)); };
 
     // Drawn off screen and copied in one go, so the box never flickers.
-    Pixmap canvas = XCreatePixmap(display, window, (unsigned)g.width, (unsigned)g.height, DefaultDepth(display, screen));
+    Pixmap canvas =
+        XCreatePixmap(display, window, (unsigned)g.width, (unsigned)g.height, DefaultDepth(display, screen));
     XftDraw* draw = XftDrawCreate(display, canvas, DefaultVisual(display, screen), DefaultColormap(display, screen));
     GC gc = XCreateGC(display, canvas, 0, nullptr);
-    Colours c = {x11_colour(0xFFFFFF), x11_colour(0xF0F0F0), x11_colour(0xDFDFDF), x11_colour(0x000000), x11_colour(0x7A7A7A),
-                 x11_colour(0xE1E1E1), x11_colour(0xADADAD), x11_colour(0x0078D7), x11_colour(0xCCE4F7), x11_colour(0x005499),
-                 x11_colour(0xFFFFFF)};
+    Colours c = {x11_colour(0xFFFFFF), x11_colour(0xF0F0F0), x11_colour(0xDFDFDF), x11_colour(0x000000),
+                 x11_colour(0x7A7A7A), x11_colour(0xE1E1E1), x11_colour(0xADADAD), x11_colour(0x0078D7),
+                 x11_colour(0xCCE4F7), x11_colour(0x005499), x11_colour(0xFFFFFF)};
 
     fill(draw, c.face, 0, 0, g.width, g.band_y);
     fill(draw, c.band, 0, g.band_y, g.width, g.height - g.band_y);
@@ -518,8 +530,7 @@ bool x11_box_hold_input(HWND window_handle) {
         XWindowChanges below{};
         below.sibling = outer;
         below.stack_mode = Below;
-        for (Window saver : it->second.savers)
-            XConfigureWindow(display, saver, CWSibling | CWStackMode, &below);
+        for (Window saver : it->second.savers) XConfigureWindow(display, saver, CWSibling | CWStackMode, &below);
     }
     XSetInputFocus(display, window, RevertToParent, CurrentTime);
     int keyboard = XGrabKeyboard(display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime);

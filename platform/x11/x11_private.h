@@ -18,12 +18,12 @@ extern X11Atoms x11_atoms;
 // What the driver remembers of each window it made.
 struct X11Window {
     Window id;
-    bool saver;          // top-level topmost popup covering the screen
+    bool saver;  // top-level topmost popup covering the screen
     bool cursor_hidden;
     bool double_clicks;  // class style CS_DBLCLKS
     Colormap colormap;   // own colormap of a GLX visual, else None
     GLXFBConfig fbconfig;
-    int width, height;   // last size the core knows of
+    int width, height;  // last size the core knows of
 };
 X11Window* x11_find_window(Window id);
 

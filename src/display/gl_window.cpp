@@ -22,8 +22,7 @@ void load_projection(LONG width, LONG height) {
     if (height == 0) height = 1;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(field_of_view, static_cast<GLdouble>(width) / static_cast<GLdouble>(height), near_plane,
-                   far_plane);
+    gluPerspective(field_of_view, static_cast<GLdouble>(width) / static_cast<GLdouble>(height), near_plane, far_plane);
     glMatrixMode(GL_MODELVIEW);
 }
 
@@ -36,11 +35,32 @@ void fail(const char* text) {
 
 void create_context(HWND window) {
     static const PIXELFORMATDESCRIPTOR request = {
-        40, 1, PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER, PFD_TYPE_RGBA,
-        16, 0, 0, 0, 0, 0, 0, 0, 0,  // colour bits; no per-channel sizes or shifts; no alpha
-        0, 0, 0, 0, 0,               // no accumulation buffer
-        16, 0, 0,                    // depth bits; no stencil or auxiliary buffers
-        PFD_MAIN_PLANE, 0, 0, 0, 0,
+        40,
+        1,
+        PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER,
+        PFD_TYPE_RGBA,
+        16,
+        0,
+        0,
+        0,
+        0,
+        0,
+        0,
+        0,
+        0,  // colour bits; no per-channel sizes or shifts; no alpha
+        0,
+        0,
+        0,
+        0,
+        0,  // no accumulation buffer
+        16,
+        0,
+        0,  // depth bits; no stencil or auxiliary buffers
+        PFD_MAIN_PLANE,
+        0,
+        0,
+        0,
+        0,
     };
     display_state.device_context = GetDC(window);
     const int format = ChoosePixelFormat(display_state.device_context, &request);
@@ -93,13 +113,9 @@ LRESULT CALLBACK gl_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM
         create_context(window);
         return 0;
 
-    case WM_TIMER:
-        tick(window);
-        return 0;
+    case WM_TIMER: tick(window); return 0;
 
-    case WM_SIZE:
-        resize_view(LOWORD(lparam), HIWORD(lparam));
-        return 0;
+    case WM_SIZE: resize_view(LOWORD(lparam), HIWORD(lparam)); return 0;
 
     case WM_KEYDOWN:
     case WM_KEYUP:
@@ -129,9 +145,7 @@ LRESULT CALLBACK gl_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM
         release_display();
         return 0;
 
-    case WM_DESTROY:
-        release_display();
-        return 0;
+    case WM_DESTROY: release_display(); return 0;
     }
     return DefWindowProcA(window, message, wparam, lparam);
 }

@@ -21,8 +21,7 @@ struct ResolutionRow {
 };
 
 const ResolutionRow resolution_table[] = {
-    {2001, 640, 480},   {2002, 800, 600},   {2003, 1024, 768},
-    {2004, 1152, 864},  {2005, 1280, 1024}, {2006, 1600, 1200},
+    {2001, 640, 480}, {2002, 800, 600}, {2003, 1024, 768}, {2004, 1152, 864}, {2005, 1280, 1024}, {2006, 1600, 1200},
 };
 
 const char mode_refused_text[] =
@@ -85,9 +84,9 @@ void create_display(HWND host) {
 
     RECT frame = {0, 0, display_state.view_width, display_state.view_height};
     AdjustWindowRectEx(&frame, WS_POPUP, FALSE, WS_EX_APPWINDOW);
-    HWND child = CreateWindowExA(0, "OpenGL", "Orrelune", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-                                 0, 0, frame.right - frame.left, frame.bottom - frame.top, host, NULL,
-                                 GetModuleHandleA(NULL), NULL);
+    HWND child =
+        CreateWindowExA(0, "OpenGL", "Orrelune", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+                        frame.right - frame.left, frame.bottom - frame.top, host, NULL, GetModuleHandleA(NULL), NULL);
     if (!child) {
         MessageBoxA(NULL, "Window creation error.", "Error", MB_OK | MB_ICONERROR);
         return;
@@ -146,9 +145,7 @@ LRESULT scene_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam
         // the quit message, never through -1 here.
         create_display(window);
         return 0;
-    case WM_DESTROY:
-        release_display();
-        return 0;
+    case WM_DESTROY: release_display(); return 0;
     }
     return default_saver_proc(window, message, wparam, lparam);
 }

@@ -9,10 +9,10 @@
 #include "platform.h"
 
 struct DisplayState {
-    LONG host_width;     // host's client width, measured once; 0 = not yet
+    LONG host_width;  // host's client width, measured once; 0 = not yet
     LONG host_height;
-    bool small_window;   // host narrower than 640: a preview-sized picture
-    LONG view_width;     // the display window's size
+    bool small_window;  // host narrower than 640: a preview-sized picture
+    LONG view_width;    // the display window's size
     LONG view_height;
     LONG colour_bits;    // bits per pixel asked of the display mode
     POINT start_cursor;  // cursor's screen position when the display was made

@@ -14,8 +14,7 @@ const WORD configure_dialog_template = 2003;
 
 // The platform's last-chance filter, installed around the mode. A fault that
 // escapes the mode must not leave the system believing a saver still runs.
-LONG WINAPI host_fault_filter(EXCEPTION_POINTERS* info)
-{
+LONG WINAPI host_fault_filter(EXCEPTION_POINTERS* info) {
     if (UnhandledExceptionFilter(info) == EXCEPTION_EXECUTE_HANDLER) {
         set_saver_running(false);
         ExitProcess(fault_exit_code);
@@ -23,36 +22,27 @@ LONG WINAPI host_fault_filter(EXCEPTION_POINTERS* info)
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-const char* skip_spaces(const char* text)
-{
-    while (*text == ' ')
-        ++text;
+const char* skip_spaces(const char* text) {
+    while (*text == ' ') ++text;
     return text;
 }
 
-bool query_win9x_family()
-{
+bool query_win9x_family() {
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;  // 148
     return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 }
 
 // Runs the mode that the tail's first switch selects.
-int run_switch(const char* tail)
-{
+int run_switch(const char* tail) {
     SaverSwitch choice = read_switch(tail);
-    if (!choice.recognised)
-        return -1;
+    if (!choice.recognised) return -1;
     switch (choice.mode) {
-    case SaverMode::Saver:
-        return run_saver_window(NULL);
-    case SaverMode::Preview:
-        return run_preview(choice.handle_text);
-    case SaverMode::Configure:
-        return run_configuration(choice.foreground_owner ? GetForegroundWindow() : NULL);
+    case SaverMode::Saver: return run_saver_window(NULL);
+    case SaverMode::Preview: return run_preview(choice.handle_text);
+    case SaverMode::Configure: return run_configuration(choice.foreground_owner ? GetForegroundWindow() : NULL);
     case SaverMode::ChangePassword:
-        if (!is_win9x_family)
-            return -1;
+        if (!is_win9x_family) return -1;
         return run_change_password(choice.handle_text);
     }
     return -1;
@@ -60,69 +50,58 @@ int run_switch(const char* tail)
 
 }  // namespace
 
-SaverSwitch read_switch(const char* tail)
-{
+SaverSwitch read_switch(const char* tail) {
     SaverSwitch choice = {true, SaverMode::Configure, false, NULL};
     const char* p = tail;
-    while (*p == ' ' || *p == '-' || *p == '/')
-        ++p;
+    while (*p == ' ' || *p == '-' || *p == '/') ++p;
     switch (*p) {
-    case '\0':
-        break;
-    case 'A': case 'a':
+    case '\0': break;
+    case 'A':
+    case 'a':
         choice.mode = SaverMode::ChangePassword;
         choice.handle_text = skip_spaces(p + 1);
         break;
-    case 'C': case 'c':
-        choice.foreground_owner = true;
-        break;
-    case 'L': case 'l':
-    case 'P': case 'p':
+    case 'C':
+    case 'c': choice.foreground_owner = true; break;
+    case 'L':
+    case 'l':
+    case 'P':
+    case 'p':
         choice.mode = SaverMode::Preview;
         choice.handle_text = skip_spaces(p + 1);
         break;
-    case 'S': case 's':
-        choice.mode = SaverMode::Saver;
-        break;
-    default:
-        choice.recognised = false;
-        break;
+    case 'S':
+    case 's': choice.mode = SaverMode::Saver; break;
+    default: choice.recognised = false; break;
     }
     return choice;
 }
 
-const char* command_line_tail(const char* line)
-{
+const char* command_line_tail(const char* line) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(line);
     auto next = [](const unsigned char* at) {
         return reinterpret_cast<const unsigned char*>(CharNextA(reinterpret_cast<const char*>(at)));
     };
 
     if (*p == '"') {
-        do
-            p = next(p);
+        do p = next(p);
         while (*p != '"' && *p != '\0');
-        if (*p == '"')
-            p = next(p);
+        if (*p == '"') p = next(p);
     } else if (*p > ' ') {
-        while (*p > ' ')
-            p = next(p);
+        while (*p > ' ') p = next(p);
     }
-    while (*p != '\0' && *p <= ' ')
-        p = next(p);
+    while (*p != '\0' && *p <= ' ') p = next(p);
     return reinterpret_cast<const char*>(p);
 }
 
-int startup_show_state()
-{
+int startup_show_state() {
     STARTUPINFOA info = {};
     info.cb = sizeof info;
     GetStartupInfoA(&info);
     return (info.dwFlags & STARTF_USESHOWWINDOW) ? info.wShowWindow : SW_SHOWDEFAULT;
 }
 
-void host_entry()
-{
+void host_entry() {
     const char* tail = command_line_tail(GetCommandLineA());
     int show = startup_show_state();
     int result = saver_main(GetModuleHandleA(NULL), NULL, const_cast<LPSTR>(tail), show);
@@ -130,8 +109,7 @@ void host_entry()
     ExitProcess(static_cast<UINT>(result));
 }
 
-int saver_main(HINSTANCE instance, HINSTANCE, LPSTR tail, int)
-{
+int saver_main(HINSTANCE instance, HINSTANCE, LPSTR tail, int) {
     host_instance = instance;
     is_win9x_family = query_win9x_family();
 
@@ -141,44 +119,35 @@ int saver_main(HINSTANCE instance, HINSTANCE, LPSTR tail, int)
     return result;
 }
 
-DWORD parse_window_handle(const char* text)
-{
+DWORD parse_window_handle(const char* text) {
     DWORD value = 0;
-    for (const char* p = text; *p >= '0' && *p <= '9'; ++p)
-        value = value * 10 + static_cast<DWORD>(*p - '0');
+    for (const char* p = text; *p >= '0' && *p <= '9'; ++p) value = value * 10 + static_cast<DWORD>(*p - '0');
     return value;
 }
 
-int run_preview(const char* text)
-{
+int run_preview(const char* text) {
     HWND parent = reinterpret_cast<HWND>(static_cast<UINT_PTR>(parse_window_handle(text)));
-    if (parent == NULL || !IsWindow(parent))
-        return -1;
+    if (parent == NULL || !IsWindow(parent)) return -1;
     return run_saver_window(parent);
 }
 
-int run_change_password(const char* text)
-{
+int run_change_password(const char* text) {
     HWND owner = reinterpret_cast<HWND>(static_cast<UINT_PTR>(parse_window_handle(text)));
-    if (owner == NULL || !IsWindow(owner))
-        owner = GetForegroundWindow();
+    if (owner == NULL || !IsWindow(owner)) owner = GetForegroundWindow();
     change_password(owner);
     return 0;
 }
 
-int run_configuration(HWND owner)
-{
+int run_configuration(HWND owner) {
     register_dialog_classes(host_instance);
-    return static_cast<int>(DialogBoxParamA(host_instance, MAKEINTRESOURCEA(configure_dialog_template), owner,
-                                            configure_dialog_proc, 0));
+    return static_cast<int>(
+        DialogBoxParamA(host_instance, MAKEINTRESOURCEA(configure_dialog_template), owner, configure_dialog_proc, 0));
 }
 
-bool register_dialog_classes(HINSTANCE)
-{
+bool register_dialog_classes(HINSTANCE) {
     return true;
 }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
-{
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     host_entry();
 }

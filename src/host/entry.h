@@ -33,7 +33,7 @@ int startup_show_state();
 
 // The first switch of an argument tail, as the dispatcher reads it.
 struct SaverSwitch {
-    bool recognised;          // false: the tail names no mode (result -1)
+    bool recognised;  // false: the tail names no mode (result -1)
     SaverMode mode;
     bool foreground_owner;    // Configure from 'C': owned by the foreground window
     const char* handle_text;  // Preview, ChangePassword: past the letter and its spaces

@@ -20,21 +20,18 @@ const DWORD prompt_quiet_ms = 200;
 typedef DWORD(WINAPI* ChangePasswordProc)(LPCSTR, HWND, DWORD, LPVOID);
 
 template <typename Proc>
-Proc module_entry(HMODULE module, const char* name)
-{
+Proc module_entry(HMODULE module, const char* name) {
     return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-bool password_protection_on()
-{
+bool password_protection_on() {
     HKEY key;
-    if (RegOpenKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &key) != ERROR_SUCCESS)
-        return false;
+    if (RegOpenKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &key) != ERROR_SUCCESS) return false;
     // A shorter value fills only its own bytes of the zeroed buffer.
     DWORD value = 0;
     DWORD size = sizeof value;
-    bool on = RegQueryValueExA(key, "ScreenSaveUsePassword", NULL, NULL, reinterpret_cast<LPBYTE>(&value),
-                               &size) == ERROR_SUCCESS &&
+    bool on = RegQueryValueExA(key, "ScreenSaveUsePassword", NULL, NULL, reinterpret_cast<LPBYTE>(&value), &size) ==
+                  ERROR_SUCCESS &&
               value != 0;
     RegCloseKey(key);
     return on;
@@ -42,31 +39,23 @@ bool password_protection_on()
 
 }  // namespace
 
-DWORD tick_elapsed(DWORD earlier, DWORD later)
-{
+DWORD tick_elapsed(DWORD earlier, DWORD later) {
     return later - earlier;
 }
 
-void set_saver_running(bool on)
-{
-    if (!is_win9x_family)
-        return;
+void set_saver_running(bool on) {
+    if (!is_win9x_family) return;
     UINT previous = 0;
     SystemParametersInfoA(SPI_SCREENSAVERRUNNING, on ? 1 : 0, &previous, 0);
 }
 
-void load_password_verifier()
-{
-    if (!is_win9x_family)
-        return;
-    if (password_module != NULL)
-        unload_password_verifier();
-    if (!password_protection_on())
-        return;
+void load_password_verifier() {
+    if (!is_win9x_family) return;
+    if (password_module != NULL) unload_password_verifier();
+    if (!password_protection_on()) return;
 
     password_module = LoadLibraryA("PASSWORD.CPL");
-    if (password_module == NULL)
-        return;
+    if (password_module == NULL) return;
     verifier_entry = module_entry<VerifyPasswordProc>(password_module, "VerifyScreenSavePwd");
     if (verifier_entry != NULL)
         set_saver_running(true);
@@ -74,10 +63,8 @@ void load_password_verifier()
         unload_password_verifier();
 }
 
-void unload_password_verifier()
-{
-    if (!is_win9x_family || password_module == NULL)
-        return;
+void unload_password_verifier() {
+    if (!is_win9x_family || password_module == NULL) return;
     FreeLibrary(password_module);
     password_module = NULL;
     if (verifier_entry != NULL) {
@@ -86,17 +73,14 @@ void unload_password_verifier()
     }
 }
 
-bool verify_password_on_close(HWND window)
-{
-    if (is_verifying)
-        return false;
+bool verify_password_on_close(HWND window) {
+    if (is_verifying) return false;
     if (verifier_entry == NULL) {
         is_closing = true;
         return true;
     }
     DWORD now = GetTickCount();
-    if (last_verify_tick != never && tick_elapsed(last_verify_tick, now) < prompt_quiet_ms)
-        return false;
+    if (last_verify_tick != never && tick_elapsed(last_verify_tick, now) < prompt_quiet_ms) return false;
 
     is_verifying = true;
     // Frame ticks that piled up must not run behind the prompt.
@@ -106,19 +90,15 @@ bool verify_password_on_close(HWND window)
     LRESULT verdict = SendMessageA(window, WM_APP, 0, 0);
     is_closing = verdict != 0;
     is_verifying = false;
-    if (verdict == 0)
-        SetCursor(NULL);
+    if (verdict == 0) SetCursor(NULL);
     last_verify_tick = GetTickCount();
     return is_closing;
 }
 
-void change_password(HWND owner)
-{
+void change_password(HWND owner) {
     HMODULE mpr = LoadLibraryA("MPR.DLL");
-    if (mpr == NULL)
-        return;
+    if (mpr == NULL) return;
     ChangePasswordProc change = module_entry<ChangePasswordProc>(mpr, "PwdChangePasswordA");
-    if (change != NULL)
-        change("SCRSAVE", owner, 0, NULL);
+    if (change != NULL) change("SCRSAVE", owner, 0, NULL);
     FreeLibrary(mpr);
 }

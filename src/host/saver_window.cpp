@@ -29,45 +29,37 @@ HMODULE imm_module = NULL;
 AssociateContextProc associate_context_entry = NULL;
 HANDLE previous_input_context = NULL;
 
-void hide_cursor()
-{
+void hide_cursor() {
     SetCursor(NULL);
 }
 
-void detach_input_context(HWND window)
-{
+void detach_input_context(HWND window) {
     imm_module = GetModuleHandleA("IMM32.DLL");
     associate_context_entry = NULL;
     previous_input_context = NULL;
-    if (imm_module == NULL)
-        return;
+    if (imm_module == NULL) return;
     associate_context_entry = reinterpret_cast<AssociateContextProc>(
         reinterpret_cast<void (*)()>(GetProcAddress(imm_module, "ImmAssociateContext")));
-    if (associate_context_entry != NULL)
-        previous_input_context = associate_context_entry(window, NULL);
+    if (associate_context_entry != NULL) previous_input_context = associate_context_entry(window, NULL);
 }
 
-void reattach_input_context(HWND window)
-{
+void reattach_input_context(HWND window) {
     if (imm_module != NULL && associate_context_entry != NULL && previous_input_context != NULL)
         associate_context_entry(window, previous_input_context);
 }
 
-DWORD distance_1d(LONG a, LONG b)
-{
+DWORD distance_1d(LONG a, LONG b) {
     // Unsigned throughout, so far-apart coordinates can't overflow.
     return a >= b ? static_cast<DWORD>(a) - static_cast<DWORD>(b) : static_cast<DWORD>(b) - static_cast<DWORD>(a);
 }
 
-bool is_refused_system_command(WPARAM command)
-{
+bool is_refused_system_command(WPARAM command) {
     return command == SC_NEXTWINDOW || command == SC_PREVWINDOW || command == SC_SCREENSAVE;
 }
 
 }  // namespace
 
-int run_saver_window(HWND parent)
-{
+int run_saver_window(HWND parent) {
     WNDCLASSA saver_class = {};
     saver_class.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
     saver_class.lpfnWndProc = saver_window_proc;
@@ -110,8 +102,7 @@ int run_saver_window(HWND parent)
     // like the other launchers rather than a success.
     int result = -1;
     if (saver_window != NULL) {
-        if (!is_preview)
-            SetForegroundWindow(saver_window);
+        if (!is_preview) SetForegroundWindow(saver_window);
         MSG msg = {};
         // An unfiltered GetMessageA can't fail, but a -1 must not spin.
         while (GetMessageA(&msg, NULL, 0, 0) > 0) {
@@ -125,14 +116,12 @@ int run_saver_window(HWND parent)
     return result;
 }
 
-LRESULT CALLBACK saver_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
-{
+LRESULT CALLBACK saver_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_CREATE:
         detach_input_context(window);
         GetCursorPos(&remembered_cursor);
-        if (!is_preview)
-            hide_cursor();
+        if (!is_preview) hide_cursor();
         break;
 
     case WM_DESTROY:
@@ -145,10 +134,8 @@ LRESULT CALLBACK saver_window_proc(HWND window, UINT message, WPARAM wparam, LPA
         return 0;
 
     case WM_PAINT:
-        if (is_closing)
-            return DefWindowProcA(window, message, wparam, lparam);
-        if (!is_preview)
-            hide_cursor();
+        if (is_closing) return DefWindowProcA(window, message, wparam, lparam);
+        if (!is_preview) hide_cursor();
         break;
 
     case WM_HELP:
@@ -167,29 +154,24 @@ LRESULT CALLBACK saver_window_proc(HWND window, UINT message, WPARAM wparam, LPA
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-        if (is_closing)
-            return DefWindowProcA(window, message, wparam, lparam);
+        if (is_closing) return DefWindowProcA(window, message, wparam, lparam);
         break;
 
     case WM_SYSCOMMAND:
         // No task switching and no second saver started from this one.
-        if (!is_preview && is_refused_system_command(wparam))
-            return 0;
+        if (!is_preview && is_refused_system_command(wparam)) return 0;
         break;
 
     case WM_TIMER:
-        if (is_closing)
-            return 0;
+        if (is_closing) return 0;
         Sleep(0);
         break;
     }
     return scene_saver_proc(window, message, wparam, lparam);
 }
 
-LRESULT default_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
-{
-    if (is_preview || is_closing)
-        return DefWindowProcA(window, message, wparam, lparam);
+LRESULT default_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (is_preview || is_closing) return DefWindowProcA(window, message, wparam, lparam);
 
     // The close and the verification request come before the is_verifying
     // test: the password prompt sends the request while it is verifying.
@@ -200,34 +182,26 @@ LRESULT default_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
         }
         return DefWindowProcA(window, message, wparam, lparam);
     }
-    if (message == WM_APP && is_win9x_family)
-        return verifier_entry != NULL ? verifier_entry(window) : 1;
+    if (message == WM_APP && is_win9x_family) return verifier_entry != NULL ? verifier_entry(window) : 1;
 
-    if (is_verifying)
-        return DefWindowProcA(window, message, wparam, lparam);
+    if (is_verifying) return DefWindowProcA(window, message, wparam, lparam);
 
     switch (message) {
     case WM_SHOWWINDOW:
-        if (wparam != 0)
-            hide_cursor();
+        if (wparam != 0) hide_cursor();
         break;
 
     case WM_ACTIVATEAPP:
-        if (wparam == 0)
-            PostMessageA(window, WM_CLOSE, 0, 0);
+        if (wparam == 0) PostMessageA(window, WM_CLOSE, 0, 0);
         break;
 
-    case WM_SETCURSOR:
-        hide_cursor();
-        return 1;
+    case WM_SETCURSOR: hide_cursor(); return 1;
 
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        break;
+    case WM_MBUTTONDOWN: PostMessageA(window, WM_CLOSE, 0, 0); break;
 
     case WM_MOUSEMOVE: {
         // The message's own coordinates are not used: they are client

@@ -8,9 +8,9 @@
 
 struct RingMote {
     float red, green, blue;
-    float size;         // radius of the mote's sphere
-    float start_angle;  // belt_angle when the mote was made; nothing reads it
-    float x, y;         // current place, rewritten each frame before drawing
+    float size;                // radius of the mote's sphere
+    float start_angle;         // belt_angle when the mote was made; nothing reads it
+    float x, y;                // current place, rewritten each frame before drawing
     float offset_x, offset_y;  // fixed displacement from the circle
 };
 

@@ -21,24 +21,20 @@ DialogState state;
 
 // All nine radio buttons form one group, so the platform's automatic
 // handling clears the other set at each click: both sets are checked again.
-void check_both_sets(HWND dialog)
-{
+void check_both_sets(HWND dialog) {
     CheckRadioButton(dialog, first_resolution_id, last_resolution_id, state.settings.resolution_id);
     CheckRadioButton(dialog, first_colour_id, last_colour_id, state.settings.colour_id);
 }
 
 }  // namespace
 
-INT_PTR CALLBACK configure_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
-{
+INT_PTR CALLBACK configure_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
         state.key = open_settings_key();
         state.settings = read_settings(state.key);
-        if (state.settings.resolution_id == 0)
-            state.settings.resolution_id = first_resolution_id;
-        if (state.settings.colour_id == 0)
-            state.settings.colour_id = first_colour_id;
+        if (state.settings.resolution_id == 0) state.settings.resolution_id = first_resolution_id;
+        if (state.settings.colour_id == 0) state.settings.colour_id = first_colour_id;
         check_both_sets(dialog);
         SetFocus(GetDlgItem(dialog, state.settings.resolution_id));
         return FALSE;  // the focus is set

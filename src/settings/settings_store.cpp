@@ -14,8 +14,7 @@ LONG read_dword(HKEY key, const char* name) {
     // of 1 to 3 bytes fills only its own bytes of the zeroed number. A
     // failed read (absent, or longer than 4 bytes) leaves the number alone,
     // so it reads as 0.
-    if (RegQueryValueExA(key, name, NULL, NULL, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
-        return 0;
+    if (RegQueryValueExA(key, name, NULL, NULL, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS) return 0;
     return value;
 }
 
@@ -30,8 +29,8 @@ HKEY open_settings_key() {
     HKEY key = NULL;
     DWORD disposition = 0;
     char key_class[] = "NONE";
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, settings_key_path, 0, key_class, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, NULL, &key, &disposition) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, settings_key_path, 0, key_class, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        NULL, &key, &disposition) != ERROR_SUCCESS)
         return NULL;
     return key;
 }

@@ -5,7 +5,7 @@
 #include "display/saver_hook.h"
 
 namespace {
-std::vector<GLubyte> buffer(view_width * view_height * 4);
+std::vector<GLubyte> buffer(view_width* view_height * 4);
 }  // namespace
 
 bool make_offscreen_context() {
@@ -14,8 +14,7 @@ bool make_offscreen_context() {
     window_class.lpfnWndProc = DefWindowProcA;
     window_class.lpszClassName = "AssetTests";
     RegisterClassA(&window_class);
-    HWND window = CreateWindowExA(0, "AssetTests", "", WS_POPUP, 0, 0, view_width, view_height, NULL, NULL, NULL,
-                                  NULL);
+    HWND window = CreateWindowExA(0, "AssetTests", "", WS_POPUP, 0, 0, view_width, view_height, NULL, NULL, NULL, NULL);
     display_state.device_context = GetDC(window);
     OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
     return context && OSMesaMakeCurrent(context, buffer.data(), GL_UNSIGNED_BYTE, view_width, view_height);

@@ -17,18 +17,12 @@ struct Expected {
 };
 
 const Expected textures[] = {
-    {"Particle", &particle_texture, 32, 32},
-    {"sun", &sun_texture, 128, 128},
-    {"earth", &planet_textures[0], 256, 128},
-    {"mercury", &planet_textures[1], 256, 128},
-    {"venus", &planet_textures[2], 256, 128},
-    {"mars", &planet_textures[3], 256, 128},
-    {"jupiter", &planet_textures[4], 256, 128},
-    {"saturn", &planet_textures[5], 256, 128},
-    {"uranus", &planet_textures[6], 256, 128},
-    {"neptune", &planet_textures[7], 256, 128},
-    {"pluto", &planet_textures[8], 256, 128},
-    {"background", &background_texture, 512, 512},
+    {"Particle", &particle_texture, 32, 32},    {"sun", &sun_texture, 128, 128},
+    {"earth", &planet_textures[0], 256, 128},   {"mercury", &planet_textures[1], 256, 128},
+    {"venus", &planet_textures[2], 256, 128},   {"mars", &planet_textures[3], 256, 128},
+    {"jupiter", &planet_textures[4], 256, 128}, {"saturn", &planet_textures[5], 256, 128},
+    {"uranus", &planet_textures[6], 256, 128},  {"neptune", &planet_textures[7], 256, 128},
+    {"pluto", &planet_textures[8], 256, 128},   {"background", &background_texture, 512, 512},
     {"sunmask", &sunmask_texture, 128, 128},
 };
 

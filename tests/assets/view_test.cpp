@@ -13,7 +13,7 @@ TEST(ViewSize, ViewportAndAspectFollowTheClientSize) {
         GLint viewport_height;
         double aspect;
     } cases[] = {
-        {640, 0, 1, 640.0},         // a minimised window: height 0 counts as 1
+        {640, 0, 1, 640.0},  // a minimised window: height 0 counts as 1
         {640, 480, 480, 4.0 / 3.0},
         {1, 1, 1, 1.0},
         {1024, 40000, 40000, 1024 / 40000.0},  // the high word is unsigned

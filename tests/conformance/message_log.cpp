@@ -29,12 +29,23 @@ std::string message_name(UINT message) {
         UINT number;
         const char* name;
     } names[] = {
-        {WM_CREATE, "WM_CREATE"},       {WM_DESTROY, "WM_DESTROY"},     {WM_MOVE, "WM_MOVE"},
-        {WM_SIZE, "WM_SIZE"},           {WM_ACTIVATE, "WM_ACTIVATE"},   {WM_SETFOCUS, "WM_SETFOCUS"},
-        {WM_KILLFOCUS, "WM_KILLFOCUS"}, {WM_SETTEXT, "WM_SETTEXT"},     {WM_PAINT, "WM_PAINT"},
-        {WM_CLOSE, "WM_CLOSE"},         {WM_SHOWWINDOW, "WM_SHOWWINDOW"}, {WM_ACTIVATEAPP, "WM_ACTIVATEAPP"},
-        {WM_NCCREATE, "WM_NCCREATE"},   {WM_NCDESTROY, "WM_NCDESTROY"}, {WM_NCCALCSIZE, "WM_NCCALCSIZE"},
-        {WM_TIMER, "WM_TIMER"},         {WM_USER, "WM_USER"},
+        {WM_CREATE, "WM_CREATE"},
+        {WM_DESTROY, "WM_DESTROY"},
+        {WM_MOVE, "WM_MOVE"},
+        {WM_SIZE, "WM_SIZE"},
+        {WM_ACTIVATE, "WM_ACTIVATE"},
+        {WM_SETFOCUS, "WM_SETFOCUS"},
+        {WM_KILLFOCUS, "WM_KILLFOCUS"},
+        {WM_SETTEXT, "WM_SETTEXT"},
+        {WM_PAINT, "WM_PAINT"},
+        {WM_CLOSE, "WM_CLOSE"},
+        {WM_SHOWWINDOW, "WM_SHOWWINDOW"},
+        {WM_ACTIVATEAPP, "WM_ACTIVATEAPP"},
+        {WM_NCCREATE, "WM_NCCREATE"},
+        {WM_NCDESTROY, "WM_NCDESTROY"},
+        {WM_NCCALCSIZE, "WM_NCCALCSIZE"},
+        {WM_TIMER, "WM_TIMER"},
+        {WM_USER, "WM_USER"},
     };
     for (const auto& entry : names) {
         if (entry.number == message) return entry.name;

@@ -48,8 +48,8 @@ protected:
     void TearDown() override;
 
     // An invisible top-level popup unless the style says otherwise.
-    HWND make_window(DWORD style = WS_POPUP, HWND parent = nullptr, const char* title = "log",
-                     LPVOID param = nullptr, int width = 120, int height = 80);
+    HWND make_window(DWORD style = WS_POPUP, HWND parent = nullptr, const char* title = "log", LPVOID param = nullptr,
+                     int width = 120, int height = 80);
     // Dispatches whatever is queued (timers aside); bounded, never waits.
     void pump();
 

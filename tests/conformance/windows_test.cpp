@@ -116,9 +116,11 @@ TEST_F(WindowTest, DestroyingParentDestroysChildrenParentFirst) {
 
     EXPECT_TRUE(DestroyWindow(parent));
 
-    EXPECT_TRUE(appear_in_order({expect(parent, WM_DESTROY), expect(first, WM_DESTROY), expect(grandchild, WM_DESTROY)}));
+    EXPECT_TRUE(
+        appear_in_order({expect(parent, WM_DESTROY), expect(first, WM_DESTROY), expect(grandchild, WM_DESTROY)}));
     EXPECT_TRUE(appear_in_order({expect(parent, WM_DESTROY), expect(second, WM_DESTROY)}));
-    EXPECT_TRUE(appear_in_order({expect(grandchild, WM_NCDESTROY), expect(first, WM_NCDESTROY), expect(parent, WM_NCDESTROY)}));
+    EXPECT_TRUE(
+        appear_in_order({expect(grandchild, WM_NCDESTROY), expect(first, WM_NCDESTROY), expect(parent, WM_NCDESTROY)}));
     EXPECT_TRUE(appear_in_order({expect(second, WM_NCDESTROY), expect(parent, WM_NCDESTROY)}));
     const HWND all[] = {parent, first, grandchild, second};
     for (HWND a : all) {
@@ -159,7 +161,8 @@ TEST_F(WindowTest, CloseDestroysOnlyThroughDefaultProcedure) {
         SendMessageA(window, WM_CLOSE, 0, 0);
         EXPECT_EQ(IsWindow(window) != FALSE, swallow);
         if (!swallow) {
-            EXPECT_TRUE(appear_in_order({expect(window, WM_CLOSE), expect(window, WM_DESTROY), expect(window, WM_NCDESTROY)}));
+            EXPECT_TRUE(
+                appear_in_order({expect(window, WM_CLOSE), expect(window, WM_DESTROY), expect(window, WM_NCDESTROY)}));
         }
     }
 }

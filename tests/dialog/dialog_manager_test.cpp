@@ -25,23 +25,19 @@ struct Record {
 };
 Record record;
 
-INT_PTR CALLBACK recording_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
-{
+INT_PTR CALLBACK recording_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-    case WM_INITDIALOG:
-        return record.init_returns_true;
+    case WM_INITDIALOG: return record.init_returns_true;
     case WM_COMMAND:
         record.commands.push_back(LOWORD(wparam));
         if (HIWORD(wparam) != BN_CLICKED || reinterpret_cast<HWND>(lparam) != GetDlgItem(dialog, LOWORD(wparam)))
             record.commands_well_formed = false;
-        if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL)
-            EndDialog(dialog, 100 + LOWORD(wparam));
+        if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) EndDialog(dialog, 100 + LOWORD(wparam));
         return TRUE;
     case finish:
         record.focus_at_finish = GetDlgCtrlID(GetFocus());
         for (int id : radio_ids)
-            if (IsDlgButtonChecked(dialog, id) == BST_CHECKED)
-                record.checked_at_finish.push_back(id);
+            if (IsDlgButtonChecked(dialog, id) == BST_CHECKED) record.checked_at_finish.push_back(id);
         EndDialog(dialog, 7);
         return TRUE;
     }
@@ -50,39 +46,35 @@ INT_PTR CALLBACK recording_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM
 
 class DialogManager : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         layer_use_null_driver();
         layer_reset();
         record = Record();
     }
     void TearDown() override { layer_set_dialog_step(nullptr, nullptr); }
 
-    INT_PTR run(const std::function<void(HWND)>& steps)
-    {
-        layer_set_dialog_step([](HWND dialog, void* steps) { (*static_cast<std::function<void(HWND)>*>(steps))(dialog); },
-                              const_cast<std::function<void(HWND)>*>(&steps));
+    INT_PTR run(const std::function<void(HWND)>& steps) {
+        layer_set_dialog_step(
+            [](HWND dialog, void* steps) { (*static_cast<std::function<void(HWND)>*>(steps))(dialog); },
+            const_cast<std::function<void(HWND)>*>(&steps));
         return DialogBoxParamA(nullptr, MAKEINTRESOURCEA(2003), nullptr, recording_proc, 0);
     }
 };
 
-void key(HWND window, WPARAM code, bool up = false)
-{
+void key(HWND window, WPARAM code, bool up = false) {
     PostMessageA(window, up ? WM_KEYUP : WM_KEYDOWN, code, up ? 0xC0000001 : 1);
 }
 
 }  // namespace
 
-TEST_F(DialogManager, AMissingTemplateFails)
-{
+TEST_F(DialogManager, AMissingTemplateFails) {
     EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(4321), nullptr, recording_proc, 0), -1);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
 }
 
 // "MS Sans Serif" 8 measures 6 x 13 pixels at 96 DPI: a dialog unit is a
 // quarter of the width across and an eighth of the height down.
-TEST_F(DialogManager, SizesComeFromTheFontsBaseUnits)
-{
+TEST_F(DialogManager, SizesComeFromTheFontsBaseUnits) {
     run([](HWND dialog) {
         RECT client;
         GetClientRect(dialog, &client);
@@ -101,8 +93,7 @@ TEST_F(DialogManager, SizesComeFromTheFontsBaseUnits)
     });
 }
 
-TEST_F(DialogManager, InitDialogTrueFocusesTheFirstTabStop)
-{
+TEST_F(DialogManager, InitDialogTrueFocusesTheFirstTabStop) {
     record.init_returns_true = true;
     EXPECT_EQ(run([](HWND dialog) { PostMessageA(dialog, finish, 0, 0); }), 7);
     EXPECT_EQ(record.focus_at_finish, IDOK);
@@ -110,8 +101,7 @@ TEST_F(DialogManager, InitDialogTrueFocusesTheFirstTabStop)
 
 // An auto radio button checks itself and clears every other radio button of
 // its group; here all nine are one group.
-TEST_F(DialogManager, AnAutoRadioClickClearsItsWholeGroup)
-{
+TEST_F(DialogManager, AnAutoRadioClickClearsItsWholeGroup) {
     run([](HWND dialog) {
         CheckRadioButton(dialog, 2000, 2006, 2002);
         CheckRadioButton(dialog, 1000, 1001, 1001);
@@ -126,11 +116,10 @@ TEST_F(DialogManager, AnAutoRadioClickClearsItsWholeGroup)
 // Keys typed with the focus on a control: where the focus ends, which
 // commands the dialog heard and which radio button is checked. Keys after
 // the dialog ends are not read.
-TEST_F(DialogManager, Keyboard)
-{
+TEST_F(DialogManager, Keyboard) {
     struct Case {
         const char* name;
-        int focus;  // control that has the focus first
+        int focus;                 // control that has the focus first
         std::vector<WPARAM> keys;  // 'S': Shift held for the next key
         INT_PTR result;
         int focus_after;  // when the dialog was finished by the test
@@ -144,7 +133,13 @@ TEST_F(DialogManager, Keyboard)
         {"Shift+Tab goes back", IDOK, {'S', VK_TAB}, 7, IDCANCEL, {}, {}},
         {"arrows move within the group and choose", 2000, {VK_DOWN, VK_RIGHT}, 7, 2002, {2001, 2002}, {2002}},
         {"arrows stop on a group box too", 2000, {VK_UP}, 7, 0xFFFF, {}, {}},
-        {"arrows wrap within the group", 2002, {VK_UP, VK_UP, VK_UP, VK_UP, VK_UP, VK_UP}, 7, 1001, {2001, 2000, 1001}, {1001}},
+        {"arrows wrap within the group",
+         2002,
+         {VK_UP, VK_UP, VK_UP, VK_UP, VK_UP, VK_UP},
+         7,
+         1001,
+         {2001, 2000, 1001},
+         {1001}},
         {"arrows between the push buttons", IDOK, {VK_RIGHT}, 7, IDCANCEL, {}, {}},
         {"Space clicks when it comes up", 2005, {VK_SPACE, 'U'}, 7, 2005, {2005}, {2005}},
         {"Enter on a radio button is the default button", 2003, {VK_RETURN}, 100 + IDOK, -1, {IDOK}, {}},
@@ -182,8 +177,7 @@ TEST_F(DialogManager, Keyboard)
     }
 }
 
-TEST_F(DialogManager, TheCloseBoxAndAltF4AreCancel)
-{
+TEST_F(DialogManager, TheCloseBoxAndAltF4AreCancel) {
     const struct {
         UINT message;
         WPARAM wparam;
@@ -192,15 +186,16 @@ TEST_F(DialogManager, TheCloseBoxAndAltF4AreCancel)
     for (const auto& way : ways) {
         SCOPED_TRACE(way.message);
         SetUp();
-        EXPECT_EQ(run([&](HWND dialog) { PostMessageA(GetFocus() ? GetFocus() : dialog, way.message, way.wparam, way.lparam); }),
+        EXPECT_EQ(run([&](HWND dialog) {
+                      PostMessageA(GetFocus() ? GetFocus() : dialog, way.message, way.wparam, way.lparam);
+                  }),
                   100 + IDCANCEL);
         EXPECT_EQ(record.commands, std::vector<int>{IDCANCEL});
     }
 }
 
 // A quit request ends the dialog and stays for the caller's own loop.
-TEST_F(DialogManager, AQuitRequestEndsTheDialogAndIsPostedAgain)
-{
+TEST_F(DialogManager, AQuitRequestEndsTheDialogAndIsPostedAgain) {
     HWND seen = nullptr;
     EXPECT_EQ(run([&](HWND dialog) {
                   seen = dialog;

@@ -50,13 +50,12 @@ struct Builder {
 
 }  // namespace
 
-TEST(DialogTemplate, ReadsStringsOrdinalsAlignmentAndCreationData)
-{
+TEST(DialogTemplate, ReadsStringsOrdinalsAlignmentAndCreationData) {
     Builder b;
     b.header(WS_POPUP | DS_SETFONT, 3);
-    b.word(0);               // no menu
-    b.word(0);               // standard class
-    b.text(u"T\u00e9st");     // caption, odd length: the font follows unaligned
+    b.word(0);             // no menu
+    b.word(0);             // standard class
+    b.text(u"T\u00e9st");  // caption, odd length: the font follows unaligned
     b.word(8);
     b.text(u"MS Sans Serif");
     b.item(BS_DEFPUSHBUTTON, IDOK);
@@ -65,8 +64,8 @@ TEST(DialogTemplate, ReadsStringsOrdinalsAlignmentAndCreationData)
     b.word(0);
     b.item(SS_CENTER, 0xFFFF);
     b.text(u"Static");
-    b.ordinal(7);            // an image resource id, not text
-    b.word(3);               // three bytes of creation data
+    b.ordinal(7);  // an image resource id, not text
+    b.word(3);     // three bytes of creation data
     b.bytes.insert(b.bytes.end(), {1, 2, 3});
     b.item(BS_AUTORADIOBUTTON, 2000);
     b.ordinal(0x80);
@@ -99,8 +98,7 @@ TEST(DialogTemplate, ReadsStringsOrdinalsAlignmentAndCreationData)
     }
 }
 
-TEST(DialogTemplate, RefusesCutAndExtendedTemplates)
-{
+TEST(DialogTemplate, RefusesCutAndExtendedTemplates) {
     Builder whole;
     whole.header(0, 1);
     whole.word(0);
@@ -123,14 +121,14 @@ TEST(DialogTemplate, RefusesCutAndExtendedTemplates)
     EXPECT_FALSE(parse_dialog_template(extended.bytes.data(), extended.bytes.size(), &t));
 }
 
-TEST(DialogTemplate, TheProgramsConfigurationTemplate)
-{
+TEST(DialogTemplate, TheProgramsConfigurationTemplate) {
     HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(2003), RT_DIALOG);
     ASSERT_NE(resource, nullptr);
     DialogTemplate t;
-    ASSERT_TRUE(parse_dialog_template(LockResource(LoadResource(nullptr, resource)),
-                                      SizeofResource(nullptr, resource), &t));
-    EXPECT_EQ(t.style, static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
+    ASSERT_TRUE(
+        parse_dialog_template(LockResource(LoadResource(nullptr, resource)), SizeofResource(nullptr, resource), &t));
+    EXPECT_EQ(t.style,
+              static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
     EXPECT_EQ(t.ex_style, 0u);
     EXPECT_EQ(t.x, 28);
     EXPECT_EQ(t.y, 25);

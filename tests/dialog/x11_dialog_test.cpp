@@ -16,8 +16,7 @@ namespace {
 
 const char dialog_class[] = "#32770 template";
 
-std::string read_file(const std::string& path)
-{
+std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
@@ -26,8 +25,7 @@ std::string read_file(const std::string& path)
 
 }  // namespace
 
-TEST(ConfigureDialogOnX11, KeysChooseAndOkStores)
-{
+TEST(ConfigureDialogOnX11, KeysChooseAndOkStores) {
     struct Case {
         const char* keys;        // xdotool key names
         const char* resolution;  // the stored line's value, "" when nothing is stored
@@ -65,8 +63,7 @@ TEST(ConfigureDialogOnX11, KeysChooseAndOkStores)
                 EXPECT_EQ(stored.find(value.first), std::string::npos) << stored;
         }
         unlink(child.stderr_path.c_str());
-        if (system((std::string("rm -rf ") + config).c_str()) != 0)
-            fprintf(stderr, "could not remove %s\n", config);
+        if (system((std::string("rm -rf ") + config).c_str()) != 0) fprintf(stderr, "could not remove %s\n", config);
     }
     XCloseDisplay(display);
     stop_xserver(&server);

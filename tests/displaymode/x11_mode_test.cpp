@@ -240,11 +240,8 @@ struct WayOutCase {
 
 TEST_F(XDisplayModes, TheOriginalModeComesBackHoweverTheProcessEnds) {
     const WayOutCase cases[] = {
-        {"SIGTERM", by_signal, SIGTERM},
-        {"SIGINT", by_signal, SIGINT},
-        {"SIGHUP", by_signal, SIGHUP},
-        {"a fault", by_fault, 0},
-        {"ExitProcess", by_exit, 0},
+        {"SIGTERM", by_signal, SIGTERM}, {"SIGINT", by_signal, SIGINT}, {"SIGHUP", by_signal, SIGHUP},
+        {"a fault", by_fault, 0},        {"ExitProcess", by_exit, 0},
     };
     for (const WayOutCase& c : cases) {
         SCOPED_TRACE(c.what);

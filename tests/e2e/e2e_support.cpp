@@ -34,8 +34,8 @@ XServer start_xserver(int width, int height) {
     std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
     // -noreset: without it the server resets whenever its last client
     // leaves, and a test connecting at that moment is refused.
-    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-                          "-noreset", nullptr};
+    const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen",  "0",
+                          screen.c_str(), "-nolisten",  "tcp",      "-noreset", nullptr};
     XServer server;
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork");
@@ -149,8 +149,8 @@ std::string string_property(Display* display, Window window, const char* name) {
     unsigned long count, after;
     unsigned char* data = nullptr;
     std::string text;
-    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False, AnyPropertyType,
-                           &type, &format, &count, &after, &data) == Success &&
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False, AnyPropertyType, &type,
+                           &format, &count, &after, &data) == Success &&
         data && format == 8)
         text.assign((const char*)data, count);
     if (data) XFree(data);
@@ -159,7 +159,9 @@ std::string string_property(Display* display, Window window, const char* name) {
 
 namespace {
 
-int ignore_errors(Display*, XErrorEvent*) { return 0; }
+int ignore_errors(Display*, XErrorEvent*) {
+    return 0;
+}
 
 Window find_class(Display* display, Window under, const char* class_name, int depth) {
     Window root_return, parent;

@@ -389,8 +389,8 @@ TEST_F(DisplayTest, PreviewIsASmallWindowThatLeavesModeAndCursorAlone) {
     store_settings(2006, 1001);  // no effect on a small window
     XSetWindowAttributes host_attributes{};
     host_attributes.override_redirect = True;
-    Window host = XCreateWindow(display, DefaultRootWindow(display), 50, 60, 300, 200, 0, CopyFromParent,
-                                InputOutput, CopyFromParent, CWOverrideRedirect, &host_attributes);
+    Window host = XCreateWindow(display, DefaultRootWindow(display), 50, 60, 300, 200, 0, CopyFromParent, InputOutput,
+                                CopyFromParent, CWOverrideRedirect, &host_attributes);
     XMapRaised(display, host);
     XSync(display, False);
     Child& preview = run({"/p", std::to_string(host)});

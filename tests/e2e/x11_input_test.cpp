@@ -41,8 +41,9 @@ std::string dump() {
 }
 
 void drop_moves() {
-    logged.erase(std::remove_if(logged.begin(), logged.end(), [](const Logged& m) { return m.message == WM_MOUSEMOVE; }),
-                 logged.end());
+    logged.erase(
+        std::remove_if(logged.begin(), logged.end(), [](const Logged& m) { return m.message == WM_MOUSEMOVE; }),
+        logged.end());
 }
 
 void pump_until(size_t wanted, UINT last = 0) {
@@ -71,8 +72,8 @@ protected:
     // takes the keyboard and the pointer as the saver's window does.
     void SetUp() override {
         int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-        top = CreateWindowExA(WS_EX_TOPMOST, "X11InputTest", "top", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
-                              nullptr, nullptr, nullptr, nullptr);
+        top = CreateWindowExA(WS_EX_TOPMOST, "X11InputTest", "top", WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr,
+                              nullptr, nullptr, nullptr);
         child = CreateWindowExA(0, "X11InputTest", "child", WS_CHILD | WS_VISIBLE, 10, 20, 200, 100, top, nullptr,
                                 nullptr, nullptr);
         ASSERT_TRUE(top && child);
@@ -97,11 +98,20 @@ struct KeyCase {
 
 TEST_F(X11Input, KeysArriveAsVirtualKeysWithWindowsLParams) {
     const KeyCase cases[] = {
-        {"Escape", VK_ESCAPE, 0x01, false}, {"a", 'A', 0x1E, false},          {"7", '7', 0x08, false},
-        {"F5", VK_F1 + 4, 0x3F, false},     {"space", VK_SPACE, 0x39, false},  {"Return", VK_RETURN, 0x1C, false},
-        {"Tab", VK_TAB, 0x0F, false},       {"comma", VK_OEM_COMMA, 0x33, false}, {"slash", VK_OEM_2, 0x35, false},
-        {"Shift_L", VK_SHIFT, 0x2A, false}, {"Control_L", VK_CONTROL, 0x1D, false},
-        {"Left", VK_LEFT, 0x4B, true},      {"Delete", VK_DELETE, 0x53, true}, {"KP_Enter", VK_RETURN, 0x1C, true},
+        {"Escape", VK_ESCAPE, 0x01, false},
+        {"a", 'A', 0x1E, false},
+        {"7", '7', 0x08, false},
+        {"F5", VK_F1 + 4, 0x3F, false},
+        {"space", VK_SPACE, 0x39, false},
+        {"Return", VK_RETURN, 0x1C, false},
+        {"Tab", VK_TAB, 0x0F, false},
+        {"comma", VK_OEM_COMMA, 0x33, false},
+        {"slash", VK_OEM_2, 0x35, false},
+        {"Shift_L", VK_SHIFT, 0x2A, false},
+        {"Control_L", VK_CONTROL, 0x1D, false},
+        {"Left", VK_LEFT, 0x4B, true},
+        {"Delete", VK_DELETE, 0x53, true},
+        {"KP_Enter", VK_RETURN, 0x1C, true},
         {"KP_Add", VK_ADD, 0x4E, false},
     };
     for (const KeyCase& key : cases) {
@@ -200,7 +210,8 @@ TEST_F(X11Input, ASecondQuickClickIsADoubleClickAndAThirdStartsOver) {
     pump_until(6);
     drop_moves();
     ASSERT_EQ(logged.size(), 6u) << dump();
-    const UINT messages[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP};
+    const UINT messages[] = {WM_LBUTTONDOWN, WM_LBUTTONUP,   WM_LBUTTONDBLCLK,
+                             WM_LBUTTONUP,   WM_LBUTTONDOWN, WM_LBUTTONUP};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(logged[i].message, messages[i]) << i;
 
     logged.clear();

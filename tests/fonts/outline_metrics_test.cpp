@@ -45,10 +45,9 @@ TEST_F(OutlineMetrics, AdvancesAreTheFacesInEmUnits) {
         unsigned char code;
         int advance;  // in units of 1/2048 em
     } cases[] = {
-        {'O', 1593}, {'i', 569}, {' ', 569}, {'W', 1933},
-        {0x80, 1139},  // the euro sign, by Windows-1252
-        {0x99, 2048},  // the trade mark sign
-        {0xE9, 1139},  // e acute, by Latin-1
+        {'O', 1593},  {'i', 569}, {' ', 569}, {'W', 1933}, {0x80, 1139},  // the euro sign, by Windows-1252
+        {0x99, 2048},                                                     // the trade mark sign
+        {0xE9, 1139},                                                     // e acute, by Latin-1
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);

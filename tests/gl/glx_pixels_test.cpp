@@ -26,8 +26,7 @@ protected:
 
     static bool viewable(HWND window) {
         XWindowAttributes attributes;
-        return XGetWindowAttributes(x11_display(), native(window), &attributes) &&
-               attributes.map_state == IsViewable;
+        return XGetWindowAttributes(x11_display(), native(window), &attributes) && attributes.map_state == IsViewable;
     }
     static Window native(HWND window) { return (Window)(uintptr_t)window; }
 

@@ -41,10 +41,9 @@ struct Size {
 };
 
 const Size sizes[] = {
-    {"PARTICLE", 32, 32},   {"SUN", 128, 128},      {"SUNMASK", 128, 128}, {"EARTH", 256, 128},
-    {"MERCURY", 256, 128},  {"VENUS", 256, 128},    {"MARS", 256, 128},    {"JUPITER", 256, 128},
-    {"SATURN", 256, 128},   {"URANUS", 256, 128},   {"NEPTUNE", 256, 128}, {"PLUTO", 256, 128},
-    {"BACKGROUND", 512, 512},
+    {"PARTICLE", 32, 32},  {"SUN", 128, 128},   {"SUNMASK", 128, 128},    {"EARTH", 256, 128},  {"MERCURY", 256, 128},
+    {"VENUS", 256, 128},   {"MARS", 256, 128},  {"JUPITER", 256, 128},    {"SATURN", 256, 128}, {"URANUS", 256, 128},
+    {"NEPTUNE", 256, 128}, {"PLUTO", 256, 128}, {"BACKGROUND", 512, 512},
 };
 
 TEST(Images, HaveTheirSizesAndAreTheSameOnEveryRun) {
@@ -134,7 +133,8 @@ struct Character {
 TEST(Images, EachMapLooksLikeWhatItIs) {
     const Character table[] = {
         {"EARTH", "blue ocean", [](int r, int g, int b) { return b > r + 40 && b > g + 10; }, 0.25},
-        {"EARTH", "green or brown land", [](int r, int g, int b) { return (g > b + 20 && g >= r) || (r > b + 40 && g > b + 20); }, 0.15},
+        {"EARTH", "green or brown land",
+         [](int r, int g, int b) { return (g > b + 20 && g >= r) || (r > b + 40 && g > b + 20); }, 0.15},
         {"EARTH", "white ice and cloud", [](int r, int g, int b) { return r > 200 && g > 200 && b > 200; }, 0.08},
         {"MARS", "red ground", [](int r, int g, int b) { return r > g + 40 && g > b; }, 0.8},
         {"MARS", "white polar cap", [](int r, int g, int b) { return r > 220 && g > 220 && b > 220; }, 0.03},

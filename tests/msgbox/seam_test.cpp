@@ -19,7 +19,8 @@ protected:
 TEST_F(MessageBoxSeam, QueuedAnswersComeBackInOrderAndEachCallIsRecorded) {
     layer_push_message_box_answer(IDNO);
     layer_push_message_box_answer(IDOK);
-    const char* prompt = "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?";
+    const char* prompt =
+        "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?";
     EXPECT_EQ(MessageBoxA(nullptr, prompt, "Brix GL", MB_YESNO | MB_ICONEXCLAMATION), IDNO);
     EXPECT_EQ(MessageBoxA(nullptr, "Program Will Now Close.", "ERROR", MB_OK | MB_ICONERROR), IDOK);
     // Nothing queued any more: the default button answers.
@@ -66,7 +67,8 @@ TEST_F(MessageBoxSeam, WithNoAnswerTheDefaultButtonIsTaken) {
         {MB_RETRYCANCEL | MB_DEFBUTTON4, IDRETRY},
         {MB_CANCELTRYCONTINUE | MB_DEFBUTTON2, IDTRYAGAIN},
     };
-    for (const Case& c : cases) EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", c.type), c.expected) << std::hex << c.type;
+    for (const Case& c : cases)
+        EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", c.type), c.expected) << std::hex << c.type;
 }
 
 TEST_F(MessageBoxSeam, InvalidCallsFailWithoutShowingAnything) {

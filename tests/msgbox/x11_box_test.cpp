@@ -194,8 +194,8 @@ TEST_F(MessageBoxX11, BoxGoesAboveTheSaverWhichKeepsRunningAndGetsTheKeyboardBac
     thread.join();
     EXPECT_EQ(result, IDNO);
     EXPECT_TRUE(above);
-    EXPECT_GT(saver_ticks, 5);   // its timer ran behind the box
-    EXPECT_EQ(saver_keys, 0);    // the click and the key were the box's
+    EXPECT_GT(saver_ticks, 5);  // its timer ran behind the box
+    EXPECT_EQ(saver_keys, 0);   // the click and the key were the box's
 
     // The saver holds the keyboard again: another client can't take it.
     Display* other = XOpenDisplay(server.name.c_str());

@@ -59,8 +59,8 @@ protected:
     HKEY create_key(DWORD* disposition = nullptr) {
         HKEY key = nullptr;
         char cls[] = "NONE";
-        EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, cls, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                  nullptr, &key, disposition),
+        EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, cls, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                  &key, disposition),
                   ERROR_SUCCESS);
         return key;
     }
@@ -180,27 +180,31 @@ TEST_F(Registry, DamagedFileReadsWhatItCan) {
     const std::string section = "[HKEY_CURRENT_USER\\Software\\Orrelune]\n";
     const std::string color = "\"color\"=dword:000003e9\n";
     const Case cases[] = {
-        {"garbage lines", std::string(kHeader) + section + "this is not a line\n\"resolution\"=dword:000007d0\n" +
-                              "[broken\n=dword:1\n" + color,
+        {"garbage lines",
+         std::string(kHeader) + section + "this is not a line\n\"resolution\"=dword:000007d0\n" +
+             "[broken\n=dword:1\n" + color,
          true, true},
         {"damaged data", std::string(kHeader) + section + color + "\"resolution\"=dword:00007d0x\n", false, true},
         {"truncated string", std::string(kHeader) + section + color + "\"resolution\"=\"20", false, true},
         {"truncated continuation", std::string(kHeader) + section + color + "\"resolution\"=hex(4):d0,\\\n", false,
          true},
-        {"binary junk", std::string("\x00\xff\xfe\x01junk\n", 9) + section + std::string("\x80\x00\n", 3) +
-                            "\"resolution\"=dword:000007d0\n" + color,
+        {"binary junk",
+         std::string("\x00\xff\xfe\x01junk\n", 9) + section + std::string("\x80\x00\n", 3) +
+             "\"resolution\"=dword:000007d0\n" + color,
          true, true},
-        {"later damaged line wins", std::string(kHeader) + section + "\"resolution\"=dword:000007d0\n" + color +
-                                        "\"resolution\"=dword:\n",
-         false, true},
-        {"later good line wins", std::string(kHeader) + section + "\"resolution\"=dword:000003e8\n" + color +
-                                     "\"resolution\"=dword:000007d0\n",
+        {"later damaged line wins",
+         std::string(kHeader) + section + "\"resolution\"=dword:000007d0\n" + color + "\"resolution\"=dword:\n", false,
+         true},
+        {"later good line wins",
+         std::string(kHeader) + section + "\"resolution\"=dword:000003e8\n" + color + "\"resolution\"=dword:000007d0\n",
          true, true},
-        {"CRLF lines", "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n"
-                       "\"resolution\"=dword:000007d0\r\n\"color\"=dword:000003e9\r\n",
+        {"CRLF lines",
+         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n"
+         "\"resolution\"=dword:000007d0\r\n\"color\"=dword:000003e9\r\n",
          true, true},
-        {"other roots are not ours", std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\Software\\Orrelune]\n" +
-                                         "\"resolution\"=dword:000007d0\n" + section + color,
+        {"other roots are not ours",
+         std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\Software\\Orrelune]\n" + "\"resolution\"=dword:000007d0\n" +
+             section + color,
          false, true},
     };
     for (const Case& c : cases) {
@@ -229,10 +233,11 @@ TEST_F(Registry, WriteKeepsEverythingElse) {
         std::string before;
         std::string after;
     };
-    const std::string user_lines = "; my notes\n"
-                                   "[HKEY_CURRENT_USER\\Software\\Other]\n"
-                                   "\"keep\"=\"me\"\n"
-                                   "what is this?\n";
+    const std::string user_lines =
+        "; my notes\n"
+        "[HKEY_CURRENT_USER\\Software\\Other]\n"
+        "\"keep\"=\"me\"\n"
+        "what is this?\n";
     const Case cases[] = {
         {"values replaced in place",
          std::string(kHeader) + user_lines + "\n[HKEY_CURRENT_USER\\Software\\Orrelune]\n; chosen by hand\n" +
@@ -295,9 +300,9 @@ TEST_F(Registry, ValueFormsRoundTrip) {
     HKEY key = create_key();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        ASSERT_EQ(RegSetValueExA(key, c.name, 0, c.type, reinterpret_cast<const BYTE*>(c.data.data()),
-                                 DWORD(c.data.size())),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegSetValueExA(key, c.name, 0, c.type, reinterpret_cast<const BYTE*>(c.data.data()), DWORD(c.data.size())),
+            ERROR_SUCCESS);
         EXPECT_NE(file_text().find("\n" + c.line + "\n"), std::string::npos) << file_text();
         BYTE buffer[64] = {};
         DWORD type = 0, size = sizeof buffer;
@@ -311,13 +316,17 @@ TEST_F(Registry, ValueFormsRoundTrip) {
     RegCloseKey(key);
 }
 
-bool fail_before_rename(const char*) { return false; }
-bool crash_before_rename(const char*) { _exit(3); }
+bool fail_before_rename(const char*) {
+    return false;
+}
+bool crash_before_rename(const char*) {
+    _exit(3);
+}
 
 // A write that stops before its rename leaves the old file as it was.
 TEST_F(Registry, InterruptedWriteLeavesOldFile) {
-    const std::string before = std::string(kHeader) + "; mine\n[HKEY_CURRENT_USER\\Software\\Orrelune]\n" +
-                               "\"resolution\"=dword:000007d0\n";
+    const std::string before =
+        std::string(kHeader) + "; mine\n[HKEY_CURRENT_USER\\Software\\Orrelune]\n" + "\"resolution\"=dword:000007d0\n";
     write_file(before);
     HKEY key = create_key();
 

@@ -22,12 +22,10 @@ TEST(ProgramResources, EachImageIsFoundByTheProgramsNameWithTheGeneratedBytes) {
         const char* file;
         int width, height;
     } images[] = {
-        {"Particle", "PARTICLE", 32, 32},   {"sun", "SUN", 128, 128},
-        {"earth", "EARTH", 256, 128},       {"mercury", "MERCURY", 256, 128},
-        {"venus", "VENUS", 256, 128},       {"mars", "MARS", 256, 128},
-        {"jupiter", "JUPITER", 256, 128},   {"saturn", "SATURN", 256, 128},
-        {"uranus", "URANUS", 256, 128},     {"neptune", "NEPTUNE", 256, 128},
-        {"pluto", "PLUTO", 256, 128},       {"background", "BACKGROUND", 512, 512},
+        {"Particle", "PARTICLE", 32, 32}, {"sun", "SUN", 128, 128},       {"earth", "EARTH", 256, 128},
+        {"mercury", "MERCURY", 256, 128}, {"venus", "VENUS", 256, 128},   {"mars", "MARS", 256, 128},
+        {"jupiter", "JUPITER", 256, 128}, {"saturn", "SATURN", 256, 128}, {"uranus", "URANUS", 256, 128},
+        {"neptune", "NEPTUNE", 256, 128}, {"pluto", "PLUTO", 256, 128},   {"background", "BACKGROUND", 512, 512},
         {"sunmask", "SUNMASK", 128, 128},
     };
     HMODULE self = GetModuleHandleA(nullptr);

@@ -26,9 +26,9 @@ TEST(ResFile, ReadsTypesNamesLanguagesAndBytesAsStored) {
 
     auto find = [&](const ResId& type, const ResId& name, WORD language) -> const ResRecord* {
         for (const ResRecord& r : records) {
-            if (r.type.is_ordinal == type.is_ordinal && r.type.ordinal == type.ordinal &&
-                r.type.name == type.name && r.name.is_ordinal == name.is_ordinal &&
-                r.name.ordinal == name.ordinal && r.name.name == name.name && r.language == language)
+            if (r.type.is_ordinal == type.is_ordinal && r.type.ordinal == type.ordinal && r.type.name == type.name &&
+                r.name.is_ordinal == name.is_ordinal && r.name.ordinal == name.ordinal && r.name.name == name.name &&
+                r.language == language)
                 return &r;
         }
         return nullptr;
@@ -40,12 +40,9 @@ TEST(ResFile, ReadsTypesNamesLanguagesAndBytesAsStored) {
         const char* bytes;
         DWORD size;
     } cases[] = {
-        {rcdata, {false, 0, u"MIXEDCASE"}, 0x409, "abc", 3},
-        {rcdata, {true, 7, {}}, 0x409, "seven!!", 7},
-        {rcdata, {false, 0, u"EMPTY"}, 0x409, "", 0},
-        {custom, {false, 0, u"BLOB"}, 0x409, "x", 1},
-        {custom, {true, 12, {}}, 0x409, "12345", 5},
-        {rcdata, {false, 0, u"TWIN"}, 0x409, "english", 7},
+        {rcdata, {false, 0, u"MIXEDCASE"}, 0x409, "abc", 3}, {rcdata, {true, 7, {}}, 0x409, "seven!!", 7},
+        {rcdata, {false, 0, u"EMPTY"}, 0x409, "", 0},        {custom, {false, 0, u"BLOB"}, 0x409, "x", 1},
+        {custom, {true, 12, {}}, 0x409, "12345", 5},         {rcdata, {false, 0, u"TWIN"}, 0x409, "english", 7},
         {rcdata, {false, 0, u"TWIN"}, 0, "neutral", 7},
     };
     for (const auto& c : cases) {

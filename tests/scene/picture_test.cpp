@@ -31,8 +31,8 @@ struct Frame {
     std::vector<GLubyte> rgba;  // rows from the bottom up, as GL's window y
     GLdouble projection[16];
     GLint viewport[4];
-    GLfloat system[3];     // the system origin in eye space
-    float tumble_used;     // the tumble angle the frame drew with
+    GLfloat system[3];  // the system origin in eye space
+    float tumble_used;  // the tumble angle the frame drew with
     PlanetState planets_used[planet_count];
     float comet_centre[3];  // eye space, as the comet stage translated
 
@@ -71,7 +71,7 @@ struct RunOptions {
     uint32_t seed = 1;
     int frames = 1;  // the last one is kept
     int width = 320, height = 240;
-    bool no_sun = false;  // black glow and white mask: the sun leaves the picture as it is
+    bool no_sun = false;                          // black glow and white mask: the sun leaves the picture as it is
     std::function<void(int frame)> before_frame;  // frame counts from 1
     std::function<void(int frame, const Frame&)> after_frame;  // sees every frame, pixels included
 };
@@ -89,8 +89,8 @@ Frame render(const RunOptions& options) {
     frame.height = options.height;
     frame.rgba.resize(static_cast<size_t>(options.width) * options.height * 4);
     OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
-    EXPECT_TRUE(context && OSMesaMakeCurrent(context, frame.rgba.data(), GL_UNSIGNED_BYTE, options.width,
-                                             options.height));
+    EXPECT_TRUE(context &&
+                OSMesaMakeCurrent(context, frame.rgba.data(), GL_UNSIGNED_BYTE, options.width, options.height));
     reset_scene();
     random_seed(options.seed);
     init_gl(options.width, options.height);
@@ -132,8 +132,8 @@ Frame render(const RunOptions& options) {
 struct Difference {
     int count = 0;
     double centre_x = 0, centre_y = 0;
-    int brighter = 0;    // pixels where `a` has more light than `b`
-    int bluer = 0;       // pixels where `a` gained more blue than red or green
+    int brighter = 0;  // pixels where `a` has more light than `b`
+    int bluer = 0;     // pixels where `a` gained more blue than red or green
 };
 
 Difference difference(const Frame& a, const Frame& b) {
@@ -272,7 +272,10 @@ TEST_F(SceneRun, SunIsBrightAtTheSystemCentre) {
 // its projected disc.
 TEST_F(SceneRun, PlanetsAppearWhereTheirTransformsPutThem) {
     const PlanetRowForTest rows[] = {
-        {earth_slot, 11, 0.1}, {jupiter_slot, 21, 0.6}, {saturn_slot, 25, 0.45}, {mars_slot, 14, 0.08},
+        {earth_slot, 11, 0.1},
+        {jupiter_slot, 21, 0.6},
+        {saturn_slot, 25, 0.45},
+        {mars_slot, 14, 0.08},
     };
     const uint32_t seed = 7;
     int seen = 0;
@@ -308,9 +311,9 @@ TEST_F(SceneRun, PlanetsAppearWhereTheirTransformsPutThem) {
             glPopMatrix();
             for (int i = 0; i < 3; ++i) eye[i] = m[12 + i];
         }
-        if (eye[2] > -1 || !frame.inside(at[0], at[1], 2)) continue;  // behind or outside the view
+        if (eye[2] > -1 || !frame.inside(at[0], at[1], 2)) continue;             // behind or outside the view
         const double disc = pixels_per_unit(frame, eye[2]) * row.sphere_radius;  // radius in pixels
-        if (disc < 1.5) continue;  // a pixel or two: too small to place
+        if (disc < 1.5) continue;                                                // a pixel or two: too small to place
         const Difference d = difference(frame, swapped);
         ++seen;
         EXPECT_GT(d.count, 0);

@@ -13,7 +13,7 @@
 namespace {
 const int view_width = 32;
 const int view_height = 24;
-std::vector<GLubyte> pixels(view_width * view_height * 4);
+std::vector<GLubyte> pixels(view_width* view_height * 4);
 }  // namespace
 
 bool make_offscreen_context() {

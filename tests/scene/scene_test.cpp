@@ -51,7 +51,7 @@ TEST(RandomSource, RangeReachesBothClosedEnds) {
         double expected;
     };
     const Case cases[] = {
-        {0, 0, 360, 0.0},    {32767, 0, 360, 361.0}, {0, 1, 10, 1.0},
+        {0, 0, 360, 0.0},     {32767, 0, 360, 361.0},    {0, 1, 10, 1.0},
         {32767, 1, 10, 11.0}, {32767, -0.5f, 0.5f, 1.5}, {32767, -1, 2, 3.0},
     };
     for (const Case& c : cases) {
@@ -89,7 +89,7 @@ TEST(Comet, StartColoursByParticle) {
     };
     // 995 to 999 would be row 12, past the table: they share the last row.
     const Case cases[] = {
-        {0, 1.0f, 0.5f, 0.5f},   {81, 1.0f, 0.5f, 0.5f},   {82, 1.0f, 0.75f, 0.5f},
+        {0, 1.0f, 0.5f, 0.5f},    {81, 1.0f, 0.5f, 0.5f},   {82, 1.0f, 0.75f, 0.5f},
         {994, 1.0f, 0.5f, 0.75f}, {995, 1.0f, 0.5f, 0.75f}, {999, 1.0f, 0.5f, 0.75f},
     };
     reset_scene();

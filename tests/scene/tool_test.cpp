@@ -61,15 +61,24 @@ TEST_F(SceneRun, ToolJsonIsTheStateOfTheSameRun) {
         float value;
     };
     const Float floats[] = {
-        {"title_alpha", title_alpha},     {"sway_angle_x", sway_angle_x},
-        {"sway_angle_y", sway_angle_y},   {"camera_depth", camera_depth},
-        {"tumble_angle", tumble_angle},   {"background_scroll", background_scroll},
-        {"moon_angle", moon_angle},       {"sun_angle", sun_angle},
-        {"sun_counter_angle", sun_counter_angle}, {"ring_angle", ring_angle},
-        {"belt_angle", belt_angle},       {"comet_x", comet_x},
-        {"comet_y", comet_y},             {"comet_z", comet_z},
-        {"comet_speed_x", comet_speed_x}, {"comet_speed_y", comet_speed_y},
-        {"comet_red", comet_red},         {"comet_green", comet_green},
+        {"title_alpha", title_alpha},
+        {"sway_angle_x", sway_angle_x},
+        {"sway_angle_y", sway_angle_y},
+        {"camera_depth", camera_depth},
+        {"tumble_angle", tumble_angle},
+        {"background_scroll", background_scroll},
+        {"moon_angle", moon_angle},
+        {"sun_angle", sun_angle},
+        {"sun_counter_angle", sun_counter_angle},
+        {"ring_angle", ring_angle},
+        {"belt_angle", belt_angle},
+        {"comet_x", comet_x},
+        {"comet_y", comet_y},
+        {"comet_z", comet_z},
+        {"comet_speed_x", comet_speed_x},
+        {"comet_speed_y", comet_speed_y},
+        {"comet_red", comet_red},
+        {"comet_green", comet_green},
         {"comet_blue", comet_blue},
     };
     for (const Float& f : floats) EXPECT_EQ(static_cast<float>(json_number(json, f.key)), f.value) << f.key;
@@ -109,8 +118,8 @@ TEST(SceneTool, PngIsTheLastFrameAtTheGivenSize) {
 }
 
 TEST(SceneTool, RefusesBadArguments) {
-    const char* cases[] = {"", "--ticks", "--ticks -1 --json", "--seed x --json", "--png a.png", "--json --size 0x5",
-                           "--bogus"};
+    const char* cases[] = {
+        "", "--ticks", "--ticks -1 --json", "--seed x --json", "--png a.png", "--json --size 0x5", "--bogus"};
     for (const char* arguments : cases) {
         int status = 0;
         run_tool(std::string(arguments) + " 2>/dev/null", &status);

@@ -17,39 +17,34 @@ const int colour_ids[] = {1000, 1001};
 
 class ConfigureDialog : public HostTest {
 protected:
-    void TearDown() override
-    {
+    void TearDown() override {
         layer_set_dialog_step(nullptr, nullptr);
         HostTest::TearDown();
     }
 
     // Runs the Configure mode's dialog; `steps` act on it once it is up.
-    int run_dialog(const std::function<void(HWND)>& steps)
-    {
+    int run_dialog(const std::function<void(HWND)>& steps) {
         shown_ = false;
         std::function<void(HWND)> wrapped = [&](HWND dialog) {
             shown_ = true;
             steps(dialog);
         };
-        layer_set_dialog_step([](HWND dialog, void* context) { (*static_cast<std::function<void(HWND)>*>(context))(dialog); },
-                              &wrapped);
+        layer_set_dialog_step(
+            [](HWND dialog, void* context) { (*static_cast<std::function<void(HWND)>*>(context))(dialog); }, &wrapped);
         int result = run_configuration(NULL);
         EXPECT_TRUE(shown_);
         return result;
     }
 
-    static void store(LONG resolution, LONG colour)
-    {
+    static void store(LONG resolution, LONG colour) {
         HKEY key = open_settings_key();
         write_settings(key, SaverSettings{resolution, colour});
         close_settings_key(key);
     }
 
-    static bool key_exists()
-    {
+    static bool key_exists() {
         HKEY key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Orrelune", 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return false;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Orrelune", 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
         RegCloseKey(key);
         return true;
     }
@@ -59,30 +54,25 @@ protected:
 
 // The checked id of a set, 0 for none, -1 for more than one.
 template <size_t N>
-int checked_of(HWND dialog, const int (&ids)[N])
-{
+int checked_of(HWND dialog, const int (&ids)[N]) {
     int found = 0;
     for (int id : ids)
-        if (IsDlgButtonChecked(dialog, id) == BST_CHECKED)
-            found = found ? -1 : id;
+        if (IsDlgButtonChecked(dialog, id) == BST_CHECKED) found = found ? -1 : id;
     return found;
 }
 
-void click(HWND dialog, int id)
-{
+void click(HWND dialog, int id) {
     SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
-void post_key(HWND window, WPARAM key)
-{
+void post_key(HWND window, WPARAM key) {
     PostMessageA(window, WM_KEYDOWN, key, 1);
     PostMessageA(window, WM_KEYUP, key, 0xC0000001);
 }
 
 }  // namespace
 
-TEST_F(ConfigureDialog, WithNothingStoredShowsTheDefaultsAndCreatesTheKeyEvenOnCancel)
-{
+TEST_F(ConfigureDialog, WithNothingStoredShowsTheDefaultsAndCreatesTheKeyEvenOnCancel) {
     ASSERT_FALSE(key_exists());
     int result = run_dialog([](HWND dialog) {
         EXPECT_EQ(checked_of(dialog, resolution_ids), 2000);
@@ -102,8 +92,7 @@ TEST_F(ConfigureDialog, WithNothingStoredShowsTheDefaultsAndCreatesTheKeyEvenOnC
 
 // Each way of leaving: what is stored afterwards. Clicks are by control id;
 // the stored values before the run are `before`.
-TEST_F(ConfigureDialog, StoresTheChoiceOnOkOnly)
-{
+TEST_F(ConfigureDialog, StoresTheChoiceOnOkOnly) {
     struct Case {
         const char* name;
         SaverSettings before;
@@ -124,11 +113,9 @@ TEST_F(ConfigureDialog, StoresTheChoiceOnOkOnly)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         reset_process_state();
-        if (c.before.resolution_id || c.before.colour_id)
-            store(c.before.resolution_id, c.before.colour_id);
+        if (c.before.resolution_id || c.before.colour_id) store(c.before.resolution_id, c.before.colour_id);
         int result = run_dialog([&](HWND dialog) {
-            for (int id : c.clicks)
-                click(dialog, id);
+            for (int id : c.clicks) click(dialog, id);
             if (c.key == 'C')
                 PostMessageA(dialog, WM_CLOSE, 0, 0);
             else if (c.key)
@@ -141,8 +128,7 @@ TEST_F(ConfigureDialog, StoresTheChoiceOnOkOnly)
     }
 }
 
-TEST_F(ConfigureDialog, AnUnknownStoredResolutionLeavesEveryResolutionButtonClear)
-{
+TEST_F(ConfigureDialog, AnUnknownStoredResolutionLeavesEveryResolutionButtonClear) {
     store(7, 1001);
     run_dialog([](HWND dialog) {
         EXPECT_EQ(checked_of(dialog, resolution_ids), 0);
@@ -154,8 +140,7 @@ TEST_F(ConfigureDialog, AnUnknownStoredResolutionLeavesEveryResolutionButtonClea
 // All nine radio buttons are one group, so a click clears the other set
 // until the procedure checks it again: after every click each set shows
 // exactly the last choice made in it.
-TEST_F(ConfigureDialog, AClickInOneSetKeepsTheOtherSetsCheck)
-{
+TEST_F(ConfigureDialog, AClickInOneSetKeepsTheOtherSetsCheck) {
     struct Step {
         int click;
         int resolution, colour;

@@ -9,13 +9,11 @@
 
 namespace {
 
-std::string decimal(unsigned long long value)
-{
+std::string decimal(unsigned long long value) {
     return std::to_string(value);
 }
 
-TEST(CommandLineTail, SkipsTheProgramNameAndSeparators)
-{
+TEST(CommandLineTail, SkipsTheProgramNameAndSeparators) {
     struct Case {
         const char* line;
         const char* tail;
@@ -42,12 +40,10 @@ TEST(CommandLineTail, SkipsTheProgramNameAndSeparators)
         {"\"\xc3\xa9t\xc3\xa9 d'\xc3\xa9t\xc3\xa9.scr\" /c", "/c"},
         {"\xc3\xa9", ""},
     };
-    for (const Case& c : cases)
-        EXPECT_STREQ(command_line_tail(c.line), c.tail) << "line: " << c.line;
+    for (const Case& c : cases) EXPECT_STREQ(command_line_tail(c.line), c.tail) << "line: " << c.line;
 }
 
-TEST(StartupShowState, UsesTheStartersValueOnlyWhenFlagged)
-{
+TEST(StartupShowState, UsesTheStartersValueOnlyWhenFlagged) {
     layer_use_null_driver();
     layer_reset();
     layer_set_startup_info(0, SW_HIDE);
@@ -58,8 +54,7 @@ TEST(StartupShowState, UsesTheStartersValueOnlyWhenFlagged)
     EXPECT_EQ(startup_show_state(), SW_SHOWNORMAL);
 }
 
-TEST(ParseWindowHandle, ReadsLeadingDecimalDigitsWrappingAt32Bits)
-{
+TEST(ParseWindowHandle, ReadsLeadingDecimalDigitsWrappingAt32Bits) {
     struct Case {
         const char* text;
         DWORD value;
@@ -79,12 +74,10 @@ TEST(ParseWindowHandle, ReadsLeadingDecimalDigitsWrappingAt32Bits)
         {"+5", 0u},
         {"0x10", 0u},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(parse_window_handle(c.text), c.value) << "text: " << c.text;
+    for (const Case& c : cases) EXPECT_EQ(parse_window_handle(c.text), c.value) << "text: " << c.text;
 }
 
-TEST(ReadSwitch, FirstNonSeparatorByteDecides)
-{
+TEST(ReadSwitch, FirstNonSeparatorByteDecides) {
     struct Case {
         const char* tail;
         bool recognised;
@@ -125,8 +118,7 @@ TEST(ReadSwitch, FirstNonSeparatorByteDecides)
         SCOPED_TRACE(std::string("tail: ") + c.tail);
         SaverSwitch choice = read_switch(c.tail);
         EXPECT_EQ(choice.recognised, c.recognised);
-        if (!c.recognised)
-            continue;
+        if (!c.recognised) continue;
         EXPECT_EQ(choice.mode, c.mode);
         EXPECT_EQ(choice.foreground_owner, c.foreground_owner);
         if (c.handle_offset < 0)
@@ -145,14 +137,12 @@ struct PasswordChangeCall {
 };
 std::vector<PasswordChangeCall> password_changes;
 
-DWORD WINAPI fake_change_password(LPCSTR provider, HWND owner, DWORD reserved1, void* reserved2)
-{
+DWORD WINAPI fake_change_password(LPCSTR provider, HWND owner, DWORD reserved1, void* reserved2) {
     password_changes.push_back({provider, owner, reserved1, reserved2});
     return 1;
 }
 
-void register_fake_mpr()
-{
+void register_fake_mpr() {
     static const LayerModuleEntry entries[] = {
         {"PwdChangePasswordA", as_entry(fake_change_password)},
     };
@@ -163,8 +153,7 @@ class Dispatch : public HostTest {};
 
 // Every mode through saver_main: its result and what it ran. "%h" in a tail
 // stands for an existing foreign window, "%H" for the same handle plus 2^32.
-TEST_F(Dispatch, RunsTheModeOfTheTail)
-{
+TEST_F(Dispatch, RunsTheModeOfTheTail) {
     enum Ran { Nothing, SaverWindow, PreviewWindow, ConfigureDialog };
     struct Case {
         const char* tail;
@@ -208,10 +197,8 @@ TEST_F(Dispatch, RunsTheModeOfTheTail)
 
         std::string tail = c.tail;
         std::string::size_type at;
-        if ((at = tail.find("%h")) != std::string::npos)
-            tail.replace(at, 2, decimal(handle));
-        if ((at = tail.find("%H")) != std::string::npos)
-            tail.replace(at, 2, decimal(handle + (1ull << 32)));
+        if ((at = tail.find("%h")) != std::string::npos) tail.replace(at, 2, decimal(handle));
+        if ((at = tail.find("%H")) != std::string::npos) tail.replace(at, 2, decimal(handle + (1ull << 32)));
 
         Ran ran = Nothing;
         layer_set_dialog_step(
@@ -224,8 +211,7 @@ TEST_F(Dispatch, RunsTheModeOfTheTail)
             },
             &ran);
         int result = run_main_with(tail, [&](HWND window) {
-            if (window == NULL)
-                return;
+            if (window == NULL) return;
             char class_name[64] = "";
             GetClassNameA(window, class_name, sizeof class_name);
             EXPECT_STREQ(class_name, "WindowsScreenSaverClass");
@@ -238,8 +224,7 @@ TEST_F(Dispatch, RunsTheModeOfTheTail)
     }
 }
 
-TEST_F(Dispatch, ChangePasswordOnThe9xFamilyIsOwnedByAValidWindowOrTheForeground)
-{
+TEST_F(Dispatch, ChangePasswordOnThe9xFamilyIsOwnedByAValidWindowOrTheForeground) {
     HWND foreign = layer_create_foreign_window(100, 100);
     HWND foreground = layer_create_foreign_window(100, 100);
     std::string given = decimal(reinterpret_cast<UINT_PTR>(foreign));
@@ -248,11 +233,8 @@ TEST_F(Dispatch, ChangePasswordOnThe9xFamilyIsOwnedByAValidWindowOrTheForeground
         HWND owner;
     };
     const Case cases[] = {
-        {"/a " + given, foreign},
-        {"-A" + given, foreign},
-        {"/a", foreground},
-        {"/a 0", foreground},
-        {"/a 123456789", foreground},
+        {"/a " + given, foreign}, {"-A" + given, foreign},      {"/a", foreground},
+        {"/a 0", foreground},     {"/a 123456789", foreground},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("tail: " + c.tail);
@@ -271,8 +253,7 @@ TEST_F(Dispatch, ChangePasswordOnThe9xFamilyIsOwnedByAValidWindowOrTheForeground
     }
 }
 
-TEST_F(Dispatch, ChangePasswordWithoutThePlatformsModuleDoesNothingAndSucceeds)
-{
+TEST_F(Dispatch, ChangePasswordWithoutThePlatformsModuleDoesNothingAndSucceeds) {
     layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
     char tail[] = "/a";
     EXPECT_EQ(saver_main(GetModuleHandleA(NULL), NULL, tail, SW_SHOWDEFAULT), 0);
@@ -283,8 +264,7 @@ TEST_F(Dispatch, ChangePasswordWithoutThePlatformsModuleDoesNothingAndSucceeds)
     EXPECT_EQ(layer_module_load_count("MPR.DLL"), 0);
 }
 
-TEST_F(Dispatch, PlatformFamilyIsRecordedBeforeTheModeRuns)
-{
+TEST_F(Dispatch, PlatformFamilyIsRecordedBeforeTheModeRuns) {
     struct Case {
         DWORD platform_id;
         bool query_fails;
@@ -305,8 +285,7 @@ TEST_F(Dispatch, PlatformFamilyIsRecordedBeforeTheModeRuns)
     }
 }
 
-DWORD WINAPI faulting_change_password(LPCSTR, HWND, DWORD, void*)
-{
+DWORD WINAPI faulting_change_password(LPCSTR, HWND, DWORD, void*) {
     volatile int* nowhere = nullptr;
     *nowhere = 1;
     return 0;
@@ -314,8 +293,7 @@ DWORD WINAPI faulting_change_password(LPCSTR, HWND, DWORD, void*)
 
 // Runs the change-password mode of a 9x platform whose password change
 // faults; returns only if the guard let the fault through.
-void run_faulting_mode()
-{
+void run_faulting_mode() {
     layer_use_null_driver();
     layer_reset();
     layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
@@ -327,9 +305,13 @@ void run_faulting_mode()
     saver_main(GetModuleHandleA(NULL), NULL, tail, SW_SHOWDEFAULT);
 }
 
-TEST(FaultGuard, AFaultInsideAModeEndsTheProcessWithTheFaultCode)
-{
-    EXPECT_EXIT({ run_faulting_mode(); _exit(99); }, ::testing::ExitedWithCode(int(fault_exit_code)), "");
+TEST(FaultGuard, AFaultInsideAModeEndsTheProcessWithTheFaultCode) {
+    EXPECT_EXIT(
+        {
+            run_faulting_mode();
+            _exit(99);
+        },
+        ::testing::ExitedWithCode(int(fault_exit_code)), "");
 }
 
 }  // namespace

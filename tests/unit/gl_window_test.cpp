@@ -8,15 +8,13 @@
 namespace {
 
 // The display's release has run once more (it restores the display mode).
-int releases()
-{
+int releases() {
     return layer_last_display_request().calls;
 }
 
 }  // namespace
 
-TEST_F(HostTest, DisplayClosesWhenTheMouseMovesMoreThanTenPixelsFromTheStart)
-{
+TEST_F(HostTest, DisplayClosesWhenTheMouseMovesMoreThanTenPixelsFromTheStart) {
     struct {
         int dx, dy;
         bool closes;
@@ -34,8 +32,7 @@ TEST_F(HostTest, DisplayClosesWhenTheMouseMovesMoreThanTenPixelsFromTheStart)
     }
 }
 
-TEST_F(HostTest, SmallDisplayIgnoresTheMouse)
-{
+TEST_F(HostTest, SmallDisplayIgnoresTheMouse) {
     HWND parent = layer_create_foreign_window(320, 240);
     run_saver_with(parent, [&](HWND) {
         ASSERT_TRUE(display_state.small_window);
@@ -46,8 +43,7 @@ TEST_F(HostTest, SmallDisplayIgnoresTheMouse)
     layer_destroy_foreign_window(parent);
 }
 
-TEST_F(HostTest, KeysAreRecordedOneByOne)
-{
+TEST_F(HostTest, KeysAreRecordedOneByOne) {
     key_state = KeyState{};
     run_saver_with(NULL, [&](HWND) {
         SendMessageA(display_window, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -59,8 +55,7 @@ TEST_F(HostTest, KeysAreRecordedOneByOne)
     });
 }
 
-TEST_F(HostTest, EachContextStepThatFailsShowsItsBoxAndEndsTheRun)
-{
+TEST_F(HostTest, EachContextStepThatFailsShowsItsBoxAndEndsTheRun) {
     struct {
         LayerGlFailure failure;
         const char* text;
@@ -88,8 +83,7 @@ TEST_F(HostTest, EachContextStepThatFailsShowsItsBoxAndEndsTheRun)
     }
 }
 
-TEST_F(HostTest, EscapeAtATickStillPresentsThatFrameThenCloses)
-{
+TEST_F(HostTest, EscapeAtATickStillPresentsThatFrameThenCloses) {
     run_saver_with(NULL, [&](HWND) {
         ASSERT_NE(display_window, nullptr);
         const int swaps = layer_gdi_counts().swaps;

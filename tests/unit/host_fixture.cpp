@@ -15,28 +15,22 @@ const UINT run_steps_message = WM_USER + 1;
 
 // A hidden window of the test's own; the saver's loop dispatches the message
 // posted to it once the saver window has been created.
-LRESULT CALLBACK stepper_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
-{
-    if (message != run_steps_message)
-        return DefWindowProcA(window, message, wparam, lparam);
+LRESULT CALLBACK stepper_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message != run_steps_message) return DefWindowProcA(window, message, wparam, lparam);
     ran_steps = true;
     HWND saver = saver_window;
-    if (pending_steps)
-        pending_steps(saver);
-    if (saver != NULL && IsWindow(saver))
-        DestroyWindow(saver);
+    if (pending_steps) pending_steps(saver);
+    if (saver != NULL && IsWindow(saver)) DestroyWindow(saver);
     return 0;
 }
 
-void post_steps(const std::function<void(HWND)>& steps)
-{
+void post_steps(const std::function<void(HWND)>& steps) {
     WNDCLASSA stepper_class = {};
     stepper_class.lpfnWndProc = stepper_proc;
     stepper_class.hInstance = GetModuleHandleA(NULL);
     stepper_class.lpszClassName = "HostTestStepper";
     RegisterClassA(&stepper_class);
-    HWND stepper = CreateWindowExA(0, "HostTestStepper", "", 0, 0, 0, 10, 10, NULL, NULL,
-                                   GetModuleHandleA(NULL), NULL);
+    HWND stepper = CreateWindowExA(0, "HostTestStepper", "", 0, 0, 0, 10, 10, NULL, NULL, GetModuleHandleA(NULL), NULL);
     ASSERT_NE(stepper, nullptr);
     pending_steps = steps;
     ran_steps = false;
@@ -45,8 +39,7 @@ void post_steps(const std::function<void(HWND)>& steps)
 
 }  // namespace
 
-void HostTest::SetUp()
-{
+void HostTest::SetUp() {
     char dir[] = "/tmp/orrelune-unit-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     config_dir_ = dir;
@@ -54,8 +47,7 @@ void HostTest::SetUp()
     reset_process_state();
 }
 
-void HostTest::reset_process_state()
-{
+void HostTest::reset_process_state() {
     layer_use_null_driver();
     layer_reset();
     host_instance = GetModuleHandleA(NULL);
@@ -74,43 +66,37 @@ void HostTest::reset_process_state()
     ran_steps = false;
 }
 
-void HostTest::TearDown()
-{
+void HostTest::TearDown() {
     std::error_code ignored;
     std::filesystem::remove_all(config_dir_, ignored);
 }
 
-int HostTest::run_saver_with(HWND parent, const std::function<void(HWND)>& steps)
-{
+int HostTest::run_saver_with(HWND parent, const std::function<void(HWND)>& steps) {
     post_steps(steps);
     return run_saver_window(parent);
 }
 
-int HostTest::run_main_with(const std::string& tail, const std::function<void(HWND)>& steps)
-{
+int HostTest::run_main_with(const std::string& tail, const std::function<void(HWND)>& steps) {
     post_steps(steps);
     std::string text = tail;
     return saver_main(GetModuleHandleA(NULL), NULL, &text[0], SW_SHOWDEFAULT);
 }
 
-bool HostTest::steps_ran() const
-{
+bool HostTest::steps_ran() const {
     return ran_steps;
 }
 
-void HostTest::set_password_setting(const void* data, DWORD size, DWORD type)
-{
+void HostTest::set_password_setting(const void* data, DWORD size, DWORD type) {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
-                              NULL),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL),
+        ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(key, "ScreenSaveUsePassword", 0, type, static_cast<const BYTE*>(data), size),
               ERROR_SUCCESS);
     RegCloseKey(key);
 }
 
-bool take_posted_close(HWND window)
-{
+bool take_posted_close(HWND window) {
     MSG msg;
     return PeekMessageA(&msg, window, WM_CLOSE, WM_CLOSE, PM_REMOVE) != FALSE;
 }

@@ -38,8 +38,7 @@ private:
 
 // A fake module entry of any signature, as GetProcAddress hands it out.
 template <typename Function>
-FARPROC as_entry(Function* function)
-{
+FARPROC as_entry(Function* function) {
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
 }
 

@@ -18,19 +18,15 @@ struct FakeVerifier {
 };
 FakeVerifier verifier;
 
-BOOL WINAPI fake_verify(HWND window)
-{
+BOOL WINAPI fake_verify(HWND window) {
     verifier.windows.push_back(window);
-    if (verifier.during_prompt)
-        verifier.during_prompt(window);
+    if (verifier.during_prompt) verifier.during_prompt(window);
     BOOL verdict = verifier.verdicts.empty() ? TRUE : verifier.verdicts.front();
-    if (!verifier.verdicts.empty())
-        verifier.verdicts.erase(verifier.verdicts.begin());
+    if (!verifier.verdicts.empty()) verifier.verdicts.erase(verifier.verdicts.begin());
     return verdict;
 }
 
-void register_password_cpl(bool with_entry = true)
-{
+void register_password_cpl(bool with_entry = true) {
     static const LayerModuleEntry entries[] = {
         {"VerifyScreenSavePwd", as_entry(fake_verify)},
     };
@@ -39,20 +35,17 @@ void register_password_cpl(bool with_entry = true)
 
 class Password : public HostTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         HostTest::SetUp();
         verifier = FakeVerifier();
     }
-    void password_on()
-    {
+    void password_on() {
         DWORD one = 1;
         set_password_setting(&one, sizeof one, REG_DWORD);
     }
 };
 
-TEST_F(Password, VerifierIsNeverLoadedOutsideThe9xFamilyOrInThePreview)
-{
+TEST_F(Password, VerifierIsNeverLoadedOutsideThe9xFamilyOrInThePreview) {
     for (bool win9x_preview : {false, true}) {
         SCOPED_TRACE(win9x_preview ? "9x preview" : "NT saver");
         reset_process_state();
@@ -83,8 +76,7 @@ TEST_F(Password, VerifierIsNeverLoadedOutsideThe9xFamilyOrInThePreview)
     }
 }
 
-TEST_F(Password, VerifierLoadsOnlyWithTheSettingOnAndTheModulesEntry)
-{
+TEST_F(Password, VerifierLoadsOnlyWithTheSettingOnAndTheModulesEntry) {
     enum Module { Missing, WithoutEntry, Complete };
     struct Case {
         const char* name;
@@ -109,10 +101,8 @@ TEST_F(Password, VerifierLoadsOnlyWithTheSettingOnAndTheModulesEntry)
         reset_process_state();
         layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
         is_win9x_family = true;
-        if (!c.setting.empty())
-            set_password_setting(c.setting.data(), DWORD(c.setting.size()), c.type);
-        if (c.module != Missing)
-            register_password_cpl(c.module == Complete);
+        if (!c.setting.empty()) set_password_setting(c.setting.data(), DWORD(c.setting.size()), c.type);
+        if (c.module != Missing) register_password_cpl(c.module == Complete);
 
         load_password_verifier();
         EXPECT_EQ(verifier_entry != NULL, c.loaded);
@@ -131,8 +121,7 @@ TEST_F(Password, VerifierLoadsOnlyWithTheSettingOnAndTheModulesEntry)
 
 // A whole protected run: a refused prompt, the quiet time after it across a
 // wrap of the tick counter, and an accepted prompt that ends the run.
-TEST_F(Password, CloseAsksTheVerifierButNotWithin200MsOfTheLastPrompt)
-{
+TEST_F(Password, CloseAsksTheVerifierButNotWithin200MsOfTheLastPrompt) {
     layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
     password_on();
     register_password_cpl();
@@ -190,8 +179,7 @@ TEST_F(Password, CloseAsksTheVerifierButNotWithin200MsOfTheLastPrompt)
     EXPECT_EQ(verifier_entry, nullptr);
 }
 
-TEST_F(Password, WithoutAVerifierTheFirstCloseGoesThrough)
-{
+TEST_F(Password, WithoutAVerifierTheFirstCloseGoesThrough) {
     layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
     register_password_cpl();
     char tail[] = "/s";
@@ -210,8 +198,7 @@ TEST_F(Password, WithoutAVerifierTheFirstCloseGoesThrough)
     EXPECT_EQ(layer_module_load_count("PASSWORD.CPL"), 0);
 }
 
-TEST_F(Password, WhenNoWindowCanBeMadeTheRunReportsNothingRanAndUnloadsTheVerifier)
-{
+TEST_F(Password, WhenNoWindowCanBeMadeTheRunReportsNothingRanAndUnloadsTheVerifier) {
     layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
     password_on();
     register_password_cpl();
@@ -232,8 +219,7 @@ TEST_F(Password, WhenNoWindowCanBeMadeTheRunReportsNothingRanAndUnloadsTheVerifi
 
 }  // namespace
 
-TEST_F(Password, ProtectedRunTellsTheSystemItRunsUntilTheLoopEnds)
-{
+TEST_F(Password, ProtectedRunTellsTheSystemItRunsUntilTheLoopEnds) {
     layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
     is_win9x_family = true;
     password_on();
@@ -246,8 +232,7 @@ TEST_F(Password, ProtectedRunTellsTheSystemItRunsUntilTheLoopEnds)
 // The display window's own close (the mouse beyond 10 pixels, Escape) must
 // not end a protected run without the prompt; unprotected, it ends the run
 // at once as before.
-TEST_F(Password, DisplayWindowsOwnCloseAsksForThePasswordWhenProtected)
-{
+TEST_F(Password, DisplayWindowsOwnCloseAsksForThePasswordWhenProtected) {
     for (bool protected_run : {true, false}) {
         SCOPED_TRACE(protected_run ? "protected" : "not protected");
         reset_process_state();

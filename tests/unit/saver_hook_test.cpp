@@ -12,12 +12,11 @@ namespace {
 
 class SaverHook : public HostTest {
 protected:
-    void store_settings(DWORD resolution, DWORD colour)
-    {
+    void store_settings(DWORD resolution, DWORD colour) {
         HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Orrelune", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
-                                  NULL),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Orrelune", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL),
+            ERROR_SUCCESS);
         RegSetValueExA(key, "resolution", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&resolution), 4);
         RegSetValueExA(key, "color", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&colour), 4);
         RegCloseKey(key);
@@ -25,8 +24,7 @@ protected:
 };
 
 // ShowCursor's display counter, read without changing it.
-int cursor_count()
-{
+int cursor_count() {
     int count = ShowCursor(TRUE);
     ShowCursor(FALSE);
     return count - 1;
@@ -37,8 +35,7 @@ struct Shown {
     UINT type;
 };
 
-std::vector<Shown> boxes_shown()
-{
+std::vector<Shown> boxes_shown() {
     std::vector<Shown> boxes;
     for (int i = 0; i < layer_message_box_count(); ++i) {
         LayerMessageBoxShown box;
@@ -47,8 +44,7 @@ std::vector<Shown> boxes_shown()
     return boxes;
 }
 
-RECT client_of(HWND window)
-{
+RECT client_of(HWND window) {
     RECT rect = {};
     GetClientRect(window, &rect);
     return rect;
@@ -76,8 +72,7 @@ const SettingsCase settings_cases[] = {
 
 }  // namespace
 
-TEST_F(SaverHook, SettingsChooseThePictureAndTheModeOfAFullScreenRun)
-{
+TEST_F(SaverHook, SettingsChooseThePictureAndTheModeOfAFullScreenRun) {
     for (const SettingsCase& c : settings_cases) {
         SCOPED_TRACE(c.name);
         reset_process_state();
@@ -112,8 +107,7 @@ TEST_F(SaverHook, SettingsChooseThePictureAndTheModeOfAFullScreenRun)
     }
 }
 
-TEST_F(SaverHook, HostsNarrowerThan640AreSmallWindowsWhateverTheSettings)
-{
+TEST_F(SaverHook, HostsNarrowerThan640AreSmallWindowsWhateverTheSettings) {
     store_settings(2006, 1001);
     struct {
         int width;
@@ -138,8 +132,7 @@ TEST_F(SaverHook, HostsNarrowerThan640AreSmallWindowsWhateverTheSettings)
     }
 }
 
-TEST_F(SaverHook, RefusedModeAsksAndGoesOnWindowedOnYes)
-{
+TEST_F(SaverHook, RefusedModeAsksAndGoesOnWindowedOnYes) {
     store_settings(2006, 1000);  // 1600 x 1200: the null screen doesn't offer it
     layer_set_cursor(33, 44);
     layer_push_message_box_answer(IDYES);
@@ -160,8 +153,7 @@ TEST_F(SaverHook, RefusedModeAsksAndGoesOnWindowedOnYes)
     EXPECT_TRUE(steps_ran());
 }
 
-TEST_F(SaverHook, RefusedModeEndsTheRunOnNo)
-{
+TEST_F(SaverHook, RefusedModeEndsTheRunOnNo) {
     store_settings(2006, 1000);
     layer_set_cursor(33, 44);
     layer_push_message_box_answer(IDNO);
@@ -177,8 +169,7 @@ TEST_F(SaverHook, RefusedModeEndsTheRunOnNo)
     EXPECT_EQ(display_state.start_cursor.x, 0);
 }
 
-TEST_F(SaverHook, ClassRegistrationFailureShowsABoxAndLeavesTheHostBare)
-{
+TEST_F(SaverHook, ClassRegistrationFailureShowsABoxAndLeavesTheHostBare) {
     WNDCLASSA taken = {};
     taken.lpfnWndProc = DefWindowProcA;
     taken.hInstance = GetModuleHandleA(NULL);
@@ -198,8 +189,7 @@ TEST_F(SaverHook, ClassRegistrationFailureShowsABoxAndLeavesTheHostBare)
     EXPECT_EQ(boxes[0].type, UINT(MB_OK | MB_ICONERROR));
 }
 
-TEST_F(SaverHook, ChildWindowFailureShowsABoxAndChangesNoMode)
-{
+TEST_F(SaverHook, ChildWindowFailureShowsABoxAndChangesNoMode) {
     layer_refuse_next_window("OpenGL");
     int result = run_saver_with(NULL, [&](HWND host) {
         EXPECT_TRUE(IsWindow(host));
@@ -213,8 +203,7 @@ TEST_F(SaverHook, ChildWindowFailureShowsABoxAndChangesNoMode)
     EXPECT_EQ(boxes[0].caption, "Error");
 }
 
-TEST_F(SaverHook, ReleaseRunsForTheHostAndAgainForTheChildReleasingNothingTwice)
-{
+TEST_F(SaverHook, ReleaseRunsForTheHostAndAgainForTheChildReleasingNothingTwice) {
     run_saver_with(NULL, [&](HWND) {
         ASSERT_NE(display_window, nullptr);
         // What the display window holds while it runs.

@@ -9,15 +9,13 @@ namespace {
 
 class SaverWindow : public HostTest {};
 
-std::string window_text(HWND window)
-{
+std::string window_text(HWND window) {
     char text[64] = "";
     GetWindowTextA(window, text, sizeof text);
     return text;
 }
 
-TEST_F(SaverWindow, SaverModeCoversTheScreenWithATopmostPopup)
-{
+TEST_F(SaverWindow, SaverModeCoversTheScreenWithATopmostPopup) {
     layer_set_screen_size(1280, 800);
     HWND made = NULL;
     int result = run_saver_with(NULL, [&](HWND window) {
@@ -45,8 +43,7 @@ TEST_F(SaverWindow, SaverModeCoversTheScreenWithATopmostPopup)
     EXPECT_FALSE(IsWindow(made));
 }
 
-TEST_F(SaverWindow, PreviewFillsItsParentAndEndsWhenTheParentGoes)
-{
+TEST_F(SaverWindow, PreviewFillsItsParentAndEndsWhenTheParentGoes) {
     HWND parent = layer_create_foreign_window(152, 112);
     HWND made = NULL;
     int result = run_saver_with(parent, [&](HWND window) {
@@ -70,8 +67,7 @@ TEST_F(SaverWindow, PreviewFillsItsParentAndEndsWhenTheParentGoes)
     EXPECT_NE(made, nullptr);
 }
 
-TEST_F(SaverWindow, SecondSaverRaisesTheFirstAndCreatesNothing)
-{
+TEST_F(SaverWindow, SecondSaverRaisesTheFirstAndCreatesNothing) {
     HWND elsewhere = layer_create_foreign_window(10, 10);
     run_saver_with(NULL, [&](HWND first) {
         ASSERT_NE(first, nullptr);
@@ -84,8 +80,7 @@ TEST_F(SaverWindow, SecondSaverRaisesTheFirstAndCreatesNothing)
 }
 
 // The dismissal rules on input, in both modes.
-TEST_F(SaverWindow, InputClosesTheSaverButNeverThePreview)
-{
+TEST_F(SaverWindow, InputClosesTheSaverButNeverThePreview) {
     struct Case {
         UINT message;
         WPARAM wparam;
@@ -122,8 +117,7 @@ TEST_F(SaverWindow, InputClosesTheSaverButNeverThePreview)
     }
 }
 
-TEST_F(SaverWindow, CursorStaysHiddenInSaverModeOnly)
-{
+TEST_F(SaverWindow, CursorStaysHiddenInSaverModeOnly) {
     for (bool preview : {false, true}) {
         reset_process_state();
         HWND parent = preview ? layer_create_foreign_window(200, 150) : NULL;
@@ -138,8 +132,7 @@ TEST_F(SaverWindow, CursorStaysHiddenInSaverModeOnly)
 
 // Cursor positions reached one after another from a start of (100, 100),
 // each followed by a WM_MOUSEMOVE, and whether that one posts WM_CLOSE.
-TEST_F(SaverWindow, MouseMovementAboveFourPixelsFromTheRememberedPointCloses)
-{
+TEST_F(SaverWindow, MouseMovementAboveFourPixelsFromTheRememberedPointCloses) {
     struct Step {
         int x, y;
         bool closes;
@@ -178,23 +171,18 @@ TEST_F(SaverWindow, MouseMovementAboveFourPixelsFromTheRememberedPointCloses)
     }
 }
 
-TEST_F(SaverWindow, SystemCommandsThatSwitchAwayAreRefusedInSaverModeOnly)
-{
+TEST_F(SaverWindow, SystemCommandsThatSwitchAwayAreRefusedInSaverModeOnly) {
     struct Case {
         WPARAM command;
         bool refused_in_saver;
     };
     const Case cases[] = {
-        {SC_SCREENSAVE, true},
-        {SC_NEXTWINDOW, true},
-        {SC_PREVWINDOW, true},
-        {SC_CLOSE, false},
-        {SC_CLOSE | 2, false},
+        {SC_SCREENSAVE, true}, {SC_NEXTWINDOW, true}, {SC_PREVWINDOW, true}, {SC_CLOSE, false}, {SC_CLOSE | 2, false},
     };
     for (bool preview : {false, true}) {
         for (const Case& c : cases) {
-            SCOPED_TRACE(::testing::Message() << (preview ? "preview" : "saver") << ", command 0x" << std::hex
-                                              << c.command);
+            SCOPED_TRACE(::testing::Message()
+                         << (preview ? "preview" : "saver") << ", command 0x" << std::hex << c.command);
             reset_process_state();
             HWND parent = preview ? layer_create_foreign_window(200, 150) : NULL;
             run_saver_with(parent, [&](HWND window) {
@@ -214,8 +202,7 @@ TEST_F(SaverWindow, SystemCommandsThatSwitchAwayAreRefusedInSaverModeOnly)
     }
 }
 
-TEST_F(SaverWindow, TitleNeverChanges)
-{
+TEST_F(SaverWindow, TitleNeverChanges) {
     for (bool preview : {false, true}) {
         reset_process_state();
         HWND parent = preview ? layer_create_foreign_window(200, 150) : NULL;
@@ -229,8 +216,7 @@ TEST_F(SaverWindow, TitleNeverChanges)
     }
 }
 
-TEST_F(SaverWindow, HelpInThePreviewGoesToTheParent)
-{
+TEST_F(SaverWindow, HelpInThePreviewGoesToTheParent) {
     HWND parent = layer_create_foreign_window(200, 150);
     run_saver_with(parent, [&](HWND window) {
         ASSERT_NE(window, nullptr);
@@ -247,8 +233,7 @@ TEST_F(SaverWindow, HelpInThePreviewGoesToTheParent)
     });
 }
 
-TEST_F(SaverWindow, OnceClosingTimersAreDroppedAndInputClosesNothing)
-{
+TEST_F(SaverWindow, OnceClosingTimersAreDroppedAndInputClosesNothing) {
     layer_set_cursor(100, 100);
     run_saver_with(NULL, [&](HWND window) {
         ASSERT_NE(window, nullptr);
@@ -266,8 +251,7 @@ TEST_F(SaverWindow, OnceClosingTimersAreDroppedAndInputClosesNothing)
     });
 }
 
-TEST_F(SaverWindow, OutsideThe9xFamilyCloseDestroysAtOnceAndTheVerifyRequestIsPlain)
-{
+TEST_F(SaverWindow, OutsideThe9xFamilyCloseDestroysAtOnceAndTheVerifyRequestIsPlain) {
     run_saver_with(NULL, [&](HWND window) {
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(SendMessageA(window, WM_APP, 0, 0), 0);
@@ -285,16 +269,14 @@ struct AssociateCall {
 std::vector<AssociateCall> associate_calls;
 HANDLE attached_context = NULL;
 
-HANDLE WINAPI fake_associate_context(HWND window, HANDLE context)
-{
+HANDLE WINAPI fake_associate_context(HWND window, HANDLE context) {
     associate_calls.push_back({window, context});
     HANDLE previous = attached_context;
     attached_context = context;
     return previous;
 }
 
-TEST_F(SaverWindow, InputContextIsDetachedForTheRunAndGivenBack)
-{
+TEST_F(SaverWindow, InputContextIsDetachedForTheRunAndGivenBack) {
     HANDLE const context = reinterpret_cast<HANDLE>(0x5150);
     struct Case {
         const char* name;
@@ -318,8 +300,7 @@ TEST_F(SaverWindow, InputContextIsDetachedForTheRunAndGivenBack)
             {"ImmAssociateContext", as_entry(fake_associate_context)},
         };
         layer_register_module("IMM32.DLL", entries, c.has_entry ? 1 : 0);
-        if (c.loaded)
-            LoadLibraryA("imm32.dll");
+        if (c.loaded) LoadLibraryA("imm32.dll");
 
         HWND made = NULL;
         run_saver_with(NULL, [&](HWND window) { made = window; });

@@ -16,16 +16,15 @@ class SettingsStore : public HostTest {
 protected:
     std::string registry_path() const { return std::string(getenv("XDG_CONFIG_HOME")) + "/orrelune/registry.reg"; }
 
-    void write_registry(const std::string& body)
-    {
+    void write_registry(const std::string& body) {
         std::string dir = std::string(getenv("XDG_CONFIG_HOME")) + "/orrelune";
         ASSERT_EQ(system(("mkdir -p '" + dir + "'").c_str()), 0);
         std::ofstream(registry_path(), std::ios::binary)
-            << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n" << body;
+            << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n"
+            << body;
     }
 
-    std::string read_registry() const
-    {
+    std::string read_registry() const {
         std::ifstream in(registry_path(), std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();
@@ -45,21 +44,20 @@ const StoredCase stored_cases[] = {
     {"a string is not a number", "\"resolution\"=\"2001\"\r\n\"color\"=dword:000003e8\r\n", 0, 1000},
     {"two bytes fill their own bytes", "\"resolution\"=hex:d1,07\r\n", 2001, 0},
     {"eight bytes are too many", "\"resolution\"=hex(b):d1,07,00,00,00,00,00,00\r\n", 0, 0},
-    {"damaged lines read as absent", "\"resolution\"=dword:zz\r\n\x01\x02garbage\r\n\"color\"=dword:000003e8\r\n", 0, 1000},
+    {"damaged lines read as absent", "\"resolution\"=dword:zz\r\n\x01\x02garbage\r\n\"color\"=dword:000003e8\r\n", 0,
+     1000},
 };
 
 }  // namespace
 
-TEST_F(SettingsStore, NoFileReadsAsNeverConfiguredAndCreatesTheKey)
-{
+TEST_F(SettingsStore, NoFileReadsAsNeverConfiguredAndCreatesTheKey) {
     SaverSettings settings = load_saver_settings();
     EXPECT_EQ(settings.resolution_id, 0);
     EXPECT_EQ(settings.colour_id, 0);
     EXPECT_NE(read_registry().find("[HKEY_CURRENT_USER\\Software\\Orrelune]"), std::string::npos);
 }
 
-TEST_F(SettingsStore, EachStoredFormReadsAsANumberOrAsAbsent)
-{
+TEST_F(SettingsStore, EachStoredFormReadsAsANumberOrAsAbsent) {
     for (const StoredCase& c : stored_cases) {
         SCOPED_TRACE(c.name);
         write_registry(c.body);
@@ -69,8 +67,7 @@ TEST_F(SettingsStore, EachStoredFormReadsAsANumberOrAsAbsent)
     }
 }
 
-TEST_F(SettingsStore, WritingKeepsWhatTheUserWrote)
-{
+TEST_F(SettingsStore, WritingKeepsWhatTheUserWrote) {
     write_registry("; my notes\r\n\"color\"=dword:000003e8\r\n\"mine\"=\"keep me\"\r\nnot a registry line\r\n");
     HKEY key = open_settings_key();
     ASSERT_NE(key, nullptr);

@@ -12,10 +12,10 @@ namespace imagegen {
 namespace {
 
 const int columns = 4;
-const int box = 256;        // each image fits a square of this side
-const int margin = 12;      // around and between the cells
-const int label_gap = 8;    // between an image and its label
-const int dot = 2;          // a font pixel is dot x dot sheet pixels
+const int box = 256;      // each image fits a square of this side
+const int margin = 12;    // around and between the cells
+const int label_gap = 8;  // between an image and its label
+const int dot = 2;        // a font pixel is dot x dot sheet pixels
 const int glyph_rows = 7;
 const int glyph_advance = 6 * dot;
 const int cell_height = box + label_gap + glyph_rows * dot;
@@ -54,7 +54,8 @@ void put(Image& sheet, int x, int y, const std::uint8_t* rgb) {
 void draw_label(Image& sheet, int left, int top, const std::string& text) {
     const std::uint8_t ink[3] = {label_grey, label_grey, label_grey};
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const Glyph* glyph = std::find_if(std::begin(font), std::end(font), [&](const Glyph& g) { return g.c == text[i]; });
+        const Glyph* glyph =
+            std::find_if(std::begin(font), std::end(font), [&](const Glyph& g) { return g.c == text[i]; });
         if (glyph == std::end(font)) continue;
         for (int row = 0; row < glyph_rows; ++row)
             for (int column = 0; column < 5; ++column)

@@ -85,7 +85,9 @@ void put32(std::vector<std::uint8_t>& out, unsigned v) {
     put16(out, v >> 16);
 }
 
-std::uint8_t byte_of(double v) { return static_cast<std::uint8_t>(std::lround(clamp01(v) * 255.0)); }
+std::uint8_t byte_of(double v) {
+    return static_cast<std::uint8_t>(std::lround(clamp01(v) * 255.0));
+}
 
 // One icon image: a BITMAPINFOHEADER of twice the height, the 32-bit BGRA
 // colour rows bottom-up, then the 1-bit AND mask (set where clear), rows

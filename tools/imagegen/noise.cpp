@@ -20,9 +20,15 @@ double next_range(Random& random, double lo, double hi) {
     return lo + (hi - lo) * next_unit(random);
 }
 
-Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 operator*(Vec3 a, double k) { return {a.x * k, a.y * k, a.z * k}; }
-double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Vec3 operator+(Vec3 a, Vec3 b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+Vec3 operator*(Vec3 a, double k) {
+    return {a.x * k, a.y * k, a.z * k};
+}
+double dot(Vec3 a, Vec3 b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 
 Vec3 random_on_sphere(Random& random) {
     double z = next_range(random, -1.0, 1.0);
@@ -48,8 +54,12 @@ Noise make_noise(std::uint64_t seed) {
 
 namespace {
 
-double fade(double t) { return t * t * t * (t * (t * 6.0 - 15.0) + 10.0); }
-double lerp(double a, double b, double t) { return a + (b - a) * t; }
+double fade(double t) {
+    return t * t * t * (t * (t * 6.0 - 15.0) + 10.0);
+}
+double lerp(double a, double b, double t) {
+    return a + (b - a) * t;
+}
 
 // The twelve edge directions of a cube, picked by the low bits of the hash.
 double grad(int hash, double x, double y, double z) {

@@ -14,7 +14,7 @@ struct Random {
 };
 
 std::uint64_t next_u64(Random& random);
-double next_unit(Random& random);                    // in [0, 1)
+double next_unit(Random& random);  // in [0, 1)
 double next_range(Random& random, double lo, double hi);
 
 struct Vec3 {

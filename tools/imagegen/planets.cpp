@@ -73,8 +73,8 @@ Colour band_colour(const std::vector<Colour>& bands, double t) {
 }  // namespace
 
 Image paint_earth() {
-    Noise land = make_noise(101), shape = make_noise(102), cloud = make_noise(103),
-          swirl = make_noise(104), vegetation = make_noise(105);
+    Noise land = make_noise(101), shape = make_noise(102), cloud = make_noise(103), swirl = make_noise(104),
+          vegetation = make_noise(105);
     return paint_map([&](const Surface& s) {
         double alat = std::abs(s.lat) / degree;
         Vec3 q = s.p * 1.2 + warp(shape, s.p * 1.0, 0.5);
@@ -182,11 +182,11 @@ Image paint_mars() {
 
 Image paint_jupiter() {
     Noise turbulence = make_noise(501), streaks = make_noise(502), spot = make_noise(503);
-    const Colour zone{0.93, 0.87, 0.75}, pale{0.85, 0.76, 0.62}, belt{0.66, 0.47, 0.33},
-        dark{0.52, 0.36, 0.26}, orange{0.80, 0.58, 0.40}, polar{0.62, 0.58, 0.54};
+    const Colour zone{0.93, 0.87, 0.75}, pale{0.85, 0.76, 0.62}, belt{0.66, 0.47, 0.33}, dark{0.52, 0.36, 0.26},
+        orange{0.80, 0.58, 0.40}, polar{0.62, 0.58, 0.54};
     // South to north.
-    const std::vector<Colour> bands = {polar, pale, belt, zone, pale, dark, zone, orange, zone, pale,
-                                       belt, dark, zone, pale, belt, zone, pale, polar};
+    const std::vector<Colour> bands = {polar, pale, belt, zone, pale, dark, zone, orange, zone,
+                                       pale,  belt, dark, zone, pale, belt, zone, pale,   polar};
     return paint_map([&](const Surface& s) {
         double bend = 0.05 * fbm(turbulence, streaked(s.p, 3.0, 5.0), 5);
         double t = (std::sin(s.lat) + bend) * 0.5 + 0.5;
@@ -204,10 +204,9 @@ Image paint_jupiter() {
 
 Image paint_saturn() {
     Noise turbulence = make_noise(601), streaks = make_noise(602);
-    const Colour cream{0.92, 0.86, 0.68}, gold{0.85, 0.74, 0.52}, tan{0.76, 0.64, 0.45},
-        polar{0.70, 0.68, 0.60};
+    const Colour cream{0.92, 0.86, 0.68}, gold{0.85, 0.74, 0.52}, tan{0.76, 0.64, 0.45}, polar{0.70, 0.68, 0.60};
     const std::vector<Colour> bands = {polar, tan, gold, cream, gold, cream, cream, gold,
-                                       cream, tan, gold, cream, gold, tan, polar};
+                                       cream, tan, gold, cream, gold, tan,   polar};
     return paint_map([&](const Surface& s) {
         double bend = 0.015 * fbm(turbulence, streaked(s.p, 3.0, 4.0), 4);
         Colour c = band_colour(bands, (std::sin(s.lat) + bend) * 0.5 + 0.5);
@@ -228,7 +227,8 @@ Image paint_neptune() {
     Noise bands = make_noise(801), cloud = make_noise(802), spot = make_noise(803);
     return paint_map([&](const Surface& s) {
         double b = fbm(bands, streaked(s.p, 8.0, 1.5), 5);
-        Colour c = mix(Colour{0.10, 0.22, 0.62}, Colour{0.24, 0.40, 0.86}, smoothstep(-0.4, 0.4, b + 0.25 * std::sin(s.lat * 7.0)));
+        Colour c = mix(Colour{0.10, 0.22, 0.62}, Colour{0.24, 0.40, 0.86},
+                       smoothstep(-0.4, 0.4, b + 0.25 * std::sin(s.lat * 7.0)));
         c = mix(c, Colour{0.12, 0.20, 0.52}, smoothstep(60.0, 85.0, std::abs(s.lat) / degree) * 0.5);
         // The dark spot with a white companion cloud below it.
         double d = oval_distance(s, -22.0, 120.0, 15.0, 8.0) + 0.1 * fbm(spot, s.p * 10.0, 3);

@@ -12,7 +12,9 @@ namespace {
 
 constexpr double pi = 3.14159265358979323846;
 
-int wrap(int i, int n) { return ((i % n) + n) % n; }
+int wrap(int i, int n) {
+    return ((i % n) + n) % n;
+}
 
 }  // namespace
 
@@ -56,8 +58,8 @@ Image paint_sun() {
     // Four long rays and four shorter diagonal ones, then thin random streaks.
     for (int i = 0; i < 8; ++i) {
         bool main = i % 2 == 0;
-        rays.push_back({i * pi / 4 + next_range(random, -0.04, 0.04), main ? 0.55 : 0.32, main ? 400.0 : 300.0,
-                        main ? 0.9 : 0.6});
+        rays.push_back(
+            {i * pi / 4 + next_range(random, -0.04, 0.04), main ? 0.55 : 0.32, main ? 400.0 : 300.0, main ? 0.9 : 0.6});
     }
     for (int i = 0; i < 28; ++i) {
         rays.push_back({next_range(random, 0.0, 2 * pi), next_range(random, 0.12, 0.35),
@@ -73,7 +75,8 @@ Image paint_sun() {
                 double c = std::cos(a - ray.angle);
                 if (c <= 0.0) continue;
                 // Rays narrow as they leave the centre.
-                v += ray.strength * std::pow(c, ray.sharpness * (0.3 + r)) * std::exp(-r / ray.length) * smoothstep(0.0, 0.06, r);
+                v += ray.strength * std::pow(c, ray.sharpness * (0.3 + r)) * std::exp(-r / ray.length) *
+                     smoothstep(0.0, 0.06, r);
             }
             // Black well before the border, so the quad's edges never show.
             v *= 1.0 - smoothstep(0.6, 0.96, r);

@@ -88,8 +88,8 @@ int main(int argc, char** argv) {
     window_class.hInstance = GetModuleHandleA(NULL);
     window_class.lpszClassName = "OrreluneSceneTool";
     RegisterClassA(&window_class);
-    HWND window = CreateWindowExA(0, "OrreluneSceneTool", "orrelune-scene", WS_POPUP | WS_VISIBLE, 0, 0, width,
-                                  height, NULL, NULL, window_class.hInstance, NULL);
+    HWND window = CreateWindowExA(0, "OrreluneSceneTool", "orrelune-scene", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
+                                  NULL, NULL, window_class.hInstance, NULL);
     if (!window) return usage("no window");
 
     // As the display window asks, but with 8 bits a channel like the Linux

@@ -48,12 +48,9 @@ TEST_F(KernelLayer, ArgumentTailSkipsProgramNameAsTheRunTimeDoes) {
         const char* line;
         const char* tail;
     } cases[] = {
-        {"orrelune /s", "/s"},
-        {"\"/opt/my saver/orrelune\" /p 1234", "/p 1234"},
-        {"\"unterminated /s", ""},
-        {"orrelune", ""},
-        {"orrelune \t  /c", "/c"},
-        {"", ""},
+        {"orrelune /s", "/s"},     {"\"/opt/my saver/orrelune\" /p 1234", "/p 1234"},
+        {"\"unterminated /s", ""}, {"orrelune", ""},
+        {"orrelune \t  /c", "/c"}, {"", ""},
     };
     for (const auto& c : cases) {
         std::string line = c.line;
@@ -73,9 +70,9 @@ TEST_F(KernelLayer, CharNextStepsWholeUtf8CharactersAndBrokenBytesOneByOne) {
         {"\xF0\x9F\x98", 1},       // cut short: never steps past the zero
         {"\xE2\x82x", 1},          // cut short by a plain byte
         {"\xFFx", 1},
-        {"\xC0\xAFx", 1},          // overlong
-        {"\xED\xA0\x80x", 1},      // surrogate
-        {"\x80x", 1},              // stray continuation byte
+        {"\xC0\xAFx", 1},      // overlong
+        {"\xED\xA0\x80x", 1},  // surrogate
+        {"\x80x", 1},          // stray continuation byte
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CharNextA(c.text) - c.text, c.step) << "length " << strlen(c.text);
