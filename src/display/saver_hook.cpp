@@ -27,27 +27,52 @@ const ResolutionRow resolution_table[] = {
 const char mode_refused_text[] =
     "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?";
 
-// Asks for the chosen mode for the run. False when the platform refuses it
-// and the user would rather not go on windowed.
-bool switch_display_mode(HWND host) {
+// Resolution ids 2001 to 2006 and their picture sizes; 2000 (and 0, never
+// configured) mean the host's own size. False for ids with no row.
+bool resolution_size(LONG resolution_id, LONG* width, LONG* height) {
+    for (const ResolutionRow& row : resolution_table) {
+        if (row.id == resolution_id) {
+            *width = row.width;
+            *height = row.height;
+            return true;
+        }
+    }
+    return false;
+}
+
+// 1000: 16 bits, 1001: 32 bits; any other id is used as the bit count.
+LONG colour_bits_for(LONG colour_id) {
+    switch (colour_id) {
+    case 1000: return 16;
+    case 1001: return 32;
+    }
+    return colour_id;
+}
+
+// Asks the platform for the chosen mode for the run; true when granted.
+bool change_display_mode() {
     DEVMODEA mode = {};
     mode.dmSize = sizeof mode;
     mode.dmPelsWidth = static_cast<DWORD>(display_state.view_width);
     mode.dmPelsHeight = static_cast<DWORD>(display_state.view_height);
     mode.dmBitsPerPel = static_cast<DWORD>(display_state.colour_bits);
     mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
-    if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL) return true;
-    const int answer = MessageBoxA(NULL, mode_refused_text, "Brix GL", MB_YESNO | MB_ICONEXCLAMATION);
-    // The prompt comes and goes while the host is being created and not yet
-    // shown, so its going leaves the program without an active window, and
-    // the host's rules take that loss of activation for the user leaving.
-    // The answer decides instead: drop that close request.
+    return ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
+}
+
+// The mode was refused: true when the user would go on at the current mode.
+bool ask_to_go_on_windowed() {
+    return MessageBoxA(NULL, mode_refused_text, "Brix GL", MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+}
+
+// The prompt comes and goes while the host is being created and not yet
+// shown, so its going leaves the program without an active window, and the
+// host's rules take that loss of activation for the user leaving. The
+// answer decides instead: this drops that close request.
+void drop_pending_close(HWND host) {
     MSG dropped;
     while (PeekMessageA(&dropped, host, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
     }
-    if (answer == IDYES) return true;
-    MessageBoxA(NULL, "Program Will Now Close.", "ERROR", MB_OK | MB_ICONERROR);
-    return false;
 }
 
 void create_display(HWND host) {
@@ -84,44 +109,29 @@ void create_display(HWND host) {
 
     RECT frame = {0, 0, display_state.view_width, display_state.view_height};
     AdjustWindowRectEx(&frame, WS_POPUP, FALSE, WS_EX_APPWINDOW);
-    HWND child =
+    display_window =
         CreateWindowExA(0, "OpenGL", "Orrelune", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
                         frame.right - frame.left, frame.bottom - frame.top, host, NULL, GetModuleHandleA(NULL), NULL);
-    if (!child) {
+    if (!display_window) {
         MessageBoxA(NULL, "Window creation error.", "Error", MB_OK | MB_ICONERROR);
         return;
     }
-    display_window = child;
 
     display_state.colour_bits = colour_bits_for(settings.colour_id);
 
-    if (!display_state.small_window && !switch_display_mode(host)) {
-        PostQuitMessage(0);
-        return;
+    if (!display_state.small_window && !change_display_mode()) {
+        const bool windowed = ask_to_go_on_windowed();
+        drop_pending_close(host);
+        if (!windowed) {
+            MessageBoxA(NULL, "Program Will Now Close.", "ERROR", MB_OK | MB_ICONERROR);
+            PostQuitMessage(0);
+            return;
+        }
     }
     GetCursorPos(&display_state.start_cursor);
 }
 
 }  // namespace
-
-bool resolution_size(LONG resolution_id, LONG* width, LONG* height) {
-    for (const ResolutionRow& row : resolution_table) {
-        if (row.id == resolution_id) {
-            *width = row.width;
-            *height = row.height;
-            return true;
-        }
-    }
-    return false;
-}
-
-LONG colour_bits_for(LONG colour_id) {
-    switch (colour_id) {
-    case 1000: return 16;
-    case 1001: return 32;
-    }
-    return colour_id;
-}
 
 void release_display() {
     if (display_window) KillTimer(display_window, frame_timer_id);

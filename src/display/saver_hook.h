@@ -3,7 +3,7 @@
 // The rest of the program may use: scene_saver_proc (the saver window's
 // procedure calls it for every message it does not consume), DisplayState
 // and display_state (the display window reads and fills it),
-// display_window, release_display, and the resolution and colour tables.
+// display_window and release_display.
 #pragma once
 
 #include "platform.h"
@@ -21,20 +21,15 @@ struct DisplayState {
 };
 extern DisplayState display_state;
 
-// The display child of class "OpenGL"; the release acts on its timer and
-// device context whichever window's message started it.
+// The display child of class "OpenGL", set by the hook once it is made; the
+// release acts on its timer and device context whichever window's message
+// started it.
 extern HWND display_window;
 
 // Hosts narrower than this get the small-window treatment.
 const LONG small_window_width = 640;
 // The display window's frame timer.
 const UINT_PTR frame_timer_id = 101;
-
-// Resolution ids 2001 to 2006 and their picture sizes; 2000 (and 0, never
-// configured) mean the host's own size. False for ids with no row.
-bool resolution_size(LONG resolution_id, LONG* width, LONG* height);
-// 1000: 16 bits, 1001: 32 bits; any other id is used as the bit count.
-LONG colour_bits_for(LONG colour_id);
 
 // Builds the display on the host's WM_CREATE and releases it on WM_DESTROY
 // (0 for both, failures included); everything else goes to
