@@ -5,7 +5,7 @@
 
 #include "assets/textures.h"
 #include "display/saver_hook.h"
-#include "host/password.h"
+#include "host/saver_window.h"
 #include "scene/frame.h"
 #include "scene/scene_state.h"
 
@@ -18,11 +18,16 @@ const double field_of_view = 45.0;
 const double near_plane = 0.1;
 const double far_plane = 1500.0;
 
+// A height of 0 counts as 1, so the aspect ratio stays finite.
+LONG at_least_one(LONG height) {
+    return height == 0 ? 1 : height;
+}
+
 void load_projection(LONG width, LONG height) {
-    if (height == 0) height = 1;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(field_of_view, static_cast<GLdouble>(width) / static_cast<GLdouble>(height), near_plane, far_plane);
+    gluPerspective(field_of_view, static_cast<GLdouble>(width) / static_cast<GLdouble>(at_least_one(height)),
+                   near_plane, far_plane);
     glMatrixMode(GL_MODELVIEW);
 }
 
@@ -101,17 +106,13 @@ void init_gl(LONG width, LONG height) {
 }
 
 void resize_view(LONG width, LONG height) {
-    if (height == 0) height = 1;
-    glViewport(0, 0, width, height);
+    glViewport(0, 0, width, at_least_one(height));
     load_projection(width, height);
 }
 
 LRESULT CALLBACK gl_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-    case WM_CREATE:
-        display_window = window;
-        create_context(window);
-        return 0;
+    case WM_CREATE: create_context(window); return 0;
 
     case WM_TIMER: tick(window); return 0;
 
@@ -134,15 +135,8 @@ LRESULT CALLBACK gl_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM
     }
 
     case WM_CLOSE:
-        // With the platform's password verifier loaded, this window's own
-        // close (Escape, the mouse) would end a protected run without the
-        // prompt: the saver window's close request asks for the password.
-        if (verifier_entry) {
-            SendMessageA(GetParent(window), WM_CLOSE, 0, 0);
-            return 0;
-        }
-        // Not passed on: the quit message that the release posts ends the run.
-        release_display();
+        // Not passed on: the host decides how the run ends.
+        request_saver_close(window);
         return 0;
 
     case WM_DESTROY: release_display(); return 0;

@@ -29,17 +29,12 @@ HMODULE imm_module = NULL;
 AssociateContextProc associate_context_entry = NULL;
 HANDLE previous_input_context = NULL;
 
-void hide_cursor() {
-    SetCursor(NULL);
-}
-
 void detach_input_context(HWND window) {
     imm_module = GetModuleHandleA("IMM32.DLL");
     associate_context_entry = NULL;
     previous_input_context = NULL;
     if (imm_module == NULL) return;
-    associate_context_entry = reinterpret_cast<AssociateContextProc>(
-        reinterpret_cast<void (*)()>(GetProcAddress(imm_module, "ImmAssociateContext")));
+    associate_context_entry = module_entry<AssociateContextProc>(imm_module, "ImmAssociateContext");
     if (associate_context_entry != NULL) previous_input_context = associate_context_entry(window, NULL);
 }
 
@@ -116,12 +111,22 @@ int run_saver_window(HWND parent) {
     return result;
 }
 
+void request_saver_close(HWND display) {
+    // Releasing the display here would end a protected run without the
+    // prompt.
+    if (verifier_entry != NULL) {
+        SendMessageA(GetParent(display), WM_CLOSE, 0, 0);
+        return;
+    }
+    release_display();
+}
+
 LRESULT CALLBACK saver_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_CREATE:
         detach_input_context(window);
         GetCursorPos(&remembered_cursor);
-        if (!is_preview) hide_cursor();
+        if (!is_preview) SetCursor(NULL);
         break;
 
     case WM_DESTROY:
@@ -135,7 +140,7 @@ LRESULT CALLBACK saver_window_proc(HWND window, UINT message, WPARAM wparam, LPA
 
     case WM_PAINT:
         if (is_closing) return DefWindowProcA(window, message, wparam, lparam);
-        if (!is_preview) hide_cursor();
+        if (!is_preview) SetCursor(NULL);
         break;
 
     case WM_HELP:
@@ -188,14 +193,14 @@ LRESULT default_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 
     switch (message) {
     case WM_SHOWWINDOW:
-        if (wparam != 0) hide_cursor();
+        if (wparam != 0) SetCursor(NULL);
         break;
 
     case WM_ACTIVATEAPP:
         if (wparam == 0) PostMessageA(window, WM_CLOSE, 0, 0);
         break;
 
-    case WM_SETCURSOR: hide_cursor(); return 1;
+    case WM_SETCURSOR: SetCursor(NULL); return 1;
 
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:

@@ -1,8 +1,9 @@
 // The saver window: full-screen popup or preview child, its message loop and
 // the rules that dismiss it on user input.
 // The rest of the program may use: run_saver_window (the Saver and Preview
-// modes), default_saver_proc (the hook's default), and the mode flags below,
-// which the password hooks write and the display reads.
+// modes), default_saver_proc (the hook's default), request_saver_close (the
+// display's own close), and the mode flags below, which the password hooks
+// write and the display reads.
 #pragma once
 
 #include "platform.h"
@@ -25,6 +26,12 @@ extern HWND saver_window;
 // value, 0 when another saver window already runs, -1 when no window could
 // be made.
 int run_saver_window(HWND parent);
+
+// The display child's own close (Escape, the mouse). In a password-protected
+// run it goes through the saver window's close request, which asks for the
+// password first; in any other run the display is released at once and its
+// quit message ends the run.
+void request_saver_close(HWND display);
 
 LRESULT CALLBACK saver_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT default_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
