@@ -33,6 +33,11 @@ bool query_win9x_family() {
     return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 }
 
+// The handle that the text gives in decimal; NULL when it gives none.
+HWND window_from_text(const char* text) {
+    return reinterpret_cast<HWND>(static_cast<UINT_PTR>(parse_window_handle(text)));
+}
+
 // Runs the mode that the tail's first switch selects.
 int run_switch(const char* tail) {
     SaverSwitch choice = read_switch(tail);
@@ -126,13 +131,13 @@ DWORD parse_window_handle(const char* text) {
 }
 
 int run_preview(const char* text) {
-    HWND parent = reinterpret_cast<HWND>(static_cast<UINT_PTR>(parse_window_handle(text)));
+    HWND parent = window_from_text(text);
     if (parent == NULL || !IsWindow(parent)) return -1;
     return run_saver_window(parent);
 }
 
 int run_change_password(const char* text) {
-    HWND owner = reinterpret_cast<HWND>(static_cast<UINT_PTR>(parse_window_handle(text)));
+    HWND owner = window_from_text(text);
     if (owner == NULL || !IsWindow(owner)) owner = GetForegroundWindow();
     change_password(owner);
     return 0;

@@ -5,10 +5,6 @@
 #include "host/entry.h"
 #include "host/saver_window.h"
 
-HMODULE password_module = NULL;
-VerifyPasswordProc verifier_entry = NULL;
-DWORD last_verify_tick = 0xFFFFFFFFu;
-
 namespace {
 
 const DWORD never = 0xFFFFFFFFu;
@@ -18,11 +14,6 @@ const DWORD prompt_quiet_ms = 200;
 
 // PwdChangePasswordA(provider, owner, 0, 0).
 typedef DWORD(WINAPI* ChangePasswordProc)(LPCSTR, HWND, DWORD, LPVOID);
-
-template <typename Proc>
-Proc module_entry(HMODULE module, const char* name) {
-    return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 bool password_protection_on() {
     HKEY key;
@@ -38,6 +29,10 @@ bool password_protection_on() {
 }
 
 }  // namespace
+
+HMODULE password_module = NULL;
+VerifyPasswordProc verifier_entry = NULL;
+DWORD last_verify_tick = never;
 
 DWORD tick_elapsed(DWORD earlier, DWORD later) {
     return later - earlier;
