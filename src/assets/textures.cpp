@@ -5,7 +5,7 @@ GLuint particle_texture;
 GLuint sun_texture;
 GLuint sunmask_texture;
 GLuint background_texture;
-GLuint planet_textures[planet_count];
+GLuint planet_textures[9];
 
 namespace {
 

@@ -11,10 +11,10 @@ extern GLuint particle_texture;
 extern GLuint sun_texture;
 extern GLuint sunmask_texture;
 extern GLuint background_texture;
-// Slot 0 is the earth; then mercury, venus, mars, jupiter, saturn, uranus,
-// neptune and pluto, from the innermost outward.
-const int planet_count = 9;
-extern GLuint planet_textures[planet_count];
+// One per planet, by the scene's planet slot: slot 0 is the earth; then
+// mercury, venus, mars, jupiter, saturn, uranus, neptune and pluto, from the
+// innermost outward.
+extern GLuint planet_textures[];
 
 // Makes all thirteen textures; leaves sunmask_texture bound.
 void load_textures();

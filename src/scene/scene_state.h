@@ -9,7 +9,6 @@
 #include <stdint.h>
 
 #include "platform.h"
-#include "assets/textures.h"
 
 // Degrees become radians by dividing by this (not by 180/pi): the
 // animation's look is tuned to it.
@@ -43,6 +42,7 @@ enum PlanetSlot {
     neptune_slot,
     pluto_slot,
 };
+const int planet_count = pluto_slot + 1;
 extern PlanetState planets[planet_count];
 // The image names of the slots: "earth", "mercury", ... "pluto".
 extern const char* const planet_names[planet_count];
