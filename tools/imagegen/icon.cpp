@@ -14,14 +14,6 @@ struct Rgba {
     double r, g, b, a;
 };
 
-// Over-operator of a colour with coverage onto what is already there.
-Rgba over(Rgba top, Rgba below) {
-    double a = top.a + below.a * (1.0 - top.a);
-    if (a <= 0.0) return {0, 0, 0, 0};
-    auto channel = [&](double t, double b) { return (t * top.a + b * below.a * (1.0 - top.a)) / a; };
-    return {channel(top.r, below.r), channel(top.g, below.g), channel(top.b, below.b), a};
-}
-
 // The picture at a point of the unit square centred on the origin
 // (x right, y down), fully opaque or clear: the caller supersamples.
 Rgba sample(double x, double y) {
