@@ -59,6 +59,8 @@ struct LayerDriver {
 
     // Screen size in pixels.
     void (*get_screen_size)(int* width, int* height);
+    // The desktop window (X's root window), a window of no process.
+    HWND (*desktop_window)();
 
     // Reads pending native events and turns each into core calls (see the
     // layer_core_* functions below). Waits at most timeout_ms for the first
@@ -81,6 +83,9 @@ void layer_core_native_destroyed(HWND window);
 void layer_core_activate_app(bool active);
 // A window's client size changed natively: records it and sends WM_SIZE.
 void layer_core_resized(HWND window, int width, int height);
+// The window that a screen-saver daemon hosts the run in changed its size:
+// the program's windows inside it take the new size (WM_SIZE).
+void layer_core_host_resized(HWND host, int width, int height);
 // Whether a handle is a window the core made.
 bool layer_core_owns(HWND window);
 // The window's contents were lost (an expose): it gets WM_PAINT.

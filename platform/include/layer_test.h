@@ -22,6 +22,10 @@ void layer_set_startup_info(DWORD flags, WORD show_window);
 // fail = true makes the query fail.
 void layer_set_platform(DWORD platform_id, bool fail = false);
 
+// A screen-saver daemon hosts the run in `window` (NULL: none does), as the
+// entry sets it for --root and --window-id.
+void layer_set_hosted(HWND window);
+
 // A fake tick clock: GetTickCount returns it and timers run on it. When a
 // message loop on the null driver has nothing to do, the fake clock jumps to
 // the next timer's expiry.
@@ -38,6 +42,9 @@ bool layer_cursor_hidden(HWND window);
 HWND layer_create_foreign_window(int width, int height);
 // Destroys it, as its owner would: the program's windows inside it go too.
 void layer_destroy_foreign_window(HWND window);
+// Resizes it, as its owner would; windows of the program inside the window
+// that hosts the run follow its size.
+void layer_resize_foreign_window(HWND window, int width, int height);
 // The message last posted to a foreign window, for forwarding checks.
 bool layer_last_foreign_post(HWND window, UINT* message, WPARAM* wparam, LPARAM* lparam);
 void layer_set_foreground(HWND window);

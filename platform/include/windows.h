@@ -455,6 +455,8 @@ HWND WINAPI GetActiveWindow(void);
 HWND WINAPI SetFocus(HWND window);
 HWND WINAPI GetFocus(void);
 int WINAPI GetSystemMetrics(int index);
+HWND WINAPI GetDesktopWindow(void);
+BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 HGDIOBJ WINAPI GetStockObject(int index);
 #define GWL_STYLE (-16)
 #define GWL_EXSTYLE (-20)

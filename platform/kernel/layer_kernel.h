@@ -6,6 +6,8 @@
 //   layer_fixme_once   - the loud "not implemented" line, printed once per text
 //   layer_kernel_set_argv, layer_command_tail - the entry's command-line work
 //   layer_fake_clock_active - whether GetTickCount runs on the test clock
+//   layer_hosted_window, layer_show_fps, layer_end_on_signals - a run that a
+//                        screen-saver daemon hosts (set by the entry)
 #pragma once
 
 #include <windows.h>
@@ -25,6 +27,21 @@ void layer_build_command_line(int argc, const char* const* argv, char* out, size
 LPSTR layer_command_tail(LPSTR line);
 
 bool layer_fake_clock_active();
+
+// A screen-saver daemon hosts the run: the window it gave the program to
+// draw into (0 when no daemon does; layer_set_hosted in the test seam sets
+// it), and whether the frame rate is shown over the picture (--fps).
+void layer_set_hosted(HWND window);
+HWND layer_hosted_window();
+void layer_set_show_fps(bool show);
+bool layer_show_fps();
+// GetSystemMetrics answers non-zero for this index while a daemon hosts the
+// run; Windows knows no such metric and answers 0.
+const int layer_hosted_metric = 0x4F52;
+// The daemon ends a hosted run with SIGTERM, SIGINT or SIGHUP: from now on
+// each ends the process at once (after the exit hooks), also when the
+// starter left it ignored or blocked.
+void layer_end_on_signals();
 
 // The instance handle of the program itself (GetModuleHandleA(NULL)).
 HINSTANCE layer_own_instance();

@@ -29,6 +29,8 @@ WORD startup_show = 0;
 DWORD platform_id = VER_PLATFORM_WIN32_NT;
 bool version_fails = false;
 DWORD last_error = 0;
+HWND hosted_window = nullptr;
+bool show_fps = false;
 
 const int max_exit_hooks = 16;
 void (*exit_hooks[max_exit_hooks])();
@@ -69,6 +71,8 @@ void on_fatal_signal(int sig) {
     signal(sig, SIG_DFL);
     raise(sig);
 }
+
+const int ending_signals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void install_exit_paths() {
     atexit(layer_run_exit_hooks);
@@ -163,6 +167,8 @@ void layer_kernel_reset() {
     platform_id = VER_PLATFORM_WIN32_NT;
     version_fails = false;
     last_error = 0;
+    hosted_window = nullptr;
+    show_fps = false;
     layer_use_real_ticks();
     layer_modules_reset();
 }
@@ -176,6 +182,35 @@ void layer_run_exit_hooks() {
     if (exit_hooks_ran) return;
     exit_hooks_ran = 1;
     for (int i = exit_hook_count - 1; i >= 0; --i) exit_hooks[i]();
+}
+
+void layer_set_hosted(HWND window) {
+    hosted_window = window;
+}
+
+HWND layer_hosted_window() {
+    return hosted_window;
+}
+
+void layer_set_show_fps(bool show) {
+    show_fps = show;
+}
+
+bool layer_show_fps() {
+    return show_fps;
+}
+
+void layer_end_on_signals() {
+    sigset_t unblock;
+    sigemptyset(&unblock);
+    for (int sig : ending_signals) {
+        struct sigaction action = {};
+        action.sa_handler = on_fatal_signal;
+        sigemptyset(&action.sa_mask);
+        sigaction(sig, &action, nullptr);
+        sigaddset(&unblock, sig);
+    }
+    sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
 }
 
 void layer_fixme_once(const char* format, ...) {

@@ -6,4 +6,5 @@ target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/modules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/process.cpp
   ${CMAKE_CURRENT_LIST_DIR}/res_file.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/resources.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/resources.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/start_options.cpp)

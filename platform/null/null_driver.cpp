@@ -44,6 +44,7 @@ uintptr_t next_handle = 0x10000;
 int screen_width = 1024, screen_height = 768;
 POINT cursor = {0, 0};
 HWND foreground = nullptr;
+HWND desktop = nullptr;
 std::string refused_class;  // the next native window of this class fails
 
 HWND new_handle() {
@@ -139,6 +140,14 @@ void null_get_screen_size(int* width, int* height) {
     *height = screen_height;
 }
 
+HWND null_desktop_window() {
+    if (!foreigns.count(desktop)) {
+        desktop = new_handle();
+        foreigns[desktop] = ForeignWindow{screen_width, screen_height, false, {}};
+    }
+    return desktop;
+}
+
 bool null_process_events(int timeout_ms) {
     if (timeout_ms < 0) {
         fprintf(stderr,
@@ -176,6 +185,7 @@ const LayerDriver null_driver = {
     null_set_cursor_pos,
     null_set_cursor_visible,
     null_get_screen_size,
+    null_desktop_window,
     null_process_events,
 };
 
@@ -192,6 +202,7 @@ void layer_null_reset() {
     screen_height = 768;
     cursor = POINT{0, 0};
     foreground = nullptr;
+    desktop = nullptr;
     refused_class.clear();
 }
 
@@ -231,6 +242,14 @@ void layer_destroy_foreign_window(HWND window) {
         destroy_native(child);
         layer_core_native_destroyed(child);
     }
+}
+
+void layer_resize_foreign_window(HWND window, int width, int height) {
+    auto it = foreigns.find(window);
+    if (it == foreigns.end()) return;
+    it->second.width = width;
+    it->second.height = height;
+    if (window == layer_hosted_window()) layer_core_host_resized(window, width, height);
 }
 
 bool layer_last_foreign_post(HWND window, UINT* message, WPARAM* wparam, LPARAM* lparam) {

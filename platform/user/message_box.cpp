@@ -10,6 +10,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <memory>
@@ -291,6 +292,15 @@ extern "C" int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT 
     if (type & ~known) layer_fixme_once("MessageBoxA: style bits 0x%x are not implemented", type & ~known);
 
     const ButtonSet* set = &button_sets[buttons];
+    if (layer_hosted_window()) {
+        // Nobody could answer: the daemon that hosts the run holds the
+        // keyboard and the mouse, and its window covers the screen. The box
+        // is one line on stderr, and its default button answers.
+        std::string line = text;
+        std::replace(line.begin(), line.end(), '\n', ' ');
+        fprintf(stderr, "%s: %s: %s\n", program_invocation_short_name, caption, line.c_str());
+        return set->ids[default_index(set, type)];
+    }
     const LayerDriver* driver = layer_driver();
     if (driver != layer_x11_driver()) {
         int id = set->ids[default_index(set, type)];

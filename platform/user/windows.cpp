@@ -250,6 +250,13 @@ void layer_core_resized(HWND window, int width, int height) {
     send(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
 }
 
+void layer_core_host_resized(HWND host, int width, int height) {
+    for (HWND handle : user_window_list()) {
+        Window* w = user_window(handle);
+        if (w && w->parent == host) MoveWindow(handle, w->x, w->y, width, height, TRUE);
+    }
+}
+
 void layer_core_invalidate(HWND window) {
     Window* w = user_window(window);
     if (w && (w->style & WS_VISIBLE)) w->needs_paint = true;
@@ -499,11 +506,37 @@ HWND WINAPI GetFocus(void) {
     return focus_window;
 }
 
+// Win32 sends WM_MOVE and WM_SIZE only for what changed (with
+// WM_WINDOWPOSCHANGING and WM_WINDOWPOSCHANGED around them, which the layer
+// leaves out).
+BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
+    Window* w = checked(window);
+    if (!w) return FALSE;
+    if (width < 0) width = 0;
+    if (height < 0) height = 0;
+    bool moved = w->x != x || w->y != y;
+    bool sized = w->width != width || w->height != height;
+    w->x = x;
+    w->y = y;
+    w->width = width;
+    w->height = height;
+    layer_driver()->set_window_rect(window, x, y, width, height);
+    if (moved) send(window, WM_MOVE, 0, MAKELPARAM(x, y));
+    if (sized && user_window(window)) send(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
+    if (repaint) layer_core_invalidate(window);
+    return TRUE;
+}
+
+HWND WINAPI GetDesktopWindow(void) {
+    return layer_driver()->desktop_window();
+}
+
 int WINAPI GetSystemMetrics(int index) {
     int width = 0, height = 0;
     switch (index) {
     case SM_CXSCREEN: layer_driver()->get_screen_size(&width, &height); return width;
     case SM_CYSCREEN: layer_driver()->get_screen_size(&width, &height); return height;
+    case layer_hosted_metric: return layer_hosted_window() != nullptr;
     default: layer_fixme_once("GetSystemMetrics index %d is not implemented", index); return 0;
     }
 }

@@ -297,6 +297,12 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
         attributes.event_mask |= VisibilityChangeMask;
         mask |= CWOverrideRedirect;
     }
+    // A child of the desktop window is not a top-level window of the
+    // program's: no window manager frames or moves it.
+    if (parent == root && !top_level) {
+        attributes.override_redirect = True;
+        mask |= CWOverrideRedirect;
+    }
 
     x11_trap_errors();
     Window window = XCreateWindow(display, parent, desc->x, desc->y, record.width, record.height, 0, depth, InputOutput,
@@ -307,6 +313,13 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     }
     record.id = window;
     windows.push_back(record);
+    // The program's windows follow the size of the window that a daemon
+    // hosts the run in (a change of screen layout resizes it).
+    if (desc->parent && desc->parent == layer_hosted_window()) {
+        x11_trap_errors();
+        XSelectInput(display, parent, StructureNotifyMask);
+        x11_untrap_errors();
+    }
 
     HWND hwnd = (HWND)(uintptr_t)window;
     x11_set_title(hwnd, desc->title);
@@ -502,6 +515,10 @@ void x11_get_screen_size(int* width, int* height) {
     *height = DisplayHeight(display, screen);
 }
 
+HWND x11_desktop_window() {
+    return (HWND)(uintptr_t)root;
+}
+
 const LayerDriver driver = {
     "x11",
     x11_open,
@@ -521,6 +538,7 @@ const LayerDriver driver = {
     x11_set_cursor_pos,
     x11_set_cursor_visible,
     x11_get_screen_size,
+    x11_desktop_window,
     x11_process_events,
 };
 

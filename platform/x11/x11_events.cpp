@@ -197,6 +197,11 @@ void native_destroyed(Display* display, Window window) {
 }
 
 void translate_configure(XConfigureEvent* event) {
+    HWND host = layer_hosted_window();
+    if (host && event->window == (Window)(uintptr_t)host && event->event == event->window) {
+        layer_core_host_resized(host, event->width, event->height);
+        return;
+    }
     X11Window* record = x11_find_window(event->window);
     if (!record || !owns(event->window)) return;
     if (record->width == event->width && record->height == event->height) return;

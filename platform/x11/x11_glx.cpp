@@ -2,6 +2,7 @@
 // 1.3: a pixel format is a GLX frame-buffer configuration, a rendering
 // context a GLX context, and the window itself is the GLX drawable.
 // layer_x11_gl_driver() is the table the layer's gdi part uses.
+#include "kernel/layer_kernel.h"
 #include "layer_driver.h"
 #include "x11/x11_private.h"
 
@@ -192,7 +193,11 @@ void glx_delete_context(void* context) {
 // Once per frame: no error trap here, as a trap costs two round trips. An
 // error is reported by the driver's handler and never ends the process.
 void glx_swap_buffers(HWND hwnd) {
-    glXSwapBuffers(x11_display(), (Window)(uintptr_t)hwnd);
+    Window window = (Window)(uintptr_t)hwnd;
+    if (layer_show_fps()) {
+        if (X11Window* record = x11_find_window(window)) x11_draw_fps(window, record->width, record->height);
+    }
+    glXSwapBuffers(x11_display(), window);
 }
 
 void glx_forget_window(HWND hwnd) {

@@ -55,3 +55,7 @@ void x11_set_dialog_hints(Window window, HWND owner);
 // An opaque Xft colour of the default visual from 0xRRGGBB, for the
 // windows the layer draws itself (message boxes, dialogs).
 XftColor x11_colour(unsigned rgb);
+
+// Draws the frame rate into the back buffer of a window whose context is
+// current (--fps); called just before each of its buffer swaps.
+void x11_draw_fps(Window window, int width, int height);

@@ -5,6 +5,7 @@
 
 #include "assets/textures.h"
 #include "display/saver_hook.h"
+#include "host/entry.h"
 #include "host/saver_window.h"
 #include "scene/frame.h"
 #include "scene/scene_state.h"
@@ -85,8 +86,9 @@ void create_context(HWND window) {
 void tick(HWND window) {
     render_frame();
     SwapBuffers(display_state.device_context);
-    // Synchronous: the release has run when the send returns.
-    if (key_state.down[VK_ESCAPE]) SendMessageA(window, WM_CLOSE, 0, 0);
+    // Synchronous: the release has run when the send returns. A daemon that
+    // hosts the run decides alone when it ends.
+    if (key_state.down[VK_ESCAPE] && !is_hosted) SendMessageA(window, WM_CLOSE, 0, 0);
     // Makes no GL calls, so it is safe after a close in this same tick.
     advance_scene();
 }

@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include "display/gl_window.h"
+#include "host/entry.h"
 #include "host/saver_window.h"
 #include "scene/scene_state.h"
 #include "settings/settings_store.h"
@@ -95,7 +96,9 @@ void create_display(HWND host) {
         display_state.host_width = client.right;
         display_state.host_height = client.bottom;
     }
-    if (display_state.host_width < small_window_width) display_state.small_window = true;
+    // A daemon's window is shown whole, whatever its size, and nothing of a
+    // full-screen run applies: no mode, no hidden cursor, no closing on input.
+    if (display_state.host_width < small_window_width || is_hosted) display_state.small_window = true;
 
     // An id the table doesn't know (only a hand-edited store holds one)
     // takes the host's size like "Desktop Res", rather than a 0 x 0 picture.
@@ -156,6 +159,11 @@ LRESULT scene_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam
         create_display(window);
         return 0;
     case WM_DESTROY: release_display(); return 0;
+    case WM_SIZE:
+        // The daemon's window changed size (a new screen layout): the
+        // picture follows it.
+        if (is_hosted && display_window) MoveWindow(display_window, 0, 0, LOWORD(lparam), HIWORD(lparam), TRUE);
+        break;
     }
     return default_saver_proc(window, message, wparam, lparam);
 }

@@ -7,6 +7,7 @@
 
 HINSTANCE host_instance = NULL;
 bool is_win9x_family = false;
+bool is_hosted = false;
 
 namespace {
 
@@ -117,6 +118,7 @@ void host_entry() {
 int saver_main(HINSTANCE instance, HINSTANCE, LPSTR tail, int) {
     host_instance = instance;
     is_win9x_family = query_win9x_family();
+    is_hosted = GetSystemMetrics(hosted_metric) != 0;
 
     LPTOP_LEVEL_EXCEPTION_FILTER outer = SetUnhandledExceptionFilter(host_fault_filter);
     int result = run_switch(tail);

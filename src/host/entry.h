@@ -1,6 +1,6 @@
 // Process entry and mode dispatch of the saver host.
-// The rest of the program may use: host_instance and is_win9x_family (set once
-// before any mode runs), SaverMode, and the launchers below. host_entry is the
+// The rest of the program may use: host_instance, is_win9x_family and
+// is_hosted (set once before any mode runs), SaverMode, and the launchers below. host_entry is the
 // process's real start; command_line_tail is its argument-tail computation.
 #pragma once
 
@@ -13,6 +13,14 @@ enum class SaverMode { Saver, Preview, Configure, ChangePassword };
 extern HINSTANCE host_instance;
 // The platform reports the 9x family (platform id 1): gates the password hooks.
 extern bool is_win9x_family;
+// A screen-saver daemon hosts the run: it started the program to draw inside
+// a window of its own (the Preview mode's window) and owns the screen, the
+// keyboard and mouse and the end of the run. The picture then fills that
+// window, follows its size and does nothing else. Asked of the platform once,
+// like the family, as a system metric that only such a platform answers;
+// Windows answers 0 for an index it does not know.
+extern bool is_hosted;
+const int hosted_metric = 0x4F52;
 
 // Exit code of a process whose mode ended in a fault that the platform's
 // last-chance report asked us to handle: the running state is switched off

@@ -52,6 +52,7 @@ void HostTest::reset_process_state() {
     layer_reset();
     host_instance = GetModuleHandleA(NULL);
     is_win9x_family = false;
+    is_hosted = false;
     is_preview = false;
     is_closing = false;
     is_verifying = false;

@@ -1,0 +1,34 @@
+// Private to the layer: how the Linux entry reads its command line before
+// the program's own switches. Screen-saver daemons start a saver with their
+// own conventions (--root with the window in XSCREENSAVER_WINDOW, or
+// --window-id ID); those are read here and turned into the Win32 run they
+// mean. Used by the entry (kernel/main.cpp) and the layer's tests.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct LayerStartOptions {
+    enum Action { RUN, HELP, VERSION, USAGE_ERROR } action = RUN;
+    // Hosted by a daemon: draw into a window of the daemon's and do nothing else.
+    bool hosted = false;
+    // The window's id as given, and where it came from ("--window-id",
+    // "XSCREENSAVER_WINDOW"); empty text: the desktop (root) window.
+    std::string window_text;
+    std::string window_source;
+    bool show_fps = false;
+    // What the program's own switches read (the Linux options taken out).
+    std::vector<std::string> program_args;
+    // USAGE_ERROR: the one line that says what is wrong.
+    std::string error;
+};
+
+// argv as main has it; env_window is XSCREENSAVER_WINDOW (null when unset).
+LayerStartOptions layer_read_start_options(int argc, const char* const* argv, const char* env_window);
+
+// A window id as the daemons write it: hexadecimal with 0x (XScreenSaver)
+// or decimal (xsecurelock), 32 bits, nothing before or after. False when
+// the text is not such a number or is 0.
+bool layer_parse_window_id(const char* text, DWORD* id);
