@@ -51,7 +51,7 @@ void print_usage(const char* name) {
 
 // The window a hosted run draws into; null after saying why there is none.
 HWND hosted_window(const LayerStartOptions& options, const char* name, int* exit_code) {
-    if (options.window_text.empty()) return GetDesktopWindow();
+    if (options.window_source.empty()) return GetDesktopWindow();
     DWORD id;
     if (!layer_parse_window_id(options.window_text.c_str(), &id)) {
         fprintf(stderr, "%s: %s \"%s\" is not a window id (0x... or decimal)\n", name, options.window_source.c_str(),

@@ -67,7 +67,7 @@ LayerStartOptions layer_read_start_options(int argc, const char* const* argv, co
     if (root && window_id) return usage_error("--root and --window-id name two windows; give one");
     // A daemon that names its window in the environment and passes no
     // arguments (xsecurelock's savers get none) means --root.
-    if (argc == 1 && env_window) root = true;
+    if (argc == 1 && env_window && *env_window) root = true;
     if (root && env_window) {
         options.window_text = env_window;
         options.window_source = "XSCREENSAVER_WINDOW";

@@ -15,7 +15,7 @@ struct LayerStartOptions {
     // Hosted by a daemon: draw into a window of the daemon's and do nothing else.
     bool hosted = false;
     // The window's id as given, and where it came from ("--window-id",
-    // "XSCREENSAVER_WINDOW"); empty text: the desktop (root) window.
+    // "XSCREENSAVER_WINDOW"); no source: the desktop (root) window.
     std::string window_text;
     std::string window_source;
     bool show_fps = false;

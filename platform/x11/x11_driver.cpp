@@ -15,6 +15,7 @@
 #include <string.h>
 #include <strings.h>
 #include <unistd.h>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,16 +29,33 @@ int screen;
 Window root;
 Cursor blank_cursor;
 std::vector<X11Window> windows;
+// Every window this connection made, also those gone since.
+std::set<XID> made;
 
 // Error trap: while set, X errors are recorded instead of reported.
 bool trapping;
 int trapped_error;
+
+// First error number of GLX; -1 when the server has none. GLX's own
+// numbers, from its protocol header: GLXBadDrawable 2, GLXBadWindow 12.
+int glx_error_base = -1;
+const int glx_bad_drawable = 2, glx_bad_window = 12;
+
+bool is_window_gone_error(int code) {
+    return code == BadWindow || code == BadDrawable ||
+           (glx_error_base >= 0 &&
+            (code == glx_error_base + glx_bad_drawable || code == glx_error_base + glx_bad_window));
+}
 
 int on_x_error(Display* dpy, XErrorEvent* error) {
     if (trapping) {
         if (!trapped_error) trapped_error = error->error_code;
         return 0;
     }
+    // Another client destroyed a window of ours (the window it gave us to
+    // draw in went, and ours inside it): what was already on its way to it,
+    // a frame being presented, fails before we hear of it. Not our error.
+    if (is_window_gone_error(error->error_code) && made.count(error->resourceid)) return 0;
     char text[160];
     XGetErrorText(dpy, error->error_code, text, sizeof text);
     fprintf(stderr, "%s: X error: %s (request %d.%d, resource 0x%lx)\n", program_invocation_short_name, text,
@@ -195,6 +213,8 @@ bool x11_open() {
     XSetIOErrorHandler(on_x_io_error);
     screen = DefaultScreen(display);
     root = RootWindow(display, screen);
+    int glx_event_base;
+    if (!glXQueryExtension(display, &glx_error_base, &glx_event_base)) glx_error_base = -1;
 
     static const char* names[] = {"WM_PROTOCOLS",        "WM_DELETE_WINDOW", "WM_STATE",           "_NET_WM_NAME",
                                   "UTF8_STRING",         "_NET_WM_PID",      "_NET_ACTIVE_WINDOW", "_NET_WM_STATE",
@@ -313,6 +333,7 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     }
     record.id = window;
     windows.push_back(record);
+    made.insert(window);
     // The program's windows follow the size of the window that a daemon
     // hosts the run in (a change of screen layout resizes it).
     if (desc->parent && desc->parent == layer_hosted_window()) {

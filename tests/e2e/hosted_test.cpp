@@ -1,0 +1,400 @@
+// The program hosted by a screen-saver daemon, as the daemon and other
+// clients see it: it draws inside the window it is given and nowhere else,
+// leaves the screen, the input and the cursor to the daemon, follows the
+// window's size, and ends at once when told to or when the window goes.
+#include <gtest/gtest.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace {
+
+const char* const program = ORRELUNE_PATH;
+const int screen_width = 1024, screen_height = 768;
+const unsigned long host_colour = 0x336699;
+
+XServer server;
+
+class ServerEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        server = start_xserver(screen_width, screen_height);
+        setenv("XDG_CONFIG_HOME", mkdtemp(config), 1);
+        // A stored full-screen choice that this screen cannot show: a hosted
+        // run must not care (no mode change, no "Brix GL" prompt).
+        std::string dir = std::string(config) + "/orrelune";
+        ASSERT_EQ(system(("mkdir -p '" + dir + "'").c_str()), 0);
+        FILE* file = fopen((dir + "/registry.reg").c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        fputs(
+            "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Orrelune]\n"
+            "\"resolution\"=dword:000007d6\n\"color\"=dword:000003e9\n",
+            file);
+        fclose(file);
+    }
+    void TearDown() override {
+        stop_xserver(&server);
+        if (system((std::string("rm -rf ") + config).c_str()) != 0) fprintf(stderr, "could not remove %s\n", config);
+    }
+
+private:
+    char config[40] = "/tmp/orrelune-e2e-config-XXXXXX";
+};
+testing::Environment* const environment = testing::AddGlobalTestEnvironment(new ServerEnvironment);
+
+bool wait_until(const std::function<bool()>& condition, int timeout_ms) {
+    for (int waited = 0;; waited += 20) {
+        if (condition()) return true;
+        if (waited >= timeout_ms) return false;
+        sleep_ms(20);
+    }
+}
+
+std::string hex(Window window) {
+    char text[32];
+    snprintf(text, sizeof text, "0x%lx", window);
+    return text;
+}
+
+// The screen as the server shows it now, one pixel per entry.
+std::vector<unsigned long> screenshot(Display* display) {
+    XImage* image =
+        XGetImage(display, DefaultRootWindow(display), 0, 0, screen_width, screen_height, AllPlanes, ZPixmap);
+    std::vector<unsigned long> pixels;
+    pixels.reserve(screen_width * screen_height);
+    for (int y = 0; y < screen_height; ++y)
+        for (int x = 0; x < screen_width; ++x) pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
+    XDestroyImage(image);
+    return pixels;
+}
+
+std::vector<Window> children(Display* display, Window window) {
+    Window root_return, parent, *list = nullptr;
+    unsigned count = 0;
+    std::vector<Window> result;
+    if (XQueryTree(display, window, &root_return, &parent, &list, &count)) result.assign(list, list + count);
+    if (list) XFree(list);
+    return result;
+}
+
+XWindowAttributes attributes_of(Display* display, Window window) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, window, &attributes);
+    return attributes;
+}
+
+class HostedTest : public testing::Test {
+protected:
+    void SetUp() override {
+        display = XOpenDisplay(server.name.c_str());
+        ASSERT_NE(display, nullptr);
+        root = DefaultRootWindow(display);
+    }
+    void TearDown() override {
+        for (Child& child : running) {
+            kill_child(&child);
+            unlink(child.stderr_path.c_str());
+        }
+        for (Window window : hosts) XDestroyWindow(display, window);
+        XCloseDisplay(display);
+    }
+
+    // A window of another client, as a daemon makes one for the saver.
+    Window make_host(int x, int y, int width, int height) {
+        XSetWindowAttributes attributes{};
+        attributes.background_pixel = host_colour;
+        attributes.override_redirect = True;
+        Window window = XCreateWindow(display, root, x, y, width, height, 0, CopyFromParent, InputOutput,
+                                      CopyFromParent, CWBackPixel | CWOverrideRedirect, &attributes);
+        XMapRaised(display, window);
+        XSync(display, False);
+        hosts.push_back(window);
+        return window;
+    }
+
+    Child& run(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+        std::vector<std::string> argv = {program};
+        argv.insert(argv.end(), args.begin(), args.end());
+        running.push_back(spawn(argv, env));
+        return running.back();
+    }
+
+    // The picture: the program's "OpenGL" window somewhere inside `host`,
+    // once it shows. None if it does not come.
+    Window wait_for_picture(Window host) {
+        Window found = None;
+        wait_until(
+            [&] {
+                for (Window saver : children(display, host))
+                    for (Window picture : children(display, saver))
+                        if (string_property(display, picture, "_WIN32_CLASS") == "OpenGL" &&
+                            is_viewable(display, picture))
+                            found = picture;
+                return found != None;
+            },
+            10000);
+        return found;
+    }
+
+    // Whether the picture has been drawn over the host at (x, y): the host's
+    // own colour is gone from almost all of its area.
+    bool wait_drawn(int x, int y, int width, int height) {
+        return wait_until(
+            [&] {
+                std::vector<unsigned long> now = screenshot(display);
+                size_t covered = 0;
+                for (int py = y; py < y + height; ++py)
+                    for (int px = x; px < x + width; ++px) covered += now[py * screen_width + px] != host_colour;
+                return covered > size_t(width) * height * 9 / 10;
+            },
+            10000);
+    }
+
+    Display* display = nullptr;
+    Window root = None;
+    std::vector<Window> hosts;
+    std::deque<Child> running;
+};
+
+struct HostedForm {
+    const char* name;
+    std::function<std::vector<std::string>(Window)> args;
+    std::function<std::vector<std::string>(Window)> env;
+};
+
+std::vector<std::string> no_env(Window) {
+    return {"XSCREENSAVER_WINDOW"};
+}
+
+const HostedForm hosted_forms[] = {
+    {"RootWithHexInTheEnvironment", [](Window) { return std::vector<std::string>{"--root"}; },
+     [](Window w) { return std::vector<std::string>{"XSCREENSAVER_WINDOW=" + hex(w)}; }},
+    {"RootWithDecimalInTheEnvironment", [](Window) { return std::vector<std::string>{"-root"}; },
+     [](Window w) { return std::vector<std::string>{"XSCREENSAVER_WINDOW=" + std::to_string(w)}; }},
+    {"NoArgumentsWithTheEnvironment", [](Window) { return std::vector<std::string>{}; },
+     [](Window w) { return std::vector<std::string>{"XSCREENSAVER_WINDOW=" + std::to_string(w)}; }},
+    {"WindowIdInHex",
+     [](Window w) {
+         return std::vector<std::string>{"--window-id", hex(w)};
+     },
+     no_env},
+    {"WindowIdInDecimal",
+     [](Window w) {
+         return std::vector<std::string>{"-window-id", std::to_string(w)};
+     },
+     no_env},
+};
+
+class HostedForms : public HostedTest, public testing::WithParamInterface<HostedForm> {};
+
+TEST_P(HostedForms, DrawInsideTheWindowAndNowhereElse) {
+    const int x = 100, y = 80, width = 700, height = 500;  // wider than 640: not a small window
+    Window host = make_host(x, y, width, height);
+    ASSERT_TRUE(xdotool("mousemove 300 300"));
+    std::vector<unsigned long> before = screenshot(display);
+    Child& saver = run(GetParam().args(host), GetParam().env(host));
+
+    Window picture = wait_for_picture(host);
+    ASSERT_NE(picture, None) << read_stderr(saver);
+    XWindowAttributes attributes = attributes_of(display, picture);
+    EXPECT_EQ(attributes.width, width);
+    EXPECT_EQ(attributes.height, height);
+
+    auto inside = [&](int i) {
+        int px = i % screen_width, py = i / screen_width;
+        return px >= x && px < x + width && py >= y && py < y + height;
+    };
+    ASSERT_TRUE(wait_drawn(x, y, width, height)) << read_stderr(saver);
+    // And nothing else on the screen changed: no window of its own, no box.
+    std::vector<unsigned long> now = screenshot(display);
+    size_t changed_outside = 0;
+    for (size_t i = 0; i < now.size(); ++i) changed_outside += !inside((int)i) && now[i] != before[i];
+    EXPECT_EQ(changed_outside, 0u);
+    for (Window top : children(display, root))
+        EXPECT_TRUE(top == host || string_property(display, top, "_WIN32_CLASS").empty()) << hex(top);
+    EXPECT_TRUE(still_running(saver)) << read_stderr(saver);
+    EXPECT_EQ(read_stderr(saver), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Daemons, HostedForms, testing::ValuesIn(hosted_forms),
+                         [](const testing::TestParamInfo<HostedForm>& info) { return info.param.name; });
+
+// Whether the pointer shows: the cursor image the server draws now has any
+// visible pixel.
+bool cursor_visible(Display* display) {
+    XFixesCursorImage* image = XFixesGetCursorImage(display);
+    if (!image) return true;
+    bool visible = false;
+    for (int i = 0; i < image->width * image->height; ++i)
+        if (image->pixels[i] >> 24) visible = true;
+    XFree(image);
+    return visible;
+}
+
+// The daemon owns the input: others can take the keyboard and the pointer
+// while the saver runs, and no input ends it; the cursor is left as it was.
+TEST_F(HostedTest, InputAndCursorStayTheDaemons) {
+    Window host = make_host(0, 0, screen_width, screen_height);
+    Child& saver = run({"--root"}, {"XSCREENSAVER_WINDOW=" + hex(host)});
+    ASSERT_NE(wait_for_picture(host), None) << read_stderr(saver);
+
+    EXPECT_EQ(XGrabKeyboard(display, host, False, GrabModeAsync, GrabModeAsync, CurrentTime), GrabSuccess);
+    EXPECT_EQ(
+        XGrabPointer(display, host, False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None, None, CurrentTime),
+        GrabSuccess);
+    XUngrabPointer(display, CurrentTime);
+    XUngrabKeyboard(display, CurrentTime);
+    XSync(display, False);
+
+    XWarpPointer(display, None, root, 0, 0, 0, 0, 500, 400);
+    XSync(display, False);
+    EXPECT_TRUE(cursor_visible(display));
+    ASSERT_TRUE(xdotool("mousemove 600 500 click 1 click 3 key Escape key x"));
+    XSetInputFocus(display, host, RevertToParent, CurrentTime);
+    ASSERT_TRUE(xdotool("key Escape key space"));
+    sleep_ms(500);  // a close would be at most a few frames away
+    EXPECT_TRUE(still_running(saver)) << read_stderr(saver);
+    EXPECT_TRUE(cursor_visible(display));
+}
+
+TEST_F(HostedTest, PictureFollowsTheWindowsSize) {
+    Window host = make_host(0, 0, 800, 600);
+    Child& saver = run({"--window-id", hex(host)}, {"XSCREENSAVER_WINDOW"});
+    Window picture = wait_for_picture(host);
+    ASSERT_NE(picture, None) << read_stderr(saver);
+    XResizeWindow(display, host, 1024, 700);
+    XSync(display, False);
+    EXPECT_TRUE(wait_until(
+        [&] {
+            XWindowAttributes a = attributes_of(display, picture);
+            return a.width == 1024 && a.height == 700;
+        },
+        10000));
+    XResizeWindow(display, host, 320, 200);
+    XSync(display, False);
+    EXPECT_TRUE(wait_until(
+        [&] {
+            XWindowAttributes a = attributes_of(display, picture);
+            return a.width == 320 && a.height == 200;
+        },
+        10000));
+    EXPECT_TRUE(still_running(saver));
+}
+
+struct Ending {
+    const char* name;
+    int signal;
+    const char* starter;  // shell run before the program: what the daemon may have left
+};
+
+class HostedEndings : public HostedTest, public testing::WithParamInterface<Ending> {};
+
+// The daemon's signal ends the run at once, and nothing of it is left on
+// the server. A starter that ignored the signal does not make it immortal.
+TEST_P(HostedEndings, SignalEndsTheRunAndLeavesNothing) {
+    Window host = make_host(0, 0, screen_width, screen_height);
+    std::string command = std::string(GetParam().starter) + " exec '" + program + "' --window-id " + hex(host);
+    running.push_back(spawn({"/bin/sh", "-c", command}, {}));
+    Child& saver = running.back();
+    ASSERT_NE(wait_for_picture(host), None) << read_stderr(saver);
+    kill(saver.pid, GetParam().signal);
+    EXPECT_EQ(wait_exit(&saver, 5000), 128 + GetParam().signal) << read_stderr(saver);
+    EXPECT_TRUE(wait_until([&] { return children(display, host).empty(); }, 5000));
+    EXPECT_EQ(read_stderr(saver), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, HostedEndings,
+                         testing::Values(Ending{"Term", SIGTERM, ""}, Ending{"Int", SIGINT, ""},
+                                         Ending{"Hup", SIGHUP, ""},
+                                         Ending{"TermIgnoredByTheStarter", SIGTERM, "trap '' TERM;"}),
+                         [](const testing::TestParamInfo<Ending>& info) { return info.param.name; });
+
+TEST_F(HostedTest, WindowDestroyedEndsTheRunWithZeroAndNoError) {
+    Window host = make_host(0, 0, screen_width, screen_height);
+    Child& saver = run({"--root"}, {"XSCREENSAVER_WINDOW=" + std::to_string(host)});
+    ASSERT_NE(wait_for_picture(host), None) << read_stderr(saver);
+    // Frames are being presented when the window goes.
+    ASSERT_TRUE(wait_drawn(0, 0, screen_width, screen_height)) << read_stderr(saver);
+    XDestroyWindow(display, host);
+    XSync(display, False);
+    hosts.clear();
+    EXPECT_EQ(wait_exit(&saver, 5000), 0);
+    EXPECT_EQ(read_stderr(saver), "");
+}
+
+TEST_F(HostedTest, FrameRateShowsInTheBottomLeftCorner) {
+    Window host = make_host(0, 0, screen_width, screen_height);
+    Child& saver = run({"--root", "--fps"}, {"XSCREENSAVER_WINDOW=" + hex(host)});
+    ASSERT_NE(wait_for_picture(host), None) << read_stderr(saver);
+    // Light text on its own black ground in the corner: only those two
+    // colours there, and enough of the light one to be letters.
+    const int left = 12, top = screen_height - 30, width = 40, height = 12;
+    bool shown = wait_until(
+        [&] {
+            std::vector<unsigned long> now = screenshot(display);
+            int light = 0, other = 0;
+            for (int py = top; py < top + height; ++py)
+                for (int px = left; px < left + width; ++px) {
+                    unsigned long pixel = now[py * screen_width + px];
+                    if (pixel == 0xFFFFFF)
+                        ++light;
+                    else if (pixel != 0)
+                        ++other;
+                }
+            return light >= 20 && other == 0;
+        },
+        10000);
+    EXPECT_TRUE(shown) << read_stderr(saver);
+}
+
+// Bad windows and command lines: one line that says what is wrong, and an
+// exit code that is not a success; no window is made.
+TEST_F(HostedTest, BadWindowsAndOptionsGetOneClearLine) {
+    Window gone = XCreateSimpleWindow(display, root, 0, 0, 10, 10, 0, 0, 0);
+    XDestroyWindow(display, gone);
+    XSync(display, False);
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> env;
+        int code;
+        std::string says;
+    } cases[] = {
+        {{"--root"}, {"XSCREENSAVER_WINDOW=0xnothex"}, 2, "XSCREENSAVER_WINDOW \"0xnothex\" is not a window id"},
+        {{"--root"}, {"XSCREENSAVER_WINDOW="}, 2, "XSCREENSAVER_WINDOW \"\" is not a window id"},
+        {{"-root"}, {"XSCREENSAVER_WINDOW=12abc"}, 2, "XSCREENSAVER_WINDOW \"12abc\" is not a window id"},
+        {{"--root"}, {"XSCREENSAVER_WINDOW=" + hex(gone)}, 1, "there is no window " + hex(gone)},
+        {{"--window-id", std::to_string(gone)}, {}, 1, "there is no window " + hex(gone)},
+        {{"--window-id", "0"}, {}, 2, "--window-id \"0\" is not a window id"},
+        {{"--window-id"}, {}, 2, "--window-id needs a window id"},
+        {{"--colour", "red"}, {}, 2, "unknown option '--colour'"},
+        {{"--root", "/s"}, {}, 2, "unexpected argument '/s' with --root"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        Child& child = run(c.args, c.env);
+        EXPECT_EQ(wait_exit(&child, 10000), c.code);
+        std::string text = read_stderr(child);
+        EXPECT_NE(text.find(c.says), std::string::npos) << text;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    }
+    for (Window top : children(display, root)) EXPECT_EQ(string_property(display, top, "_WIN32_CLASS"), "");
+
+    for (const char* option : {"--help", "--version"}) {
+        Child& child = run({option}, {});
+        EXPECT_EQ(wait_exit(&child, 10000), 0) << option;
+        EXPECT_EQ(read_stderr(child), "") << option;
+    }
+}
+
+}  // namespace

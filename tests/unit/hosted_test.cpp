@@ -1,0 +1,124 @@
+// A run that a screen-saver daemon hosts: the picture fills the daemon's
+// window whatever the settings and the window's size, follows that size, and
+// nothing else happens: no mode, no box, no hidden cursor, no close on input.
+#include "host_fixture.h"
+
+#include <string>
+
+#include "display/gl_window.h"
+#include "display/saver_hook.h"
+
+namespace {
+
+class Hosted : public HostTest {
+protected:
+    // A daemon's full-screen window, and the switch that the Linux entry
+    // makes of --root or --window-id.
+    void host_in(int width, int height) {
+        host = layer_create_foreign_window(width, height);
+        layer_set_hosted(host);
+        tail = "/p " + std::to_string(reinterpret_cast<UINT_PTR>(host));
+    }
+    void store_full_screen_settings() {
+        // 1600 x 1200 at 32 bits: a size the null screen does not offer.
+        HKEY key;
+        ASSERT_EQ(
+            RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Orrelune", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL),
+            ERROR_SUCCESS);
+        const DWORD resolution = 2006, colour = 1001;
+        RegSetValueExA(key, "resolution", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&resolution), 4);
+        RegSetValueExA(key, "color", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&colour), 4);
+        RegCloseKey(key);
+    }
+
+    HWND host = NULL;
+    std::string tail;
+};
+
+RECT client_of(HWND window) {
+    RECT rect = {};
+    GetClientRect(window, &rect);
+    return rect;
+}
+
+int cursor_count() {
+    int count = ShowCursor(TRUE);
+    ShowCursor(FALSE);
+    return count - 1;
+}
+
+}  // namespace
+
+TEST_F(Hosted, PictureFillsTheDaemonsWindowAndNothingOfAFullScreenRunApplies) {
+    store_full_screen_settings();
+    host_in(1024, 768);
+    int result = run_main_with(tail, [&](HWND saver) {
+        EXPECT_TRUE(is_hosted);
+        ASSERT_NE(display_window, nullptr);
+        EXPECT_EQ(GetParent(saver), host);
+        RECT picture = client_of(display_window);
+        EXPECT_EQ(picture.right, 1024);
+        EXPECT_EQ(picture.bottom, 768);
+        EXPECT_EQ(layer_last_display_request().calls, 0);
+        EXPECT_EQ(layer_message_box_count(), 0);
+        EXPECT_EQ(cursor_count(), 0);
+        EXPECT_FALSE(layer_cursor_hidden(saver));
+        EXPECT_FALSE(layer_cursor_hidden(display_window));
+
+        // Input of every kind, at the host and at the picture, with Escape
+        // down at a tick: the daemon alone ends the run.
+        layer_set_cursor(500, 400);
+        const UINT inputs[] = {WM_KEYDOWN, WM_SYSKEYDOWN, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN};
+        for (UINT message : inputs) SendMessageA(saver, message, VK_ESCAPE, 0);
+        SendMessageA(saver, WM_ACTIVATEAPP, FALSE, 0);
+        SendMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(900, 700));
+        SendMessageA(display_window, WM_MOUSEMOVE, 0, MAKELPARAM(900, 700));
+        SendMessageA(display_window, WM_KEYDOWN, VK_ESCAPE, 0);
+        const int swaps = layer_gdi_counts().swaps;
+        SendMessageA(display_window, WM_TIMER, frame_timer_id, 0);
+        EXPECT_EQ(layer_gdi_counts().swaps, swaps + 1);
+        EXPECT_FALSE(take_posted_close(saver));
+        EXPECT_EQ(layer_last_display_request().calls, 0);  // no release ran
+        EXPECT_NE(display_state.render_context, nullptr);
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(steps_ran());
+}
+
+TEST_F(Hosted, PictureFollowsTheDaemonsWindowWhenItsSizeChanges) {
+    host_in(1024, 768);
+    run_main_with(tail, [&](HWND saver) {
+        ASSERT_NE(display_window, nullptr);
+        layer_resize_foreign_window(host, 1280, 720);
+        EXPECT_EQ(client_of(saver).right, 1280);
+        EXPECT_EQ(client_of(saver).bottom, 720);
+        EXPECT_EQ(client_of(display_window).right, 1280);
+        EXPECT_EQ(client_of(display_window).bottom, 720);
+        layer_resize_foreign_window(host, 300, 200);
+        EXPECT_EQ(client_of(display_window).right, 300);
+        EXPECT_EQ(client_of(display_window).bottom, 200);
+    });
+}
+
+// Nobody could answer a box while the daemon holds the input: the failure is
+// one line on stderr and the run ends as the box's answer would end it.
+TEST_F(Hosted, AFailureIsALineOnStderrNotABox) {
+    host_in(1024, 768);
+    layer_fail_next_gl_call(LAYER_FAIL_CREATE_CONTEXT);
+    testing::internal::CaptureStderr();
+    int result = run_main_with(tail, [](HWND) {});
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(result, 0);
+    EXPECT_NE(said.find(": Error: Can't create GLRC.\n"), std::string::npos) << said;
+}
+
+TEST_F(Hosted, APreviewThatNoDaemonHostsKeepsItsRules) {
+    HWND parent = layer_create_foreign_window(1024, 768);
+    std::string text = "/p " + std::to_string(reinterpret_cast<UINT_PTR>(parent));
+    layer_push_message_box_answer(IDYES);
+    run_main_with(text, [&](HWND) {
+        EXPECT_FALSE(is_hosted);
+        EXPECT_FALSE(display_state.small_window);
+        EXPECT_EQ(layer_last_display_request().calls, 1);
+    });
+}
