@@ -1,0 +1,175 @@
+// The program under Debian's real XScreenSaver daemon, started as a user's
+// own `programs:` line with --root: the daemon launches it once, it draws,
+// and it is gone soon after the daemon deactivates. The daemon refuses to
+// run savers as root, so when the test runs as root it runs the daemon as
+// the unprivileged "nobody", with a copy of the program that nobody can run.
+#include <gtest/gtest.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <dirent.h>
+#include <pwd.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace {
+
+const char* const program = ORRELUNE_PATH;
+const char* const daemon_path = "/usr/bin/xscreensaver";
+const char* const command_path = "/usr/bin/xscreensaver-command";
+
+bool wait_until(const std::function<bool()>& condition, int timeout_ms) {
+    for (int waited = 0;; waited += 20) {
+        if (condition()) return true;
+        if (waited >= timeout_ms) return false;
+        sleep_ms(20);
+    }
+}
+
+// Processes (not zombies) whose program is `path`.
+std::set<int> processes_of(const std::string& path) {
+    std::set<int> found;
+    DIR* proc = opendir("/proc");
+    if (!proc) return found;
+    while (dirent* entry = readdir(proc)) {
+        int pid = atoi(entry->d_name);
+        if (pid <= 0) continue;
+        std::string base = std::string("/proc/") + entry->d_name;
+        char target[4096];
+        ssize_t length = readlink((base + "/exe").c_str(), target, sizeof target - 1);
+        if (length <= 0 || std::string(target, (size_t)length) != path) continue;
+        std::ifstream stat(base + "/stat");
+        std::string pid_text, name, state;
+        stat >> pid_text >> name >> state;
+        if (state != "Z") found.insert(pid);
+    }
+    closedir(proc);
+    return found;
+}
+
+int run_command(const std::vector<std::string>& args) {
+    Child child = spawn(args);
+    int code = wait_exit(&child, 10000);
+    unlink(child.stderr_path.c_str());
+    return code;
+}
+
+class DaemonTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (access(daemon_path, X_OK) != 0) GTEST_SKIP() << "XScreenSaver is not installed (scripts/install-deps)";
+        server = start_xserver(1024, 768);
+        display = XOpenDisplay(server.name.c_str());
+        ASSERT_NE(display, nullptr);
+
+        // A folder the daemon's user can read: the program's copy, and a
+        // home with the daemon's settings and the program's.
+        char dir[] = "/tmp/orrelune-daemon-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        work = dir;
+        chmod(work.c_str(), 0755);
+        saver = work + "/orrelune";
+        std::filesystem::copy_file(program, saver);
+        chmod(saver.c_str(), 0755);
+        std::string home = work + "/home";
+        std::filesystem::create_directory(home);
+        std::ofstream settings(home + "/.xscreensaver");
+        settings << "timeout: 0:30:00\nlock: False\nmode: one\nselected: 0\nsplash: False\n"
+                    "fade: False\nunfade: False\nprograms: "
+                 << saver << " --root \\n\n";
+        settings.close();
+
+        std::vector<std::string> argv = {daemon_path, "--no-splash", "--verbose", "--log", home + "/daemon.log"};
+        if (geteuid() == 0) {
+            passwd* nobody = getpwnam("nobody");
+            ASSERT_NE(nobody, nullptr);
+            ASSERT_EQ(chown(home.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+            ASSERT_EQ(chown((home + "/.xscreensaver").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+            argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=" + std::to_string(nobody->pw_uid),
+                                       "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups"});
+        }
+        daemon = spawn(argv, {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config"});
+    }
+
+    void TearDown() override {
+        if (daemon.pid) {
+            run_command({command_path, "-exit"});
+            if (wait_exit(&daemon, 10000) < 0) kill_child(&daemon);
+            unlink(daemon.stderr_path.c_str());
+        }
+        for (int pid : processes_of(saver)) kill(pid, SIGKILL);
+        if (display) XCloseDisplay(display);
+        stop_xserver(&server);
+        if (!work.empty()) std::filesystem::remove_all(work);
+    }
+
+    std::string daemon_log() {
+        std::ifstream in(work + "/home/daemon.log");
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    // Share of the screen that is not black.
+    double lit_share() {
+        XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, 1024, 768, AllPlanes, ZPixmap);
+        int lit = 0, total = 0;
+        for (int y = 0; y < 768; y += 4)
+            for (int x = 0; x < 1024; x += 4, ++total) lit += (XGetPixel(image, x, y) & 0xFFFFFF) != 0;
+        XDestroyImage(image);
+        return double(lit) / total;
+    }
+
+    XServer server;
+    Display* display = nullptr;
+    std::string work, saver;
+    Child daemon;
+};
+
+TEST_F(DaemonTest, LaunchedOnceDrawsAndGoneSoonAfterDeactivation) {
+    // The daemon answers once it is up.
+    ASSERT_TRUE(wait_until(
+        [] {
+            return run_command({command_path, "-activate"}) == 0;
+        },
+        30000))
+        << daemon_log() << read_stderr(daemon);
+
+    std::set<int> launched;
+    auto watch = [&] {
+        std::set<int> now = processes_of(saver);
+        launched.insert(now.begin(), now.end());
+        return now;
+    };
+    ASSERT_TRUE(wait_until([&] { return !watch().empty(); }, 20000)) << daemon_log();
+    // It draws: the daemon's blank screen gets the picture.
+    EXPECT_TRUE(wait_until(
+        [&] {
+            watch();
+            return lit_share() > 0.05;
+        },
+        20000))
+        << daemon_log();
+    // A saver that failed would be launched again and again at once; one
+    // that runs stays the same process.
+    for (int i = 0; i < 50; ++i) {
+        watch();
+        sleep_ms(20);
+    }
+    EXPECT_EQ(launched.size(), 1u) << daemon_log();
+    EXPECT_EQ(watch().size(), 1u) << daemon_log();
+
+    ASSERT_EQ(run_command({command_path, "-deactivate"}), 0);
+    EXPECT_TRUE(wait_until([&] { return processes_of(saver).empty(); }, 10000)) << daemon_log();
+    EXPECT_EQ(launched.size(), 1u);
+}
+
+}  // namespace
