@@ -1,6 +1,8 @@
 // The icon painter and the .ico writer.
 #include "icon.h"
 
+#include <png.h>
+
 #include <cmath>
 #include <cstdio>
 
@@ -150,6 +152,23 @@ bool write_icon(const std::string& path) {
     if (!f) return false;
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
+}
+
+bool write_icon_png(const std::string& path, int size) {
+    std::vector<Rgba> pixels = paint(size);
+    std::vector<std::uint8_t> rgba;
+    for (const Rgba& p : pixels) {
+        rgba.push_back(byte_of(p.r));
+        rgba.push_back(byte_of(p.g));
+        rgba.push_back(byte_of(p.b));
+        rgba.push_back(byte_of(p.a));
+    }
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = static_cast<png_uint_32>(size);
+    png.height = static_cast<png_uint_32>(size);
+    png.format = PNG_FORMAT_RGBA;
+    return png_image_write_to_file(&png, path.c_str(), 0, rgba.data(), 0, nullptr) != 0;
 }
 
 }  // namespace imagegen
