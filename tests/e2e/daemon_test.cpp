@@ -1,8 +1,10 @@
-// The program under Debian's real XScreenSaver daemon, started as a user's
-// own `programs:` line with --root: the daemon launches it once, it draws,
-// and it is gone soon after the daemon deactivates. The daemon refuses to
-// run savers as root, so when the test runs as root it runs the daemon as
-// the unprivileged "nobody", with a copy of the program that nobody can run.
+// The program under real screen-saver daemons from Debian's packages,
+// started as their users start a saver: XScreenSaver from a plain
+// `programs:` line with --root, xsecurelock through XSECURELOCK_SAVER. Each
+// daemon launches it once, it draws, and it is gone soon after the daemon
+// lets go of the screen. XScreenSaver refuses to run savers as root, so when
+// the test runs as root the daemons run as the unprivileged "nobody", with a
+// copy of the program that nobody can run.
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -27,6 +29,7 @@ namespace {
 const char* const program = ORRELUNE_PATH;
 const char* const daemon_path = "/usr/bin/xscreensaver";
 const char* const command_path = "/usr/bin/xscreensaver-command";
+const char* const locker_path = "/usr/bin/xsecurelock";
 
 bool wait_until(const std::function<bool()>& condition, int timeout_ms) {
     for (int waited = 0;; waited += 20) {
@@ -67,13 +70,12 @@ int run_command(const std::vector<std::string>& args) {
 class DaemonTest : public testing::Test {
 protected:
     void SetUp() override {
-        if (access(daemon_path, X_OK) != 0) GTEST_SKIP() << "XScreenSaver is not installed (scripts/install-deps)";
         server = start_xserver(1024, 768);
         display = XOpenDisplay(server.name.c_str());
         ASSERT_NE(display, nullptr);
 
         // A folder the daemon's user can read: the program's copy, and a
-        // home with the daemon's settings and the program's.
+        // home for the daemon's settings and the program's.
         char dir[] = "/tmp/orrelune-daemon-XXXXXX";
         ASSERT_NE(mkdtemp(dir), nullptr);
         work = dir;
@@ -81,32 +83,35 @@ protected:
         saver = work + "/orrelune";
         std::filesystem::copy_file(program, saver);
         chmod(saver.c_str(), 0755);
-        std::string home = work + "/home";
+        home = work + "/home";
         std::filesystem::create_directory(home);
-        std::ofstream settings(home + "/.xscreensaver");
-        settings << "timeout: 0:30:00\nlock: False\nmode: one\nselected: 0\nsplash: False\n"
-                    "fade: False\nunfade: False\nprograms: "
-                 << saver << " --root \\n\n";
-        settings.close();
-
-        std::vector<std::string> argv = {daemon_path, "--no-splash", "--verbose", "--log", home + "/daemon.log"};
         if (geteuid() == 0) {
-            passwd* nobody = getpwnam("nobody");
-            ASSERT_NE(nobody, nullptr);
-            ASSERT_EQ(chown(home.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-            ASSERT_EQ(chown((home + "/.xscreensaver").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-            argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=" + std::to_string(nobody->pw_uid),
-                                       "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups"});
+            user = getpwnam("nobody");
+            ASSERT_NE(user, nullptr);
         }
-        daemon = spawn(argv, {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config"});
+    }
+
+    // Starts the daemon as the unprivileged user (when the test is root).
+    void start_daemon(std::vector<std::string> argv, std::vector<std::string> env) {
+        env.push_back("HOME=" + home);
+        env.push_back("XDG_CONFIG_HOME=" + home + "/.config");
+        if (user) {
+            std::filesystem::path top(home);
+            for (auto& entry : std::filesystem::recursive_directory_iterator(top))
+                ASSERT_EQ(chown(entry.path().c_str(), user->pw_uid, user->pw_gid), 0);
+            ASSERT_EQ(chown(home.c_str(), user->pw_uid, user->pw_gid), 0);
+            argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=" + std::to_string(user->pw_uid),
+                                       "--regid=" + std::to_string(user->pw_gid), "--clear-groups"});
+        }
+        daemon = spawn(argv, env);
     }
 
     void TearDown() override {
         if (daemon.pid) {
-            run_command({command_path, "-exit"});
+            kill(daemon.pid, SIGTERM);  // both daemons end their savers and leave
             if (wait_exit(&daemon, 10000) < 0) kill_child(&daemon);
-            unlink(daemon.stderr_path.c_str());
         }
+        if (!daemon.stderr_path.empty()) unlink(daemon.stderr_path.c_str());
         for (int pid : processes_of(saver)) kill(pid, SIGKILL);
         if (display) XCloseDisplay(display);
         stop_xserver(&server);
@@ -114,8 +119,33 @@ protected:
     }
 
     std::string daemon_log() {
-        std::ifstream in(work + "/home/daemon.log");
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        std::ifstream in(home + "/daemon.log");
+        return std::string(std::istreambuf_iterator<char>(in), {}) + read_stderr(daemon);
+    }
+
+    // Watches the saver's processes: it appears, draws, and stays the one
+    // process (a saver that failed would be launched again and again).
+    void expect_launched_once_and_drawing() {
+        ASSERT_TRUE(wait_until([&] { return !watch().empty(); }, 20000)) << daemon_log();
+        EXPECT_TRUE(wait_until(
+            [&] {
+                watch();
+                return lit_share() > 0.05;
+            },
+            20000))
+            << daemon_log();
+        for (int i = 0; i < 50; ++i) {
+            watch();
+            sleep_ms(20);
+        }
+        EXPECT_EQ(launched.size(), 1u) << daemon_log();
+        EXPECT_EQ(watch().size(), 1u) << daemon_log();
+    }
+
+    std::set<int> watch() {
+        std::set<int> now = processes_of(saver);
+        launched.insert(now.begin(), now.end());
+        return now;
     }
 
     // Share of the screen that is not black.
@@ -130,44 +160,40 @@ protected:
 
     XServer server;
     Display* display = nullptr;
-    std::string work, saver;
+    std::string work, saver, home;
+    passwd* user = nullptr;
     Child daemon;
+    std::set<int> launched;
 };
 
-TEST_F(DaemonTest, LaunchedOnceDrawsAndGoneSoonAfterDeactivation) {
-    // The daemon answers once it is up.
-    ASSERT_TRUE(wait_until(
-        [] {
-            return run_command({command_path, "-activate"}) == 0;
-        },
-        30000))
-        << daemon_log() << read_stderr(daemon);
+TEST_F(DaemonTest, XScreenSaverLaunchesItOnceAndEndsItOnDeactivation) {
+    if (access(daemon_path, X_OK) != 0) GTEST_SKIP() << "XScreenSaver is not installed (scripts/install-deps)";
+    std::ofstream settings(home + "/.xscreensaver");
+    settings << "timeout: 0:30:00\nlock: False\nmode: one\nselected: 0\nsplash: False\n"
+                "fade: False\nunfade: False\nprograms: "
+             << saver << " --root \\n\n";
+    settings.close();
+    start_daemon({daemon_path, "--no-splash", "--verbose", "--log", home + "/daemon.log"}, {});
 
-    std::set<int> launched;
-    auto watch = [&] {
-        std::set<int> now = processes_of(saver);
-        launched.insert(now.begin(), now.end());
-        return now;
-    };
-    ASSERT_TRUE(wait_until([&] { return !watch().empty(); }, 20000)) << daemon_log();
-    // It draws: the daemon's blank screen gets the picture.
-    EXPECT_TRUE(wait_until(
-        [&] {
-            watch();
-            return lit_share() > 0.05;
-        },
-        20000))
-        << daemon_log();
-    // A saver that failed would be launched again and again at once; one
-    // that runs stays the same process.
-    for (int i = 0; i < 50; ++i) {
-        watch();
-        sleep_ms(20);
-    }
-    EXPECT_EQ(launched.size(), 1u) << daemon_log();
-    EXPECT_EQ(watch().size(), 1u) << daemon_log();
+    // The daemon answers once it is up.
+    ASSERT_TRUE(wait_until([] { return run_command({command_path, "-activate"}) == 0; }, 30000)) << daemon_log();
+    expect_launched_once_and_drawing();
 
     ASSERT_EQ(run_command({command_path, "-deactivate"}), 0);
+    EXPECT_TRUE(wait_until([&] { return processes_of(saver).empty(); }, 10000)) << daemon_log();
+    EXPECT_EQ(launched.size(), 1u);
+}
+
+// xsecurelock locks at once and unlocks only after a password; what ends
+// its saver without one is the locker itself ending, which it does on
+// SIGTERM, and it stops its saver as it would at an unlock.
+TEST_F(DaemonTest, XsecurelockLaunchesItOnceAndEndsItWhenItLetsGo) {
+    if (access(locker_path, X_OK) != 0) GTEST_SKIP() << "xsecurelock is not installed (scripts/install-deps)";
+    start_daemon({locker_path}, {"XSECURELOCK_SAVER=" + saver, "XSECURELOCK_NO_COMPOSITE=1"});
+    expect_launched_once_and_drawing();
+
+    kill(daemon.pid, SIGTERM);
+    EXPECT_GE(wait_exit(&daemon, 10000), 0) << daemon_log();
     EXPECT_TRUE(wait_until([&] { return processes_of(saver).empty(); }, 10000)) << daemon_log();
     EXPECT_EQ(launched.size(), 1u);
 }
