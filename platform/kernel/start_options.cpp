@@ -64,11 +64,12 @@ LayerStartOptions layer_read_start_options(int argc, const char* const* argv, co
             options.program_args.push_back(arg);
         }
     }
-    if (root && window_id) return usage_error("--root and --window-id name two windows; give one");
     // A daemon that names its window in the environment and passes no
     // arguments (xsecurelock's savers get none) means --root.
     if (argc == 1 && env_window && *env_window) root = true;
-    if (root && env_window) {
+    // --window-id is the more particular: XScreenSaver's settings program
+    // adds it to a saver's --root command line for its preview.
+    if (root && !window_id && env_window) {
         options.window_text = env_window;
         options.window_source = "XSCREENSAVER_WINDOW";
     }

@@ -194,6 +194,13 @@ const HostedForm hosted_forms[] = {
          return std::vector<std::string>{"-window-id", std::to_string(w)};
      },
      no_env},
+    // XScreenSaver's settings program: the programs: line's command, and the
+    // preview's own window.
+    {"RootAndWindowIdFromTheSettingsProgram",
+     [](Window w) {
+         return std::vector<std::string>{"--root", "--window-id", hex(w)};
+     },
+     [](Window) { return std::vector<std::string>{"XSCREENSAVER_WINDOW=0x1"}; }},
 };
 
 class HostedForms : public HostedTest, public testing::WithParamInterface<HostedForm> {};
