@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <dirent.h>
-#include <pwd.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -30,35 +28,6 @@ const char* const program = ORRELUNE_PATH;
 const char* const daemon_path = "/usr/bin/xscreensaver";
 const char* const command_path = "/usr/bin/xscreensaver-command";
 const char* const locker_path = "/usr/bin/xsecurelock";
-
-bool wait_until(const std::function<bool()>& condition, int timeout_ms) {
-    for (int waited = 0;; waited += 20) {
-        if (condition()) return true;
-        if (waited >= timeout_ms) return false;
-        sleep_ms(20);
-    }
-}
-
-// Processes (not zombies) whose program is `path`.
-std::set<int> processes_of(const std::string& path) {
-    std::set<int> found;
-    DIR* proc = opendir("/proc");
-    if (!proc) return found;
-    while (dirent* entry = readdir(proc)) {
-        int pid = atoi(entry->d_name);
-        if (pid <= 0) continue;
-        std::string base = std::string("/proc/") + entry->d_name;
-        char target[4096];
-        ssize_t length = readlink((base + "/exe").c_str(), target, sizeof target - 1);
-        if (length <= 0 || std::string(target, (size_t)length) != path) continue;
-        std::ifstream stat(base + "/stat");
-        std::string pid_text, name, state;
-        stat >> pid_text >> name >> state;
-        if (state != "Z") found.insert(pid);
-    }
-    closedir(proc);
-    return found;
-}
 
 int run_command(const std::vector<std::string>& args) {
     Child child = spawn(args);
@@ -85,25 +54,13 @@ protected:
         chmod(saver.c_str(), 0755);
         home = work + "/home";
         std::filesystem::create_directory(home);
-        if (geteuid() == 0) {
-            user = getpwnam("nobody");
-            ASSERT_NE(user, nullptr);
-        }
     }
 
-    // Starts the daemon as the unprivileged user (when the test is root).
-    void start_daemon(std::vector<std::string> argv, std::vector<std::string> env) {
+    // Starts the daemon, as an unprivileged user when the test is root.
+    void start_daemon(const std::vector<std::string>& argv, std::vector<std::string> env) {
         env.push_back("HOME=" + home);
         env.push_back("XDG_CONFIG_HOME=" + home + "/.config");
-        if (user) {
-            std::filesystem::path top(home);
-            for (auto& entry : std::filesystem::recursive_directory_iterator(top))
-                ASSERT_EQ(chown(entry.path().c_str(), user->pw_uid, user->pw_gid), 0);
-            ASSERT_EQ(chown(home.c_str(), user->pw_uid, user->pw_gid), 0);
-            argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=" + std::to_string(user->pw_uid),
-                                       "--regid=" + std::to_string(user->pw_gid), "--clear-groups"});
-        }
-        daemon = spawn(argv, env);
+        daemon = spawn(as_unprivileged(argv, {home}), env);
     }
 
     void TearDown() override {
@@ -161,7 +118,6 @@ protected:
     XServer server;
     Display* display = nullptr;
     std::string work, saver, home;
-    passwd* user = nullptr;
     Child daemon;
     std::set<int> launched;
 };

@@ -2,7 +2,9 @@
 #include "e2e_support.h"
 
 #include <X11/Xatom.h>
+#include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdio.h>
@@ -13,6 +15,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -22,6 +25,52 @@ extern char** environ;
 void sleep_ms(int milliseconds) {
     timespec t = {milliseconds / 1000, (milliseconds % 1000) * 1000000L};
     nanosleep(&t, nullptr);
+}
+
+bool wait_until(const std::function<bool()>& condition, int timeout_ms) {
+    for (int waited = 0;; waited += 20) {
+        if (condition()) return true;
+        if (waited >= timeout_ms) return false;
+        sleep_ms(20);
+    }
+}
+
+std::set<int> processes_of(const std::string& path) {
+    std::set<int> found;
+    DIR* proc = opendir("/proc");
+    if (!proc) return found;
+    while (dirent* entry = readdir(proc)) {
+        int pid = atoi(entry->d_name);
+        if (pid <= 0) continue;
+        std::string base = std::string("/proc/") + entry->d_name;
+        char target[4096];
+        ssize_t length = readlink((base + "/exe").c_str(), target, sizeof target - 1);
+        if (length <= 0 || std::string(target, (size_t)length) != path) continue;
+        std::ifstream stat(base + "/stat");
+        std::string pid_text, name, state;
+        stat >> pid_text >> name >> state;
+        if (state != "Z") found.insert(pid);
+    }
+    closedir(proc);
+    return found;
+}
+
+std::vector<std::string> as_unprivileged(std::vector<std::string> argv, const std::vector<std::string>& paths) {
+    if (geteuid() != 0) return argv;
+    passwd* nobody = getpwnam("nobody");
+    if (!nobody) throw std::runtime_error("no user \"nobody\"");
+    auto give = [&](const std::filesystem::path& path) {
+        if (chown(path.c_str(), nobody->pw_uid, nobody->pw_gid) != 0)
+            throw std::runtime_error("cannot give " + path.string() + " to nobody");
+    };
+    for (const std::string& path : paths) {
+        give(path);
+        if (std::filesystem::is_directory(path))
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) give(entry.path());
+    }
+    argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=" + std::to_string(nobody->pw_uid),
+                               "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups"});
+    return argv;
 }
 
 // Xvfb picks a free display itself and writes its number to the pipe when

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <X11/Xlib.h>
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,3 +43,13 @@ Window wait_for_class(Display* display, Window under, const char* class_name, in
 bool is_viewable(Display* display, Window window);
 
 void sleep_ms(int milliseconds);
+// Polls condition every 20 ms until it holds (true) or timeout_ms passed.
+bool wait_until(const std::function<bool()>& condition, int timeout_ms);
+
+// Processes (not zombies) running the program at `path`, whoever started them.
+std::set<int> processes_of(const std::string& path);
+
+// Screen-saver daemons refuse to run savers as root: when the test runs as
+// root, argv runs as the unprivileged "nobody" (with setpriv), and the files
+// at `paths` (recursively) become nobody's. Otherwise both stay as they are.
+std::vector<std::string> as_unprivileged(std::vector<std::string> argv, const std::vector<std::string>& paths);

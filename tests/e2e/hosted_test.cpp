@@ -53,14 +53,6 @@ private:
 };
 testing::Environment* const environment = testing::AddGlobalTestEnvironment(new ServerEnvironment);
 
-bool wait_until(const std::function<bool()>& condition, int timeout_ms) {
-    for (int waited = 0;; waited += 20) {
-        if (condition()) return true;
-        if (waited >= timeout_ms) return false;
-        sleep_ms(20);
-    }
-}
-
 std::string hex(Window window) {
     char text[32];
     snprintf(text, sizeof text, "0x%lx", window);
