@@ -337,8 +337,10 @@ TEST_F(HostedTest, FrameRateShowsInTheBottomLeftCorner) {
     Child& saver = run({"--root", "--fps"}, {"XSCREENSAVER_WINDOW=" + hex(host)});
     ASSERT_NE(wait_for_picture(host), None) << read_stderr(saver);
     // Light text on its own black ground in the corner: only those two
-    // colours there, and enough of the light one to be letters.
-    const int left = 12, top = screen_height - 30, width = 40, height = 12;
+    // colours there, and enough of the light one to be letters. The area
+    // looked at is inside the ground drawn with the smallest font (6 x 13
+    // "fixed", which every X server has), 8 pixels from the corner.
+    const int left = 12, top = screen_height - 25, width = 40, height = 12;
     bool shown = wait_until(
         [&] {
             std::vector<unsigned long> now = screenshot(display);
