@@ -13,14 +13,24 @@ namespace {
 
 const WORD configure_dialog_template = 2003;
 
+// The top-level filter that was in place before the mode's own.
+LPTOP_LEVEL_EXCEPTION_FILTER outer_fault_filter = NULL;
+
 // The platform's last-chance filter, installed around the mode. A fault that
 // escapes the mode must not leave the system believing a saver still runs.
 LONG WINAPI host_fault_filter(EXCEPTION_POINTERS* info) {
-    if (UnhandledExceptionFilter(info) == EXCEPTION_EXECUTE_HANDLER) {
+    // The platform's report asks the installed top-level filter first, which
+    // is this one: put the earlier filter back, or the report comes straight
+    // back here until the stack is gone.
+    SetUnhandledExceptionFilter(outer_fault_filter);
+    LONG verdict = UnhandledExceptionFilter(info);
+    if (verdict == EXCEPTION_EXECUTE_HANDLER) {
         set_saver_running(false);
         ExitProcess(fault_exit_code);
     }
-    return EXCEPTION_CONTINUE_SEARCH;
+    // Execution goes on (or a debugger takes the fault): keep guarding.
+    SetUnhandledExceptionFilter(host_fault_filter);
+    return verdict;
 }
 
 const char* skip_spaces(const char* text) {
@@ -120,9 +130,9 @@ int saver_main(HINSTANCE instance, HINSTANCE, LPSTR tail, int) {
     is_win9x_family = query_win9x_family();
     is_hosted = GetSystemMetrics(hosted_metric) != 0;
 
-    LPTOP_LEVEL_EXCEPTION_FILTER outer = SetUnhandledExceptionFilter(host_fault_filter);
+    outer_fault_filter = SetUnhandledExceptionFilter(host_fault_filter);
     int result = run_switch(tail);
-    SetUnhandledExceptionFilter(outer);
+    SetUnhandledExceptionFilter(outer_fault_filter);
     return result;
 }
 
