@@ -9,6 +9,11 @@
 // display. Call before anything else touches windows.
 void layer_use_null_driver();
 
+// Clean-up that must run however the process ends (ExitProcess, return from
+// main, a fatal signal, a fault); the layer restores a changed display mode
+// there, and a death test can report what the process left behind.
+void layer_at_exit(void (*hook)());
+
 // Forgets all windows, classes, queued messages, timers, modules and
 // injected values, so each test starts from a fresh process's state.
 void layer_reset();

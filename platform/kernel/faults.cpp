@@ -1,10 +1,12 @@
 // Faults: SetUnhandledExceptionFilter turns the fault signals into the
 // exception record a Windows filter expects, and UnhandledExceptionFilter is
-// the platform's report of one.
+// the platform's last chance for one: it asks the installed top-level filter
+// and, when that passes, reports the fault.
 #include "kernel/layer_kernel.h"
 
 #include <signal.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <ucontext.h>
 #include <unistd.h>
 
@@ -17,8 +19,14 @@ LPTOP_LEVEL_EXCEPTION_FILTER current_filter = nullptr;
 struct sigaction previous_actions[fault_signal_count];
 bool handlers_installed = false;
 
-// The handler runs on its own stack so that a stack overflow still reaches it.
-alignas(16) char alternate_stack[64 * 1024];
+// The handler runs on its own stack so that a stack overflow still reaches
+// it. A guard page below that stack makes a filter that recurses without end
+// fault there instead of writing over the memory beneath.
+const size_t alternate_stack_size = 64 * 1024;
+char* alternate_stack = nullptr;
+
+// Set while the last-chance filter runs for a fault.
+volatile sig_atomic_t in_fault = 0;
 
 DWORD exception_code(const siginfo_t* info) {
     switch (info->si_signo) {
@@ -48,14 +56,14 @@ void* instruction_address(void* context) {
 #endif
 }
 
-void restore_default(int sig) {
-    struct sigaction action = {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(sig, &action, nullptr);
-}
-
-void on_fault(int sig, siginfo_t* info, void* context) {
+void on_fault(int, siginfo_t* info, void* context) {
+    if (in_fault) {
+        // A fault inside the filters, such as a filter that re-enters itself
+        // until its stack is gone: Windows ends the process there and then.
+        layer_run_exit_hooks();
+        _exit(static_cast<int>(exception_code(info)));
+    }
+    in_fault = 1;
     EXCEPTION_RECORD record = {};
     record.ExceptionCode = exception_code(info);
     record.ExceptionAddress = instruction_address(context);
@@ -66,29 +74,31 @@ void on_fault(int sig, siginfo_t* info, void* context) {
         record.ExceptionInformation[1] = reinterpret_cast<ULONG_PTR>(info->si_addr);
     }
     EXCEPTION_POINTERS pointers = {&record, context};
-    LPTOP_LEVEL_EXCEPTION_FILTER filter = current_filter;
-    LONG verdict = filter ? filter(&pointers) : UnhandledExceptionFilter(&pointers);
-    if (verdict == EXCEPTION_EXECUTE_HANDLER) {
-        // As on Windows, the process ends with the exception code.
-        layer_run_exit_hooks();
-        _exit(static_cast<int>(record.ExceptionCode));
-    }
-    if (verdict == EXCEPTION_CONTINUE_EXECUTION) {
+    // As the last-chance frame of a Windows thread does.
+    if (UnhandledExceptionFilter(&pointers) == EXCEPTION_CONTINUE_EXECUTION) {
         // Windows retries the instruction; a filter that repaired nothing
         // faults again, there as here.
+        in_fault = 0;
         return;
     }
-    // Continue search: nothing else handles it, so the default action ends
-    // the process when the instruction faults again on return.
+    // As on Windows, the process ends with the exception code.
     layer_run_exit_hooks();
-    restore_default(sig);
+    _exit(static_cast<int>(record.ExceptionCode));
 }
 
 void install_handlers() {
-    stack_t stack = {};
-    stack.ss_sp = alternate_stack;
-    stack.ss_size = sizeof alternate_stack;
-    sigaltstack(&stack, nullptr);
+    if (!alternate_stack) {
+        const size_t guard = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        void* area =
+            mmap(nullptr, guard + alternate_stack_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (area != MAP_FAILED && mprotect(area, guard, PROT_NONE) == 0) {
+            alternate_stack = static_cast<char*>(area) + guard;
+            stack_t stack = {};
+            stack.ss_sp = alternate_stack;
+            stack.ss_size = alternate_stack_size;
+            sigaltstack(&stack, nullptr);
+        }
+    }
     for (int i = 0; i < fault_signal_count; ++i) {
         struct sigaction action = {};
         action.sa_sigaction = on_fault;
@@ -146,7 +156,13 @@ LPTOP_LEVEL_EXCEPTION_FILTER WINAPI SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCE
     return previous;
 }
 
+// As on Win32, the installed top-level filter is asked first, so a filter
+// that calls this while it is still installed is called again, without end.
 LONG WINAPI UnhandledExceptionFilter(EXCEPTION_POINTERS* info) {
+    if (current_filter) {
+        LONG verdict = current_filter(info);
+        if (verdict != EXCEPTION_CONTINUE_SEARCH) return verdict;
+    }
     char line[160];
     char* p = line;
     const EXCEPTION_RECORD* record = info->ExceptionRecord;

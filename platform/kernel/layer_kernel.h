@@ -1,8 +1,6 @@
 // Private to the layer: kernel services that the layer's other parts use.
 // The program never includes this header.
-//   layer_at_exit      - clean-up that must run however the process ends
-//                        (ExitProcess, return from main, a fatal signal, a fault)
-//   layer_run_exit_hooks - runs them now (once)
+//   layer_run_exit_hooks - runs the layer_at_exit hooks (layer_test.h) now, once
 //   layer_fixme_once   - the loud "not implemented" line, printed once per text
 //   layer_kernel_set_argv, layer_command_tail - the entry's command-line work
 //   layer_fake_clock_active - whether GetTickCount runs on the test clock
@@ -10,9 +8,9 @@
 //                        screen-saver daemon hosts (set by the entry)
 #pragma once
 
+#include <layer_test.h>
 #include <windows.h>
 
-void layer_at_exit(void (*hook)());
 void layer_run_exit_hooks();
 
 // Prints "fixme: <text>" on stderr the first time this exact text comes.

@@ -48,4 +48,35 @@ TEST(Kernel, ModulesThatAreNotLoadedAreNotFound) {
     EXPECT_EQ(LoadLibraryA("no-such-conformance-module.dll"), nullptr);
 }
 
+int filter_calls = 0;
+EXCEPTION_POINTERS* filter_saw = nullptr;
+LONG filter_verdict = EXCEPTION_EXECUTE_HANDLER;
+
+LONG WINAPI counting_filter(EXCEPTION_POINTERS* info) {
+    ++filter_calls;
+    filter_saw = info;
+    return filter_verdict;
+}
+
+TEST(Kernel, LastChanceFilterAsksTheInstalledFilterFirst) {
+    // A filter that calls UnhandledExceptionFilter for the platform's report
+    // while it is still installed is called again from inside it.
+    EXCEPTION_RECORD record = {};
+    record.ExceptionCode = 0xE0000001u;  // an exception of our own, no fault
+    EXCEPTION_POINTERS pointers = {&record, nullptr};
+    LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(counting_filter);
+    // Only verdicts that end the search: passing would start the real report.
+    const LONG verdicts[] = {EXCEPTION_EXECUTE_HANDLER, EXCEPTION_CONTINUE_EXECUTION};
+    for (LONG verdict : verdicts) {
+        SCOPED_TRACE(verdict);
+        filter_calls = 0;
+        filter_saw = nullptr;
+        filter_verdict = verdict;
+        EXPECT_EQ(UnhandledExceptionFilter(&pointers), verdict);
+        EXPECT_EQ(filter_calls, 1);
+        EXPECT_EQ(filter_saw, &pointers);
+    }
+    EXPECT_EQ(SetUnhandledExceptionFilter(previous), counting_filter);
+}
+
 }  // namespace

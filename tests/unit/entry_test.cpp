@@ -1,9 +1,12 @@
 // Start-up and mode dispatch: the argument tail, the switch, the launchers'
 // results, and the fault guard.
+#include <string.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
+
+#include <gmock/gmock.h>
 
 #include "host_fixture.h"
 
@@ -291,8 +294,15 @@ DWORD WINAPI faulting_change_password(LPCSTR, HWND, DWORD, void*) {
     return 0;
 }
 
+void say_saver_running() {
+    const char* text = layer_saver_running() ? "saver running: on\n" : "saver running: off\n";
+    ssize_t ignored = write(STDERR_FILENO, text, strlen(text));
+    (void)ignored;
+}
+
 // Runs the change-password mode of a 9x platform whose password change
-// faults; returns only if the guard let the fault through.
+// faults while the system believes a saver runs; returns only if the guard
+// let the fault through.
 void run_faulting_mode() {
     layer_use_null_driver();
     layer_reset();
@@ -301,17 +311,30 @@ void run_faulting_mode() {
         {"PwdChangePasswordA", as_entry(faulting_change_password)},
     };
     layer_register_module("MPR.DLL", entries, 1);
+    UINT previous = 0;
+    SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 1, &previous, 0);
+    layer_at_exit(say_saver_running);
     char tail[] = "/a";
     saver_main(GetModuleHandleA(NULL), NULL, tail, SW_SHOWDEFAULT);
 }
 
-TEST(FaultGuard, AFaultInsideAModeEndsTheProcessWithTheFaultCode) {
+int count_of(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (std::string::size_type at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size()) ++count;
+    return count;
+}
+
+TEST(FaultGuard, AFaultInsideAModeIsReportedOnceAndEndsTheRunningSaver) {
+    using ::testing::AllOf;
+    using ::testing::ResultOf;
     EXPECT_EXIT(
         {
             run_faulting_mode();
             _exit(99);
         },
-        ::testing::ExitedWithCode(int(fault_exit_code)), "");
+        ::testing::ExitedWithCode(int(fault_exit_code)),
+        AllOf(ResultOf([](const std::string& out) { return count_of(out, "Unhandled exception 0xC0000005"); }, 1),
+              ResultOf([](const std::string& out) { return count_of(out, "saver running: off"); }, 1)));
 }
 
 }  // namespace
