@@ -1,0 +1,37 @@
+# A fault inside a mode, as a Windows user would meet it: runs the fault probe
+# in configuration mode, where its dialog faults, and checks that the guard
+# ends the process with exit code 3 after exactly one report of the platform
+# and after telling the system that no saver runs.
+#   cmake -DRUN=<wine-run> -DPROBE=<orrelune_fault_probe.exe> -P fault_guard.cmake
+
+# Wine's report is its line "wine: Unhandled ..., starting debugger...". The
+# debugger it starts then would show a crash dialog and wait for a click;
+# without it, the report is that line alone.
+if(DEFINED ENV{WINEDLLOVERRIDES})
+  set(ENV{WINEDLLOVERRIDES} "$ENV{WINEDLLOVERRIDES};winedbg.exe=d")
+else()
+  set(ENV{WINEDLLOVERRIDES} "winedbg.exe=d")
+endif()
+
+execute_process(COMMAND ${RUN} ${PROBE} /c
+  RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 600)
+message(STATUS "exit code: ${code}\nstderr:\n${err}")
+
+string(REGEX MATCHALL "wine: Unhandled page fault" reports "${err}")
+list(LENGTH reports report_count)
+string(REGEX MATCHALL "SystemParametersInfoA\\([0-9]+, [0-9]+\\)" calls "${err}")
+
+set(failures)
+if(NOT code STREQUAL "3")
+  list(APPEND failures "exit code ${code}, not 3")
+endif()
+if(NOT report_count EQUAL 1)
+  list(APPEND failures "${report_count} reports of the fault, not 1")
+endif()
+if(NOT calls STREQUAL "SystemParametersInfoA(97, 0)")
+  list(APPEND failures "calls to the system: '${calls}', not one SystemParametersInfoA(97, 0)")
+endif()
+if(failures)
+  string(REPLACE ";" "\n  " failures "${failures}")
+  message(FATAL_ERROR "The fault guard failed:\n  ${failures}")
+endif()
