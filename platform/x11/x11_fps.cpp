@@ -96,9 +96,12 @@ void x11_draw_fps(Window window, int width, int height) {
     glRecti(margin, margin, margin + 2 * padding + length * rate.glyph_width,
             margin + 2 * padding + rate.ascent + rate.descent);
     glColor3f(1.0f, 1.0f, 1.0f);
-    glRasterPos2i(margin + padding, margin + padding + rate.descent);
-    glListBase(rate.list_base - first_glyph);
-    glCallLists(length, GL_UNSIGNED_BYTE, rate.text);
+    // Each glyph at its own cell of the fixed-width font: Mesa's lists for a
+    // blank glyph (the space) do not move the raster position.
+    for (int i = 0; i < length; ++i) {
+        glRasterPos2i(margin + padding + i * rate.glyph_width, margin + padding + rate.descent);
+        glCallList(rate.list_base + static_cast<unsigned char>(rate.text[i]) - first_glyph);
+    }
 
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
