@@ -10,9 +10,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +22,8 @@ namespace {
 
 // The test seam's hook (layer_test.h), called just before the rename.
 bool (*before_rename_hook)(const char* temp_path) = nullptr;
+
+const char not_regular[] = "it is not a regular file";
 
 const char kVersionLine[] = "Windows Registry Editor Version 5.00";
 const char kCurrentUser[] = "HKEY_CURRENT_USER";
@@ -331,7 +335,10 @@ void append_section(RegDocument& doc, const std::string& key) {
 }
 
 // Text from one encoding to another; false when it doesn't convert whole.
-bool convert(const char* to, const char* from, const std::string& in, std::string* out) {
+// Given a replacement, each unit of unit_size bytes that doesn't convert
+// becomes the replacement instead, and the rest still converts.
+bool convert(const char* to, const char* from, const std::string& in, std::string* out,
+             const char* replacement = nullptr, size_t unit_size = 0) {
     iconv_t cd = iconv_open(to, from);
     if (cd == iconv_t(-1)) return false;
     out->clear();
@@ -345,7 +352,14 @@ bool convert(const char* to, const char* from, const std::string& in, std::strin
         size_t r = iconv(cd, src_left ? &src : nullptr, &src_left, &dst, &dst_left);
         out->append(buffer, size_t(dst - buffer));
         if (r != size_t(-1) && src_left == 0) break;
-        if (r == size_t(-1) && errno != E2BIG) ok = false;
+        if (r != size_t(-1) || errno == E2BIG) continue;
+        if (replacement && (errno == EILSEQ || errno == EINVAL) && src_left >= unit_size) {
+            out->append(replacement);
+            src += unit_size;
+            src_left -= unit_size;
+            continue;
+        }
+        ok = false;
     }
     iconv_close(cd);
     return ok;
@@ -368,10 +382,14 @@ bool reg_name_fits(const std::string& name) {
 RegDocument reg_parse(const std::string& file_text) {
     RegDocument doc;
     std::string text = file_text;
-    if (text.compare(0, 2, "\xFF\xFE") == 0 && convert("UTF-8", "UTF-16LE", text.substr(2), &text))
+    // The mark decides: a UTF-16 file stays one even with a stray last byte
+    // (a cut copy), which goes, as half a character means nothing.
+    if (text.compare(0, 2, "\xFF\xFE") == 0) {
         doc.utf16 = true;
-    else
-        text = file_text;
+        // A unit that is no character (a lone surrogate) reads as U+FFFD.
+        convert("UTF-8", "UTF-16LE", file_text.substr(2, (file_text.size() - 2) & ~size_t(1)), &text, "\xEF\xBF\xBD",
+                2);
+    }
     std::vector<std::string> physical;
     for (size_t at = 0; at < text.size();) {
         size_t end = text.find('\n', at);
@@ -511,15 +529,24 @@ std::string reg_file_path() {
     return base + "/orrelune/registry.reg";
 }
 
-RegRead reg_read_file(const std::string& path, std::string* text) {
+RegRead reg_read_file(const std::string& path, std::string* text, std::string* why) {
     text->clear();
     if (path.empty()) return RegRead::Missing;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return (errno == ENOENT || errno == ENOTDIR) ? RegRead::Missing : RegRead::Unreadable;
+    auto unreadable = [why](const char* reason) {
+        if (why) *why = reason;
+        return RegRead::Unreadable;
+    };
+    // Only a regular file (or a link to one) is opened: opening a named pipe
+    // waits for a writer, and opening a device may act on it.
     struct stat st;
-    RegRead result = RegRead::Read;
+    if (stat(path.c_str(), &st) != 0)
+        return (errno == ENOENT || errno == ENOTDIR) ? RegRead::Missing : unreadable(strerror(errno));
+    if (!S_ISREG(st.st_mode)) return unreadable(not_regular);
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return (errno == ENOENT || errno == ENOTDIR) ? RegRead::Missing : unreadable(strerror(errno));
+    const char* failure = nullptr;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        result = RegRead::Unreadable;
+        failure = not_regular;  // swapped for something else since the look
     } else {
         char buffer[65536];
         for (;;) {
@@ -527,15 +554,16 @@ RegRead reg_read_file(const std::string& path, std::string* text) {
             if (n == 0) break;
             if (n < 0) {
                 if (errno == EINTR) continue;
-                result = RegRead::Unreadable;
+                failure = strerror(errno);
                 break;
             }
             text->append(buffer, size_t(n));
         }
     }
     close(fd);
-    if (result != RegRead::Read) text->clear();
-    return result;
+    if (!failure) return RegRead::Read;
+    text->clear();
+    return unreadable(failure);
 }
 
 namespace {
@@ -556,7 +584,10 @@ LONG error_from_errno(int e) {
 // mkdir -p; the directories it makes are the user's alone.
 bool make_directories(const std::string& dir) {
     struct stat st;
-    if (dir.empty() || stat(dir.c_str(), &st) == 0) return !dir.empty() && S_ISDIR(st.st_mode);
+    if (dir.empty() || stat(dir.c_str(), &st) == 0) {
+        if (!dir.empty() && !S_ISDIR(st.st_mode)) errno = ENOTDIR;
+        return !dir.empty() && S_ISDIR(st.st_mode);
+    }
     size_t slash = dir.rfind('/');
     if (slash != std::string::npos && slash > 0 && !make_directories(dir.substr(0, slash))) return false;
     return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
@@ -574,36 +605,98 @@ bool write_all(int fd, const std::string& text) {
     return true;
 }
 
+// Where a write to path lands: the end of its chain of links, followed even
+// when it points nowhere yet (a managed dotfile whose target is still to be
+// made), so that the links stay. False on a loop.
+bool follow_links(const std::string& path, std::string* target) {
+    *target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        char link[PATH_MAX];
+        ssize_t n = readlink(target->c_str(), link, sizeof link - 1);
+        if (n < 0) return true;  // not a link: the file itself, or nothing yet
+        std::string next(link, size_t(n));
+        if (next[0] != '/') {
+            size_t slash = target->rfind('/');
+            next = (slash == std::string::npos ? std::string() : target->substr(0, slash + 1)) + next;
+        }
+        *target = next;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+// A temporary file's name: ".NAME." and mkostemp's six characters.
+std::string temporary_prefix(const std::string& name) {
+    return "." + name + ".";
+}
+
+// Temporary files that earlier writes left behind (a process killed before
+// its rename). A write in progress holds a lock on its file, so only the
+// abandoned ones are taken.
+void remove_stale_temporaries(const std::string& dir, const std::string& name) {
+    DIR* entries = opendir(dir.c_str());
+    if (!entries) return;
+    const std::string prefix = temporary_prefix(name);
+    while (dirent* entry = readdir(entries)) {
+        std::string found = entry->d_name;
+        if (found.size() != prefix.size() + 6 || found.compare(0, prefix.size(), prefix) != 0) continue;
+        std::string stale = dir + "/" + found;
+        int fd = open(stale.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+        if (fd < 0) continue;
+        struct stat st;
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0) unlink(stale.c_str());
+        close(fd);
+    }
+    closedir(entries);
+}
+
+// A new temporary file beside the target, locked for as long as it is open.
+int create_temporary(const std::string& dir, const std::string& name, std::string* temp) {
+    for (;;) {
+        *temp = dir + "/" + temporary_prefix(name) + "XXXXXX";
+        int fd = mkostemp(&(*temp)[0], O_CLOEXEC);
+        if (fd < 0) return fd;
+        flock(fd, LOCK_EX | LOCK_NB);
+        // Another write's clean-up may have taken it before the lock held.
+        struct stat st;
+        if (fstat(fd, &st) == 0 && st.st_nlink > 0) return fd;
+        close(fd);
+    }
+}
+
 }  // namespace
 
-LONG reg_write_file(const std::string& path, const std::string& text) {
-    if (path.empty()) return ERROR_PATH_NOT_FOUND;
-    // A file that is a link (a managed dotfile, say) is written where it
-    // points, so the link stays.
-    std::string target = path;
-    struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (realpath(path.c_str(), resolved)) target = resolved;
-    }
+LONG reg_write_file(const std::string& path, const std::string& text, std::string* why) {
+    auto failed = [why](LONG code, const char* reason) {
+        if (why) *why = reason;
+        return code;
+    };
+    if (path.empty()) return failed(ERROR_PATH_NOT_FOUND, "there is no home directory");
+    std::string target;
+    if (!follow_links(path, &target)) return failed(ERROR_WRITE_FAULT, strerror(errno));
     size_t slash = target.rfind('/');
     std::string dir = slash == std::string::npos ? "." : target.substr(0, slash);
-    if (!make_directories(dir)) return error_from_errno(errno);
+    std::string name = target.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (!make_directories(dir)) return failed(error_from_errno(errno), strerror(errno));
+    // Whatever else stands in the file's place (a directory, a named pipe)
+    // is the user's and stays.
+    struct stat st;
+    bool exists = lstat(target.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) return failed(ERROR_ACCESS_DENIED, not_regular);
+    mode_t mode = exists ? (st.st_mode & 07777) : 0600;
 
-    mode_t mode = stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600;
-    std::string temp = dir + "/." + target.substr(slash + 1) + ".XXXXXX";
-    int fd = mkostemp(&temp[0], O_CLOEXEC);
-    if (fd < 0) return error_from_errno(errno);
+    remove_stale_temporaries(dir, name);
+    std::string temp;
+    int fd = create_temporary(dir, name, &temp);
+    if (fd < 0) return failed(error_from_errno(errno), strerror(errno));
 
-    LONG result = ERROR_SUCCESS;
-    if (!write_all(fd, text) || fsync(fd) != 0 || fchmod(fd, mode) != 0) result = error_from_errno(errno);
-    if (close(fd) != 0 && result == ERROR_SUCCESS) result = error_from_errno(errno);
-    if (result == ERROR_SUCCESS && before_rename_hook && !before_rename_hook(temp.c_str())) result = ERROR_WRITE_FAULT;
-    if (result == ERROR_SUCCESS && rename(temp.c_str(), target.c_str()) != 0) result = error_from_errno(errno);
-    if (result != ERROR_SUCCESS) {
-        unlink(temp.c_str());
-        return result;
-    }
+    int error = 0;
+    if (!write_all(fd, text) || fsync(fd) != 0 || fchmod(fd, mode) != 0) error = errno;
+    if (!error && before_rename_hook && !before_rename_hook(temp.c_str())) error = EIO;
+    if (!error && rename(temp.c_str(), target.c_str()) != 0) error = errno;
+    if (error) unlink(temp.c_str());
+    close(fd);  // after the rename or the unlink, so the lock covers both
+    if (error) return failed(error_from_errno(error), strerror(error));
     // The rename itself is made durable with the directory.
     int dir_fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir_fd >= 0) {

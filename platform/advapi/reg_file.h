@@ -42,7 +42,7 @@ struct RegDocument {
     std::vector<RegLine> lines;
     std::string newline = "\n";  // what new lines end with: the file's own style
     // Exports from Windows come as UTF-16LE with a byte-order mark; such a
-    // file is read as UTF-8 lines and written back as it came.
+    // file is read as UTF-8 lines and written back in UTF-16LE.
     bool utf16 = false;
 };
 
@@ -68,11 +68,17 @@ bool reg_keys_equal(const std::string& a, const std::string& b);
 // "" when no home directory can be found.
 std::string reg_file_path();
 
+// Only a regular file, or a link to one, is read; anything else in its
+// place (a directory, a named pipe, a device) is Unreadable, found without
+// opening it. why, when given, gets the reason for Unreadable.
 enum class RegRead { Missing, Read, Unreadable };
-RegRead reg_read_file(const std::string& path, std::string* text);
+RegRead reg_read_file(const std::string& path, std::string* text, std::string* why = nullptr);
 
 // Replaces the file with the text through a temporary file in the same
 // directory, flushed and renamed over it; creates the directory (0700) when
-// missing. Returns ERROR_SUCCESS or an error code, and on failure the old
-// file is left as it was.
-LONG reg_write_file(const std::string& path, const std::string& text);
+// missing. A link keeps pointing where it did and its target is written,
+// made if it doesn't exist yet. Temporary files that earlier writes left
+// behind go. Returns ERROR_SUCCESS or an error code, with the reason in why
+// when given; on failure the old file is left as it was, and so is
+// anything but a regular file in its place.
+LONG reg_write_file(const std::string& path, const std::string& text, std::string* why = nullptr);

@@ -1,7 +1,8 @@
 // The registry calls over the registry file (reg_file.h). Only
 // HKEY_CURRENT_USER exists. Every call reads the file afresh, so a change
 // made by another run (the configuration dialog) is seen by the next one;
-// every change rewrites the file atomically.
+// every change rewrites the file atomically, and a change that can't be
+// saved says so in a message box.
 //
 // Provides RegOpenKeyA, RegOpenKeyExA, RegCreateKeyExA, RegQueryValueExA,
 // RegSetValueExA, RegDeleteValueA and RegCloseKey, declared in windows.h.
@@ -76,18 +77,45 @@ RegDocument read_document() {
     return reg_parse(text);
 }
 
+// A save that failed is told once, naming the file and the reason; more
+// failures in a row (the next value of the same save) are the same trouble.
+bool last_save_failed = false;
+
+void tell_save_result(LONG result, const std::string& path, const std::string& why) {
+    if (result == ERROR_SUCCESS) {
+        last_save_failed = false;
+        return;
+    }
+    if (!last_save_failed) {
+        std::string text = "The settings could not be saved";
+        if (!path.empty()) text += " to\n" + path;
+        text += ":\n" + why + ".";
+        MessageBoxA(nullptr, text.c_str(), "Error", MB_OK | MB_ICONERROR);
+    }
+    last_save_failed = true;
+}
+
+enum class Failure { Quiet, Told };
+
 // Reads the file afresh, lets change edit it, and writes it back when change
 // returns ERROR_SUCCESS. A file that exists but can't be read is never
-// replaced: what it holds would be lost.
+// replaced: what it holds would be lost. With Failure::Told a failed
+// write shows a message box.
 template <typename Change>
-LONG edit_document(Change change) {
+LONG edit_document(Failure failure, Change change) {
     std::string path = reg_file_path();
-    std::string text;
-    if (reg_read_file(path, &text) == RegRead::Unreadable) return ERROR_ACCESS_DENIED;
-    RegDocument doc = reg_parse(text);
-    LONG result = change(doc);
-    if (result != ERROR_SUCCESS) return result;
-    return reg_write_file(path, reg_text(doc));
+    std::string text, why;
+    LONG result;
+    if (reg_read_file(path, &text, &why) == RegRead::Unreadable) {
+        result = ERROR_ACCESS_DENIED;
+    } else {
+        RegDocument doc = reg_parse(text);
+        LONG changed = change(doc);
+        if (changed != ERROR_SUCCESS) return changed;
+        result = reg_write_file(path, reg_text(doc), &why);
+    }
+    if (failure == Failure::Told) tell_save_result(result, path, why);
+    return result;
 }
 
 std::string value_name(LPCSTR name) {
@@ -95,6 +123,10 @@ std::string value_name(LPCSTR name) {
 }
 
 }  // namespace
+
+void advapi_registry_reset() {
+    last_save_failed = false;
+}
 
 extern "C" {
 
@@ -143,14 +175,17 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD, LPSTR, DWORD opt
     bool created = false;
     if (!reg_key_exists(read_document(), path)) {
         if (!(parent_access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
-        LONG written = edit_document([&](RegDocument& doc) -> LONG {
+        // Unlike Win32, a key that can't be written to the file (a read-only
+        // home, a directory in the file's place) is still handed out: it
+        // reads as empty, and setting a value in it tells the user why the
+        // value is not saved, where failing here would lose that in silence.
+        edit_document(Failure::Quiet, [&](RegDocument& doc) -> LONG {
             // Another run may have made it since.
             if (reg_key_exists(doc, path)) return ERROR_ALREADY_EXISTS;
             reg_add_key(doc, path);
             created = true;
             return ERROR_SUCCESS;
         });
-        if (written != ERROR_SUCCESS && written != ERROR_ALREADY_EXISTS) return written;
     }
     if (desired & MAXIMUM_ALLOWED) desired = KEY_ALL_ACCESS;
     *result = new_handle(path, desired);
@@ -191,7 +226,7 @@ LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BY
     value.type = type;
     if (data_size) value.data.assign(data, data + data_size);
     std::string path = k->path;
-    return edit_document([&](RegDocument& doc) -> LONG {
+    return edit_document(Failure::Told, [&](RegDocument& doc) -> LONG {
         reg_set_value(doc, path, n, value);
         return ERROR_SUCCESS;
     });
@@ -202,7 +237,7 @@ LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR name) {
     if (!k) return ERROR_INVALID_HANDLE;
     if (!(k->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     std::string path = k->path;
-    return edit_document([&](RegDocument& doc) -> LONG {
+    return edit_document(Failure::Told, [&](RegDocument& doc) -> LONG {
         return reg_delete_value(doc, path, value_name(name)) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     });
 }

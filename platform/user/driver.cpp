@@ -9,6 +9,7 @@
 
 void layer_null_reset();
 void user_message_box_reset();
+void advapi_registry_reset();
 
 namespace {
 
@@ -45,5 +46,6 @@ void layer_reset() {
     layer_gdi_reset();
     layer_display_settings_reset();
     layer_kernel_reset();
+    advapi_registry_reset();
     if (chosen == layer_null_driver()) layer_null_reset();
 }

@@ -8,7 +8,11 @@
 
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -22,6 +26,10 @@ const char kHeader[] = "Windows Registry Editor Version 5.00\n\n";
 class Registry : public ::testing::Test {
 protected:
     void SetUp() override {
+        // A save that fails shows a message box: on the null driver the
+        // test sees it.
+        layer_use_null_driver();
+        layer_reset();
         char pattern[] = "/tmp/registry-test-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         config = pattern;
@@ -169,6 +177,13 @@ TEST_F(Registry, FourByteReadOfEachStoredForm) {
     }
 }
 
+// ASCII text as a Windows export writes it: UTF-16LE after a byte-order mark.
+std::string utf16(const std::string& ascii) {
+    std::string wide = "\xFF\xFE";
+    for (char c : ascii) wide += std::string{c, '\0'};
+    return wide;
+}
+
 // What can't be read reads as absent; everything else in the file still reads.
 TEST_F(Registry, DamagedFileReadsWhatItCan) {
     struct Case {
@@ -202,6 +217,8 @@ TEST_F(Registry, DamagedFileReadsWhatItCan) {
          "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n"
          "\"resolution\"=dword:000007d0\r\n\"color\"=dword:000003e9\r\n",
          true, true},
+        {"UTF-16 with a stray last byte",
+         utf16(std::string(kHeader) + section + "\"resolution\"=dword:000007d0\n" + color) + "\n", true, true},
         {"other roots are not ours",
          std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\Software\\Orrelune]\n" + "\"resolution\"=dword:000007d0\n" +
              section + color,
@@ -217,13 +234,6 @@ TEST_F(Registry, DamagedFileReadsWhatItCan) {
         EXPECT_EQ(number, c.color_present ? 1001 : 0);
         EXPECT_EQ(file_text(), c.text);  // reading never rewrites
     }
-}
-
-// ASCII text as a Windows export writes it: UTF-16LE after a byte-order mark.
-std::string utf16(const std::string& ascii) {
-    std::string wide = "\xFF\xFE";
-    for (char c : ascii) wide += std::string{c, '\0'};
-    return wide;
 }
 
 // A write changes only the lines of what it writes; every other byte stays.
@@ -260,6 +270,19 @@ TEST_F(Registry, WriteKeepsEverythingElse) {
                "\"color\"=dword:00000000\r\n"),
          utf16("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n"
                "\"color\"=dword:000003e9\r\n\"resolution\"=dword:000007d1\r\n")},
+        {"UTF-16 export cut after a stray byte stays UTF-16, without it",
+         utf16("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n"
+               "\"color\"=dword:00000000\r\n") +
+             "\r",
+         utf16("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n"
+               "\"color\"=dword:000003e9\r\n\"resolution\"=dword:000007d1\r\n")},
+        {"a lone surrogate in UTF-16 reads as U+FFFD",
+         utf16("Windows Registry Editor Version 5.00\r\n; ") + std::string("\x00\xD8", 2) +
+             utf16("\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n").substr(2),
+         utf16("Windows Registry Editor Version 5.00\r\n; ") + std::string("\xFD\xFF", 2) +
+             utf16("\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n"
+                   "\"resolution\"=dword:000007d1\r\n\"color\"=dword:000003e9\r\n")
+                 .substr(2)},
         {"binary junk kept", std::string("\x00\xff\n", 3) + "[HKEY_CURRENT_USER\\Software\\Orrelune]\n",
          std::string("\x00\xff\n", 3) + "[HKEY_CURRENT_USER\\Software\\Orrelune]\n" +
              "\"resolution\"=dword:000007d1\n\"color\"=dword:000003e9\n"},
@@ -342,34 +365,123 @@ TEST_F(Registry, InterruptedWriteLeavesOldFile) {
     EXPECT_EQ(read_number(key, "resolution", &number, &size), ERROR_SUCCESS);
     EXPECT_EQ(number, 2000);
 
+    // The killed write left its temporary file; the next write takes it
+    // away, but not the file of a write still in progress (it holds a lock).
+    auto temporaries = [&] {
+        size_t count = 0;
+        for (const std::string& name : dir_entries()) count += name.rfind(".registry.reg.", 0) == 0;
+        return count;
+    };
+    EXPECT_EQ(temporaries(), 1u);
+    int busy = open((dir + "/.registry.reg.busy00").c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(busy, 0);
+    ASSERT_EQ(flock(busy, LOCK_EX), 0);
+
     // A write that fails there says so and cleans up its temporary file.
     layer_set_registry_write_hook(fail_before_rename);
     EXPECT_NE(write_number(key, "resolution", 2005), ERROR_SUCCESS);
     EXPECT_EQ(file_text(), before);
+    EXPECT_EQ(temporaries(), 1u);
     layer_set_registry_write_hook(nullptr);
-    size_t entries = dir_entries().size();
     EXPECT_EQ(write_number(key, "resolution", 2005), ERROR_SUCCESS);
-    EXPECT_EQ(dir_entries().size(), entries);
+    EXPECT_EQ(temporaries(), 1u);
     EXPECT_EQ(read_number(key, "resolution", &number, &size), ERROR_SUCCESS);
     EXPECT_EQ(number, 2005);
+    close(busy);
+    EXPECT_EQ(write_number(key, "resolution", 2006), ERROR_SUCCESS);
+    EXPECT_EQ(temporaries(), 0u);
     RegCloseKey(key);
 }
 
-// A registry file that can't be read (here a directory in its place) reads as
-// empty and is never replaced.
-TEST_F(Registry, UnreadableFileIsNeverReplaced) {
-    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
-    ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, kKey, &key), ERROR_FILE_NOT_FOUND);
-    char cls[] = "NONE";
-    EXPECT_NE(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, cls, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(key, nullptr);
-    EXPECT_EQ(write_number(HKEY_CURRENT_USER, "resolution", 2000), ERROR_ACCESS_DENIED);
-    struct stat st;
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
+// What may stand where the file goes. Only a regular file, or a link to
+// one, is read, and nothing else is opened (a named pipe would block the
+// read for ever). A link stays a link, and a write goes to its target, made
+// when missing. Anything else reads as empty and stays as it was: setting a
+// value fails, with one message box naming the file and the reason.
+TEST_F(Registry, WhatStandsInTheFilesPlace) {
+    const std::string stored =
+        std::string(kHeader) + "[HKEY_CURRENT_USER\\Software\\Orrelune]\n\"resolution\"=dword:000007d0\n";
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        bool reads_stored;  // else absent
+        bool writes;        // else the write fails and a box says why
+        std::string where;  // writes: where the text lands, below the config directory; else the reason
+    };
+    const char not_regular[] = "it is not a regular file";
+    auto link_to = [&](const std::string& target) { ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0); };
+    auto stored_at = [&](const std::string& where) {
+        ASSERT_EQ(system(("mkdir -p \"$(dirname '" + config + "/" + where + "')\"").c_str()), 0);
+        std::ofstream(config + "/" + where, std::ios::binary) << stored;
+    };
+    const Case cases[] = {
+        {"a regular file", [&] { stored_at("orrelune/registry.reg"); }, true, true, "orrelune/registry.reg"},
+        {"a link to a file",
+         [&] {
+             stored_at("dotfiles/registry.reg");
+             link_to("../dotfiles/registry.reg");
+         },
+         true, true, "dotfiles/registry.reg"},
+        {"a dangling link, its directory missing too", [&] { link_to(config + "/dotfiles/new/registry.reg"); }, false,
+         true, "dotfiles/new/registry.reg"},
+        {"a link to a dangling link",
+         [&] {
+             ASSERT_EQ(symlink("second.reg", (dir + "/middle.reg").c_str()), 0);
+             link_to("middle.reg");
+         },
+         false, true, "orrelune/second.reg"},
+        {"a link to itself", [&] { link_to("registry.reg"); }, false, false, "Too many levels of symbolic links"},
+        {"a directory", [&] { ASSERT_EQ(mkdir(path.c_str(), 0700), 0); }, false, false, not_regular},
+        {"a named pipe", [&] { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, false, false, not_regular},
+        {"a link to a named pipe",
+         [&] {
+             ASSERT_EQ(mkfifo((dir + "/pipe").c_str(), 0600), 0);
+             link_to("pipe");
+         },
+         false, false, not_regular},
+    };
+    // Should a read block after all, the test ends here instead of hanging.
+    alarm(60);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(system(("rm -rf '" + config + "'/* && mkdir -p '" + dir + "'").c_str()), 0);
+        c.make();
+        struct stat before;
+        ASSERT_EQ(lstat(path.c_str(), &before), 0);
+        layer_reset();
+
+        LONG number;
+        EXPECT_EQ(read_number("resolution", &number), c.reads_stored ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+        HKEY key = create_key();
+        LONG written = write_number(key, "color", 1001);
+        write_number(key, "resolution", 2001);
+        RegCloseKey(key);
+
+        struct stat after;
+        ASSERT_EQ(lstat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        if (c.writes) {
+            EXPECT_EQ(written, ERROR_SUCCESS);
+            EXPECT_EQ(read_number("color", &number), ERROR_SUCCESS);
+            EXPECT_EQ(number, 1001);
+            std::ifstream in(config + "/" + c.where, std::ios::binary);
+            std::stringstream text;
+            text << in.rdbuf();
+            EXPECT_NE(text.str().find("\"color\"=dword:000003e9\n"), std::string::npos) << text.str();
+            EXPECT_EQ(layer_message_box_count(), 0);
+        } else {
+            EXPECT_NE(written, ERROR_SUCCESS);
+            // Two failed writes in a row, one box.
+            ASSERT_EQ(layer_message_box_count(), 1);
+            LayerMessageBoxShown box;
+            ASSERT_TRUE(layer_message_box_shown(0, &box));
+            EXPECT_NE(std::string(box.text).find(path), std::string::npos) << box.text;
+            EXPECT_EQ(box.type, UINT(MB_OK | MB_ICONERROR));
+            EXPECT_NE(std::string(box.text).find(c.where), std::string::npos) << box.text;
+        }
+    }
+    alarm(0);
 }
 
 TEST_F(Registry, HandlesAndArguments) {

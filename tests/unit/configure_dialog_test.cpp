@@ -3,6 +3,7 @@
 // clicks and keys given from inside the modal dialog.
 #include "host_fixture.h"
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -158,4 +159,24 @@ TEST_F(ConfigureDialog, AClickInOneSetKeepsTheOtherSetsCheck) {
         }
         click(dialog, IDCANCEL);
     });
+}
+
+// On the layer the settings live in a file; when it can't be written (here a
+// directory stands in its place) OK says so in one message box that names
+// the file, and the dialog still ends as after any OK.
+TEST_F(ConfigureDialog, OkThatCannotSaveSaysSoOnce) {
+    std::string file = std::string(getenv("XDG_CONFIG_HOME")) + "/orrelune/registry.reg";
+    ASSERT_TRUE(std::filesystem::create_directories(file));
+    int result = run_dialog([](HWND dialog) {
+        EXPECT_EQ(checked_of(dialog, resolution_ids), 2000);
+        click(dialog, 2003);
+        click(dialog, IDOK);
+    });
+    EXPECT_EQ(result, 1);
+    ASSERT_EQ(layer_message_box_count(), 1);
+    LayerMessageBoxShown box;
+    ASSERT_TRUE(layer_message_box_shown(0, &box));
+    EXPECT_NE(std::string(box.text).find(file), std::string::npos) << box.text;
+    EXPECT_EQ(box.type & MB_ICONMASK, UINT(MB_ICONERROR));
+    EXPECT_TRUE(std::filesystem::is_directory(file));
 }
