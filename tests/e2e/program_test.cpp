@@ -213,9 +213,12 @@ TEST_F(ProgramTest, PreviewLivesInsideAnotherProcessWindowUntilThatGoes) {
     sleep_ms(500);
     EXPECT_TRUE(still_running(preview)) << read_stderr(preview);
 
+    // Its parent's end is the preview's ordinary end: nothing to report,
+    // though frames were under way when the server took its windows.
     XDestroyWindow(display, host);
     XSync(display, False);
-    EXPECT_EQ(wait_exit(&preview, 5000), 0) << read_stderr(preview);
+    EXPECT_EQ(wait_exit(&preview, 5000), 0);
+    EXPECT_EQ(read_stderr(preview), "");
 }
 
 TEST_F(ProgramTest, SwitchesThatNameNoWindowOrModeExitWith255Cleanly) {
@@ -408,7 +411,8 @@ TEST_F(DisplayTest, PreviewIsASmallWindowThatLeavesModeAndCursorAlone) {
     EXPECT_EQ(DisplayWidth(display, 0), 1024);
     XDestroyWindow(display, host);
     XSync(display, False);
-    EXPECT_EQ(wait_exit(&preview, 5000), 0) << read_stderr(preview);
+    EXPECT_EQ(wait_exit(&preview, 5000), 0);
+    EXPECT_EQ(read_stderr(preview), "");
 }
 
 // Frames keep coming at the frame clock's pace: the picture moves between
