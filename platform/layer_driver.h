@@ -96,7 +96,11 @@ void layer_core_validate(HWND window);
 const LayerDriver* layer_x11_driver();
 const LayerDriver* layer_null_driver();
 // The driver in use; chosen on first use (X11), or by layer_use_null_driver.
+// When there is no display to open, the driver says so once and
+// layer_driver ends the process with exit code 1; layer_open_driver returns
+// NULL instead, for the calls that have a failure of their own to report.
 const LayerDriver* layer_driver();
+const LayerDriver* layer_open_driver();
 
 // ---- gdi/wgl: the driver side of pixel formats and rendering contexts ----
 // The core keeps the Win32 rules (device contexts, one format per window,

@@ -336,6 +336,9 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND ow
         layer_fixme_once("DialogBoxParamA: dialog class \"%s\" is not implemented (the standard class is used)",
                          tmpl.class_name.c_str());
     if (tmpl.has_menu) layer_fixme_once("DialogBoxParamA: dialog menus are not implemented");
+    // Without a display the dialog can't be made, which the caller learns
+    // as from any dialog that can't be created.
+    if (!layer_open_driver()) return -1;
     register_classes();
 
     Dialog dialog = {};

@@ -17,15 +17,21 @@ const LayerDriver* chosen = nullptr;
 
 }  // namespace
 
-const LayerDriver* layer_driver() {
-    if (!chosen) {
+const LayerDriver* layer_open_driver() {
+    static bool failed = false;
+    if (!chosen && !failed) {
         const LayerDriver* driver = layer_x11_driver();
-        if (!driver->open()) {
-            // The driver has said why; there is nothing to show windows on.
-            ExitProcess(1);
-        }
-        chosen = driver;
+        if (driver->open())
+            chosen = driver;
+        else
+            failed = true;  // the driver has said why
     }
+    return chosen;
+}
+
+const LayerDriver* layer_driver() {
+    // Without a display there is nothing to show windows on.
+    if (!layer_open_driver()) ExitProcess(1);
     return chosen;
 }
 

@@ -477,7 +477,9 @@ BOOL WINAPI SetForegroundWindow(HWND window) {
 }
 
 HWND WINAPI GetForegroundWindow(void) {
-    return layer_driver()->get_foreground();
+    // Without a display no window is in the foreground.
+    const LayerDriver* driver = layer_open_driver();
+    return driver ? driver->get_foreground() : nullptr;
 }
 
 HWND WINAPI GetActiveWindow(void) {
