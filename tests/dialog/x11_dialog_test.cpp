@@ -51,7 +51,7 @@ TEST(ConfigureDialogOnX11, KeysChooseAndOkStores) {
         Child child = spawn({ORRELUNE_PATH, "/c"}, {std::string("XDG_CONFIG_HOME=") + config});
         Window dialog = wait_for_class(display, DefaultRootWindow(display), dialog_class, 10000);
         EXPECT_NE(dialog, None);
-        sleep_ms(300);
+        EXPECT_TRUE(wait_for_focus(display, dialog, 10000));  // where the keys go
         EXPECT_TRUE(xdotool(std::string("key --delay 100 ") + c.keys));
         EXPECT_EQ(wait_exit(&child, 10000), 1) << read_stderr(child);
         std::string stored = read_file(std::string(config) + "/orrelune/registry.reg");

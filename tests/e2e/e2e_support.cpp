@@ -2,6 +2,7 @@
 #include "e2e_support.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xutil.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
@@ -244,4 +245,51 @@ Window wait_for_class(Display* display, Window under, const char* class_name, in
 bool is_viewable(Display* display, Window window) {
     XWindowAttributes attributes;
     return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
+}
+
+bool wait_for_focus(Display* display, Window window, int timeout_ms) {
+    XSetErrorHandler(ignore_errors);  // the focus may be a window that just went
+    for (int waited = 0; waited <= timeout_ms; waited += 20) {
+        Window focus;
+        int revert;
+        XGetInputFocus(display, &focus, &revert);
+        for (Window at = focus; at != None && at != PointerRoot;) {
+            if (at == window) return true;
+            Window root, parent, *children = nullptr;
+            unsigned count;
+            if (!XQueryTree(display, at, &root, &parent, &children, &count)) break;
+            if (children) XFree(children);
+            at = at == root ? None : parent;
+        }
+        sleep_ms(20);
+    }
+    return false;
+}
+
+namespace {
+
+// Every fourth pixel of every fourth row of the screen.
+std::vector<unsigned long> screen_sample(Display* display) {
+    int width = DisplayWidth(display, 0), height = DisplayHeight(display, 0);
+    XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, width, height, AllPlanes, ZPixmap);
+    std::vector<unsigned long> pixels;
+    if (!image) return pixels;
+    for (int y = 0; y < height; y += 4)
+        for (int x = 0; x < width; x += 4) pixels.push_back(XGetPixel(image, x, y));
+    XDestroyImage(image);
+    return pixels;
+}
+
+}  // namespace
+
+bool wait_for_frames(Display* display, int changes, int timeout_ms) {
+    std::vector<unsigned long> last = screen_sample(display);
+    for (int waited = 0; changes > 0; waited += 20) {
+        if (waited > timeout_ms) return false;
+        sleep_ms(20);
+        std::vector<unsigned long> now = screen_sample(display);
+        if (now != last) --changes;
+        last = std::move(now);
+    }
+    return true;
 }

@@ -41,6 +41,13 @@ std::string string_property(Display* display, Window window, const char* name);
 // within timeout_ms.
 Window wait_for_class(Display* display, Window under, const char* class_name, int timeout_ms);
 bool is_viewable(Display* display, Window window);
+// Whether the keyboard focus comes to the window or one inside it within
+// timeout_ms: where a key that xdotool sends goes.
+bool wait_for_focus(Display* display, Window window, int timeout_ms);
+// Whether the screen's picture changes `changes` times within timeout_ms:
+// a program drawing frames. A frame comes when its message loop has nothing
+// else to do, so by then it has handled what it had been sent before.
+bool wait_for_frames(Display* display, int changes, int timeout_ms);
 
 void sleep_ms(int milliseconds);
 // Polls condition every 20 ms until it holds (true) or timeout_ms passed.

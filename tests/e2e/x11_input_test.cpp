@@ -27,8 +27,6 @@ LRESULT CALLBACK logging_proc(HWND window, UINT message, WPARAM wparam, LPARAM l
     return DefWindowProcA(window, message, wparam, lparam);
 }
 
-// Runs the message loop until `wanted` input messages were logged (or a
-// couple of seconds went by).
 std::string dump() {
     std::string text;
     char line[96];
@@ -46,9 +44,11 @@ void drop_moves() {
         logged.end());
 }
 
+// Runs the message loop until `wanted` input messages were logged (or ten
+// seconds went by).
 void pump_until(size_t wanted, UINT last = 0) {
     auto done = [&] { return logged.size() >= wanted && (!last || logged.back().message == last); };
-    for (int waited = 0; waited < 3000 && !done(); waited += 5) {
+    for (int waited = 0; waited < 10000 && !done(); waited += 5) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         sleep_ms(5);
@@ -79,7 +79,12 @@ protected:
         ASSERT_TRUE(top && child);
         SetForegroundWindow(top);
         xdotool("mousemove 600 500");
-        pump_until(1000);  // settles: whatever the start produced is dropped
+        // Whatever the start produced is dropped: after a round trip to the
+        // server (GetCursorPos asks it) all of it has arrived.
+        POINT ignored;
+        GetCursorPos(&ignored);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         logged.clear();
     }
     void TearDown() override { DestroyWindow(top); }

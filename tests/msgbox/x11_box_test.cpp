@@ -9,6 +9,7 @@
 #include <X11/Xlib.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -42,8 +43,7 @@ void act(const User& user, Window* seen) {
     Display* display = XOpenDisplay(server.name.c_str());
     Window box = wait_for_class(display, DefaultRootWindow(display), "#32770", 5000);
     *seen = box;
-    if (box) {
-        sleep_ms(200);  // drawn and holding the keyboard
+    if (box && wait_for_focus(display, box, 10000)) {  // where the keys go
         static bool pictured;
         if (const char* path = getenv("MSGBOX_SCREENSHOT"); path && !pictured) {
             pictured = true;
@@ -115,8 +115,7 @@ TEST_F(MessageBoxX11, BoxShowsTheCaptionCentredOnTheScreen) {
     std::thread thread([&] {
         Display* display = XOpenDisplay(server.name.c_str());
         Window box = wait_for_class(display, DefaultRootWindow(display), "#32770", 5000);
-        if (box) {
-            sleep_ms(200);
+        if (box && wait_for_focus(display, box, 10000)) {
             seen.name = string_property(display, box, "WM_NAME");
             seen.net_name = string_property(display, box, "_NET_WM_NAME");
             XGetWindowAttributes(display, box, &seen.attributes);
@@ -145,7 +144,7 @@ TEST_F(MessageBoxX11, QuitRequestEndsTheBoxAndIsPostedAgain) {
 
 // The saver's window: topmost, borderless, over the whole screen, counting
 // its timer ticks and the keys it gets.
-int saver_ticks, saver_keys;
+std::atomic<int> saver_ticks, saver_keys;  // read by the user's thread
 LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_TIMER) ++saver_ticks;
     if (message == WM_KEYDOWN || message == WM_LBUTTONDOWN) ++saver_keys;
@@ -184,7 +183,11 @@ TEST_F(MessageBoxX11, BoxGoesAboveTheSaverWhichKeepsRunningAndGetsTheKeyboardBac
     std::thread thread([&] {
         Display* display = XOpenDisplay(server.name.c_str());
         Window box = wait_for_class(display, DefaultRootWindow(display), "#32770", 5000);
-        sleep_ms(300);  // long enough for the saver to have raised itself, if it did
+        // The saver's loop has gone round several times with the box up
+        // (its timer runs when nothing else waits): had it raised itself
+        // over the box, it would have done so by now.
+        int ticks = saver_ticks;
+        for (int waited = 0; waited < 10000 && saver_ticks < ticks + 6; waited += 20) sleep_ms(20);
         above = box && stacked_above(display, box, (Window)(uintptr_t)saver);
         XCloseDisplay(display);
         // A click on the saver beside the box, then the answer.
