@@ -10,6 +10,7 @@
 #include <layer_test.h>
 #include <windows.h>
 
+#include "e2e_support.h"
 #include "layer_driver.h"
 
 #include <X11/Xlib.h>
@@ -324,6 +325,69 @@ TEST_F(XDisplayModes, AKilledSaverLeavesTheOriginalMode) {
     EXPECT_EQ(server_state(), original_state);
     std::string remove = std::string("rm -rf '") + config + "'";
     EXPECT_EQ(system(remove.c_str()), 0);
+}
+
+// "Desktop Res" asks for the mode the screen already shows: that changes
+// nothing, so no mode is set at the start or at the end (setting even the
+// same mode makes a monitor resync and the server centre the pointer).
+TEST_F(XDisplayModes, ARunAtTheDesktopsSizeSetsNoModeAndLeavesThePointerAlone) {
+    struct Case {
+        const char* what;
+        unsigned resolution, colour;
+    };
+    const Case cases[] = {
+        {"never configured", 0, 0}, {"Desktop Res, 16 bits", 2000, 1000}, {"Desktop Res, 32 bits", 2000, 1001}};
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    Window root = DefaultRootWindow(display);
+    auto pointer = [&] {
+        Window root_return, child;
+        int x = -1, y = -1, window_x, window_y;
+        unsigned state;
+        XQueryPointer(display, root, &root_return, &child, &x, &y, &window_x, &window_y, &state);
+        return std::make_pair(x, y);
+    };
+    // When the server last set a mode.
+    auto last_set = [&] {
+        XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
+        Time when = resources->timestamp;
+        XRRFreeScreenResources(resources);
+        return when;
+    };
+    char config[] = "/tmp/orrelune-mode-config-XXXXXX";
+    ASSERT_NE(mkdtemp(config), nullptr);
+    std::string dir = std::string(config) + "/orrelune";
+    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream settings(dir + "/registry.reg");
+        if (c.resolution)
+            settings << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Orrelune]\n"
+                     << "\"resolution\"=dword:" << std::hex << c.resolution << "\n\"color\"=dword:" << c.colour << "\n";
+        settings.close();
+        XWarpPointer(display, None, root, 0, 0, 0, 0, 500, 400);
+        XSync(display, False);
+        ASSERT_EQ(pointer(), std::make_pair(500, 400));
+        Time before = last_set();
+
+        Child saver = spawn({ORRELUNE_PATH, "/s"}, {std::string("XDG_CONFIG_HOME=") + config});
+        Window window = wait_for_class(display, root, "WindowsScreenSaverClass", 10000);
+        ASSERT_NE(window, None) << read_stderr(saver);
+        // Frames: the display window is up and the mode request long made.
+        EXPECT_TRUE(wait_for_frames(display, 2, 10000));
+        EXPECT_TRUE(still_running(saver)) << "the mode was refused? " << read_stderr(saver);
+        EXPECT_EQ(pointer(), std::make_pair(500, 400));
+        EXPECT_EQ(last_set(), before);
+
+        EXPECT_TRUE(xdotool("key x"));
+        EXPECT_EQ(wait_exit(&saver, 10000), 0) << read_stderr(saver);
+        EXPECT_EQ(pointer(), std::make_pair(500, 400));
+        EXPECT_EQ(last_set(), before);
+        EXPECT_EQ(server_state(), original_state);
+        unlink(saver.stderr_path.c_str());
+    }
+    XCloseDisplay(display);
+    EXPECT_EQ(system(("rm -rf '" + std::string(config) + "'").c_str()), 0);
 }
 
 LONG WINAPI run_the_handler(EXCEPTION_POINTERS*) {
