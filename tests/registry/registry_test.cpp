@@ -462,7 +462,9 @@ TEST_F(Registry, WhatStandsInTheFilesPlace) {
         // A regular file is replaced; anything else stays as it was: a link
         // the same link, a directory or a pipe untouched.
         EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
-        if (!S_ISREG(before.st_mode)) EXPECT_EQ(after.st_ino, before.st_ino);
+        if (!S_ISREG(before.st_mode)) {
+            EXPECT_EQ(after.st_ino, before.st_ino);
+        }
         if (c.writes) {
             EXPECT_EQ(written, ERROR_SUCCESS);
             EXPECT_EQ(read_number("color", &number), ERROR_SUCCESS);
