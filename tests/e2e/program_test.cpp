@@ -128,7 +128,7 @@ TEST_P(SaverDismissal, EndsTheRunWithZero) {
     Child* saver;
     ASSERT_NE(start_saver(&saver), None) << read_stderr(*saver);
     ASSERT_TRUE(xdotool(GetParam().xdotool_arguments));
-    EXPECT_EQ(wait_exit(saver, 5000), 0) << read_stderr(*saver);
+    EXPECT_EQ(wait_exit(saver, 20000), 0) << read_stderr(*saver);
 }
 
 INSTANTIATE_TEST_SUITE_P(Input, SaverDismissal,
@@ -149,7 +149,7 @@ TEST_F(ProgramTest, ClicksAndMovesOfTenPixelsLeaveTheSaverRunning) {
     EXPECT_TRUE(wait_for_frames(display, 2, 10000));  // the input handled
     EXPECT_TRUE(still_running(*saver)) << read_stderr(*saver);
     ASSERT_TRUE(xdotool("key x"));
-    EXPECT_EQ(wait_exit(saver, 5000), 0) << read_stderr(*saver);
+    EXPECT_EQ(wait_exit(saver, 20000), 0) << read_stderr(*saver);
 }
 
 TEST_F(ProgramTest, AnotherClientTakingTheFocusEndsTheSaverWithZero) {
@@ -160,7 +160,7 @@ TEST_F(ProgramTest, AnotherClientTakingTheFocusEndsTheSaverWithZero) {
     XSync(display, False);
     XSetInputFocus(display, other, RevertToParent, CurrentTime);
     XSync(display, False);
-    EXPECT_EQ(wait_exit(saver, 5000), 0) << read_stderr(*saver);
+    EXPECT_EQ(wait_exit(saver, 20000), 0) << read_stderr(*saver);
     XDestroyWindow(display, other);
     XSync(display, False);
 }
@@ -171,7 +171,7 @@ TEST_F(ProgramTest, SecondSaverFindsTheFirstRaisesItAndLeaves) {
     ASSERT_NE(window, None) << read_stderr(*first);
 
     Child& second = run({"/s"});
-    EXPECT_EQ(wait_exit(&second, 5000), 0) << read_stderr(second);
+    EXPECT_EQ(wait_exit(&second, 20000), 0) << read_stderr(second);
     EXPECT_TRUE(still_running(*first));
 
     // The first one's window is the topmost one, and the only one.
@@ -187,7 +187,7 @@ TEST_F(ProgramTest, SecondSaverFindsTheFirstRaisesItAndLeaves) {
     EXPECT_EQ(topmost_viewable(display), window);
 
     ASSERT_TRUE(xdotool("key space"));
-    EXPECT_EQ(wait_exit(first, 5000), 0) << read_stderr(*first);
+    EXPECT_EQ(wait_exit(first, 20000), 0) << read_stderr(*first);
 }
 
 TEST_F(ProgramTest, PreviewLivesInsideAnotherProcessWindowUntilThatGoes) {
@@ -218,7 +218,7 @@ TEST_F(ProgramTest, PreviewLivesInsideAnotherProcessWindowUntilThatGoes) {
     // though frames were under way when the server took its windows.
     XDestroyWindow(display, host);
     XSync(display, False);
-    EXPECT_EQ(wait_exit(&preview, 5000), 0);
+    EXPECT_EQ(wait_exit(&preview, 20000), 0);
     EXPECT_EQ(read_stderr(preview), "");
 }
 
@@ -234,7 +234,7 @@ TEST_F(ProgramTest, SwitchesThatNameNoWindowOrModeExitWith255Cleanly) {
     for (const auto& args : cases) {
         Child& child = run(args);
         SCOPED_TRACE(args.size() > 1 ? args[0] + " " + args[1] : args[0]);
-        EXPECT_EQ(wait_exit(&child, 5000), 255);
+        EXPECT_EQ(wait_exit(&child, 20000), 255);
         // A bad handle is simply "not a window": no X error is reported.
         EXPECT_EQ(read_stderr(child), "");
     }
@@ -278,7 +278,7 @@ TEST_F(ProgramTest, ServerGoingAwayEndsTheRunInsteadOfHanging) {
     setenv("DISPLAY", server.name.c_str(), 1);
     ASSERT_NE(window, None) << read_stderr(saver);
 
-    int code = wait_exit(&saver, 5000);
+    int code = wait_exit(&saver, 20000);
     EXPECT_GT(code, 0);
     EXPECT_LT(code, 128);
     EXPECT_NE(read_stderr(saver), "");
@@ -360,7 +360,7 @@ TEST_F(DisplayTest, PictureCoversTheScreenInsideTheSaverWithTheCursorHidden) {
     Child* saver;
     Window window = start_saver(&saver);
     ASSERT_NE(window, None) << read_stderr(*saver);
-    Window picture = wait_for_class(display, window, "OpenGL", 5000);
+    Window picture = wait_for_class(display, window, "OpenGL", 20000);
     ASSERT_NE(picture, None);
     EXPECT_EQ(string_property(display, picture, "_NET_WM_NAME"), "Orrelune");
     XWindowAttributes attributes = attributes_of(display, picture);
@@ -370,7 +370,7 @@ TEST_F(DisplayTest, PictureCoversTheScreenInsideTheSaverWithTheCursorHidden) {
     EXPECT_EQ(attributes.height, 768);
     EXPECT_FALSE(cursor_visible(display));
     ASSERT_TRUE(xdotool("key x"));
-    EXPECT_EQ(wait_exit(saver, 5000), 0) << read_stderr(*saver);
+    EXPECT_EQ(wait_exit(saver, 20000), 0) << read_stderr(*saver);
 }
 
 TEST_F(DisplayTest, RefusedModeAsksAndNoEndsTheRun) {
@@ -379,9 +379,9 @@ TEST_F(DisplayTest, RefusedModeAsksAndNoEndsTheRun) {
     Window prompt = wait_for_title(display, "Brix GL", 10000);
     ASSERT_NE(prompt, None) << read_stderr(saver);
     ASSERT_TRUE(xdotool("key n"));
-    ASSERT_NE(wait_for_title(display, "ERROR", 5000), None) << read_stderr(saver);
+    ASSERT_NE(wait_for_title(display, "ERROR", 20000), None) << read_stderr(saver);
     ASSERT_TRUE(xdotool("key Return"));
-    EXPECT_EQ(wait_exit(&saver, 5000), 0) << read_stderr(saver);
+    EXPECT_EQ(wait_exit(&saver, 20000), 0) << read_stderr(saver);
 }
 
 TEST_F(DisplayTest, RefusedModeYesGoesOnWithTheChosenSizeInTheCorner) {
@@ -389,11 +389,11 @@ TEST_F(DisplayTest, RefusedModeYesGoesOnWithTheChosenSizeInTheCorner) {
     Child& saver = run({"/s"});
     ASSERT_NE(wait_for_title(display, "Brix GL", 10000), None) << read_stderr(saver);
     ASSERT_TRUE(xdotool("key y"));
-    Window window = wait_for_class(display, DefaultRootWindow(display), saver_class, 5000);
+    Window window = wait_for_class(display, DefaultRootWindow(display), saver_class, 20000);
     ASSERT_NE(window, None);
     ASSERT_TRUE(wait_for_frames(display, 2, 10000));
     ASSERT_TRUE(still_running(saver)) << read_stderr(saver);
-    Window picture = wait_for_class(display, window, "OpenGL", 5000);
+    Window picture = wait_for_class(display, window, "OpenGL", 20000);
     ASSERT_NE(picture, None);
     XWindowAttributes attributes = attributes_of(display, picture);
     EXPECT_EQ(attributes.x, 0);
@@ -401,7 +401,7 @@ TEST_F(DisplayTest, RefusedModeYesGoesOnWithTheChosenSizeInTheCorner) {
     EXPECT_EQ(attributes.width, 640);
     EXPECT_EQ(attributes.height, 480);
     ASSERT_TRUE(xdotool("key x"));
-    EXPECT_EQ(wait_exit(&saver, 5000), 0) << read_stderr(saver);
+    EXPECT_EQ(wait_exit(&saver, 20000), 0) << read_stderr(saver);
 }
 
 TEST_F(DisplayTest, PreviewIsASmallWindowThatLeavesModeAndCursorAlone) {
@@ -415,7 +415,7 @@ TEST_F(DisplayTest, PreviewIsASmallWindowThatLeavesModeAndCursorAlone) {
     Child& preview = run({"/p", std::to_string(host)});
     Window window = wait_for_class(display, host, saver_class, 10000);
     ASSERT_NE(window, None) << read_stderr(preview);
-    Window picture = wait_for_class(display, window, "OpenGL", 5000);
+    Window picture = wait_for_class(display, window, "OpenGL", 20000);
     ASSERT_NE(picture, None);
     XWindowAttributes attributes = attributes_of(display, picture);
     EXPECT_EQ(attributes.width, 300);
@@ -430,7 +430,7 @@ TEST_F(DisplayTest, PreviewIsASmallWindowThatLeavesModeAndCursorAlone) {
     EXPECT_EQ(DisplayWidth(display, 0), 1024);
     XDestroyWindow(display, host);
     XSync(display, False);
-    EXPECT_EQ(wait_exit(&preview, 5000), 0);
+    EXPECT_EQ(wait_exit(&preview, 20000), 0);
     EXPECT_EQ(read_stderr(preview), "");
 }
 
@@ -442,5 +442,5 @@ TEST_F(DisplayTest, FramesKeepBeingPresented) {
     ASSERT_NE(window, None) << read_stderr(*saver);
     EXPECT_TRUE(wait_for_frames(display, 10, 20000)) << "the picture stood still";
     ASSERT_TRUE(xdotool("key Escape"));
-    EXPECT_EQ(wait_exit(saver, 5000), 0) << read_stderr(*saver);
+    EXPECT_EQ(wait_exit(saver, 20000), 0) << read_stderr(*saver);
 }

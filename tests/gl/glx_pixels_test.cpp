@@ -17,7 +17,7 @@ protected:
         if (on_null_driver()) GTEST_SKIP() << "needs the X11 driver";
         GlWindows::SetUp();
         // Until the server has mapped the windows, pixels drawn are lost.
-        for (int i = 0; i < 100 && !viewable(own_window); ++i) {
+        for (int i = 0; i < 1000 && !viewable(own_window); ++i) {
             pump();
             Sleep(10);
         }
@@ -133,7 +133,7 @@ TEST_F(GlxWindows, ResizeByTheServerArrivesAsWmSize) {
     last_size = -1;
     XResizeWindow(x11_display(), native(window), 100, 70);
     XSync(x11_display(), False);
-    for (int i = 0; i < 100 && last_size == -1; ++i) {
+    for (int i = 0; i < 1000 && last_size == -1; ++i) {
         pump();
         Sleep(10);
     }

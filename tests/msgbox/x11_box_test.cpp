@@ -41,7 +41,7 @@ void send_close_request(Display* display, Window box) {
 
 void act(const User& user, Window* seen) {
     Display* display = XOpenDisplay(server.name.c_str());
-    Window box = wait_for_class(display, DefaultRootWindow(display), "#32770", 5000);
+    Window box = wait_for_class(display, DefaultRootWindow(display), "#32770", 20000);
     *seen = box;
     if (box && wait_for_focus(display, box, 10000)) {  // where the keys go
         static bool pictured;
@@ -114,7 +114,7 @@ TEST_F(MessageBoxX11, BoxShowsTheCaptionCentredOnTheScreen) {
     User user{"Return"};
     std::thread thread([&] {
         Display* display = XOpenDisplay(server.name.c_str());
-        Window box = wait_for_class(display, DefaultRootWindow(display), "#32770", 5000);
+        Window box = wait_for_class(display, DefaultRootWindow(display), "#32770", 20000);
         if (box && wait_for_focus(display, box, 10000)) {
             seen.name = string_property(display, box, "WM_NAME");
             seen.net_name = string_property(display, box, "_NET_WM_NAME");
@@ -182,7 +182,7 @@ TEST_F(MessageBoxX11, BoxGoesAboveTheSaverWhichKeepsRunningAndGetsTheKeyboardBac
     bool above = false;
     std::thread thread([&] {
         Display* display = XOpenDisplay(server.name.c_str());
-        Window box = wait_for_class(display, DefaultRootWindow(display), "#32770", 5000);
+        Window box = wait_for_class(display, DefaultRootWindow(display), "#32770", 20000);
         // The saver's loop has gone round several times with the box up
         // (its timer runs when nothing else waits): had it raised itself
         // over the box, it would have done so by now.
