@@ -584,9 +584,13 @@ LONG error_from_errno(int e) {
 // mkdir -p; the directories it makes are the user's alone.
 bool make_directories(const std::string& dir) {
     struct stat st;
-    if (dir.empty() || stat(dir.c_str(), &st) == 0) {
-        if (!dir.empty() && !S_ISDIR(st.st_mode)) errno = ENOTDIR;
-        return !dir.empty() && S_ISDIR(st.st_mode);
+    if (dir.empty()) {
+        errno = ENOENT;
+        return false;
+    }
+    if (stat(dir.c_str(), &st) == 0) {
+        if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
+        return S_ISDIR(st.st_mode);
     }
     size_t slash = dir.rfind('/');
     if (slash != std::string::npos && slash > 0 && !make_directories(dir.substr(0, slash))) return false;
