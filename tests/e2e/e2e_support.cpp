@@ -249,21 +249,22 @@ bool is_viewable(Display* display, Window window) {
 
 bool wait_for_focus(Display* display, Window window, int timeout_ms) {
     XSetErrorHandler(ignore_errors);  // the focus may be a window that just went
-    for (int waited = 0; waited <= timeout_ms; waited += 20) {
-        Window focus;
-        int revert;
-        XGetInputFocus(display, &focus, &revert);
-        for (Window at = focus; at != None && at != PointerRoot;) {
-            if (at == window) return true;
-            Window root, parent, *children = nullptr;
-            unsigned count;
-            if (!XQueryTree(display, at, &root, &parent, &children, &count)) break;
-            if (children) XFree(children);
-            at = at == root ? None : parent;
-        }
-        sleep_ms(20);
-    }
-    return false;
+    return wait_until(
+        [&] {
+            Window focus;
+            int revert;
+            XGetInputFocus(display, &focus, &revert);
+            for (Window at = focus; at != None && at != PointerRoot;) {
+                if (at == window) return true;
+                Window root, parent, *children = nullptr;
+                unsigned count;
+                if (!XQueryTree(display, at, &root, &parent, &children, &count)) break;
+                if (children) XFree(children);
+                at = at == root ? None : parent;
+            }
+            return false;
+        },
+        timeout_ms);
 }
 
 namespace {
@@ -284,12 +285,12 @@ std::vector<unsigned long> screen_sample(Display* display) {
 
 bool wait_for_frames(Display* display, int changes, int timeout_ms) {
     std::vector<unsigned long> last = screen_sample(display);
-    for (int waited = 0; changes > 0; waited += 20) {
-        if (waited > timeout_ms) return false;
-        sleep_ms(20);
-        std::vector<unsigned long> now = screen_sample(display);
-        if (now != last) --changes;
-        last = std::move(now);
-    }
-    return true;
+    return wait_until(
+        [&] {
+            std::vector<unsigned long> now = screen_sample(display);
+            if (now != last) --changes;
+            last = std::move(now);
+            return changes <= 0;
+        },
+        timeout_ms);
 }

@@ -262,7 +262,7 @@ TEST_F(HostedTest, InputAndCursorStayTheDaemons) {
     ASSERT_TRUE(xdotool("mousemove 600 500 click 1 click 3 key Escape key x"));
     XSetInputFocus(display, host, RevertToParent, CurrentTime);
     ASSERT_TRUE(xdotool("key Escape key space"));
-    sleep_ms(500);  // a close would be at most a few frames away
+    EXPECT_TRUE(wait_for_frames(display, 3, 20000));  // a close would be at most a few frames away
     EXPECT_TRUE(still_running(saver)) << read_stderr(saver);
     EXPECT_TRUE(cursor_visible(display));
 }

@@ -110,8 +110,7 @@ TEST_F(ProgramTest, SaverWindowCoversTheScreenAndStaysOnTop) {
                                 CWOverrideRedirect, &over_attributes);
     XMapRaised(display, over);
     XSync(display, False);
-    for (int waited = 0; waited < 10000 && topmost_viewable(display) != window; waited += 20) sleep_ms(20);
-    EXPECT_EQ(topmost_viewable(display), window);
+    EXPECT_TRUE(wait_until([&] { return topmost_viewable(display) == window; }, 10000));
     XDestroyWindow(display, over);
     XSync(display, False);
 }

@@ -187,7 +187,7 @@ TEST_F(MessageBoxX11, BoxGoesAboveTheSaverWhichKeepsRunningAndGetsTheKeyboardBac
         // (its timer runs when nothing else waits): had it raised itself
         // over the box, it would have done so by now.
         int ticks = saver_ticks;
-        for (int waited = 0; waited < 10000 && saver_ticks < ticks + 6; waited += 20) sleep_ms(20);
+        wait_until([&] { return saver_ticks >= ticks + 6; }, 10000);
         above = box && stacked_above(display, box, (Window)(uintptr_t)saver);
         XCloseDisplay(display);
         // A click on the saver beside the box, then the answer.
