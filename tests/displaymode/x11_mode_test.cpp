@@ -340,13 +340,6 @@ TEST_F(XDisplayModes, ARunAtTheDesktopsSizeSetsNoModeAndLeavesThePointerAlone) {
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
     Window root = DefaultRootWindow(display);
-    auto pointer = [&] {
-        Window root_return, child;
-        int x = -1, y = -1, window_x, window_y;
-        unsigned state;
-        XQueryPointer(display, root, &root_return, &child, &x, &y, &window_x, &window_y, &state);
-        return std::make_pair(x, y);
-    };
     // When the server last set a mode.
     auto last_set = [&] {
         XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
@@ -367,7 +360,7 @@ TEST_F(XDisplayModes, ARunAtTheDesktopsSizeSetsNoModeAndLeavesThePointerAlone) {
         settings.close();
         XWarpPointer(display, None, root, 0, 0, 0, 0, 500, 400);
         XSync(display, False);
-        ASSERT_EQ(pointer(), std::make_pair(500, 400));
+        ASSERT_EQ(pointer_position(display), std::make_pair(500, 400));
         Time before = last_set();
 
         Child saver = spawn({ORRELUNE_PATH, "/s"}, {std::string("XDG_CONFIG_HOME=") + config});
@@ -376,12 +369,12 @@ TEST_F(XDisplayModes, ARunAtTheDesktopsSizeSetsNoModeAndLeavesThePointerAlone) {
         // Frames: the display window is up and the mode request long made.
         EXPECT_TRUE(wait_for_frames(display, 2, 10000));
         EXPECT_TRUE(still_running(saver)) << "the mode was refused? " << read_stderr(saver);
-        EXPECT_EQ(pointer(), std::make_pair(500, 400));
+        EXPECT_EQ(pointer_position(display), std::make_pair(500, 400));
         EXPECT_EQ(last_set(), before);
 
         EXPECT_TRUE(xdotool("key x"));
         EXPECT_EQ(wait_exit(&saver, 10000), 0) << read_stderr(saver);
-        EXPECT_EQ(pointer(), std::make_pair(500, 400));
+        EXPECT_EQ(pointer_position(display), std::make_pair(500, 400));
         EXPECT_EQ(last_set(), before);
         EXPECT_EQ(server_state(), original_state);
         unlink(saver.stderr_path.c_str());

@@ -247,6 +247,14 @@ bool is_viewable(Display* display, Window window) {
     return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
 }
 
+std::pair<int, int> pointer_position(Display* display) {
+    Window root, child;
+    int x = -1, y = -1, window_x, window_y;
+    unsigned state;
+    XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &window_x, &window_y, &state);
+    return {x, y};
+}
+
 bool wait_for_focus(Display* display, Window window, int timeout_ms) {
     XSetErrorHandler(ignore_errors);  // the focus may be a window that just went
     return wait_until(

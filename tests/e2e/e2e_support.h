@@ -6,6 +6,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A private X server; DISPLAY names it while it runs.
@@ -41,6 +42,8 @@ std::string string_property(Display* display, Window window, const char* name);
 // within timeout_ms.
 Window wait_for_class(Display* display, Window under, const char* class_name, int timeout_ms);
 bool is_viewable(Display* display, Window window);
+// Where the pointer is on the screen, as XQueryPointer reads it.
+std::pair<int, int> pointer_position(Display* display);
 // Whether the keyboard focus comes to the window or one inside it within
 // timeout_ms: where a key that xdotool sends goes.
 bool wait_for_focus(Display* display, Window window, int timeout_ms);

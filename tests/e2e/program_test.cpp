@@ -318,14 +318,6 @@ bool cursor_visible(Display* display) {
     return visible;
 }
 
-std::pair<int, int> pointer_position(Display* display) {
-    Window root, child;
-    int x = -1, y = -1, window_x, window_y;
-    unsigned state;
-    XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &window_x, &window_y, &state);
-    return {x, y};
-}
-
 XWindowAttributes attributes_of(Display* display, Window window) {
     XWindowAttributes attributes{};
     XGetWindowAttributes(display, window, &attributes);
