@@ -8,3 +8,7 @@ target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_message_box.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_display_mode.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_dialog.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_fps.cpp)
+# XGetGeometry in place of Xlib's (x11_geometry.cpp): linked into every
+# program on the layer and exported, so that Mesa, loaded later, calls it.
+target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_geometry.cpp)
+target_link_options(win32layer INTERFACE "LINKER:--undefined=XGetGeometry" "LINKER:--export-dynamic-symbol=XGetGeometry")

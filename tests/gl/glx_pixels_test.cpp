@@ -6,6 +6,7 @@
 
 #include <GL/gl.h>
 #include <X11/Xutil.h>
+#include <dlfcn.h>
 
 #include "x11/x11.h"
 
@@ -142,6 +143,47 @@ TEST_F(GlxWindows, ResizeByTheServerArrivesAsWmSize) {
     GetClientRect(window, &client);
     EXPECT_EQ(client.right, 100);
     EXPECT_EQ(client.bottom, 70);
+}
+
+// Another client destroys the window while its context draws (the
+// preview's parent went). Mesa sizes each frame by XGetGeometry, which must
+// then answer 0 x 0 rather than leave its answers unset (Mesa would take
+// what was on its stack); the frames drawn before the layer hears of it go
+// nowhere, and nothing breaks.
+TEST_F(GlxWindows, AWindowAnotherClientDestroyedMeasuresNothingAndFramesGoNowhere) {
+    HDC dc = formatted_dc();
+    HGLRC context = wglCreateContext(dc);
+    ASSERT_TRUE(wglMakeCurrent(dc, context));
+    glClear(GL_COLOR_BUFFER_BIT);
+    SwapBuffers(dc);
+
+    Display* other = XOpenDisplay(DisplayString(x11_display()));
+    ASSERT_TRUE(other);
+    XDestroyWindow(other, native(host));
+    XCloseDisplay(other);  // done on the server; the layer has not heard yet
+
+    // The XGetGeometry that the libraries of this process call, Mesa's too.
+    using Geometry = Status (*)(Display*, Drawable, Window*, int*, int*, unsigned*, unsigned*, unsigned*, unsigned*);
+    Geometry geometry = reinterpret_cast<Geometry>(dlsym(RTLD_DEFAULT, "XGetGeometry"));
+    ASSERT_TRUE(geometry);
+    Window root = 1;
+    int x = 7, y = 7;
+    unsigned width = 12345, height = 12345, border = 7, depth = 7;
+    x11_trap_errors();
+    EXPECT_EQ(geometry(x11_display(), native(own_window), &root, &x, &y, &width, &height, &border, &depth), 0);
+    x11_untrap_errors();
+    EXPECT_EQ(width, 0u);
+    EXPECT_EQ(height, 0u);
+
+    for (int frame = 0; frame < 3; ++frame) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        SwapBuffers(dc);
+    }
+    glFinish();
+    pump();
+    EXPECT_FALSE(IsWindow(own_window));
+    wglMakeCurrent(dc, nullptr);
+    EXPECT_TRUE(wglDeleteContext(context));
 }
 
 }  // namespace
