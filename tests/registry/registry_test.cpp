@@ -9,7 +9,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <fstream>
 #include <functional>
@@ -270,7 +269,7 @@ TEST_F(Registry, WriteKeepsEverythingElse) {
                "\"color\"=dword:00000000\r\n"),
          utf16("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n"
                "\"color\"=dword:000003e9\r\n\"resolution\"=dword:000007d1\r\n")},
-        {"UTF-16 export cut after a stray byte stays UTF-16, without it",
+        {"UTF-16 export with a stray last byte stays UTF-16, the byte dropped",
          utf16("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n"
                "\"color\"=dword:00000000\r\n") +
              "\r",
