@@ -25,21 +25,22 @@ struct PlanetRow {
     double radius;
     float orbit_step;
     Tilt tilt;
-    float spin_step;  // only uranus's is positive, and it wraps above 360
+    float spin_step;
+    AngleWrap spin_wrap;
     double sphere_radius;
 };
 
-// In drawing order, innermost first.
+// In drawing order, innermost first. Every orbit falls and wraps below -360.
 const PlanetRow planet_rows[] = {
-    {mercury_slot, 0, 0, 5, -0.09f, {0, 0, 0, 0}, -0.2f, 0.07},
-    {venus_slot, 0, 0, 8, -0.08f, {0, 0, 0, 0}, -0.5f, 0.09},
-    {earth_slot, 0, 0, 11, -0.07f, {20, 1, 0, 0}, -0.5f, 0.1},
-    {mars_slot, 0, 0, 14, -0.06f, {-20, 0, 1, 0}, -0.5f, 0.08},
-    {jupiter_slot, 0, 0, 21, -0.05f, {0, 0, 0, 0}, -0.5f, 0.6},
-    {saturn_slot, 0, 0, 25, -0.04f, {-20, 0, 1, 0}, -0.5f, 0.45},
-    {uranus_slot, 0, 0, 29, -0.03f, {80, 0, 1, 0}, 0.5f, 0.3},
-    {neptune_slot, 0, 0, 33, -0.02f, {20, 1, 0, 0}, -0.5f, 0.3},
-    {pluto_slot, -7, 2, 36, -0.01f, {80, 1, 0, 0}, -0.5f, 0.025},
+    {mercury_slot, 0, 0, 5, -0.09f, {0, 0, 0, 0}, -0.2f, wrap_below_minus_360, 0.07},
+    {venus_slot, 0, 0, 8, -0.08f, {0, 0, 0, 0}, -0.5f, wrap_below_minus_360, 0.09},
+    {earth_slot, 0, 0, 11, -0.07f, {20, 1, 0, 0}, -0.5f, wrap_below_minus_360, 0.1},
+    {mars_slot, 0, 0, 14, -0.06f, {-20, 0, 1, 0}, -0.5f, wrap_below_minus_360, 0.08},
+    {jupiter_slot, 0, 0, 21, -0.05f, {0, 0, 0, 0}, -0.5f, wrap_below_minus_360, 0.6},
+    {saturn_slot, 0, 0, 25, -0.04f, {-20, 0, 1, 0}, -0.5f, wrap_below_minus_360, 0.45},
+    {uranus_slot, 0, 0, 29, -0.03f, {80, 0, 1, 0}, 0.5f, wrap_above_360, 0.3},
+    {neptune_slot, 0, 0, 33, -0.02f, {20, 1, 0, 0}, -0.5f, wrap_below_minus_360, 0.3},
+    {pluto_slot, -7, 2, 36, -0.01f, {80, 1, 0, 0}, -0.5f, wrap_below_minus_360, 0.025},
 };
 
 // Pluto's whole orbit leans this far about x, outside the tumble.
@@ -52,7 +53,7 @@ const float sway_step = 0.01f;
 const float sway_wrap = 360.0f;
 const double sway_radius = 5.0;
 const float tumble_step = 0.02f;
-const float moon_step = 0.2f;
+const float moon_step = -0.2f;
 const double moon_orbit_radius = 0.3;
 const double moon_sphere_radius = 0.02;
 const float background_distance = -2.0f;
@@ -62,13 +63,6 @@ const float background_scroll_step = 0.0002f;
 const float camera_step = 0.0012f;
 const float camera_near = -10.0f;
 const float camera_far = -90.0f;
-
-// A falling angle that passes below -360 starts again from 0 (not +360:
-// the body falls back by less than one step in that frame).
-void fall_and_wrap(float* angle, float step) {
-    *angle += step;
-    if (*angle < -360.0f) *angle = 0.0f;
-}
 
 // The sway runs on for ever: held in single precision an angle stops
 // growing at 262144 (2^18, where 0.01 is under half a unit in the last
@@ -132,7 +126,7 @@ void system_transform() {
 }
 
 void draw_moon() {
-    fall_and_wrap(&moon_angle, -moon_step);
+    step_angle(&moon_angle, moon_step, wrap_below_minus_360);
     glPushMatrix();
     glTranslated(cos(radians(moon_angle)) * moon_orbit_radius, sin(radians(moon_angle)) * moon_orbit_radius, 0.0);
     glBindTexture(GL_TEXTURE_2D, planet_textures[mercury_slot]);
@@ -159,7 +153,7 @@ void draw_orbit_line(const PlanetRow& row) {
 
 void draw_planet(const PlanetRow& row) {
     PlanetState& planet = planets[row.slot];
-    fall_and_wrap(&planet.orbit_angle, row.orbit_step);
+    step_angle(&planet.orbit_angle, row.orbit_step, wrap_below_minus_360);
 
     glPushMatrix();
     if (row.slot == pluto_slot) glRotatef(pluto_orbit_tilt, 1.0f, 0.0f, 0.0f);
@@ -167,12 +161,7 @@ void draw_planet(const PlanetRow& row) {
     glTranslated(cos(radians(planet.orbit_angle)) * row.radius + row.centre_x,
                  sin(radians(planet.orbit_angle)) * row.radius + row.centre_y, 0.0);
 
-    if (row.spin_step > 0.0f) {
-        planet.spin_angle += row.spin_step;
-        if (planet.spin_angle > 360.0f) planet.spin_angle = 0.0f;
-    } else {
-        fall_and_wrap(&planet.spin_angle, row.spin_step);
-    }
+    step_angle(&planet.spin_angle, row.spin_step, row.spin_wrap);
     if (row.tilt.angle != 0.0f) glRotatef(row.tilt.angle, row.tilt.x, row.tilt.y, row.tilt.z);
     glRotatef(planet.spin_angle, 0.0f, 0.0f, 1.0f);
 
@@ -208,8 +197,7 @@ void render_frame() {
     draw_asteroid_belt();
 
     // Used from the next frame on.
-    tumble_angle += tumble_step;
-    if (tumble_angle > 360.0f) tumble_angle = 0.0f;
+    step_angle(&tumble_angle, tumble_step, wrap_above_360);
 
     draw_sun();
 }

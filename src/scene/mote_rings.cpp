@@ -14,7 +14,7 @@ float ring_angle;
 
 namespace {
 
-const float mote_turn_step = 0.055f;
+const float mote_turn_step = -0.055f;
 const double belt_radius = 17.5;
 const float ring_tilt = 15.0f;
 
@@ -25,12 +25,6 @@ struct Ring {
 const Ring inner_ring = {0.6, 0.7f, 0.6f, 0.0f};
 const Ring middle_ring = {0.7, 0.6f, 0.5f, 0.2f};
 const double outer_ring_radius = 0.8;
-
-// The angle falls one step; below -360 it starts again from 0.
-void turn(float* angle) {
-    *angle -= mote_turn_step;
-    if (*angle < -360.0f) *angle = 0.0f;
-}
 
 // Record i sits at i degrees plus the turning angle (summed as a float).
 void place(RingMote* mote, int i, float angle, double radius) {
@@ -73,7 +67,7 @@ void init_ring_motes() {
 
 void draw_saturn_rings() {
     glDisable(GL_TEXTURE_2D);
-    turn(&ring_angle);
+    step_angle(&ring_angle, mote_turn_step, wrap_below_minus_360);
     for (int i = 0; i < mote_count; ++i) {
         RingMote& mote = ring_motes[i];
         const Ring rings[] = {
@@ -100,7 +94,7 @@ void draw_saturn_rings() {
 void draw_asteroid_belt() {
     glDisable(GL_TEXTURE_2D);
     glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
-    turn(&belt_angle);
+    step_angle(&belt_angle, mote_turn_step, wrap_below_minus_360);
     for (int i = 0; i < mote_count; ++i) {
         RingMote& mote = belt_motes[i];
         glPushMatrix();

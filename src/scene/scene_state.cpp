@@ -57,6 +57,11 @@ uint32_t random_state() {
     return generator_state;
 }
 
+void step_angle(float* angle, float step, AngleWrap wrap) {
+    *angle += step;
+    if (wrap == wrap_below_minus_360 ? *angle < -360.0f : *angle > 360.0f) *angle = 0.0f;
+}
+
 void init_scene() {
     build_outline_font();
     restart_comet();

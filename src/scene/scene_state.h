@@ -14,6 +14,13 @@
 // animation's look is tuned to it.
 const double degrees_per_radian = 57.29578;
 
+// Where a turning angle starts again from 0: a falling one once it is below
+// -360, a rising one once it is above 360. It is set to 0, not moved by a
+// whole turn, so in that frame the body jumps back by less than one step.
+enum AngleWrap { wrap_below_minus_360, wrap_above_360 };
+// Adds step (negative for a falling angle), then applies the wrap.
+void step_angle(float* angle, float step, AngleWrap wrap);
+
 // The scene's 15-bit generator: its state is 1 at program start.
 void random_seed(uint32_t seed);
 // The next number from 0 to 32767.
