@@ -19,32 +19,34 @@ struct Tilt {
     float x, y, z;
 };
 
+void draw_moon();
+
 struct PlanetRow {
     PlanetSlot slot;
     double centre_x, centre_y;
     double radius;
+    float orbit_lean;  // about x, outside the tumble: the whole orbit leans (0: none)
     float orbit_step;
     Tilt tilt;
     float spin_step;
     AngleWrap spin_wrap;
     double sphere_radius;
+    void (*inside)();  // drawn in the body's frame after its sphere, or NULL
 };
 
 // In drawing order, innermost first. Every orbit falls and wraps below -360.
 const PlanetRow planet_rows[] = {
-    {mercury_slot, 0, 0, 5, -0.09f, {0, 0, 0, 0}, -0.2f, wrap_below_minus_360, 0.07},
-    {venus_slot, 0, 0, 8, -0.08f, {0, 0, 0, 0}, -0.5f, wrap_below_minus_360, 0.09},
-    {earth_slot, 0, 0, 11, -0.07f, {20, 1, 0, 0}, -0.5f, wrap_below_minus_360, 0.1},
-    {mars_slot, 0, 0, 14, -0.06f, {-20, 0, 1, 0}, -0.5f, wrap_below_minus_360, 0.08},
-    {jupiter_slot, 0, 0, 21, -0.05f, {0, 0, 0, 0}, -0.5f, wrap_below_minus_360, 0.6},
-    {saturn_slot, 0, 0, 25, -0.04f, {-20, 0, 1, 0}, -0.5f, wrap_below_minus_360, 0.45},
-    {uranus_slot, 0, 0, 29, -0.03f, {80, 0, 1, 0}, 0.5f, wrap_above_360, 0.3},
-    {neptune_slot, 0, 0, 33, -0.02f, {20, 1, 0, 0}, -0.5f, wrap_below_minus_360, 0.3},
-    {pluto_slot, -7, 2, 36, -0.01f, {80, 1, 0, 0}, -0.5f, wrap_below_minus_360, 0.025},
+    {mercury_slot, 0, 0, 5, 0, -0.09f, {0, 0, 0, 0}, -0.2f, wrap_below_minus_360, 0.07, NULL},
+    {venus_slot, 0, 0, 8, 0, -0.08f, {0, 0, 0, 0}, -0.5f, wrap_below_minus_360, 0.09, NULL},
+    {earth_slot, 0, 0, 11, 0, -0.07f, {20, 1, 0, 0}, -0.5f, wrap_below_minus_360, 0.1, draw_moon},
+    {mars_slot, 0, 0, 14, 0, -0.06f, {-20, 0, 1, 0}, -0.5f, wrap_below_minus_360, 0.08, NULL},
+    {jupiter_slot, 0, 0, 21, 0, -0.05f, {0, 0, 0, 0}, -0.5f, wrap_below_minus_360, 0.6, NULL},
+    {saturn_slot, 0, 0, 25, 0, -0.04f, {-20, 0, 1, 0}, -0.5f, wrap_below_minus_360, 0.45, draw_saturn_rings},
+    {uranus_slot, 0, 0, 29, 0, -0.03f, {80, 0, 1, 0}, 0.5f, wrap_above_360, 0.3, NULL},
+    {neptune_slot, 0, 0, 33, 0, -0.02f, {20, 1, 0, 0}, -0.5f, wrap_below_minus_360, 0.3, NULL},
+    {pluto_slot, -7, 2, 36, 15, -0.01f, {80, 1, 0, 0}, -0.5f, wrap_below_minus_360, 0.025, NULL},
 };
 
-// Pluto's whole orbit leans this far about x, outside the tumble.
-const float pluto_orbit_tilt = 15.0f;
 const int sphere_slices = 20;
 const int sphere_stacks = 20;
 
@@ -136,7 +138,7 @@ void draw_moon() {
 
 void draw_orbit_line(const PlanetRow& row) {
     glPushMatrix();
-    if (row.slot == pluto_slot) glRotatef(pluto_orbit_tilt, 1.0f, 0.0f, 0.0f);
+    if (row.orbit_lean != 0.0f) glRotatef(row.orbit_lean, 1.0f, 0.0f, 0.0f);
     glDisable(GL_TEXTURE_2D);
     glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
     glBegin(GL_LINE_LOOP);
@@ -156,7 +158,7 @@ void draw_planet(const PlanetRow& row) {
     step_angle(&planet.orbit_angle, row.orbit_step, wrap_below_minus_360);
 
     glPushMatrix();
-    if (row.slot == pluto_slot) glRotatef(pluto_orbit_tilt, 1.0f, 0.0f, 0.0f);
+    if (row.orbit_lean != 0.0f) glRotatef(row.orbit_lean, 1.0f, 0.0f, 0.0f);
     glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
     glTranslated(cos(radians(planet.orbit_angle)) * row.radius + row.centre_x,
                  sin(radians(planet.orbit_angle)) * row.radius + row.centre_y, 0.0);
@@ -170,8 +172,7 @@ void draw_planet(const PlanetRow& row) {
     glBlendFunc(GL_SRC_ALPHA, GL_ZERO);
     gluSphere(scene_quadric, row.sphere_radius, sphere_slices, sphere_stacks);
 
-    if (row.slot == earth_slot) draw_moon();
-    if (row.slot == saturn_slot) draw_saturn_rings();
+    if (row.inside) row.inside();
     glPopMatrix();
 
     draw_orbit_line(row);
