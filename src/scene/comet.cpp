@@ -53,6 +53,14 @@ void emit_again(CometParticle* p) {
     p->blue = comet_blue;
 }
 
+// The row of comet_colours for particle i at a start. (i + 1) / 83 would
+// be row 12 for particles 995 to 999, one past the table: they take the
+// last row, like 912 to 994.
+int comet_colour_row(int i) {
+    const int row = (i + 1) / 83;
+    return row < comet_colour_count ? row : comet_colour_count - 1;
+}
+
 void start_comet() {
     comet_active = TRUE;
     restart_comet();
@@ -82,13 +90,6 @@ void start_comet() {
 }
 
 }  // namespace
-
-int comet_colour_row(int i) {
-    // (i + 1) / 83 would be row 12 for particles 995 to 999, one past the
-    // table: they take the last row, like 912 to 994.
-    const int row = (i + 1) / 83;
-    return row < comet_colour_count ? row : comet_colour_count - 1;
-}
 
 void restart_comet() {
     // Both draws are made whichever way the first one falls.

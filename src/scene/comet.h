@@ -24,8 +24,6 @@ extern CometParticle comet_particles[comet_particle_count];
 // The particles' start colours, by particle index.
 const int comet_colour_count = 12;
 extern const float comet_colours[comet_colour_count][3];
-// The row of comet_colours for particle i at a start.
-int comet_colour_row(int i);
 
 // The comet is drawn and moved only while comet_active is set.
 extern BOOL comet_active;
