@@ -7,12 +7,14 @@
 #include <math.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
 #include "platform.h"
 #include <GL/osmesa.h>
 #include "scene_fixture.h"
+#include "one_pixel.h"
 #include "assets/textures.h"
 #include "display/gl_window.h"
 #include "scene/comet.h"
@@ -73,12 +75,14 @@ struct RunOptions {
     int width = 320, height = 240;
     bool no_sun = false;                          // black glow and white mask: the sun leaves the picture as it is
     std::function<void(int frame)> before_frame;  // frame counts from 1
-    std::function<void(int frame, const Frame&)> after_frame;  // sees every frame, pixels included
+    std::vector<int> keep;                        // frames besides the last whose pictures are wanted
 };
 
 // A run from program start in a context of its own at the given size, as
 // the frame clock runs it; the fixture's context is current again after.
-Frame render(const RunOptions& options) {
+// Returns the last frame and puts those listed in keep into *kept, in
+// order. Frames that nobody looks at are drawn into a single pixel.
+Frame render(const RunOptions& options, std::vector<Frame>* kept = nullptr) {
     OSMesaContext previous = OSMesaGetCurrentContext();
     GLint previous_width = 0, previous_height = 0, previous_format = 0;
     void* previous_buffer = nullptr;
@@ -103,7 +107,17 @@ Frame render(const RunOptions& options) {
         upload_texture(sunmask_texture, white, 1, 1);
     }
 
+    bool whole = true;
     for (int n = 1; n <= options.frames; ++n) {
+        const bool looked_at =
+            n == options.frames || std::find(options.keep.begin(), options.keep.end(), n) != options.keep.end();
+        if (looked_at != whole) {
+            whole = looked_at;
+            if (whole)
+                draw_whole_frames(options.width, options.height);
+            else
+                draw_into_one_pixel();
+        }
         if (options.before_frame) options.before_frame(n);
         frame.tumble_used = tumble_angle;
         render_frame();
@@ -118,7 +132,7 @@ Frame render(const RunOptions& options) {
         frame.comet_centre[0] = static_cast<float>(cos(frame.tumble_used / degrees_per_radian) + comet_x);
         frame.comet_centre[1] = static_cast<float>(sin(frame.tumble_used / degrees_per_radian) + comet_y);
         frame.comet_centre[2] = comet_z - 55.0f;
-        if (options.after_frame) options.after_frame(n, frame);
+        if (kept && looked_at && n != options.frames) kept->push_back(frame);
         advance_scene();
     }
 
@@ -187,6 +201,27 @@ struct PlanetRowForTest {
 
 }  // namespace
 
+// The frames that nobody looks at are drawn into a single pixel; the one
+// looked at after them is the same as in a run that drew every frame whole.
+TEST_F(SceneRun, FramesDrawnIntoOnePixelLeaveTheNextWholeFrameAsIs) {
+    RunOptions options;
+    options.seed = 22;
+    options.frames = 520;  // the comet flying, the title gone
+    options.width = 96;
+    options.height = 72;
+    const Frame skipped = render(options);
+    for (int n = 1; n < options.frames; ++n) options.keep.push_back(n);
+    const Frame whole = render(options);
+    EXPECT_EQ(difference(skipped, whole).count, 0);
+    int lit = 0;
+    for (int y = 0; y < whole.height; ++y)
+        for (int x = 0; x < whole.width; ++x) {
+            const Rgb p = whole.at(x, y);
+            lit += p.r + p.g + p.b > 0;
+        }
+    EXPECT_GT(lit, whole.width * whole.height / 4);
+}
+
 // The title sits at (7, -6, -30) from the eye, centred along x there; it is
 // blue, fades, and from frame 502 on is drawn no more.
 TEST_F(SceneRun, TitleShowsBlueWhereItSitsAndIsGoneAfterFrame501) {
@@ -210,11 +245,9 @@ TEST_F(SceneRun, TitleShowsBlueWhereItSitsAndIsGoneAfterFrame501) {
     options.width = 160;
     options.height = 120;
     options.frames = 502;
-    std::vector<Frame> kept;  // frames 1 and 400
-    options.after_frame = [&kept](int n, const Frame& frame) {
-        if (n == 1 || n == 400) kept.push_back(frame);
-    };
-    const Frame late = render(options);
+    options.keep = {1, 400};
+    std::vector<Frame> kept;
+    const Frame late = render(options, &kept);
     ASSERT_EQ(kept.size(), 2u);
     EXPECT_GT(title_pixels(kept[0]), 20);
     EXPECT_EQ(title_pixels(late), 0);
@@ -226,7 +259,7 @@ TEST_F(SceneRun, TitleShowsBlueWhereItSitsAndIsGoneAfterFrame501) {
         SCOPED_TRACE(frames[i]);
         const int last = frames[i];
         options.frames = last;
-        options.after_frame = nullptr;
+        options.keep.clear();
         options.before_frame = [last](int n) {
             if (n == last) title_alpha = -1.0f;
         };
@@ -370,16 +403,11 @@ TEST_F(SceneRun, CometAppearsAfterTick500AroundItsCentre) {
     options.frames = last;
     options.width = 200;
     options.height = 150;
+    options.keep = {500};
     std::vector<Frame> kept[2];
-    options.after_frame = [&kept](int n, const Frame& frame) {
-        if (n == 500) kept[0].push_back(frame);
-    };
-    const Frame with = render(options);
+    const Frame with = render(options, &kept[0]);
     options.before_frame = [](int) { comet_active = FALSE; };
-    options.after_frame = [&kept](int n, const Frame& frame) {
-        if (n == 500) kept[1].push_back(frame);
-    };
-    const Frame without = render(options);
+    const Frame without = render(options, &kept[1]);
 
     ASSERT_EQ(kept[0].size(), 1u);
     ASSERT_EQ(kept[1].size(), 1u);

@@ -1,6 +1,7 @@
 // orrelune-scene for the Windows build: runs the scene in a WGL context of
 // a plain window, each tick as the frame clock runs it, and writes the last
-// frame as a 24-bit BMP, for comparing with the Linux tool's picture.
+// frame as a 24-bit BMP, for comparing with the Linux tool's picture. The
+// frames before the last are drawn into a single pixel.
 //
 //   orrelune-scene.exe [--seed S] [--ticks N] --bmp FILE --size WxH
 #include <stdio.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "one_pixel.h"
 #include "display/gl_window.h"
 #include "display/saver_hook.h"
 #include "scene/frame.h"
@@ -119,7 +121,10 @@ int main(int argc, char** argv) {
     resize_view(width, height);
 
     std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
+    // Only the last frame is looked at.
+    draw_into_one_pixel();
     for (unsigned long tick = 0; tick < ticks; ++tick) {
+        if (tick + 1 == ticks) draw_whole_frames(width, height);
         render_frame();
         if (tick + 1 == ticks) {
             // The finished frame, from the back buffer before the swap.
