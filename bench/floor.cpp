@@ -1,0 +1,108 @@
+// The floor of a frame: what any full-screen frame of the saver costs at the
+// least, with the saver's own machinery and nothing of its scene. A topmost
+// window covering the screen, the saver's pixel format request, the same
+// 1-millisecond frame timer, and in each tick a clear of colour and depth,
+// one textured quad over the whole view (a 512 x 512 image with linear
+// filtering, repeated three times, as the star background is) and the buffer
+// swap. frame_bench runs it beside the saver; it ends when it is killed or
+// on a key press.
+#include <stdint.h>
+
+#include <vector>
+
+#include <windows.h>
+
+#include <GL/gl.h>
+
+namespace {
+
+const int image_size = 512;
+const UINT timer_id = 1;
+
+HDC device_context;
+GLuint texture;
+
+// Sparse bright dots on black, from a fixed linear congruential sequence.
+void make_texture() {
+    std::vector<unsigned char> pixels(static_cast<size_t>(image_size) * image_size * 3, 0);
+    uint32_t state = 1;
+    for (int i = 0; i < 4000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        const size_t at = (state >> 8) % (static_cast<uint32_t>(image_size) * image_size);
+        pixels[at * 3] = pixels[at * 3 + 1] = pixels[at * 3 + 2] = static_cast<unsigned char>(state >> 24 | 64);
+    }
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, 3, image_size, image_size, 0, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    glEnable(GL_TEXTURE_2D);
+}
+
+bool make_context(HWND window) {
+    PIXELFORMATDESCRIPTOR request = {};
+    request.nSize = sizeof request;
+    request.nVersion = 1;
+    request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    request.iPixelType = PFD_TYPE_RGBA;
+    request.cColorBits = 16;
+    request.cDepthBits = 16;
+    request.iLayerType = PFD_MAIN_PLANE;
+    device_context = GetDC(window);
+    const int format = ChoosePixelFormat(device_context, &request);
+    if (!format || !SetPixelFormat(device_context, format, &request)) return false;
+    HGLRC context = wglCreateContext(device_context);
+    return context && wglMakeCurrent(device_context, context);
+}
+
+void draw_frame() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(-1, -1);
+    glTexCoord2f(3, 0);
+    glVertex2f(1, -1);
+    glTexCoord2f(3, 3);
+    glVertex2f(1, 1);
+    glTexCoord2f(0, 3);
+    glVertex2f(-1, 1);
+    glEnd();
+    SwapBuffers(device_context);
+}
+
+LRESULT CALLBACK floor_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_CREATE:
+        if (!make_context(window)) {
+            PostQuitMessage(1);
+            return 0;
+        }
+        make_texture();
+        SetTimer(window, timer_id, 1, NULL);
+        return 0;
+    case WM_TIMER: draw_frame(); return 0;
+    case WM_KEYDOWN: DestroyWindow(window); return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    WNDCLASSA window_class = {};
+    window_class.style = CS_OWNDC;
+    window_class.lpfnWndProc = floor_window_proc;
+    window_class.hInstance = instance;
+    window_class.lpszClassName = "FrameFloor";
+    RegisterClassA(&window_class);
+    if (!CreateWindowExA(WS_EX_TOPMOST, "FrameFloor", "frame floor", WS_POPUP | WS_VISIBLE, 0, 0,
+                         GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), NULL, NULL, instance, NULL))
+        return 1;
+    MSG message;
+    while (GetMessageA(&message, NULL, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}

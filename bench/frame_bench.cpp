@@ -1,0 +1,227 @@
+// The cost of a frame as a user sees it: `orrelune /s` runs on a private
+// Xvfb at 1024 x 768 with Mesa's software renderer, beside the floor program
+// (bench/floor.cpp: clear, one textured full-screen quad, swap, on the same
+// frame clock), and optionally beside other builds of orrelune and another
+// program. Each runs in turn, several rounds interleaved (A B A B), for a
+// warm-up and then a measured stretch; its frames are counted at the buffer
+// swap (swap_counter, preloaded) and its CPU time is that of the whole
+// process, the renderer's threads included. Prints CPU milliseconds per
+// frame and frames per second for each round, their medians, and the ratio
+// of orrelune's CPU per frame to each of the others'.
+//
+//   bench/frame_bench [--seconds S] [--warm-up S] [--rounds N]
+//                     [--also ORRELUNE] [--peer 'COMMAND ARGUMENTS']
+//
+// --also names another orrelune build to measure beside this one (for
+// before and after figures); --peer another program that draws full screen
+// on the display it is given, for example a GL hack with its root-window
+// switch.
+#include <fcntl.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "private_server.h"
+
+namespace {
+
+const int screen_width = 1024;
+const int screen_height = 768;
+const double first_frame_limit_ms = 30000;
+
+struct Program {
+    std::string name;
+    std::vector<std::string> argv;
+    std::vector<double> cpu_ms_per_frame, frames_per_second;
+};
+
+struct Options {
+    double seconds = 10, warm_up = 3;
+    int rounds = 3;
+    std::vector<Program> programs;  // orrelune first
+};
+
+int usage(const char* why) {
+    fprintf(stderr, "frame_bench: %s\n", why);
+    fprintf(stderr,
+            "usage: frame_bench [--seconds S] [--warm-up S] [--rounds N] [--also ORRELUNE] [--peer 'COMMAND']\n");
+    return 2;
+}
+
+std::vector<std::string> words(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> result;
+    for (std::string word; in >> word;) result.push_back(word);
+    return result;
+}
+
+// The process's CPU time in seconds, all its threads, from /proc; -1 when
+// it can't be read.
+double cpu_seconds(pid_t pid) {
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+    FILE* file = fopen(path, "r");
+    if (!file) return -1;
+    char text[1024];
+    const size_t got = fread(text, 1, sizeof text - 1, file);
+    fclose(file);
+    text[got] = '\0';
+    // Fields 14 and 15, user and system time, counted after the name in
+    // brackets (which may hold spaces).
+    const char* after_name = strrchr(text, ')');
+    unsigned long user = 0, system = 0;
+    if (!after_name ||
+        sscanf(after_name + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system) != 2)
+        return -1;
+    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// The swap count that swap_counter keeps in a shared file.
+struct SwapCounter {
+    std::string path;
+    volatile uint64_t* count = nullptr;
+};
+
+SwapCounter make_counter() {
+    SwapCounter counter;
+    char path[] = "/tmp/frame-bench-swaps-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) return counter;
+    counter.path = path;
+    const uint64_t zero = 0;
+    if (write(fd, &zero, sizeof zero) == sizeof zero) {
+        void* mapped = mmap(nullptr, sizeof zero, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (mapped != MAP_FAILED) counter.count = static_cast<volatile uint64_t*>(mapped);
+    }
+    close(fd);
+    return counter;
+}
+
+void drop_counter(SwapCounter* counter) {
+    if (counter->count) munmap(const_cast<uint64_t*>(counter->count), sizeof(uint64_t));
+    if (!counter->path.empty()) unlink(counter->path.c_str());
+}
+
+bool running(pid_t pid) {
+    return waitpid(pid, nullptr, WNOHANG) == 0;
+}
+
+// One run of one program, its figures added to its lists; false when it
+// shows no frame or stops by itself.
+bool measure(Program* program, const Options& options) {
+    SwapCounter counter = make_counter();
+    if (!counter.count) return false;
+    setenv("SWAP_COUNTER_FILE", counter.path.c_str(), 1);
+    std::vector<const char*> argv;
+    for (const std::string& word : program->argv) argv.push_back(word.c_str());
+    argv.push_back(nullptr);
+    const pid_t pid = spawn(argv.data());
+
+    bool ok = true;
+    for (const double start = now_ms(); ok && *counter.count == 0 && now_ms() - start < first_frame_limit_ms;) {
+        sleep_ms(10);
+        ok = running(pid);
+    }
+    ok = ok && *counter.count > 0;
+    if (ok) sleep_ms(static_cast<int>(options.warm_up * 1000));
+    const uint64_t frames_before = *counter.count;
+    const double cpu_before = cpu_seconds(pid), wall_before = now_ms();
+    if (ok) sleep_ms(static_cast<int>(options.seconds * 1000));
+    const uint64_t frames = *counter.count - frames_before;
+    const double cpu_after = cpu_seconds(pid), wall = now_ms() - wall_before;
+    ok = ok && running(pid) && frames > 0 && cpu_before >= 0 && cpu_after >= cpu_before;
+    end(pid);
+    drop_counter(&counter);
+    if (!ok) {
+        fprintf(stderr, "frame_bench: %s showed no frames or stopped\n", program->name.c_str());
+        return false;
+    }
+    program->cpu_ms_per_frame.push_back((cpu_after - cpu_before) * 1000 / static_cast<double>(frames));
+    program->frames_per_second.push_back(static_cast<double>(frames) * 1000 / wall);
+    printf("  %-44s %8.2f %8.1f\n", program->name.c_str(), program->cpu_ms_per_frame.back(),
+           program->frames_per_second.back());
+    fflush(stdout);
+    return true;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Returns 0 on success, else the exit code after a message.
+int parse(int argc, char** argv, Options* options) {
+    options->programs.push_back({"orrelune /s", {ORRELUNE_PATH, "/s"}, {}, {}});
+    std::vector<Program> peers;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc) return usage(("no value after " + arg).c_str());
+        const char* value = argv[++i];
+        if (arg == "--seconds") {
+            options->seconds = atof(value);
+        } else if (arg == "--warm-up") {
+            options->warm_up = atof(value);
+        } else if (arg == "--rounds") {
+            options->rounds = atoi(value);
+        } else if (arg == "--also") {
+            options->programs.push_back({std::string(value) + " /s", {value, "/s"}, {}, {}});
+        } else if (arg == "--peer") {
+            peers.push_back({value, words(value), {}, {}});
+            if (peers.back().argv.empty()) return usage("--peer wants a command");
+        } else {
+            return usage(("unknown argument " + arg).c_str());
+        }
+    }
+    if (options->seconds <= 0 || options->warm_up < 0 || options->rounds < 1)
+        return usage("--seconds and --rounds want positive numbers");
+    options->programs.push_back({"floor", {FLOOR_PATH}, {}, {}});
+    options->programs.insert(options->programs.end(), peers.begin(), peers.end());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const int code = parse(argc, argv, &options)) return code;
+
+    PrivateServer server = start_private_server(screen_width, screen_height);
+    if (server.name.empty()) {
+        fprintf(stderr, "frame_bench: no private X server (is Xvfb installed?)\n");
+        return 1;
+    }
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    const char* preloaded = getenv("LD_PRELOAD");
+    const std::string preload = std::string(SWAP_COUNTER_PATH) + (preloaded ? std::string(" ") + preloaded : "");
+    setenv("LD_PRELOAD", preload.c_str(), 1);
+
+    printf("%dx%d on a private Xvfb, %d rounds of %g s after %g s of warm-up\n", screen_width, screen_height,
+           options.rounds, options.seconds, options.warm_up);
+    printf("  %-44s %8s %8s\n", "", "CPU ms", "frames");
+    printf("  %-44s %8s %8s\n", "", "a frame", "a second");
+    bool ok = true;
+    for (int round = 0; round < options.rounds && ok; ++round)
+        for (Program& program : options.programs) ok = ok && measure(&program, options);
+    stop_private_server(&server);
+    if (!ok) return 1;
+
+    printf("medians\n");
+    for (const Program& program : options.programs)
+        printf("  %-44s %8.2f %8.1f\n", program.name.c_str(), median(program.cpu_ms_per_frame),
+               median(program.frames_per_second));
+    const double own = median(options.programs[0].cpu_ms_per_frame);
+    for (size_t i = 1; i < options.programs.size(); ++i)
+        printf("CPU per frame of %s: %.2f x that of %s\n", options.programs[0].name.c_str(),
+               own / median(options.programs[i].cpu_ms_per_frame), options.programs[i].name.c_str());
+    return 0;
+}
