@@ -77,7 +77,12 @@ int on_x_io_error(Display*) {
 }
 
 // A frame-buffer configuration fit for a window that will hold an OpenGL
-// context: double-buffered RGBA with a depth buffer.
+// context: double-buffered true colour with a depth buffer. The window's
+// visual is fixed before the program asks for a pixel format, so this is
+// the cheapest that meets what the program asks for (16 depth bits, no
+// alpha, stencil, accumulation or auxiliary buffers): every buffer and bit
+// costs memory and fill time in a software renderer. GLX's own order puts
+// the deepest depth buffer first; it is kept where the two agree.
 GLXFBConfig choose_gl_config() {
     static const int attributes[] = {GLX_X_RENDERABLE,
                                      True,
@@ -98,9 +103,29 @@ GLXFBConfig choose_gl_config() {
                                      GLX_DEPTH_SIZE,
                                      16,
                                      None};
+    auto cost = [](GLXFBConfig config) {
+        static const int weighed[] = {GLX_CONFIG_CAVEAT,   GLX_ALPHA_SIZE,       GLX_DEPTH_SIZE,
+                                      GLX_STENCIL_SIZE,    GLX_ACCUM_RED_SIZE,   GLX_ACCUM_GREEN_SIZE,
+                                      GLX_ACCUM_BLUE_SIZE, GLX_ACCUM_ALPHA_SIZE, GLX_AUX_BUFFERS};
+        std::vector<int> values;
+        for (int name : weighed) {
+            int value = 0;
+            glXGetFBConfigAttrib(display, config, name, &value);
+            values.push_back(name == GLX_CONFIG_CAVEAT ? value != GLX_NONE : value);
+        }
+        return values;
+    };
     int count = 0;
     GLXFBConfig* configs = glXChooseFBConfig(display, screen, attributes, &count);
-    GLXFBConfig chosen = count > 0 ? configs[0] : nullptr;
+    GLXFBConfig chosen = nullptr;
+    std::vector<int> least;
+    for (int i = 0; i < count; ++i) {
+        std::vector<int> its = cost(configs[i]);
+        if (!chosen || its < least) {
+            chosen = configs[i];
+            least = its;
+        }
+    }
     if (configs) XFree(configs);
     return chosen;
 }

@@ -61,6 +61,27 @@ TEST_F(PixelFormats, ClosestToTheProgramsRequestFitsIt) {
     EXPECT_EQ(ChoosePixelFormat(reinterpret_cast<HDC>(0x1234), &request), 0);
 }
 
+// Nothing the program does not ask for: of the formats that meet the
+// request, none has a shallower depth buffer or fewer alpha, stencil or
+// accumulation bits than the one chosen (each costs fill and memory).
+TEST_F(PixelFormats, TheChosenOneCarriesNoMoreThanTheRequestNeeds) {
+    HDC dc = GetDC(own_window);
+    PIXELFORMATDESCRIPTOR request = program_request();
+    PIXELFORMATDESCRIPTOR got{};
+    ASSERT_TRUE(DescribePixelFormat(dc, ChoosePixelFormat(dc, &request), sizeof got, &got));
+    const int count = DescribePixelFormat(dc, 0, 0, nullptr);
+    for (int format = 1; format <= count; ++format) {
+        PIXELFORMATDESCRIPTOR offered{};
+        DescribePixelFormat(dc, format, sizeof offered, &offered);
+        if ((offered.dwFlags & request.dwFlags) != request.dwFlags || offered.cDepthBits < request.cDepthBits) continue;
+        SCOPED_TRACE(format);
+        EXPECT_LE(got.cDepthBits, offered.cDepthBits);
+        EXPECT_LE(got.cAlphaBits, offered.cAlphaBits);
+        EXPECT_LE(got.cStencilBits, offered.cStencilBits);
+        EXPECT_LE(got.cAccumBits, offered.cAccumBits);
+    }
+}
+
 TEST_F(PixelFormats, AWindowTakesOneFormatForLife) {
     HDC dc = GetDC(common_window);
     PIXELFORMATDESCRIPTOR request = program_request();
