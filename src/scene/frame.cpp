@@ -47,8 +47,15 @@ const PlanetRow planet_rows[] = {
     {pluto_slot, -7, 2, 36, 15, -0.01f, {80, 1, 0, 0}, -0.5f, wrap_below_minus_360, 0.025, NULL},
 };
 
+const int row_count = sizeof planet_rows / sizeof planet_rows[0];
 const int sphere_slices = 20;
 const int sphere_stacks = 20;
+
+// Display lists, made once per context by build_planets: each row's sphere
+// and orbit line, and the moon's sphere after the rows' spheres.
+GLuint sphere_lists;
+GLuint orbit_lists;
+const GLuint moon_list_offset = row_count;
 
 const float title_fade_step = 0.002f;
 const float sway_step = 0.01f;
@@ -132,15 +139,12 @@ void draw_moon() {
     glPushMatrix();
     glTranslated(cos(radians(moon_angle)) * moon_orbit_radius, sin(radians(moon_angle)) * moon_orbit_radius, 0.0);
     glBindTexture(GL_TEXTURE_2D, planet_textures[mercury_slot]);
-    gluSphere(scene_quadric, moon_sphere_radius, sphere_slices, sphere_stacks);
+    glCallList(sphere_lists + moon_list_offset);
     glPopMatrix();
 }
 
-void draw_orbit_line(const PlanetRow& row) {
-    glPushMatrix();
-    if (row.orbit_lean != 0.0f) glRotatef(row.orbit_lean, 1.0f, 0.0f, 0.0f);
-    glDisable(GL_TEXTURE_2D);
-    glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
+// A closed loop at the whole degrees 0 to 360, in dark blue.
+void compile_orbit_line(const PlanetRow& row) {
     glBegin(GL_LINE_LOOP);
     glColor3f(0.0f, 0.0f, 0.4f);
     for (int degree = 0; degree <= 360; ++degree) {
@@ -149,11 +153,19 @@ void draw_orbit_line(const PlanetRow& row) {
                    static_cast<float>(sin(a) * row.radius + row.centre_y));
     }
     glEnd();
+}
+
+void draw_orbit_line(const PlanetRow& row, int index) {
+    glPushMatrix();
+    if (row.orbit_lean != 0.0f) glRotatef(row.orbit_lean, 1.0f, 0.0f, 0.0f);
+    glDisable(GL_TEXTURE_2D);
+    glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
+    glCallList(orbit_lists + index);
     glEnable(GL_TEXTURE_2D);
     glPopMatrix();
 }
 
-void draw_planet(const PlanetRow& row) {
+void draw_planet(const PlanetRow& row, int index) {
     PlanetState& planet = planets[row.slot];
     step_angle(&planet.orbit_angle, row.orbit_step, wrap_below_minus_360);
 
@@ -170,22 +182,40 @@ void draw_planet(const PlanetRow& row) {
     glBindTexture(GL_TEXTURE_2D, planet_textures[row.slot]);
     // The sphere replaces what lies behind it.
     glBlendFunc(GL_SRC_ALPHA, GL_ZERO);
-    gluSphere(scene_quadric, row.sphere_radius, sphere_slices, sphere_stacks);
+    glCallList(sphere_lists + index);
 
     if (row.inside) row.inside();
     glPopMatrix();
 
-    draw_orbit_line(row);
+    draw_orbit_line(row, index);
     // The texture environment multiplies by the colour: back to white.
     glColor3f(1.0f, 1.0f, 1.0f);
 }
 
 }  // namespace
 
-void render_frame() {
-    glLoadIdentity();
+void build_planets() {
+    // Filled, with texture coordinates; GLU's smooth normals do not show,
+    // as the scene never turns lighting on.
     gluQuadricDrawStyle(scene_quadric, GLU_FILL);
     gluQuadricTexture(scene_quadric, GL_TRUE);
+    sphere_lists = glGenLists(row_count + 1);
+    orbit_lists = glGenLists(row_count);
+    for (int i = 0; i < row_count; ++i) {
+        glNewList(sphere_lists + i, GL_COMPILE);
+        gluSphere(scene_quadric, planet_rows[i].sphere_radius, sphere_slices, sphere_stacks);
+        glEndList();
+        glNewList(orbit_lists + i, GL_COMPILE);
+        compile_orbit_line(planet_rows[i]);
+        glEndList();
+    }
+    glNewList(sphere_lists + moon_list_offset, GL_COMPILE);
+    gluSphere(scene_quadric, moon_sphere_radius, sphere_slices, sphere_stacks);
+    glEndList();
+}
+
+void render_frame() {
+    glLoadIdentity();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_DEPTH_TEST);
 
@@ -194,7 +224,7 @@ void render_frame() {
     draw_comet();
     draw_background();
     system_transform();
-    for (const PlanetRow& row : planet_rows) draw_planet(row);
+    for (int i = 0; i < row_count; ++i) draw_planet(planet_rows[i], i);
     draw_asteroid_belt();
 
     // Used from the next frame on.

@@ -2,10 +2,15 @@
 // star background, the swaying system transform, the nine planets with
 // their orbit lines and the moon, and the stages of the comet, the motes
 // and the Sun at their fixed places.
-// The rest of the program may use: render_frame and advance_scene (the
-// frame clock's tick calls them in that order, with the buffer swap and
-// the Escape check between), and reset_scene (a new run in one process).
+// The rest of the program may use: build_planets (the scene's start-up),
+// render_frame and advance_scene (the frame clock's tick calls them in that
+// order, with the buffer swap and the Escape check between), and
+// reset_scene (a new run in one process).
 #pragma once
+
+// Makes the display lists of the planets, the moon and the orbit lines with
+// scene_quadric; once per context, from the scene's start-up.
+void build_planets();
 
 // Draws one frame into the current context, advancing the per-frame angles.
 void render_frame();

@@ -3,6 +3,7 @@
 
 #include "assets/outline_font.h"
 #include "scene/comet.h"
+#include "scene/frame.h"
 #include "scene/mote_rings.h"
 #include "scene/sun.h"
 
@@ -67,6 +68,7 @@ void init_scene() {
     restart_comet();
     init_belt_motes();
     init_ring_motes();
+    build_planets();
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     start_sun();
