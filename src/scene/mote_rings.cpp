@@ -4,7 +4,6 @@
 #include <math.h>
 
 #include "platform.h"
-#include "display/gl_window.h"
 #include "scene/scene_state.h"
 
 RingMote belt_motes[mote_count];
@@ -14,9 +13,10 @@ float ring_angle;
 
 namespace {
 
+const double pi = 3.14159265358979323846;
 const float mote_turn_step = -0.055f;
 const double belt_radius = 17.5;
-const float ring_tilt = 15.0f;
+const double ring_tilt = 15.0;  // degrees about x, each mote on its own place
 
 struct Ring {
     double radius;
@@ -25,6 +25,58 @@ struct Ring {
 const Ring inner_ring = {0.6, 0.7f, 0.6f, 0.0f};
 const Ring middle_ring = {0.7, 0.6f, 0.5f, 0.2f};
 const double outer_ring_radius = 0.8;
+const int ring_count = 3;
+
+// A mote is GLU's sphere of 3 slices and 3 stacks: a pole, two rings of
+// three points and the other pole, in GLU's own arithmetic, drawn as the
+// 12 triangles that its quad strips make.
+const int mote_points = 8;
+const int mote_corners = 12 * 3;
+const GLushort mote_triangles[mote_corners] = {
+    2, 1, 0, 3, 2, 0, 1, 3, 0,                             // the top cap
+    5, 4, 2, 4, 1, 2, 6, 5, 3, 5, 2, 3, 4, 6, 1, 6, 3, 1,  // the middle band
+    7, 4, 5, 7, 5, 6, 7, 6, 4,                             // the bottom cap
+};
+
+struct Point {
+    float x, y, z;
+};
+struct Colour {
+    float red, green, blue;
+};
+
+// Both clouds in one set of arrays, the belt's motes first, then the
+// rings' (record i's inner, middle and outer mote in turn). Only the points
+// change from frame to frame; each mote's shape about its centre, the
+// colours and the triangles are made at start.
+const int ring_first = mote_count;
+const int cloud_motes = mote_count + mote_count * ring_count;
+Point shapes[cloud_motes][mote_points];
+Point points[cloud_motes][mote_points];
+Colour colours[cloud_motes][mote_points];
+GLushort triangles[cloud_motes * mote_corners];
+
+// The points of GLU's sphere of the given radius (GLU_OUTSIDE), with the
+// same float roundings, as gluSphere(quadric, radius, 3, 3) draws them.
+void sphere_points(double radius, Point out[mote_points]) {
+    float slice_sin[3], slice_cos[3], stack_sin[4], stack_cos[4];
+    for (int i = 0; i < 3; ++i) {
+        const float angle = static_cast<float>(2 * pi * i / 3);
+        slice_sin[i] = static_cast<float>(sin(angle));
+        slice_cos[i] = static_cast<float>(cos(angle));
+    }
+    for (int j = 0; j <= 3; ++j) {
+        const float angle = static_cast<float>(pi * j / 3);
+        stack_sin[j] = static_cast<float>(radius * sin(angle));
+        stack_cos[j] = static_cast<float>(radius * cos(angle));
+    }
+    stack_sin[0] = stack_sin[3] = 0.0f;
+    out[0] = {0.0f, 0.0f, stack_cos[0]};
+    for (int j = 1; j <= 2; ++j)
+        for (int i = 0; i < 3; ++i)
+            out[1 + (j - 1) * 3 + i] = {stack_sin[j] * slice_sin[i], stack_sin[j] * slice_cos[i], stack_cos[j]};
+    out[7] = {0.0f, 0.0f, stack_cos[3]};
+}
 
 // Record i sits at i degrees plus the turning angle (summed as a float).
 void place(RingMote* mote, int i, float angle, double radius) {
@@ -33,8 +85,36 @@ void place(RingMote* mote, int i, float angle, double radius) {
     mote->y = static_cast<float>(sin(radians) * radius + mote->offset_y);
 }
 
-void draw_mote(const RingMote& mote) {
-    gluSphere(scene_quadric, mote.size, 3, 3);
+// Mote m of the clouds: its shape turned by `tilt` degrees about x (as
+// glRotatef turns it), its colour, and its triangles.
+void shape_mote(int m, const RingMote& mote, double tilt, float red, float green, float blue) {
+    Point sphere[mote_points];
+    sphere_points(mote.size, sphere);
+    const double c = cos(tilt * pi / 180), s = sin(tilt * pi / 180);
+    for (int k = 0; k < mote_points; ++k) {
+        const Point& p = sphere[k];
+        shapes[m][k] = {p.x, static_cast<float>(p.y * c - p.z * s), static_cast<float>(p.y * s + p.z * c)};
+        colours[m][k] = {red, green, blue};
+    }
+    for (int k = 0; k < mote_corners; ++k)
+        triangles[m * mote_corners + k] = static_cast<GLushort>(m * mote_points + mote_triangles[k]);
+}
+
+// Mote m's points about the place of `mote`.
+void move_mote(int m, const RingMote& mote) {
+    for (int k = 0; k < mote_points; ++k)
+        points[m][k] = {shapes[m][k].x + mote.x, shapes[m][k].y + mote.y, shapes[m][k].z};
+}
+
+// Motes first to first + count - 1 in one draw, in their order.
+void draw_motes(int first, int count) {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, points);
+    glColorPointer(3, GL_FLOAT, 0, colours);
+    glDrawElements(GL_TRIANGLES, count * mote_corners, GL_UNSIGNED_SHORT, &triangles[first * mote_corners]);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 void init_motes(RingMote* motes, float blue, bool offset) {
@@ -59,33 +139,35 @@ void init_motes(RingMote* motes, float blue, bool offset) {
 
 void init_belt_motes() {
     init_motes(belt_motes, 0.3f, true);
+    for (int i = 0; i < mote_count; ++i) {
+        const RingMote& mote = belt_motes[i];
+        shape_mote(i, mote, 0.0, mote.red, mote.green, mote.blue);
+    }
 }
 
 void init_ring_motes() {
     init_motes(ring_motes, 0.0f, false);
+    for (int i = 0; i < mote_count; ++i) {
+        const RingMote& mote = ring_motes[i];
+        const int m = ring_first + i * ring_count;
+        shape_mote(m, mote, ring_tilt, inner_ring.red, inner_ring.green, inner_ring.blue);
+        shape_mote(m + 1, mote, ring_tilt, middle_ring.red, middle_ring.green, middle_ring.blue);
+        shape_mote(m + 2, mote, ring_tilt, mote.red, mote.green, mote.blue);
+    }
 }
 
 void draw_saturn_rings() {
     glDisable(GL_TEXTURE_2D);
     step_angle(&ring_angle, mote_turn_step, wrap_below_minus_360);
+    const double radii[ring_count] = {inner_ring.radius, middle_ring.radius, outer_ring_radius};
     for (int i = 0; i < mote_count; ++i) {
-        RingMote& mote = ring_motes[i];
-        const Ring rings[] = {
-            inner_ring,
-            middle_ring,
-            {outer_ring_radius, mote.red, mote.green, mote.blue},
-        };
-        // The record keeps the place of the last (outer) ring drawn.
-        for (const Ring& ring : rings) {
-            glPushMatrix();
-            glColor3f(ring.red, ring.green, ring.blue);
-            place(&mote, i, ring_angle, ring.radius);
-            glTranslatef(mote.x, mote.y, 0.0f);
-            glRotatef(ring_tilt, 1.0f, 0.0f, 0.0f);
-            draw_mote(mote);
-            glPopMatrix();
+        // The record keeps the place of the last (outer) ring.
+        for (int ring = 0; ring < ring_count; ++ring) {
+            place(&ring_motes[i], i, ring_angle, radii[ring]);
+            move_mote(ring_first + i * ring_count + ring, ring_motes[i]);
         }
     }
+    draw_motes(ring_first, mote_count * ring_count);
     glEnable(GL_TEXTURE_2D);
     // Clamped to white by GL.
     glColor3f(255.0f, 255.0f, 255.0f);
@@ -96,14 +178,10 @@ void draw_asteroid_belt() {
     glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
     step_angle(&belt_angle, mote_turn_step, wrap_below_minus_360);
     for (int i = 0; i < mote_count; ++i) {
-        RingMote& mote = belt_motes[i];
-        glPushMatrix();
-        glColor3f(mote.red, mote.green, mote.blue);
-        place(&mote, i, belt_angle, belt_radius);
-        glTranslatef(mote.x, mote.y, 0.0f);
-        draw_mote(mote);
-        glPopMatrix();
+        place(&belt_motes[i], i, belt_angle, belt_radius);
+        move_mote(i, belt_motes[i]);
     }
+    draw_motes(0, mote_count);
     // Undoes the tumble above; the frame advances the tumble only later.
     glRotatef(-tumble_angle, 1.0f, 1.0f, 0.0f);
     glEnable(GL_TEXTURE_2D);
