@@ -29,12 +29,13 @@ const int ring_count = 3;
 
 // A mote is GLU's sphere of 3 slices and 3 stacks: a pole, two rings of
 // three points and the other pole, in GLU's own arithmetic, drawn as the
-// 12 triangles that its quad strips make.
+// 12 triangles that its quad strips make, each with its corners in the
+// order in which Mesa's renderer splits a quad strip.
 const int mote_points = 8;
 const int mote_corners = 12 * 3;
 const GLushort mote_triangles[mote_corners] = {
     2, 1, 0, 3, 2, 0, 1, 3, 0,                             // the top cap
-    5, 4, 2, 4, 1, 2, 6, 5, 3, 5, 2, 3, 4, 6, 1, 6, 3, 1,  // the middle band
+    4, 1, 2, 5, 4, 2, 5, 2, 3, 6, 5, 3, 6, 3, 1, 4, 6, 1,  // the middle band
     7, 4, 5, 7, 5, 6, 7, 6, 4,                             // the bottom cap
 };
 
@@ -106,8 +107,12 @@ void move_mote(int m, const RingMote& mote) {
         points[m][k] = {shapes[m][k].x + mote.x, shapes[m][k].y + mote.y, shapes[m][k].z};
 }
 
-// Motes first to first + count - 1 in one draw, in their order.
+// Motes first to first + count - 1 in one draw, in their order. A mote
+// has one colour: flat shading takes it as it is, where smooth shading
+// would interpolate it between equal corners and may round it the other
+// way (the belt's 0.7, 0.5 and 0.3 fall half-way between two steps).
 void draw_motes(int first, int count) {
+    glShadeModel(GL_FLAT);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, points);
@@ -115,6 +120,7 @@ void draw_motes(int first, int count) {
     glDrawElements(GL_TRIANGLES, count * mote_corners, GL_UNSIGNED_SHORT, &triangles[first * mote_corners]);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
+    glShadeModel(GL_SMOOTH);
 }
 
 void init_motes(RingMote* motes, float blue, bool offset) {
