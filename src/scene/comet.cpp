@@ -41,6 +41,68 @@ float draw_scaled(float a, float b, double divisor) {
     return static_cast<float>(random_range(a, b) / divisor);
 }
 
+// The frame's particles, drawn in one batch after the loop that moves
+// them: each a square of four corners about the place it had before its
+// move, in its colour with its life as alpha, as the strip of two
+// triangles (0, 1, 2) and (2, 1, 3).
+const int corners = 4;
+const int corner_uses = 6;
+float corner_points[comet_particle_count * corners][3];
+float corner_colours[comet_particle_count * corners][4];
+// The same for every particle; filled at each start.
+float corner_texture[comet_particle_count * corners][2];
+GLushort particle_triangles[comet_particle_count * corner_uses];
+
+void shape_particles() {
+    static const float texture[corners][2] = {{1, 1}, {0, 1}, {1, 0}, {0, 0}};
+    static const GLushort strip[corner_uses] = {0, 1, 2, 2, 1, 3};
+    for (int i = 0; i < comet_particle_count; ++i) {
+        for (int k = 0; k < corners; ++k) {
+            corner_texture[i * corners + k][0] = texture[k][0];
+            corner_texture[i * corners + k][1] = texture[k][1];
+        }
+        for (int k = 0; k < corner_uses; ++k)
+            particle_triangles[i * corner_uses + k] = static_cast<GLushort>(i * corners + strip[k]);
+    }
+}
+
+// Particle n of this frame's batch, from p as it is now.
+void add_particle(int n, const CometParticle& p) {
+    const float x[corners] = {p.x + particle_half_size, p.x - particle_half_size, p.x + particle_half_size,
+                              p.x - particle_half_size};
+    const float y[corners] = {p.y + particle_half_size, p.y + particle_half_size, p.y - particle_half_size,
+                              p.y - particle_half_size};
+    for (int k = 0; k < corners; ++k) {
+        float* point = corner_points[n * corners + k];
+        point[0] = x[k];
+        point[1] = y[k];
+        point[2] = particle_depth;
+        float* colour = corner_colours[n * corners + k];
+        colour[0] = p.red;
+        colour[1] = p.green;
+        colour[2] = p.blue;
+        colour[3] = p.life;
+    }
+}
+
+// The first `count` particles of the batch in one draw. Flat shading takes
+// a particle's colour as it is (smooth shading would interpolate it between
+// equal corners and might round it differently).
+void draw_particles(int count) {
+    glShadeModel(GL_FLAT);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, corner_points);
+    glColorPointer(4, GL_FLOAT, 0, corner_colours);
+    glTexCoordPointer(2, GL_FLOAT, 0, corner_texture);
+    glDrawElements(GL_TRIANGLES, count * corner_uses, GL_UNSIGNED_SHORT, particle_triangles);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glShadeModel(GL_SMOOTH);
+}
+
 void emit_again(CometParticle* p) {
     p->life = 1.0f;
     p->fade = draw_fade();
@@ -101,6 +163,7 @@ void restart_comet() {
         comet_direction = d2 > 5.0f ? 2 : 3;
     // The tail is pulled back towards the side the comet enters from.
     static const float pulls[4][2] = {{0.0f, -pull}, {0.0f, pull}, {-pull, 0.0f}, {pull, 0.0f}};
+    shape_particles();
 
     for (int i = 0; i < comet_particle_count; ++i) {
         CometParticle& p = comet_particles[i];
@@ -151,19 +214,10 @@ void draw_comet() {
     glBindTexture(GL_TEXTURE_2D, particle_texture);
 
     const float step_divisor = comet_slowdown * 1000.0f;
+    int drawn = 0;
     for (CometParticle& p : comet_particles) {
         if (!p.active) continue;
-        glColor4f(p.red, p.green, p.blue, p.life);
-        glBegin(GL_TRIANGLE_STRIP);
-        glTexCoord2d(1, 1);
-        glVertex3f(p.x + particle_half_size, p.y + particle_half_size, particle_depth);
-        glTexCoord2d(0, 1);
-        glVertex3f(p.x - particle_half_size, p.y + particle_half_size, particle_depth);
-        glTexCoord2d(1, 0);
-        glVertex3f(p.x + particle_half_size, p.y - particle_half_size, particle_depth);
-        glTexCoord2d(0, 0);
-        glVertex3f(p.x - particle_half_size, p.y - particle_half_size, particle_depth);
-        glEnd();
+        add_particle(drawn++, p);
 
         p.x += p.vx / step_divisor;
         p.y += p.vy / step_divisor;
@@ -175,6 +229,7 @@ void draw_comet() {
         // Strictly below: a life of exactly 0 is drawn once more, at alpha 0.
         if (p.life < 0.0f) emit_again(&p);
     }
+    draw_particles(drawn);
     glPopMatrix();
 }
 
