@@ -41,17 +41,21 @@ float draw_scaled(float a, float b, double divisor) {
     return static_cast<float>(random_range(a, b) / divisor);
 }
 
-// The frame's particles, drawn in one batch after the loop that moves
-// them: each a square of four corners about the place it had before its
-// move, in its colour with its life as alpha, as the strip of two
-// triangles (0, 1, 2) and (2, 1, 3).
+// The frame's particles, drawn after the loop that moves them: each a
+// square of four corners about the place it had before its move, in its
+// colour with its life as alpha, as the strip of two triangles (0, 1, 2)
+// and (2, 1, 3).
 const int corners = 4;
 const int corner_uses = 6;
 float corner_points[comet_particle_count * corners][3];
 float corner_colours[comet_particle_count * corners][4];
 // The same for every particle; filled at each start.
 float corner_texture[comet_particle_count * corners][2];
-GLushort particle_triangles[comet_particle_count * corner_uses];
+// Mesa's software renderer takes a draw of up to 4096 indices counted from
+// 0 in one piece and cuts a longer one into many: the particles go in
+// draws of that size, each with these triangles.
+const int particles_per_draw = 4096 / corner_uses;
+GLushort particle_triangles[particles_per_draw * corner_uses];
 
 void shape_particles() {
     static const float texture[corners][2] = {{1, 1}, {0, 1}, {1, 0}, {0, 0}};
@@ -61,9 +65,10 @@ void shape_particles() {
             corner_texture[i * corners + k][0] = texture[k][0];
             corner_texture[i * corners + k][1] = texture[k][1];
         }
+    }
+    for (int i = 0; i < particles_per_draw; ++i)
         for (int k = 0; k < corner_uses; ++k)
             particle_triangles[i * corner_uses + k] = static_cast<GLushort>(i * corners + strip[k]);
-    }
 }
 
 // Particle n of this frame's batch, from p as it is now.
@@ -85,7 +90,7 @@ void add_particle(int n, const CometParticle& p) {
     }
 }
 
-// The first `count` particles of the batch in one draw. Flat shading takes
+// The first `count` particles of the frame, in their order. Flat shading takes
 // a particle's colour as it is (smooth shading would interpolate it between
 // equal corners and might round it differently).
 void draw_particles(int count) {
@@ -93,10 +98,13 @@ void draw_particles(int count) {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, corner_points);
-    glColorPointer(4, GL_FLOAT, 0, corner_colours);
-    glTexCoordPointer(2, GL_FLOAT, 0, corner_texture);
-    glDrawElements(GL_TRIANGLES, count * corner_uses, GL_UNSIGNED_SHORT, particle_triangles);
+    for (int done = 0; done < count; done += particles_per_draw) {
+        const int particles = count - done < particles_per_draw ? count - done : particles_per_draw;
+        glVertexPointer(3, GL_FLOAT, 0, corner_points[done * corners]);
+        glColorPointer(4, GL_FLOAT, 0, corner_colours[done * corners]);
+        glTexCoordPointer(2, GL_FLOAT, 0, corner_texture[done * corners]);
+        glDrawElements(GL_TRIANGLES, particles * corner_uses, GL_UNSIGNED_SHORT, particle_triangles);
+    }
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);

@@ -6,10 +6,10 @@
 #include "platform.h"
 #include "assets/outline_font.h"
 #include "assets/textures.h"
-#include "display/gl_window.h"
 #include "scene/comet.h"
 #include "scene/mote_rings.h"
 #include "scene/scene_state.h"
+#include "scene/sphere.h"
 #include "scene/sun.h"
 
 namespace {
@@ -51,11 +51,13 @@ const int row_count = sizeof planet_rows / sizeof planet_rows[0];
 const int sphere_slices = 20;
 const int sphere_stacks = 20;
 
-// Display lists, made once per context by build_planets: each row's sphere
-// and orbit line, and the moon's sphere after the rows' spheres.
-GLuint sphere_lists;
-GLuint orbit_lists;
-const GLuint moon_list_offset = row_count;
+// Made once by build_planets and drawn from arrays (Mesa's renderer takes
+// each in one piece): each row's sphere and the moon's after them, and
+// each row's orbit line, closed at the whole degrees 0 to 360.
+Sphere spheres[row_count + 1];
+const int moon_sphere = row_count;
+const int orbit_points = 361;
+float orbits[row_count][orbit_points][2];
 
 const float title_fade_step = 0.002f;
 const float sway_step = 0.01f;
@@ -134,25 +136,26 @@ void system_transform() {
     glEnable(GL_DEPTH_TEST);
 }
 
+// One primitive from the sphere's arrays (drawn this way, Mesa's renderer
+// takes it in one piece).
+void draw_sphere(int k) {
+    const Sphere& sphere = spheres[k];
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, sizeof(SpherePoint), &sphere.points[0].x);
+    glTexCoordPointer(2, GL_FLOAT, sizeof(SpherePoint), &sphere.points[0].s);
+    glDrawElements(GL_TRIANGLES, sphere.corner_count, GL_UNSIGNED_SHORT, sphere.corners);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+}
+
 void draw_moon() {
     step_angle(&moon_angle, moon_step, wrap_below_minus_360);
     glPushMatrix();
     glTranslated(cos(radians(moon_angle)) * moon_orbit_radius, sin(radians(moon_angle)) * moon_orbit_radius, 0.0);
     glBindTexture(GL_TEXTURE_2D, planet_textures[mercury_slot]);
-    glCallList(sphere_lists + moon_list_offset);
+    draw_sphere(moon_sphere);
     glPopMatrix();
-}
-
-// A closed loop at the whole degrees 0 to 360, in dark blue.
-void compile_orbit_line(const PlanetRow& row) {
-    glBegin(GL_LINE_LOOP);
-    glColor3f(0.0f, 0.0f, 0.4f);
-    for (int degree = 0; degree <= 360; ++degree) {
-        const double a = degree / degrees_per_radian;
-        glVertex2f(static_cast<float>(cos(a) * row.radius + row.centre_x),
-                   static_cast<float>(sin(a) * row.radius + row.centre_y));
-    }
-    glEnd();
 }
 
 void draw_orbit_line(const PlanetRow& row, int index) {
@@ -160,7 +163,11 @@ void draw_orbit_line(const PlanetRow& row, int index) {
     if (row.orbit_lean != 0.0f) glRotatef(row.orbit_lean, 1.0f, 0.0f, 0.0f);
     glDisable(GL_TEXTURE_2D);
     glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
-    glCallList(orbit_lists + index);
+    glColor3f(0.0f, 0.0f, 0.4f);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, orbits[index]);
+    glDrawArrays(GL_LINE_LOOP, 0, orbit_points);
+    glDisableClientState(GL_VERTEX_ARRAY);
     glEnable(GL_TEXTURE_2D);
     glPopMatrix();
 }
@@ -182,7 +189,7 @@ void draw_planet(const PlanetRow& row, int index) {
     glBindTexture(GL_TEXTURE_2D, planet_textures[row.slot]);
     // The sphere replaces what lies behind it.
     glBlendFunc(GL_SRC_ALPHA, GL_ZERO);
-    glCallList(sphere_lists + index);
+    draw_sphere(index);
 
     if (row.inside) row.inside();
     glPopMatrix();
@@ -195,23 +202,18 @@ void draw_planet(const PlanetRow& row, int index) {
 }  // namespace
 
 void build_planets() {
-    // Filled, with texture coordinates; GLU's smooth normals do not show,
-    // as the scene never turns lighting on.
-    gluQuadricDrawStyle(scene_quadric, GLU_FILL);
-    gluQuadricTexture(scene_quadric, GL_TRUE);
-    sphere_lists = glGenLists(row_count + 1);
-    orbit_lists = glGenLists(row_count);
+    // GLU's normals are left out: the scene never turns lighting on.
+    for (int i = 0; i < row_count; ++i)
+        make_sphere(planet_rows[i].sphere_radius, sphere_slices, sphere_stacks, true, &spheres[i]);
+    make_sphere(moon_sphere_radius, sphere_slices, sphere_stacks, true, &spheres[moon_sphere]);
     for (int i = 0; i < row_count; ++i) {
-        glNewList(sphere_lists + i, GL_COMPILE);
-        gluSphere(scene_quadric, planet_rows[i].sphere_radius, sphere_slices, sphere_stacks);
-        glEndList();
-        glNewList(orbit_lists + i, GL_COMPILE);
-        compile_orbit_line(planet_rows[i]);
-        glEndList();
+        const PlanetRow& row = planet_rows[i];
+        for (int degree = 0; degree < orbit_points; ++degree) {
+            const double a = degree / degrees_per_radian;
+            orbits[i][degree][0] = static_cast<float>(cos(a) * row.radius + row.centre_x);
+            orbits[i][degree][1] = static_cast<float>(sin(a) * row.radius + row.centre_y);
+        }
     }
-    glNewList(sphere_lists + moon_list_offset, GL_COMPILE);
-    gluSphere(scene_quadric, moon_sphere_radius, sphere_slices, sphere_stacks);
-    glEndList();
 }
 
 void render_frame() {

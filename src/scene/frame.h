@@ -8,8 +8,8 @@
 // reset_scene (a new run in one process).
 #pragma once
 
-// Makes the display lists of the planets, the moon and the orbit lines with
-// scene_quadric; once per context, from the scene's start-up.
+// Makes the planets' and the moon's spheres and the orbit lines, once, from
+// the scene's start-up.
 void build_planets();
 
 // Draws one frame into the current context, advancing the per-frame angles.

@@ -5,6 +5,7 @@
 
 #include "platform.h"
 #include "scene/scene_state.h"
+#include "scene/sphere.h"
 
 RingMote belt_motes[mote_count];
 RingMote ring_motes[mote_count];
@@ -28,16 +29,11 @@ const double outer_ring_radius = 0.8;
 const int ring_count = 3;
 
 // A mote is GLU's sphere of 3 slices and 3 stacks: a pole, two rings of
-// three points and the other pole, in GLU's own arithmetic, drawn as the
-// 12 triangles that its quad strips make, each with its corners in the
-// order in which Mesa's renderer splits a quad strip.
+// three points and the other pole, as 12 triangles.
+const int mote_slices = 3;
+const int mote_stacks = 3;
 const int mote_points = 8;
 const int mote_corners = 12 * 3;
-const GLushort mote_triangles[mote_corners] = {
-    2, 1, 0, 3, 2, 0, 1, 3, 0,                             // the top cap
-    4, 1, 2, 5, 4, 2, 5, 2, 3, 6, 5, 3, 6, 3, 1, 4, 6, 1,  // the middle band
-    7, 4, 5, 7, 5, 6, 7, 6, 4,                             // the bottom cap
-};
 
 struct Point {
     float x, y, z;
@@ -48,36 +44,20 @@ struct Colour {
 
 // Both clouds in one set of arrays, the belt's motes first, then the
 // rings' (record i's inner, middle and outer mote in turn). Only the points
-// change from frame to frame; each mote's shape about its centre, the
-// colours and the triangles are made at start.
+// change from frame to frame; each mote's shape about its centre and the
+// colours are made at start.
 const int ring_first = mote_count;
 const int cloud_motes = mote_count + mote_count * ring_count;
 Point shapes[cloud_motes][mote_points];
 Point points[cloud_motes][mote_points];
 Colour colours[cloud_motes][mote_points];
-GLushort triangles[cloud_motes * mote_corners];
 
-// The points of GLU's sphere of the given radius (GLU_OUTSIDE), with the
-// same float roundings, as gluSphere(quadric, radius, 3, 3) draws them.
-void sphere_points(double radius, Point out[mote_points]) {
-    float slice_sin[3], slice_cos[3], stack_sin[4], stack_cos[4];
-    for (int i = 0; i < 3; ++i) {
-        const float angle = static_cast<float>(2 * pi * i / 3);
-        slice_sin[i] = static_cast<float>(sin(angle));
-        slice_cos[i] = static_cast<float>(cos(angle));
-    }
-    for (int j = 0; j <= 3; ++j) {
-        const float angle = static_cast<float>(pi * j / 3);
-        stack_sin[j] = static_cast<float>(radius * sin(angle));
-        stack_cos[j] = static_cast<float>(radius * cos(angle));
-    }
-    stack_sin[0] = stack_sin[3] = 0.0f;
-    out[0] = {0.0f, 0.0f, stack_cos[0]};
-    for (int j = 1; j <= 2; ++j)
-        for (int i = 0; i < 3; ++i)
-            out[1 + (j - 1) * 3 + i] = {stack_sin[j] * slice_sin[i], stack_sin[j] * slice_cos[i], stack_cos[j]};
-    out[7] = {0.0f, 0.0f, stack_cos[3]};
-}
+// Mesa's software renderer takes a draw of up to 4096 indices counted from
+// 0 in one piece, and cuts a longer one into many small pieces (an
+// allocation each): a cloud goes in draws of that size, each with the
+// same triangles over its own stretch of the arrays.
+const int motes_per_draw = 4096 / mote_corners;
+GLushort triangles[motes_per_draw * mote_corners];
 
 // Record i sits at i degrees plus the turning angle (summed as a float).
 void place(RingMote* mote, int i, float angle, double radius) {
@@ -86,19 +66,26 @@ void place(RingMote* mote, int i, float angle, double radius) {
     mote->y = static_cast<float>(sin(radians) * radius + mote->offset_y);
 }
 
+// The triangles of the first motes_per_draw motes (every mote's are alike).
+void number_triangles() {
+    Sphere sphere;
+    make_sphere(1.0, mote_slices, mote_stacks, false, &sphere);
+    for (int m = 0; m < motes_per_draw; ++m)
+        for (int k = 0; k < mote_corners; ++k)
+            triangles[m * mote_corners + k] = static_cast<GLushort>(m * mote_points + sphere.corners[k]);
+}
+
 // Mote m of the clouds: its shape turned by `tilt` degrees about x (as
-// glRotatef turns it), its colour, and its triangles.
+// glRotatef turns it) and its colour.
 void shape_mote(int m, const RingMote& mote, double tilt, float red, float green, float blue) {
-    Point sphere[mote_points];
-    sphere_points(mote.size, sphere);
+    Sphere sphere;
+    make_sphere(mote.size, mote_slices, mote_stacks, false, &sphere);
     const double c = cos(tilt * pi / 180), s = sin(tilt * pi / 180);
     for (int k = 0; k < mote_points; ++k) {
-        const Point& p = sphere[k];
+        const SpherePoint& p = sphere.points[k];
         shapes[m][k] = {p.x, static_cast<float>(p.y * c - p.z * s), static_cast<float>(p.y * s + p.z * c)};
         colours[m][k] = {red, green, blue};
     }
-    for (int k = 0; k < mote_corners; ++k)
-        triangles[m * mote_corners + k] = static_cast<GLushort>(m * mote_points + mote_triangles[k]);
 }
 
 // Mote m's points about the place of `mote`.
@@ -107,7 +94,7 @@ void move_mote(int m, const RingMote& mote) {
         points[m][k] = {shapes[m][k].x + mote.x, shapes[m][k].y + mote.y, shapes[m][k].z};
 }
 
-// Motes first to first + count - 1 in one draw, in their order. A mote
+// Motes first to first + count - 1, in their order. A mote
 // has one colour: flat shading takes it as it is, where smooth shading
 // would interpolate it between equal corners and may round it the other
 // way (the belt's 0.7, 0.5 and 0.3 fall half-way between two steps).
@@ -115,9 +102,12 @@ void draw_motes(int first, int count) {
     glShadeModel(GL_FLAT);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, points);
-    glColorPointer(3, GL_FLOAT, 0, colours);
-    glDrawElements(GL_TRIANGLES, count * mote_corners, GL_UNSIGNED_SHORT, &triangles[first * mote_corners]);
+    for (int done = 0; done < count; done += motes_per_draw) {
+        const int motes = count - done < motes_per_draw ? count - done : motes_per_draw;
+        glVertexPointer(3, GL_FLOAT, 0, points[first + done]);
+        glColorPointer(3, GL_FLOAT, 0, colours[first + done]);
+        glDrawElements(GL_TRIANGLES, motes * mote_corners, GL_UNSIGNED_SHORT, triangles);
+    }
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
     glShadeModel(GL_SMOOTH);
@@ -144,6 +134,7 @@ void init_motes(RingMote* motes, float blue, bool offset) {
 }  // namespace
 
 void init_belt_motes() {
+    number_triangles();
     init_motes(belt_motes, 0.3f, true);
     for (int i = 0; i < mote_count; ++i) {
         const RingMote& mote = belt_motes[i];

@@ -66,9 +66,9 @@ extern float background_scroll;
 extern float moon_angle;
 
 // Runs once per display window, last in the GL set-up, with the context
-// current: the title font, the comet, the motes, the planets' display
-// lists, the depth test, then the sun's, the earth's, the moon's and the
-// other planets' start values.
+// current: the title font, the comet, the motes, the planets' shapes, the
+// depth test, then the sun's, the earth's, the moon's and the other
+// planets' start values.
 void init_scene();
 
 // Puts the values above and the generator back as they are at program
