@@ -105,14 +105,18 @@ void draw_title() {
     glPopMatrix();
 }
 
-void draw_background() {
+// Onto a frame that the title and the comet left black.
+void draw_background(bool onto_black) {
     glColor4ub(255, 255, 255, 255);
     glDisable(GL_DEPTH_TEST);
     glBindTexture(GL_TEXTURE_2D, background_texture);
     // No push: the rest of the frame stands behind this translation.
     glTranslatef(0.0f, 0.0f, background_distance);
     // No blend function of its own: the one last set always adds (title,
-    // comet, or the previous frame's sun), so the stars add onto black.
+    // comet, or the previous frame's sun), so the stars add onto what is
+    // there; added onto black they are copied, which blending off does
+    // for less. The system's stage turns blending off in any case.
+    if (onto_black) glDisable(GL_BLEND);
     static const float corners[4][4] = {
         // x, y, u, v
         {-background_half_size, -background_half_size, 0, 0},
@@ -134,6 +138,10 @@ void system_transform() {
     glTranslatef(static_cast<float>(cos(radians(sway_angle_x)) * sway_radius),
                  static_cast<float>(sin(radians(sway_angle_y)) * sway_radius), camera_depth);
     glEnable(GL_DEPTH_TEST);
+    // The bodies, orbit lines and motes have alpha 1: they replace what
+    // lies behind them, as blending with (source alpha, zero) would, and
+    // the sun's stage turns blending on again.
+    glDisable(GL_BLEND);
 }
 
 // One primitive from the sphere's arrays (drawn this way, Mesa's renderer
@@ -187,8 +195,6 @@ void draw_planet(const PlanetRow& row, int index) {
     glRotatef(planet.spin_angle, 0.0f, 0.0f, 1.0f);
 
     glBindTexture(GL_TEXTURE_2D, planet_textures[row.slot]);
-    // The sphere replaces what lies behind it.
-    glBlendFunc(GL_SRC_ALPHA, GL_ZERO);
     draw_sphere(index);
 
     if (row.inside) row.inside();
@@ -221,10 +227,11 @@ void render_frame() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_DEPTH_TEST);
 
+    const bool onto_black = !(title_alpha > 0.0f) && !comet_active;
     draw_title();
     glEnable(GL_TEXTURE_2D);
     draw_comet();
-    draw_background();
+    draw_background(onto_black);
     system_transform();
     for (int i = 0; i < row_count; ++i) draw_planet(planet_rows[i], i);
     draw_asteroid_belt();
