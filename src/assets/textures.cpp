@@ -1,11 +1,15 @@
 // Textures from the program's embedded images.
 #include "assets/textures.h"
 
+#include <math.h>
+
 GLuint particle_texture;
 GLuint sun_texture;
 GLuint sunmask_texture;
 GLuint background_texture;
 GLuint planet_textures[9];
+float sun_reach = 1.0f;
+float sunmask_reach = 1.0f;
 
 namespace {
 
@@ -13,6 +17,8 @@ struct ImageResource {
     const char* name;  // as asked for; the lookup ignores case
     GLuint* texture;
     LONG width, height;
+    float* reach;         // where given: how far from the centre the content reaches
+    unsigned char plain;  // the colour beyond it
 };
 
 // The bytes of an embedded image, valid for the whole run; NULL when the
@@ -24,9 +30,30 @@ const void* image_bytes(const char* name) {
     return loaded ? LockResource(loaded) : NULL;
 }
 
+// Every texel that is not `plain` lies within r texels of the image's
+// centre, and a linear sample reads only texels less than one texel away
+// on each axis, so no sample beyond r + sqrt(2) differs from plain. A
+// reach to the border counts as the whole image: GL_REPEAT brings the far
+// side in there.
+float content_reach(const void* pixels, LONG width, LONG height, unsigned char plain) {
+    if (!pixels || width != height) return 1.0f;
+    const unsigned char* rgb = static_cast<const unsigned char*>(pixels);
+    double r = 0;
+    for (LONG y = 0; y < height; ++y)
+        for (LONG x = 0; x < width; ++x) {
+            const unsigned char* texel = rgb + (y * width + x) * 3;
+            if (texel[0] == plain && texel[1] == plain && texel[2] == plain) continue;
+            r = fmax(r, hypot(x + 0.5 - width / 2.0, y + 0.5 - height / 2.0));
+        }
+    const double reach = (r + sqrt(2.0)) / (width / 2.0);
+    return reach < 1.0 ? static_cast<float>(reach) : 1.0f;
+}
+
 void make_texture(const ImageResource& image) {
+    const void* pixels = image_bytes(image.name);
     glGenTextures(1, image.texture);
-    upload_texture(*image.texture, image_bytes(image.name), image.width, image.height);
+    upload_texture(*image.texture, pixels, image.width, image.height);
+    if (image.reach) *image.reach = content_reach(pixels, image.width, image.height, image.plain);
 }
 
 }  // namespace
@@ -39,7 +66,7 @@ void upload_texture(GLuint texture, const void* pixels, LONG width, LONG height)
 }
 
 int load_particle_texture() {
-    make_texture({"Particle", &particle_texture, 32, 32});
+    make_texture({"Particle", &particle_texture, 32, 32, NULL, 0});
     return 1;
 }
 
@@ -50,18 +77,18 @@ void load_textures() {
     // program and can only be missing from a broken build.
     load_particle_texture();
     const ImageResource images[] = {
-        {"sun", &sun_texture, 128, 128},
-        {"earth", &planet_textures[0], 256, 128},
-        {"mercury", &planet_textures[1], 256, 128},
-        {"venus", &planet_textures[2], 256, 128},
-        {"mars", &planet_textures[3], 256, 128},
-        {"jupiter", &planet_textures[4], 256, 128},
-        {"saturn", &planet_textures[5], 256, 128},
-        {"uranus", &planet_textures[6], 256, 128},
-        {"neptune", &planet_textures[7], 256, 128},
-        {"pluto", &planet_textures[8], 256, 128},
-        {"background", &background_texture, 512, 512},
-        {"sunmask", &sunmask_texture, 128, 128},
+        {"sun", &sun_texture, 128, 128, &sun_reach, 0},
+        {"earth", &planet_textures[0], 256, 128, NULL, 0},
+        {"mercury", &planet_textures[1], 256, 128, NULL, 0},
+        {"venus", &planet_textures[2], 256, 128, NULL, 0},
+        {"mars", &planet_textures[3], 256, 128, NULL, 0},
+        {"jupiter", &planet_textures[4], 256, 128, NULL, 0},
+        {"saturn", &planet_textures[5], 256, 128, NULL, 0},
+        {"uranus", &planet_textures[6], 256, 128, NULL, 0},
+        {"neptune", &planet_textures[7], 256, 128, NULL, 0},
+        {"pluto", &planet_textures[8], 256, 128, NULL, 0},
+        {"background", &background_texture, 512, 512, NULL, 0},
+        {"sunmask", &sunmask_texture, 128, 128, &sunmask_reach, 255},
     };
     for (const ImageResource& image : images) make_texture(image);
 }

@@ -1,8 +1,8 @@
 // The scene's textures, made once at start from the program's embedded
 // images (headerless 24-bit RGB, found by name).
 // The rest of the program may use: the texture names below (valid once
-// load_textures has run with the rendering context current) and
-// load_textures itself, which the GL set-up calls.
+// load_textures has run with the rendering context current), the sun's
+// reaches, and load_textures itself, which the GL set-up calls.
 #pragma once
 
 #include "platform.h"
@@ -15,6 +15,13 @@ extern GLuint background_texture;
 // mercury, venus, mars, jupiter, saturn, uranus, neptune and pluto, from the
 // innermost outward.
 extern GLuint planet_textures[];
+
+// How far from the centre of the "sun" and "sunmask" images a linearly
+// filtered sample can differ from their plain colour (black for "sun",
+// white for "sunmask"), as a share of half their width; 1 when it may
+// differ anywhere. Set by load_textures.
+extern float sun_reach;
+extern float sunmask_reach;
 
 // Makes all thirteen textures; leaves sunmask_texture bound.
 void load_textures();

@@ -6,6 +6,7 @@
 // and looking at the pixels that differ.
 #include <math.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <functional>
@@ -20,6 +21,7 @@
 #include "scene/comet.h"
 #include "scene/frame.h"
 #include "scene/scene_state.h"
+#include "scene/sun.h"
 
 namespace {
 
@@ -277,6 +279,34 @@ TEST_F(SceneRun, TitleShowsBlueWhereItSitsAndIsGoneAfterFrame501) {
         EXPECT_NEAR(d.centre_y, at[1], unit);
         EXPECT_LT(reach(with, without, at[0], at[1]).farthest, 4 * unit);
     }
+}
+
+// Each sun layer is drawn only where its image has content: the picture is
+// the one the whole quads give, but for a step of rounding here and there.
+TEST_F(SceneRun, SunTrimmedToItsImagesLooksAsTheWholeQuads) {
+    RunOptions options;
+    options.frames = 250;
+    options.width = 320;
+    options.height = 240;
+    const Frame trimmed = render(options);
+    ASSERT_LT(sun_reach, 1.0f);
+    ASSERT_LT(sunmask_reach, 1.0f);
+    options.before_frame = [](int n) {
+        if (n > 1) return;
+        sun_reach = sunmask_reach = 1.0f;
+        start_sun();  // the shapes anew; the angles are still at their start
+    };
+    const Frame whole = render(options);
+    int differing = 0, largest = 0;
+    for (int y = 0; y < whole.height; ++y)
+        for (int x = 0; x < whole.width; ++x) {
+            const Rgb p = trimmed.at(x, y), q = whole.at(x, y);
+            const int step = std::max({abs(p.r - q.r), abs(p.g - q.g), abs(p.b - q.b)});
+            differing += step > 0;
+            largest = std::max(largest, step);
+        }
+    EXPECT_LE(largest, 1);
+    EXPECT_LE(differing, whole.width * whole.height / 1000);
 }
 
 // The sun covers the system's centre, wherever the camera has carried it.
