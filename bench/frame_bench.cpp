@@ -13,24 +13,25 @@
 //                     [--also ORRELUNE] [--peer 'COMMAND ARGUMENTS']
 //
 // --also names another orrelune build to measure beside this one (for
-// before and after figures); --peer another program that draws full screen
-// on the display it is given, for example a GL hack with its root-window
-// switch.
-#include <fcntl.h>
+// before and after figures); --peer another program (by its path) that
+// draws full screen on the display it is given, for example a GL hack with
+// its root-window switch.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
-#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "private_server.h"
+#include "e2e_support.h"
 
 namespace {
 
@@ -111,35 +112,40 @@ void drop_counter(SwapCounter* counter) {
     if (!counter->path.empty()) unlink(counter->path.c_str());
 }
 
-bool running(pid_t pid) {
-    return waitpid(pid, nullptr, WNOHANG) == 0;
+double now_ms() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
 // One run of one program, its figures added to its lists; false when it
-// shows no frame or stops by itself.
-bool measure(Program* program, const Options& options) {
+// shows no frame or stops by itself. Every program runs with Mesa's
+// software renderer and the swap counter, and orrelune with no settings
+// (so at the screen's own size).
+bool measure(Program* program, const Options& options, const std::string& config_dir) {
     SwapCounter counter = make_counter();
     if (!counter.count) return false;
-    setenv("SWAP_COUNTER_FILE", counter.path.c_str(), 1);
-    std::vector<const char*> argv;
-    for (const std::string& word : program->argv) argv.push_back(word.c_str());
-    argv.push_back(nullptr);
-    const pid_t pid = spawn(argv.data());
+    const char* preloaded = getenv("LD_PRELOAD");
+    Child child = spawn(program->argv, {
+                                           "SWAP_COUNTER_FILE=" + counter.path,
+                                           std::string("LD_PRELOAD=") + SWAP_COUNTER_PATH +
+                                               (preloaded ? std::string(" ") + preloaded : ""),
+                                           "LIBGL_ALWAYS_SOFTWARE=1",
+                                           "XDG_CONFIG_HOME=" + config_dir,
+                                       });
+    const pid_t pid = child.pid;
 
-    bool ok = true;
-    for (const double start = now_ms(); ok && *counter.count == 0 && now_ms() - start < first_frame_limit_ms;) {
-        sleep_ms(10);
-        ok = running(pid);
-    }
-    ok = ok && *counter.count > 0;
+    bool ok = wait_until([&] { return *counter.count > 0 || !still_running(child); }, first_frame_limit_ms) &&
+              *counter.count > 0;
     if (ok) sleep_ms(static_cast<int>(options.warm_up * 1000));
     const uint64_t frames_before = *counter.count;
     const double cpu_before = cpu_seconds(pid), wall_before = now_ms();
     if (ok) sleep_ms(static_cast<int>(options.seconds * 1000));
     const uint64_t frames = *counter.count - frames_before;
     const double cpu_after = cpu_seconds(pid), wall = now_ms() - wall_before;
-    ok = ok && running(pid) && frames > 0 && cpu_before >= 0 && cpu_after >= cpu_before;
-    end(pid);
+    ok = ok && still_running(child) && frames > 0 && cpu_before >= 0 && cpu_after >= cpu_before;
+    kill_child(&child);
+    unlink(child.stderr_path.c_str());
     drop_counter(&counter);
     if (!ok) {
         fprintf(stderr, "frame_bench: %s showed no frames or stopped\n", program->name.c_str());
@@ -195,15 +201,18 @@ int main(int argc, char** argv) {
     Options options;
     if (const int code = parse(argc, argv, &options)) return code;
 
-    PrivateServer server = start_private_server(screen_width, screen_height);
-    if (server.name.empty()) {
-        fprintf(stderr, "frame_bench: no private X server (is Xvfb installed?)\n");
+    XServer server;
+    try {
+        server = start_xserver(screen_width, screen_height);
+    } catch (const std::exception& e) {
+        fprintf(stderr, "frame_bench: no private X server (%s; is Xvfb installed?)\n", e.what());
         return 1;
     }
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    const char* preloaded = getenv("LD_PRELOAD");
-    const std::string preload = std::string(SWAP_COUNTER_PATH) + (preloaded ? std::string(" ") + preloaded : "");
-    setenv("LD_PRELOAD", preload.c_str(), 1);
+    char config_dir[] = "/tmp/frame-bench-settings-XXXXXX";
+    if (!mkdtemp(config_dir)) {
+        stop_xserver(&server);
+        return 1;
+    }
 
     printf("%dx%d on a private Xvfb, %d rounds of %g s after %g s of warm-up\n", screen_width, screen_height,
            options.rounds, options.seconds, options.warm_up);
@@ -211,8 +220,10 @@ int main(int argc, char** argv) {
     printf("  %-44s %8s %8s\n", "", "a frame", "a second");
     bool ok = true;
     for (int round = 0; round < options.rounds && ok; ++round)
-        for (Program& program : options.programs) ok = ok && measure(&program, options);
-    stop_private_server(&server);
+        for (Program& program : options.programs) ok = ok && measure(&program, options, config_dir);
+    stop_xserver(&server);
+    std::error_code ignored;
+    std::filesystem::remove_all(config_dir, ignored);
     if (!ok) return 1;
 
     printf("medians\n");
