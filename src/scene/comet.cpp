@@ -51,10 +51,9 @@ float corner_points[comet_particle_count * corners][3];
 float corner_colours[comet_particle_count * corners][4];
 // The same for every particle; filled at each start.
 float corner_texture[comet_particle_count * corners][2];
-// Mesa's software renderer takes a draw of up to 4096 indices counted from
-// 0 in one piece and cuts a longer one into many: the particles go in
-// draws of that size, each with these triangles.
-const int particles_per_draw = 4096 / corner_uses;
+// The particles go in batches of batch_indices at most, each with these
+// triangles.
+const int particles_per_draw = batch_indices / corner_uses;
 GLushort particle_triangles[particles_per_draw * corner_uses];
 
 void shape_particles() {

@@ -51,9 +51,9 @@ const int row_count = sizeof planet_rows / sizeof planet_rows[0];
 const int sphere_slices = 20;
 const int sphere_stacks = 20;
 
-// Made once by build_planets and drawn from arrays (Mesa's renderer takes
-// each in one piece): each row's sphere and the moon's after them, and
-// each row's orbit line, closed at the whole degrees 0 to 360.
+// Made once by build_planets and drawn from arrays, each in one batch of
+// fewer than batch_indices: each row's sphere and the moon's after them,
+// and each row's orbit line, closed at the whole degrees 0 to 360.
 Sphere spheres[row_count + 1];
 const int moon_sphere = row_count;
 const int orbit_points = 361;
@@ -144,25 +144,12 @@ void system_transform() {
     glDisable(GL_BLEND);
 }
 
-// One primitive from the sphere's arrays (drawn this way, Mesa's renderer
-// takes it in one piece).
-void draw_sphere(int k) {
-    const Sphere& sphere = spheres[k];
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glVertexPointer(3, GL_FLOAT, sizeof(SpherePoint), &sphere.points[0].x);
-    glTexCoordPointer(2, GL_FLOAT, sizeof(SpherePoint), &sphere.points[0].s);
-    glDrawElements(GL_TRIANGLES, sphere.corner_count, GL_UNSIGNED_SHORT, sphere.corners);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
-}
-
 void draw_moon() {
     step_angle(&moon_angle, moon_step, wrap_below_minus_360);
     glPushMatrix();
     glTranslated(cos(radians(moon_angle)) * moon_orbit_radius, sin(radians(moon_angle)) * moon_orbit_radius, 0.0);
     glBindTexture(GL_TEXTURE_2D, planet_textures[mercury_slot]);
-    draw_sphere(moon_sphere);
+    draw_sphere(spheres[moon_sphere]);
     glPopMatrix();
 }
 
@@ -195,7 +182,7 @@ void draw_planet(const PlanetRow& row, int index) {
     glRotatef(planet.spin_angle, 0.0f, 0.0f, 1.0f);
 
     glBindTexture(GL_TEXTURE_2D, planet_textures[row.slot]);
-    draw_sphere(index);
+    draw_sphere(spheres[index]);
 
     if (row.inside) row.inside();
     glPopMatrix();

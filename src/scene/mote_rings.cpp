@@ -52,11 +52,9 @@ Point shapes[cloud_motes][mote_points];
 Point points[cloud_motes][mote_points];
 Colour colours[cloud_motes][mote_points];
 
-// Mesa's software renderer takes a draw of up to 4096 indices counted from
-// 0 in one piece, and cuts a longer one into many small pieces (an
-// allocation each): a cloud goes in draws of that size, each with the
-// same triangles over its own stretch of the arrays.
-const int motes_per_draw = 4096 / mote_corners;
+// A cloud goes in batches of batch_indices at most, each with the same
+// triangles over its own stretch of the arrays.
+const int motes_per_draw = batch_indices / mote_corners;
 GLushort triangles[motes_per_draw * mote_corners];
 
 // Record i sits at i degrees plus the turning angle (summed as a float).

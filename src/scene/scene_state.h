@@ -1,9 +1,11 @@
-// What the whole scene shares: the angle convention, the scene's one random
-// source, and the animated state with its start values.
+// What the whole scene shares: the angle convention and the turning
+// angles' wrap, the size of its draws, the scene's one random source, and
+// the animated state with its start values.
 // The rest of the program may use: random_seed (the saver hook seeds it once
 // per run), init_scene (the GL set-up's last step), the state below (read by
-// the scene's stages and the developer tools), random_next and random_range
-// (the scene's draws), and reset_scene_state (a new run in one process).
+// the scene's stages and the developer tools), step_angle and batch_indices
+// (the scene's stages), random_next and random_range (the scene's draws),
+// and reset_scene_state (a new run in one process).
 #pragma once
 
 #include <stdint.h>
@@ -13,6 +15,11 @@
 // Degrees become radians by dividing by this (not by 180/pi): the
 // animation's look is tuned to it.
 const double degrees_per_radian = 57.29578;
+
+// Mesa's software renderer takes a batch of up to this many indices,
+// counted from 0, in one piece, and cuts a longer one into many small ones
+// (an allocation each): the scene's batches stay within it.
+const int batch_indices = 4096;
 
 // Where a turning angle starts again from 0: a falling one once it is below
 // -360, a rising one once it is above 360. It is set to 0, not moved by a

@@ -67,3 +67,13 @@ void make_sphere(double radius, int slices, int stacks, bool textured, Sphere* s
         }
     }
 }
+
+void draw_sphere(const Sphere& sphere) {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, sizeof(SpherePoint), &sphere.points[0].x);
+    glTexCoordPointer(2, GL_FLOAT, sizeof(SpherePoint), &sphere.points[0].s);
+    glDrawElements(GL_TRIANGLES, sphere.corner_count, GL_UNSIGNED_SHORT, sphere.corners);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+}

@@ -2,8 +2,8 @@
 // with a filled quadric facing outward, in GLU's own float arithmetic, so
 // that drawn from a display list or from arrays it covers the same pixels
 // as gluSphere, as one primitive (many motes can then go in one draw).
-// The rest of the program may use: Sphere and make_sphere (the planets'
-// display lists and the mote clouds, made once at start).
+// The rest of the program may use: Sphere, make_sphere and draw_sphere
+// (the planets' spheres and the mote clouds, made once at start).
 #pragma once
 
 #include "platform.h"
@@ -30,3 +30,6 @@ struct Sphere {
 // up to the maxima above. Without texture coordinates the points that GLU
 // repeats only for those (along each pole and the seam) are shared.
 void make_sphere(double radius, int slices, int stacks, bool textured, Sphere* sphere);
+
+// Draws it as one primitive from its arrays, with texture coordinates.
+void draw_sphere(const Sphere& sphere);

@@ -21,16 +21,6 @@ struct Case {
     bool textured;
 };
 
-void draw_from_arrays(const Sphere& sphere) {
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glVertexPointer(3, GL_FLOAT, sizeof(SpherePoint), &sphere.points[0].x);
-    glTexCoordPointer(2, GL_FLOAT, sizeof(SpherePoint), &sphere.points[0].s);
-    glDrawElements(GL_TRIANGLES, sphere.corner_count, GL_UNSIGNED_SHORT, sphere.corners);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
-}
-
 // One frame of the sphere seen from the side and a little above, drawn by
 // `draw`, in a context of its own.
 std::vector<GLubyte> picture(const Case& c, bool from_arrays) {
@@ -69,7 +59,7 @@ std::vector<GLubyte> picture(const Case& c, bool from_arrays) {
     if (from_arrays) {
         Sphere sphere;
         make_sphere(c.radius, c.slices, c.stacks, c.textured, &sphere);
-        draw_from_arrays(sphere);
+        draw_sphere(sphere);
     } else {
         GLUquadricObj* quadric = gluNewQuadric();
         gluQuadricDrawStyle(quadric, GLU_FILL);
