@@ -53,11 +53,15 @@ const int sphere_stacks = 20;
 
 // Made once by build_planets and drawn from arrays, each in one batch of
 // fewer than batch_indices: each row's sphere and the moon's after them,
-// and each row's orbit line, closed at the whole degrees 0 to 360.
+// and each row's orbit line, closed at the whole degrees 0 to 360. The
+// lines that do not lean share one place, so up to orbits_per_draw of them
+// go in one draw of separate segments, each loop's closing one included.
 Sphere spheres[row_count + 1];
 const int moon_sphere = row_count;
 const int orbit_points = 361;
 float orbits[row_count][orbit_points][2];
+const int orbits_per_draw = batch_indices / (2 * orbit_points);
+GLushort orbit_segments[orbits_per_draw][orbit_points][2];
 
 const float title_fade_step = 0.002f;
 const float sway_step = 0.01f;
@@ -153,18 +157,35 @@ void draw_moon() {
     glPopMatrix();
 }
 
-void draw_orbit_line(const PlanetRow& row, int index) {
+// Orbit lines from `first`, count of them, all leaning as row `first` does.
+void draw_orbit_lines(int first, int count) {
     glPushMatrix();
-    if (row.orbit_lean != 0.0f) glRotatef(row.orbit_lean, 1.0f, 0.0f, 0.0f);
-    glDisable(GL_TEXTURE_2D);
+    const float lean = planet_rows[first].orbit_lean;
+    if (lean != 0.0f) glRotatef(lean, 1.0f, 0.0f, 0.0f);
     glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
+    glVertexPointer(2, GL_FLOAT, 0, orbits[first]);
+    glDrawElements(GL_LINES, count * orbit_points * 2, GL_UNSIGNED_SHORT, orbit_segments);
+    glPopMatrix();
+}
+
+// After all the bodies: a line and a body meet only where the depth test
+// decides between them, whichever comes first.
+void draw_orbits() {
+    glDisable(GL_TEXTURE_2D);
     glColor3f(0.0f, 0.0f, 0.4f);
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(2, GL_FLOAT, 0, orbits[index]);
-    glDrawArrays(GL_LINE_LOOP, 0, orbit_points);
+    for (int first = 0; first < row_count;) {
+        int count = 1;
+        while (first + count < row_count && count < orbits_per_draw &&
+               planet_rows[first + count].orbit_lean == planet_rows[first].orbit_lean)
+            ++count;
+        draw_orbit_lines(first, count);
+        first += count;
+    }
     glDisableClientState(GL_VERTEX_ARRAY);
     glEnable(GL_TEXTURE_2D);
-    glPopMatrix();
+    // The texture environment multiplies by the colour: back to white.
+    glColor3f(1.0f, 1.0f, 1.0f);
 }
 
 void draw_planet(const PlanetRow& row, int index) {
@@ -186,10 +207,6 @@ void draw_planet(const PlanetRow& row, int index) {
 
     if (row.inside) row.inside();
     glPopMatrix();
-
-    draw_orbit_line(row, index);
-    // The texture environment multiplies by the colour: back to white.
-    glColor3f(1.0f, 1.0f, 1.0f);
 }
 
 }  // namespace
@@ -207,6 +224,11 @@ void build_planets() {
             orbits[i][degree][1] = static_cast<float>(sin(a) * row.radius + row.centre_y);
         }
     }
+    for (int orbit = 0; orbit < orbits_per_draw; ++orbit)
+        for (int point = 0; point < orbit_points; ++point) {
+            orbit_segments[orbit][point][0] = static_cast<GLushort>(orbit * orbit_points + point);
+            orbit_segments[orbit][point][1] = static_cast<GLushort>(orbit * orbit_points + (point + 1) % orbit_points);
+        }
 }
 
 void render_frame() {
@@ -221,6 +243,7 @@ void render_frame() {
     draw_background(onto_black);
     system_transform();
     for (int i = 0; i < row_count; ++i) draw_planet(planet_rows[i], i);
+    draw_orbits();
     draw_asteroid_belt();
 
     // Used from the next frame on.
