@@ -272,22 +272,18 @@ TEST_F(HostedTest, PictureFollowsTheWindowsSize) {
     Child& saver = run({"--window-id", hex(host)}, {"XSCREENSAVER_WINDOW"});
     Window picture = wait_for_picture(host);
     ASSERT_NE(picture, None) << read_stderr(saver);
-    XResizeWindow(display, host, 1024, 700);
-    XSync(display, False);
-    EXPECT_TRUE(wait_until(
-        [&] {
-            XWindowAttributes a = attributes_of(display, picture);
-            return a.width == 1024 && a.height == 700;
-        },
-        10000));
-    XResizeWindow(display, host, 320, 200);
-    XSync(display, False);
-    EXPECT_TRUE(wait_until(
-        [&] {
-            XWindowAttributes a = attributes_of(display, picture);
-            return a.width == 320 && a.height == 200;
-        },
-        10000));
+    const int sizes[][2] = {{1024, 700}, {320, 200}};  // larger, then smaller than at start
+    for (const auto& size : sizes) {
+        XResizeWindow(display, host, size[0], size[1]);
+        XSync(display, False);
+        EXPECT_TRUE(wait_until(
+            [&] {
+                XWindowAttributes a = attributes_of(display, picture);
+                return a.width == size[0] && a.height == size[1];
+            },
+            10000))
+            << size[0] << "x" << size[1];
+    }
     EXPECT_TRUE(still_running(saver));
 }
 
