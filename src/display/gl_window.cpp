@@ -11,7 +11,6 @@
 #include "scene/scene_state.h"
 
 KeyState key_state;
-GLUquadricObj* scene_quadric;
 
 namespace {
 
@@ -96,7 +95,6 @@ void tick(HWND window) {
 }  // namespace
 
 void init_gl(LONG width, LONG height) {
-    scene_quadric = gluNewQuadric();
     load_textures();
     glEnable(GL_TEXTURE_2D);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);

@@ -1,8 +1,7 @@
 // The display window of class "OpenGL" inside the saver host: its rendering
 // context, its frame clock and its input rules.
 // The rest of the program may use: gl_window_proc (the class's procedure),
-// scene_quadric (the one quadric every sphere is drawn with), key_state,
-// and init_gl / resize_view, the GL set-up the window runs itself.
+// key_state, and init_gl / resize_view, the GL set-up the window runs itself.
 #pragma once
 
 #include "platform.h"
@@ -12,8 +11,6 @@ struct KeyState {
     BOOL down[256];
 };
 extern KeyState key_state;
-
-extern GLUquadricObj* scene_quadric;
 
 // Mouse movement (|dx| + |dy| from the cursor's place at start) above this
 // closes the run, except in a small window.
