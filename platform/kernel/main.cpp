@@ -46,7 +46,7 @@ void print_usage(const char* name) {
         "\n"
         "Exit status: 0 after a run, 1 when the window named does not exist or there is\n"
         "no display, 2 for a mistake on the command line, 255 for a switch that is not\n"
-        "recognised.\n",
+        "recognised (or /a) and a preview window that is not valid.\n",
         name, name, name);
 }
 
@@ -79,6 +79,7 @@ int main(int argc, char** argv) {
     case LayerStartOptions::HELP: print_usage(name); return 0;
     case LayerStartOptions::VERSION: printf("%s %s\n", name, ORRELUNE_VERSION); return 0;
     case LayerStartOptions::USAGE_ERROR: fprintf(stderr, "%s: %s\n", name, options.error.c_str()); return 2;
+    case LayerStartOptions::SWITCH_ERROR: fprintf(stderr, "%s: %s\n", name, options.error.c_str()); return 255;
     case LayerStartOptions::RUN: break;
     }
 

@@ -27,6 +27,34 @@ LayerStartOptions usage_error(const std::string& text) {
     return options;
 }
 
+// The program's switches decide by the first byte that is not a space, dash
+// or slash (the arguments are one command tail to it). Those it cannot run
+// here would end it at once with -1 and no word; say which, and why.
+LayerStartOptions check_switch(const LayerStartOptions& options) {
+    for (const std::string& arg : options.program_args) {
+        size_t at = arg.find_first_not_of(" -/");
+        if (at == std::string::npos) continue;
+        LayerStartOptions error;
+        error.action = LayerStartOptions::SWITCH_ERROR;
+        switch (arg[at]) {
+        case 'C':
+        case 'c':
+        case 'L':
+        case 'l':
+        case 'P':
+        case 'p':
+        case 'S':
+        case 's': return options;
+        case 'A':
+        case 'a':
+            error.error = "'" + arg + "': there is no screen-saver password to change on Linux (see --help)";
+            return error;
+        default: error.error = "unknown switch '" + arg + "' (see --help)"; return error;
+        }
+    }
+    return options;
+}
+
 }  // namespace
 
 LayerStartOptions layer_read_start_options(int argc, const char* const* argv, const char* env_window) {
@@ -77,7 +105,7 @@ LayerStartOptions layer_read_start_options(int argc, const char* const* argv, co
     if (options.hosted && !options.program_args.empty())
         return usage_error("unexpected argument '" + options.program_args[0] + "' with " +
                            (root ? "--root" : "--window-id"));
-    return options;
+    return check_switch(options);
 }
 
 bool layer_parse_window_id(const char* text, DWORD* id) {

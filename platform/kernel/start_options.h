@@ -11,7 +11,10 @@
 #include <vector>
 
 struct LayerStartOptions {
-    enum Action { RUN, HELP, VERSION, USAGE_ERROR } action = RUN;
+    // SWITCH_ERROR: a Windows switch this program cannot run here (one it
+    // does not know, or /a, the password change Linux has not got); it
+    // ends as the program's -1 would, with one line that says why.
+    enum Action { RUN, HELP, VERSION, USAGE_ERROR, SWITCH_ERROR } action = RUN;
     // Hosted by a daemon: draw into a window of the daemon's and do nothing else.
     bool hosted = false;
     // The window's id as given, and where it came from ("--window-id",
@@ -21,7 +24,7 @@ struct LayerStartOptions {
     bool show_fps = false;
     // What the program's own switches read (the Linux options taken out).
     std::vector<std::string> program_args;
-    // USAGE_ERROR: the one line that says what is wrong.
+    // USAGE_ERROR, SWITCH_ERROR: the one line that says what is wrong.
     std::string error;
 };
 

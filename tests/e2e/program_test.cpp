@@ -227,15 +227,27 @@ TEST_F(ProgramTest, SwitchesThatNameNoWindowOrModeExitWith255Cleanly) {
     XDestroyWindow(display, gone);
     XSync(display, False);
 
-    const std::vector<std::vector<std::string>> cases = {
-        {"/p", "0"}, {"/p", "abc"}, {"/x"}, {"/a"}, {"/p", "12345"}, {"/p", std::to_string(gone)}, {"/p"},
+    struct Case {
+        std::vector<std::string> args;
+        std::string error;
     };
-    for (const auto& args : cases) {
-        Child& child = run(args);
-        SCOPED_TRACE(args.size() > 1 ? args[0] + " " + args[1] : args[0]);
-        EXPECT_EQ(wait_exit(&child, 20000), 255);
+    const Case cases[] = {
         // A bad handle is simply "not a window": no X error is reported.
-        EXPECT_EQ(read_stderr(child), "");
+        {{"/p", "0"}, ""},
+        {{"/p", "abc"}, ""},
+        {{"/p", "12345"}, ""},
+        {{"/p", std::to_string(gone)}, ""},
+        {{"/p"}, ""},
+        // A switch it cannot run here is named, once.
+        {{"/x"}, "orrelune: unknown switch '/x' (see --help)\n"},
+        {{"-h"}, "orrelune: unknown switch '-h' (see --help)\n"},
+        {{"/a"}, "orrelune: '/a': there is no screen-saver password to change on Linux (see --help)\n"},
+    };
+    for (const Case& c : cases) {
+        Child& child = run(c.args);
+        SCOPED_TRACE(c.args.size() > 1 ? c.args[0] + " " + c.args[1] : c.args[0]);
+        EXPECT_EQ(wait_exit(&child, 20000), 255);
+        EXPECT_EQ(read_stderr(child), c.error);
     }
     EXPECT_EQ(wait_for_class(display, root, saver_class, 0), None);
 }

@@ -66,7 +66,7 @@ TEST(StartOptions, WindowsSwitchesPassThroughUntouched) {
         {{"/s"}, "/s", false},         {{"/p", "1234"}, "/p 1234", false},
         {{"--//s"}, "--//s", false},  // dashes are the switches' separators
         {{"--s"}, "--s", false},       {{"-P", "1234"}, "-P 1234", false},
-        {{"/s", "--fps"}, "/s", true}, {{"-x"}, "-x", false},  // a switch the program does not know: its -1
+        {{"/s", "--fps"}, "/s", true}, {{"-", "/c:5678"}, "- /c:5678", false},
     };
     for (const auto& c : cases) {
         LayerStartOptions options = read(c.args, "0x1a00004");
@@ -100,6 +100,27 @@ TEST(StartOptions, HelpVersionAndMistakesAreSettledBeforeAnyRun) {
     for (const auto& c : cases) {
         LayerStartOptions options = read(c.args);
         EXPECT_EQ(options.action, LayerStartOptions::USAGE_ERROR) << c.error;
+        EXPECT_EQ(options.error, c.error);
+    }
+}
+
+// A switch the program would end on at once with -1 gets one line naming it.
+TEST(StartOptions, SwitchesTheProgramCannotRunHereAreNamed) {
+    const struct {
+        std::vector<const char*> args;
+        const char* error;
+    } cases[] = {
+        {{"-h"}, "unknown switch '-h' (see --help)"},
+        {{"-v"}, "unknown switch '-v' (see --help)"},
+        {{"/x"}, "unknown switch '/x' (see --help)"},
+        {{"-", "/1", "/s"}, "unknown switch '/1' (see --help)"},  // the first switch decides
+        {{"/\ts"}, "unknown switch '/\ts' (see --help)"},
+        {{"/a"}, "'/a': there is no screen-saver password to change on Linux (see --help)"},
+        {{"-A", "1234"}, "'-A': there is no screen-saver password to change on Linux (see --help)"},
+    };
+    for (const auto& c : cases) {
+        LayerStartOptions options = read(c.args);
+        EXPECT_EQ(options.action, LayerStartOptions::SWITCH_ERROR) << c.error;
         EXPECT_EQ(options.error, c.error);
     }
 }
