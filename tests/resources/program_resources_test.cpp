@@ -50,4 +50,21 @@ TEST(ProgramResources, TheClassIconIsMissingAndTheProgramIconIsThere) {
     EXPECT_NE(FindResourceA(self, MAKEINTRESOURCEA(105), RT_GROUP_ICON), nullptr);
 }
 
+// Explorer's large views want a 256-pixel image (written as width 0).
+TEST(ProgramResources, TheProgramIconHasEachSizeUpTo256) {
+    HMODULE self = GetModuleHandleA(nullptr);
+    HRSRC group = FindResourceA(self, MAKEINTRESOURCEA(105), RT_GROUP_ICON);
+    ASSERT_NE(group, nullptr);
+    const BYTE* bytes = static_cast<const BYTE*>(LockResource(LoadResource(self, group)));
+    ASSERT_NE(bytes, nullptr);
+    const unsigned count = bytes[4] | bytes[5] << 8;
+    ASSERT_EQ(SizeofResource(self, group), 6 + 14 * count);
+    std::string sizes;
+    for (unsigned i = 0; i < count; ++i) {
+        const BYTE* entry = bytes + 6 + 14 * i;
+        sizes += std::to_string(entry[0] ? entry[0] : 256) + "x" + std::to_string(entry[1] ? entry[1] : 256) + " ";
+    }
+    EXPECT_EQ(sizes, "16x16 32x32 48x48 256x256 ");
+}
+
 }  // namespace

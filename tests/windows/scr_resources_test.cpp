@@ -56,7 +56,7 @@ TEST(ScrResources, TheFileCarriesTheProjectsVersionAndNames) {
     } texts[] = {
         {"ProductName", "Orrelune"},          {"FileDescription", "Orrelune screen saver"},
         {"ProductVersion", ORRELUNE_VERSION}, {"FileVersion", ORRELUNE_VERSION},
-        {"OriginalFilename", "orrelune.scr"},
+        {"OriginalFilename", "orrelune.scr"}, {"LegalCopyright", "Copyright (c) 2026 the Orrelune authors"},
     };
     for (const auto& text : texts) {
         char path[128];
@@ -104,12 +104,11 @@ TEST_F(ScrManifest, AsksForPerMonitorDpiAwarenessWithTheOlderFallback) {
     EXPECT_EQ(setting(L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware"), L"true/pm");
 }
 
-TEST_F(ScrManifest, NamesWindows7To11) {
+// Windows 8 and later emulate 16-bit display modes (the dialog's default
+// colour depth) only for programs that do not name them.
+TEST_F(ScrManifest, NamesWindows7AndNoLaterVersion) {
     const GUID windows[] = {
         {0x35138b9a, 0x5d96, 0x4fbd, {0x8e, 0x2d, 0xa2, 0x44, 0x02, 0x25, 0xf9, 0x3a}},  // 7
-        {0x4a2f28e3, 0x53b9, 0x4441, {0xba, 0x9c, 0xd6, 0x9d, 0x4a, 0x4a, 0x6e, 0x38}},  // 8
-        {0x1f676c76, 0x80e1, 0x4239, {0x95, 0xbb, 0x83, 0xd0, 0xf6, 0xd0, 0xda, 0x78}},  // 8.1
-        {0x8e0f7a12, 0xbfb3, 0x4fe8, {0xb9, 0xa5, 0x48, 0xfd, 0x50, 0xa1, 0x5a, 0x9a}},  // 10 and 11
     };
     // The record as Windows 10 and Wine give it; mingw-w64's header still
     // has the older one, without MaxVersionTested.
@@ -125,7 +124,7 @@ TEST_F(ScrManifest, NamesWindows7To11) {
     ASSERT_TRUE(
         QueryActCtxW(0, context_, nullptr, CompatibilityInformationInActivationContext, &info, sizeof info, &written))
         << "error " << GetLastError();
-    ASSERT_EQ(info.ElementCount, 4u);
+    ASSERT_EQ(info.ElementCount, sizeof windows / sizeof windows[0]);
     for (DWORD i = 0; i < info.ElementCount; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(info.Elements[i].Type, ACTCTX_COMPATIBILITY_ELEMENT_TYPE_OS);

@@ -121,7 +121,7 @@ std::vector<std::uint8_t> icon_image(int size) {
 }  // namespace
 
 std::vector<std::uint8_t> make_icon_file() {
-    const int sizes[] = {16, 32, 48};
+    const int sizes[] = {16, 32, 48, 256};
     const unsigned count = sizeof sizes / sizeof sizes[0];
     std::vector<std::vector<std::uint8_t>> images;
     for (int size : sizes) images.push_back(icon_image(size));
@@ -132,8 +132,9 @@ std::vector<std::uint8_t> make_icon_file() {
     put16(out, count);
     unsigned offset = 6 + 16 * count;
     for (unsigned i = 0; i < count; ++i) {
-        out.push_back(static_cast<std::uint8_t>(sizes[i]));
-        out.push_back(static_cast<std::uint8_t>(sizes[i]));
+        // 256 is written as 0.
+        out.push_back(static_cast<std::uint8_t>(sizes[i] & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(sizes[i] & 0xFF));
         out.push_back(0);  // not a palette image
         out.push_back(0);
         put16(out, 1);

@@ -1,5 +1,5 @@
 // The program's icon: a ringed planet on a clear ground, as a Windows icon
-// file (.ico) holding 16, 32 and 48 pixel images with an alpha channel, or
+// file (.ico) holding 16, 32, 48 and 256 pixel images with an alpha channel, or
 // as one PNG of any size for the Linux desktop's icon theme.
 // Used by main (--icon, --icon-png).
 #pragma once
