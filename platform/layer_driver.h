@@ -26,9 +26,23 @@ struct LayerWindowDesc {
     HWND parent;              // 0 for a top-level window; may be a foreign window
 };
 
-struct LayerDriver {
-    const char* name;
+// The capabilities a driver may lack have tables of their own below
+// (LayerCursorDriver ... LayerDialogDriver); the driver table points at them
+// and holds null for one it does not offer, and the core then takes the
+// documented fallback. The core never asks which driver it runs on.
+struct LayerCursorDriver;
+struct LayerForeignDriver;
+struct LayerGlDriver;
+struct LayerModeDriver;
+struct LayerMessageBoxDriver;
+struct LayerDialogDriver;
 
+struct LayerDriver {
+    const char* name;  // as ORRELUNE_DRIVER names it
+
+    // Whether this driver's display server answers, asked quietly when no
+    // driver is named; null for a driver that is only used when named.
+    bool (*answers)();
     // Connect to the display; false (with a message already printed) when
     // there is none.
     bool (*open)();
@@ -42,35 +56,61 @@ struct LayerDriver {
     // Moves and resizes (client area, relative to the parent).
     void (*set_window_rect)(HWND window, int x, int y, int width, int height);
 
-    // Windows the core does not own.
-    bool (*is_foreign_window)(HWND window);
-    bool (*get_foreign_client_rect)(HWND window, RECT* rect);
-    HWND (*find_window)(const char* class_name, const char* title);  // any process
-    bool (*post_foreign)(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-
-    // Focus, stacking and input.
+    // Focus and stacking.
     void (*set_foreground)(HWND window);  // own or foreign
     HWND (*get_foreground)();
 
-    // Cursor: screen position, and whether the pointer shows over a window.
-    bool (*get_cursor_pos)(POINT* point);
-    bool (*set_cursor_pos)(int x, int y);
-    void (*set_cursor_visible)(HWND window, bool visible);
-
     // Screen size in pixels.
     void (*get_screen_size)(int* width, int* height);
-    // The desktop window (X's root window), a window of no process.
-    HWND (*desktop_window)();
 
     // Reads pending native events and turns each into core calls (see the
     // layer_core_* functions below). Waits at most timeout_ms for the first
     // one (0: don't wait; negative: wait until one comes). Returns false if
     // the display went away.
     bool (*process_events)(int timeout_ms);
+
+    // Back to a fresh state for the next test (layer_reset); null when the
+    // driver keeps nothing that a test could have changed.
+    void (*reset)();
+
+    // The capabilities; null where the driver has none.
+    const LayerCursorDriver* cursor;
+    const LayerForeignDriver* foreign;
+    const LayerGlDriver* gl;
+    const LayerModeDriver* modes;
+    const LayerMessageBoxDriver* message_box;
+    const LayerDialogDriver* dialog;
+};
+
+// ---- user: the pointer ----
+// Without one, GetCursorPos reports where the driver's raw pointer input
+// last was (0, 0 before any), SetCursorPos fails and the cursor's shape is
+// not shown anywhere.
+struct LayerCursorDriver {
+    // Screen position.
+    bool (*get_pos)(POINT* point);
+    bool (*set_pos)(int x, int y);
+    // Whether the pointer shows over a window.
+    void (*set_visible)(HWND window, bool visible);
+};
+
+// ---- user: windows the core does not own ----
+// Windows of other processes, which a handle on the command line may name.
+// Without this table there are none: no handle names a foreign window,
+// FindWindowA finds only the program's own windows, and the desktop window
+// is a handle of no window.
+struct LayerForeignDriver {
+    bool (*is_window)(HWND window);
+    bool (*get_client_rect)(HWND window, RECT* rect);
+    HWND (*find_window)(const char* class_name, const char* title);  // any process
+    bool (*post)(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    // The desktop window (X's root window), a window of no process.
+    HWND (*desktop_window)();
 };
 
 // The core's entries for drivers: how native events become messages.
-// Posts an input message (keys, buttons, motion) to an own window.
+// Posts a message that is already Win32's own (WM_CLOSE from a window
+// manager, a message another process posted) to an own window.
 void layer_core_post_input(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 // Sends a message at once (WM_SIZE, WM_ACTIVATEAPP, WM_SHOWWINDOW...).
 LRESULT layer_core_send(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -93,19 +133,90 @@ void layer_core_invalidate(HWND window);
 // The window has been painted: no WM_PAINT until it is invalidated again.
 void layer_core_validate(HWND window);
 
+// ---- raw input: what the drivers report, before any Win32 rule ----
+// The core decides the rest as Windows does: which window gets a key (the
+// focus window, else the active one, else none), system keys (Alt, F10),
+// auto-repeat bits, double clicks (CS_DBLCLKS, time and distance), where the
+// wheel goes, and one mouse move at a time in the queue.
+enum LayerModifier { LAYER_MOD_SHIFT = 1, LAYER_MOD_CONTROL = 2, LAYER_MOD_ALT = 4 };
+enum LayerButton {
+    LAYER_BUTTON_LEFT = 1,
+    LAYER_BUTTON_MIDDLE = 2,
+    LAYER_BUTTON_RIGHT = 3,
+    LAYER_BUTTON_WHEEL_UP = 4,
+    LAYER_BUTTON_WHEEL_DOWN = 5,  // higher numbers: buttons without a message
+};
+// Held buttons as a mask: 1 << LAYER_BUTTON_LEFT and so on.
+inline unsigned layer_button_bit(unsigned button) {
+    return 1u << button;
+}
+
+struct LayerRawKey {
+    unsigned code;  // the physical key, 0-255 (the X key code; on evdev, its code + 8)
+    UINT vk;        // virtual-key code through the keymap; 0xFF for a key without one
+    UINT scan;      // PC set-1 scan code, 0 when none
+    bool extended;  // a key that set 1 reaches through the E0 prefix
+    bool down;
+    unsigned modifiers;  // LAYER_MOD_* held when the key went down or up
+};
+void layer_core_raw_key(const LayerRawKey* key);
+
+struct LayerRawButton {
+    HWND window;  // the own window the pointer is in
+    int x, y;     // position in its client area
+    int screen_x, screen_y;
+    unsigned button;  // LAYER_BUTTON_*, or a higher number
+    bool down;
+    DWORD time;          // milliseconds on the display's clock
+    unsigned buttons;    // held before the event, as layer_button_bit masks
+    unsigned modifiers;  // LAYER_MOD_*
+};
+void layer_core_raw_button(const LayerRawButton* button);
+
+struct LayerRawMotion {
+    HWND window;  // the own window the pointer is in
+    int x, y;     // position in its client area
+    int screen_x, screen_y;
+    unsigned buttons;  // held, as layer_button_bit masks
+    unsigned modifiers;
+};
+void layer_core_raw_motion(const LayerRawMotion* motion);
+
+// The drivers of this build. Each one's table; the choice among them is
+// the core's (platform/user/driver_choice.cpp).
 const LayerDriver* layer_x11_driver();
 const LayerDriver* layer_null_driver();
-// The driver in use; chosen on first use (X11), or by layer_use_null_driver.
+
+// Picks the driver at start. `requested` is ORRELUNE_DRIVER's value (null
+// or empty when not set); candidates are the build's drivers in the order
+// they are tried, an entry with no table being a driver this build lacks.
+// Unnamed, the first driver whose display server answers is chosen, else
+// the last one that could answer, whose open() then says why there is no
+// display. On a bad request, driver is null and message says why in one line.
+struct LayerDriverCandidate {
+    const char* name;
+    const LayerDriver* driver;
+};
+struct LayerDriverChoice {
+    const LayerDriver* driver;
+    std::string message;
+};
+LayerDriverChoice layer_choose_driver(const char* requested, const LayerDriverCandidate* candidates, int count);
+
+// The driver in use; chosen on first use, or set by layer_use_null_driver.
 // When there is no display to open, the driver says so once and
 // layer_driver ends the process with exit code 1; layer_open_driver returns
 // NULL instead, for the calls that have a failure of their own to report.
 const LayerDriver* layer_driver();
 const LayerDriver* layer_open_driver();
+// The driver chosen so far, without choosing one: null before first use.
+const LayerDriver* layer_chosen_driver();
 
 // ---- gdi/wgl: the driver side of pixel formats and rendering contexts ----
 // The core keeps the Win32 rules (device contexts, one format per window,
 // the current context); a GL driver does what needs the display. Formats
-// are numbered from 1 per window.
+// are numbered from 1 per window. Without one a window has no pixel formats:
+// ChoosePixelFormat and wglCreateContext fail as on a system without GL.
 struct LayerGlDriver {
     // How many formats the window can be asked about; the first *settable of
     // them can be set on it (on X11, those of the visual it was made with).
@@ -123,16 +234,14 @@ struct LayerGlDriver {
     // Drops everything (the seam's layer_reset).
     void (*reset)();
 };
-const LayerGlDriver* layer_x11_gl_driver();
-const LayerGlDriver* layer_null_gl_driver();
 // Back to a fresh process's device and rendering contexts (layer_reset).
 void layer_gdi_reset();
 
 // ---- user: message boxes ----
 // The core runs MessageBoxA (buttons, keys, results, the modal loop) over a
 // window of its own; the driver lays the box out, draws it and keeps it
-// above everything. The null driver has none: there the answer comes from
-// the test seam or is the default button.
+// above everything. Without one, the answer comes from the test seam or is
+// the default button, told in one line on stderr.
 enum LayerBoxIcon {
     LAYER_ICON_NONE,
     LAYER_ICON_ERROR,
@@ -170,13 +279,12 @@ struct LayerMessageBoxDriver {
     void (*release)(HWND window);
     void (*paint)(HWND window, const LayerMessageBox* box);
 };
-const LayerMessageBoxDriver* layer_x11_message_box_driver();
 
 // ---- user: dialogs from templates ----
 // The core runs the dialog (controls, checks, keys, the modal loop); the
 // driver measures the dialog's font, draws the dialog and its controls and
-// keeps the dialog above the program's other windows. The null driver has
-// none: nothing is drawn there.
+// keeps the dialog above the program's other windows. Without one the
+// dialog runs as usual and nothing is drawn.
 enum LayerControlKind { LAYER_CONTROL_PUSH_BUTTON, LAYER_CONTROL_RADIO, LAYER_CONTROL_GROUP_BOX, LAYER_CONTROL_STATIC };
 
 struct LayerDialogControl {
@@ -207,12 +315,13 @@ struct LayerDialogDriver {
     void (*paint_dialog)(HWND dialog);
     void (*paint_control)(HWND control, const LayerDialogControl* look);
 };
-const LayerDialogDriver* layer_x11_dialog_driver();
 
 // ---- display modes: the driver side of ChangeDisplaySettingsA ----
 // The core keeps the Win32 rules (which request is granted, what is
 // remembered, when the mode comes back); a mode driver lists and switches
-// the modes of the screen's main output.
+// the modes of the screen's main output. Without one the display has no
+// modes to tell: ChangeDisplaySettingsA refuses every change
+// (DISP_CHANGE_FAILED) and EnumDisplaySettingsA lists none.
 struct LayerDisplayMode {
     int width, height;
     int refresh;  // Hz, rounded; 0 when not known
@@ -233,7 +342,5 @@ struct LayerModeDriver {
     // Forgets the kept mode and any settings made for tests (layer_reset).
     void (*reset)();
 };
-const LayerModeDriver* layer_x11_mode_driver();
-const LayerModeDriver* layer_null_mode_driver();
 // Back to a fresh process's display-mode state (layer_reset).
 void layer_display_settings_reset();
