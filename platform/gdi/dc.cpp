@@ -90,7 +90,7 @@ HDC WINAPI GetDC(HWND window) {
     }
     Window* w = user_window(window);
     if (!w) {
-        if (layer_driver()->is_foreign_window(window))
+        if (user_is_foreign(window))
             layer_fixme_once("GetDC: device contexts of another process's windows are not implemented");
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;

@@ -32,10 +32,36 @@ void release_current() {
     current_dc = nullptr;
 }
 
+// A driver without GL: windows have no pixel formats, so nothing further
+// can be asked of it.
+int no_format_count(HWND, int* settable) {
+    *settable = 0;
+    return 0;
+}
+bool no_describe_format(HWND, int, PIXELFORMATDESCRIPTOR*) {
+    return false;
+}
+bool no_set_format(HWND, int) {
+    return false;
+}
+void* no_create_context(HWND, int) {
+    return nullptr;
+}
+bool no_make_current(HWND, void* context) {
+    return !context;
+}
+void no_context(void*) {}
+void no_window(HWND) {}
+void nothing() {}
+const LayerGlDriver no_gl = {no_format_count,   no_describe_format, no_set_format,
+                             no_create_context, no_make_current,    no_context,
+                             no_window,         no_window,          nothing};
+
 }  // namespace
 
 const LayerGlDriver* gdi_gl_driver() {
-    used_driver = layer_driver() == layer_null_driver() ? layer_null_gl_driver() : layer_x11_gl_driver();
+    const LayerGlDriver* gl = layer_driver()->gl;
+    used_driver = gl ? gl : &no_gl;
     return used_driver;
 }
 

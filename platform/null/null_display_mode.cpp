@@ -1,7 +1,7 @@
 // The null driver's display modes: a settable list of offered sizes over the
 // null screen, for tests of the program's mode switch. A switch resizes the
 // null screen (what GetSystemMetrics reports); the restore sizes it back.
-// Besides layer_null_mode_driver it implements layer_set_display_modes.
+// Besides null_mode_driver it implements layer_set_display_modes.
 #include <vector>
 
 #include <layer_test.h>
@@ -58,7 +58,7 @@ const LayerModeDriver mode_driver = {
 
 }  // namespace
 
-const LayerModeDriver* layer_null_mode_driver() {
+const LayerModeDriver* null_mode_driver() {
     return &mode_driver;
 }
 

@@ -18,6 +18,8 @@
 #include "user/user_internal.h"
 
 void layer_null_reset();
+const LayerGlDriver* null_gl_driver();
+const LayerModeDriver* null_mode_driver();
 
 namespace {
 
@@ -166,33 +168,37 @@ bool null_process_events(int timeout_ms) {
     return true;
 }
 
-const LayerDriver null_driver = {
-    "null",
-    null_open,
-    null_close,
-    null_create_window,
-    null_destroy_window,
-    null_set_title,
-    null_show_window,
-    null_set_window_rect,
-    null_is_foreign_window,
-    null_get_foreign_client_rect,
-    null_find_window,
-    null_post_foreign,
-    null_set_foreground,
-    null_get_foreground,
-    null_get_cursor_pos,
-    null_set_cursor_pos,
-    null_set_cursor_visible,
-    null_get_screen_size,
-    null_desktop_window,
-    null_process_events,
-};
-
 }  // namespace
 
 const LayerDriver* layer_null_driver() {
-    return &null_driver;
+    // Built on first use: the capability tables live in other files.
+    static const LayerCursorDriver cursor = {null_get_cursor_pos, null_set_cursor_pos, null_set_cursor_visible};
+    static const LayerForeignDriver foreign = {
+        null_is_foreign_window, null_get_foreign_client_rect, null_find_window, null_post_foreign, null_desktop_window,
+    };
+    static const LayerDriver driver = {
+        "null",
+        nullptr,  // answers: used only when asked for
+        null_open,
+        null_close,
+        null_create_window,
+        null_destroy_window,
+        null_set_title,
+        null_show_window,
+        null_set_window_rect,
+        null_set_foreground,
+        null_get_foreground,
+        null_get_screen_size,
+        null_process_events,
+        layer_null_reset,
+        &cursor,
+        &foreign,
+        null_gl_driver(),
+        null_mode_driver(),
+        nullptr,  // message boxes: answered by the test seam or the default button
+        nullptr,  // dialogs: run, but drawn nowhere
+    };
+    return &driver;
 }
 
 void layer_null_reset() {

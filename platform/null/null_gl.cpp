@@ -85,13 +85,13 @@ void null_gl_reset() {
     window_formats.clear();
 }
 
-const LayerGlDriver null_gl_driver = {
+const LayerGlDriver null_gl = {
     null_format_count,   null_describe_format, null_set_format,    null_create_context, null_make_current,
     null_delete_context, null_swap_buffers,    null_forget_window, null_gl_reset,
 };
 
 }  // namespace
 
-const LayerGlDriver* layer_null_gl_driver() {
-    return &null_gl_driver;
+const LayerGlDriver* null_gl_driver() {
+    return &null_gl;
 }

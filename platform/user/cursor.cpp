@@ -23,7 +23,7 @@ void apply_to_all() {
 }  // namespace
 
 void user_apply_cursor(HWND handle) {
-    layer_driver()->set_cursor_visible(handle, cursor_shows());
+    if (const LayerCursorDriver* cursor = layer_driver()->cursor) cursor->set_visible(handle, cursor_shows());
 }
 
 void user_cursor_reset() {
@@ -34,11 +34,17 @@ void user_cursor_reset() {
 extern "C" {
 
 BOOL WINAPI GetCursorPos(LPPOINT point) {
-    return layer_driver()->get_cursor_pos(point);
+    const LayerCursorDriver* cursor = layer_driver()->cursor;
+    if (cursor) return cursor->get_pos(point);
+    // A driver that can't tell the pointer's place has reported it with
+    // its input.
+    *point = user_last_pointer();
+    return TRUE;
 }
 
 BOOL WINAPI SetCursorPos(int x, int y) {
-    return layer_driver()->set_cursor_pos(x, y);
+    const LayerCursorDriver* cursor = layer_driver()->cursor;
+    return cursor && cursor->set_pos(x, y);
 }
 
 HCURSOR WINAPI SetCursor(HCURSOR cursor) {

@@ -343,7 +343,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND ow
 
     Dialog dialog = {};
     dialog.proc = proc;
-    dialog.driver = layer_driver() == layer_x11_driver() ? layer_x11_dialog_driver() : nullptr;
+    dialog.driver = layer_driver()->dialog;
     int base_x = 6, base_y = 13;  // "MS Sans Serif" 8 at 96 DPI
     LayerDialogFont font = {tmpl.font.empty() ? "MS Shell Dlg" : tmpl.font.c_str(),
                             tmpl.point_size ? tmpl.point_size : 8};

@@ -1,6 +1,6 @@
 // Display modes and window frames: ChangeDisplaySettingsA,
 // EnumDisplaySettingsA and AdjustWindowRectEx. The Win32 rules live here;
-// the mode driver (X11 or null) lists and switches the screen's modes.
+// the driver's mode table lists and switches the screen's modes.
 //
 // A changed mode is temporary on the layer, whatever the flags: it comes back
 // on ChangeDisplaySettingsA(NULL, 0) and however the process ends (exit,
@@ -25,10 +25,6 @@ const LayerModeDriver* volatile changed_by = nullptr;
 LayerDisplayMode registry_mode;  // the mode before the first switch
 bool exit_hook_set = false;
 LayerDisplayRequest last_request;
-
-const LayerModeDriver* mode_driver() {
-    return layer_driver() == layer_null_driver() ? layer_null_mode_driver() : layer_x11_mode_driver();
-}
 
 void restore_at_exit() {
     if (mode_changed && changed_by) changed_by->restore_mode_at_exit();
@@ -94,7 +90,8 @@ const int edge_width = 2;       // SM_CXEDGE
 void layer_display_settings_reset() {
     // Without asking for a driver: a reset may come before any was chosen.
     restore();
-    layer_null_mode_driver()->reset();
+    const LayerDriver* driver = layer_chosen_driver();
+    if (driver && driver->modes) driver->modes->reset();
     last_request = LayerDisplayRequest{};
 }
 
@@ -126,10 +123,10 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* request, DWORD flags) {
         layer_fixme_once("ChangeDisplaySettingsA: dmFields 0x%x beyond size, depth and refresh are ignored",
                          request->dmFields);
 
-    const LayerModeDriver* driver = mode_driver();
+    const LayerModeDriver* driver = layer_driver()->modes;
     LayerDisplayMode current;
     int bits = 0;
-    if (!driver->current_mode(&current, &bits)) return DISP_CHANGE_FAILED;
+    if (!driver || !driver->current_mode(&current, &bits)) return DISP_CHANGE_FAILED;
 
     // Fields not named in dmFields keep their current value, as on Windows.
     const DWORD fields = request->dmFields;
@@ -164,10 +161,10 @@ BOOL WINAPI EnumDisplaySettingsA(LPCSTR device, DWORD mode_number, DEVMODEA* rec
         layer_fixme_once("EnumDisplaySettingsA of device \"%s\" is not implemented", device);
         return FALSE;
     }
-    const LayerModeDriver* driver = mode_driver();
+    const LayerModeDriver* driver = layer_driver()->modes;
     LayerDisplayMode current;
     int bits = 0;
-    if (!driver->current_mode(&current, &bits)) return FALSE;
+    if (!driver || !driver->current_mode(&current, &bits)) return FALSE;
     if (mode_number == ENUM_CURRENT_SETTINGS) {
         fill_record(record, current, bits);
         return TRUE;

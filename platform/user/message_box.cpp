@@ -278,7 +278,7 @@ extern "C" int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT 
         SetLastError(ERROR_INVALID_MSGBOX_STYLE);
         return 0;
     }
-    if (owner && !IsWindow(owner) && !layer_driver()->is_foreign_window(owner)) {
+    if (owner && !IsWindow(owner) && !user_is_foreign(owner)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
@@ -301,8 +301,8 @@ extern "C" int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT 
         fprintf(stderr, "%s: %s: %s\n", program_invocation_short_name, caption, line.c_str());
         return set->ids[default_index(set, type)];
     }
-    const LayerDriver* driver = layer_driver();
-    if (driver != layer_x11_driver()) {
+    const LayerMessageBoxDriver* driver = layer_driver()->message_box;
+    if (!driver) {
         int id = set->ids[default_index(set, type)];
         fprintf(
             stderr,
@@ -310,5 +310,5 @@ extern "C" int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT 
             text, caption, id);
         return id;
     }
-    return run_box(layer_x11_message_box_driver(), owner, text, caption, type, set);
+    return run_box(driver, owner, text, caption, type, set);
 }

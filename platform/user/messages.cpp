@@ -43,7 +43,7 @@ bool range_matches(UINT message, UINT first, UINT last) {
 
 MSG make_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     MSG msg = {window, message, wparam, lparam, GetTickCount(), {0, 0}};
-    layer_driver()->get_cursor_pos(&msg.pt);
+    GetCursorPos(&msg.pt);
     return msg;
 }
 
@@ -179,6 +179,19 @@ void layer_core_post_input(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     if (user_window(window)) input.push_back(make_message(window, message, wparam, lparam));
 }
 
+void user_queue_input(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (!user_window(window)) return;
+    MSG msg = make_message(window, message, wparam, lparam);
+    // Windows keeps one mouse move at a time in the queue: a newer one that
+    // follows it with no other input between takes its place.
+    bool stale = message == WM_MOUSEMOVE && !input.empty() && input.back().message == WM_MOUSEMOVE &&
+                 input.back().hwnd == window;
+    if (stale)
+        input.back() = msg;
+    else
+        input.push_back(msg);
+}
+
 LRESULT layer_core_send(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     return SendMessageA(window, message, wparam, lparam);
 }
@@ -194,7 +207,7 @@ BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam
         posted.push_back(make_message(window, message, wparam, lparam));
         return TRUE;
     }
-    if (layer_driver()->is_foreign_window(window)) return layer_driver()->post_foreign(window, message, wparam, lparam);
+    if (user_is_foreign(window)) return layer_driver()->foreign->post(window, message, wparam, lparam);
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
 }
@@ -202,7 +215,7 @@ BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     Window* w = user_window(window);
     if (!w) {
-        if (window && layer_driver()->is_foreign_window(window)) {
+        if (window && user_is_foreign(window)) {
             layer_fixme_once("SendMessageA to another process's window (message 0x%04x) is not implemented", message);
         }
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);

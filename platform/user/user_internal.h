@@ -49,6 +49,10 @@ bool user_is_descendant(HWND window, HWND ancestor);
 HWND user_find_top_level(const char* class_name, const char* title);
 void user_windows_reset();
 
+// Windows of other processes, through the driver's table: none when the
+// driver has no such table.
+bool user_is_foreign(HWND window);
+
 // Messages and timers of a window that is going away.
 void user_forget_window(HWND handle);
 void user_messages_reset();
@@ -60,6 +64,13 @@ void user_sysparams_reset();
 
 // Keyboard and mouse messages.
 bool user_is_input(UINT message);
+// Where raw pointer input last was, on screen; and forgetting it, the keys
+// held and the last click (layer_reset).
+POINT user_last_pointer();
+void user_input_reset();
+// Queues an input message for an own window; a mouse move replaces one of
+// the same window that is last in the queue.
+void user_queue_input(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 // Runs a modal loop for `window` until ended() or the window goes; consume
 // may take messages for the window (and its children) before they are
 // dispatched; hold_input (may be null: held from the start) asks the driver

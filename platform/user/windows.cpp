@@ -266,6 +266,11 @@ void layer_core_validate(HWND window) {
     if (Window* w = user_window(window)) w->needs_paint = false;
 }
 
+bool user_is_foreign(HWND window) {
+    const LayerForeignDriver* foreign = layer_driver()->foreign;
+    return foreign && foreign->is_window(window);
+}
+
 extern "C" {
 
 HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style, int x, int y, int width,
@@ -281,7 +286,7 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
         SetLastError(ERROR_TLW_WITH_WSCHILD);
         return nullptr;
     }
-    if (parent && !user_window(parent) && !driver->is_foreign_window(parent)) {
+    if (parent && !user_window(parent) && !user_is_foreign(parent)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
     }
@@ -344,7 +349,7 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
 BOOL WINAPI DestroyWindow(HWND window) {
     Window* w = user_window(window);
     if (!w) {
-        SetLastError(layer_driver()->is_foreign_window(window) ? ERROR_ACCESS_DENIED : ERROR_INVALID_WINDOW_HANDLE);
+        SetLastError(user_is_foreign(window) ? ERROR_ACCESS_DENIED : ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     destroy(window, false);
@@ -353,7 +358,7 @@ BOOL WINAPI DestroyWindow(HWND window) {
 
 BOOL WINAPI IsWindow(HWND window) {
     if (!window) return FALSE;
-    return user_window(window) || layer_driver()->is_foreign_window(window);
+    return user_window(window) || user_is_foreign(window);
 }
 
 HWND WINAPI GetParent(HWND window) {
@@ -370,7 +375,8 @@ BOOL WINAPI GetClientRect(HWND window, LPRECT rect) {
         *rect = RECT{0, 0, w->width, w->height};
         return TRUE;
     }
-    if (layer_driver()->get_foreign_client_rect(window, rect)) return TRUE;
+    const LayerForeignDriver* foreign = layer_driver()->foreign;
+    if (foreign && foreign->get_client_rect(window, rect)) return TRUE;
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
 }
@@ -395,12 +401,14 @@ HWND WINAPI FindWindowA(LPCSTR class_name, LPCSTR title) {
         if (!cls) return nullptr;
         class_name = cls->name.c_str();
     }
-    return layer_driver()->find_window(class_name, title);
+    const LayerForeignDriver* foreign = layer_driver()->foreign;
+    // Without windows of other processes, only the program's own are found.
+    return foreign ? foreign->find_window(class_name, title) : user_find_top_level(class_name, title);
 }
 
 BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text) {
     if (!user_window(window)) {
-        if (layer_driver()->is_foreign_window(window)) layer_fixme_once("SetWindowTextA on another process's window");
+        if (user_is_foreign(window)) layer_fixme_once("SetWindowTextA on another process's window");
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
@@ -409,7 +417,7 @@ BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text) {
 
 int WINAPI GetWindowTextA(HWND window, LPSTR text, int max_count) {
     if (!user_window(window)) {
-        if (layer_driver()->is_foreign_window(window)) layer_fixme_once("GetWindowTextA on another process's window");
+        if (user_is_foreign(window)) layer_fixme_once("GetWindowTextA on another process's window");
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         if (text && max_count > 0) *text = 0;
         return 0;
@@ -469,7 +477,7 @@ BOOL WINAPI SetForegroundWindow(HWND window) {
         activate(top);
         return TRUE;
     }
-    if (layer_driver()->is_foreign_window(window)) {
+    if (user_is_foreign(window)) {
         layer_driver()->set_foreground(window);
         return TRUE;
     }
@@ -530,7 +538,8 @@ BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL re
 }
 
 HWND WINAPI GetDesktopWindow(void) {
-    return layer_driver()->desktop_window();
+    const LayerForeignDriver* foreign = layer_driver()->foreign;
+    return foreign ? foreign->desktop_window() : nullptr;
 }
 
 int WINAPI GetSystemMetrics(int index) {

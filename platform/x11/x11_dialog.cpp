@@ -2,7 +2,7 @@
 // average character width and height give the dialog units), the dialog and
 // its controls drawn with Xft in a plain light look, dialog hints for a
 // window manager, and the keyboard focus while the dialog is up.
-//   Others may use: layer_x11_dialog_driver() (layer_driver.h).
+//   Others may use: x11_dialog_driver() (x11_private.h), through the driver table.
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
 #include "x11/x11_private.h"
@@ -259,6 +259,6 @@ const LayerDialogDriver dialog_driver = {measure, prepare, hold_input, release, 
 
 }  // namespace
 
-const LayerDialogDriver* layer_x11_dialog_driver() {
+const LayerDialogDriver* x11_dialog_driver() {
     return &dialog_driver;
 }

@@ -1,6 +1,6 @@
 // The X11 driver's display modes, through XRandR 1.2: the modes of the
 // screen's primary output, a switch of its CRTC with the screen resized to
-// fit, and the way back. layer_x11_mode_driver() is the table the core uses.
+// fit, and the way back. x11_mode_driver() is the table the core uses.
 //
 // The mode work runs on an X connection of its own, opened at first use and
 // otherwise idle, and the process's terminating signals are held off while
@@ -457,6 +457,6 @@ const LayerModeDriver mode_driver = {
 
 }  // namespace
 
-const LayerModeDriver* layer_x11_mode_driver() {
+const LayerModeDriver* x11_mode_driver() {
     return &mode_driver;
 }

@@ -565,32 +565,47 @@ HWND x11_desktop_window() {
     return (HWND)(uintptr_t)root;
 }
 
-const LayerDriver driver = {
-    "x11",
-    x11_open,
-    x11_close,
-    x11_create_window,
-    x11_destroy_window,
-    x11_set_title,
-    x11_show_window,
-    x11_set_window_rect,
-    x11_is_foreign_window,
-    x11_get_foreign_client_rect,
-    x11_find,
-    x11_post_foreign,
-    x11_set_foreground,
-    x11_get_foreground,
-    x11_get_cursor_pos,
-    x11_set_cursor_pos,
-    x11_set_cursor_visible,
-    x11_get_screen_size,
-    x11_desktop_window,
-    x11_process_events,
+// Whether an X display answers, without a word when none does.
+bool x11_answers() {
+    if (display) return true;
+    Display* probe = XOpenDisplay(nullptr);
+    if (!probe) return false;
+    XCloseDisplay(probe);
+    return true;
+}
+
+const LayerCursorDriver cursor = {x11_get_cursor_pos, x11_set_cursor_pos, x11_set_cursor_visible};
+
+const LayerForeignDriver foreign = {
+    x11_is_foreign_window, x11_get_foreign_client_rect, x11_find, x11_post_foreign, x11_desktop_window,
 };
 
 }  // namespace
 
 const LayerDriver* layer_x11_driver() {
+    // Built on first use: the capability tables live in other files.
+    static const LayerDriver driver = {
+        "x11",
+        x11_answers,
+        x11_open,
+        x11_close,
+        x11_create_window,
+        x11_destroy_window,
+        x11_set_title,
+        x11_show_window,
+        x11_set_window_rect,
+        x11_set_foreground,
+        x11_get_foreground,
+        x11_get_screen_size,
+        x11_process_events,
+        nullptr,  // reset: nothing a test sets
+        &cursor,
+        &foreign,
+        x11_gl_driver(),
+        x11_mode_driver(),
+        x11_message_box_driver(),
+        x11_dialog_driver(),
+    };
     return &driver;
 }
 

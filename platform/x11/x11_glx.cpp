@@ -1,7 +1,8 @@
 // The X11 driver's side of pixel formats and rendering contexts, over GLX
 // 1.3: a pixel format is a GLX frame-buffer configuration, a rendering
 // context a GLX context, and the window itself is the GLX drawable.
-// layer_x11_gl_driver() is the table the layer's gdi part uses.
+// x11_gl_driver() is the table the layer's gdi part reaches through the
+// driver table.
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
 #include "x11/x11_private.h"
@@ -215,6 +216,6 @@ const LayerGlDriver glx_driver = {
 
 }  // namespace
 
-const LayerGlDriver* layer_x11_gl_driver() {
+const LayerGlDriver* x11_gl_driver() {
     return &glx_driver;
 }

@@ -1,5 +1,5 @@
-// Key translation: X keysyms to Windows virtual-key codes, X key codes to PC
-// scan codes, and the lParam of key messages.
+// Key translation: X keysyms to Windows virtual-key codes, and X key codes
+// to PC scan codes.
 #include "x11/x11_private.h"
 
 #include <X11/keysym.h>
@@ -130,14 +130,4 @@ UINT x11_scan_from_keycode(unsigned keycode, bool* extended) {
         }
     }
     return 0;
-}
-
-LPARAM x11_key_lparam(UINT scan, bool extended, bool alt_down, bool was_down, bool is_up) {
-    DWORD bits = 1;  // repeat count
-    bits |= (scan & 0xFF) << 16;
-    if (extended) bits |= 1u << 24;
-    if (alt_down) bits |= 1u << 29;           // context code
-    if (was_down || is_up) bits |= 1u << 30;  // previous key state: always 1 on release
-    if (is_up) bits |= 1u << 31;              // transition state
-    return (LPARAM)bits;
 }

@@ -2,7 +2,7 @@
 // desktop's sans font, dialog hints for a window manager, and keeping the
 // box above everything, a full-screen saver window included, with the
 // keyboard and pointer while it is up.
-//   Others may use: layer_x11_message_box_driver() (layer_driver.h).
+//   Others may use: x11_message_box_driver() (x11_private.h), through the driver table.
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
 #include "x11/x11_private.h"
@@ -563,6 +563,6 @@ const LayerMessageBoxDriver message_box_driver = {
 
 }  // namespace
 
-const LayerMessageBoxDriver* layer_x11_message_box_driver() {
+const LayerMessageBoxDriver* x11_message_box_driver() {
     return &message_box_driver;
 }

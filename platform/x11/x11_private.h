@@ -2,6 +2,7 @@
 // the key translation and the event translation.
 #pragma once
 
+#include "layer_driver.h"
 #include "x11/x11.h"
 
 #include <X11/Xft/Xft.h>
@@ -39,10 +40,13 @@ void x11_forget_window(Window id);
 // key code with whether it is an extended key.
 UINT x11_vk_from_keysym(KeySym keysym);
 UINT x11_scan_from_keycode(unsigned keycode, bool* extended);
-// lParam of a key message, bit for bit as Windows builds it.
-LPARAM x11_key_lparam(UINT scan, bool extended, bool alt_down, bool was_down, bool is_up);
 
 bool x11_process_events(int timeout_ms);
+// The driver's capability tables (layer_driver.h), which its table points at.
+const LayerGlDriver* x11_gl_driver();
+const LayerModeDriver* x11_mode_driver();
+const LayerMessageBoxDriver* x11_message_box_driver();
+const LayerDialogDriver* x11_dialog_driver();
 // First event number of XRandR; -1 when the server has no XRandR.
 extern int x11_randr_event_base;
 // The application's activation as the driver last reported it.
