@@ -211,6 +211,9 @@ const LayerDriver* layer_driver();
 const LayerDriver* layer_open_driver();
 // The driver chosen so far, without choosing one: null before first use.
 const LayerDriver* layer_chosen_driver();
+// Opens the driver and runs every later call on it: for tests of the core on
+// a table of their own (a member left null shows its fallback).
+void layer_use_driver(const LayerDriver* driver);
 
 // ---- gdi/wgl: the driver side of pixel formats and rendering contexts ----
 // The core keeps the Win32 rules (device contexts, one format per window,

@@ -44,6 +44,8 @@ void print_usage(const char* name) {
         "  --help            this text\n"
         "  --version         the version\n"
         "\n"
+        "ORRELUNE_DRIVER=x11|wayland picks the display; unset, Wayland comes before X11\n"
+        "\n"
         "Exit status: 0 after a run, 1 when the window named does not exist or there is\n"
         "no display, 2 for a mistake on the command line, 255 for a switch that is not\n"
         "recognised (or /a) and a preview window that is not valid.\n",
@@ -52,7 +54,14 @@ void print_usage(const char* name) {
 
 // The window a hosted run draws into; null after saying why there is none.
 HWND hosted_window(const LayerStartOptions& options, const char* name, int* exit_code) {
-    if (options.window_source.empty()) return GetDesktopWindow();
+    if (options.window_source.empty()) {
+        HWND desktop = GetDesktopWindow();
+        if (!desktop) {
+            fprintf(stderr, "%s: this display has no root window to draw into\n", name);
+            *exit_code = 1;
+        }
+        return desktop;
+    }
     DWORD id;
     if (!layer_parse_window_id(options.window_text.c_str(), &id)) {
         fprintf(stderr, "%s: %s \"%s\" is not a window id (0x... or decimal)\n", name, options.window_source.c_str(),

@@ -35,10 +35,11 @@ bool can_run_on(const LayerDriverCandidate& candidate) {
     return candidate.driver && candidate.driver->answers;
 }
 
+// The drivers of the list that show something, for a message.
 std::string display_driver_names(const LayerDriverCandidate* list, int count) {
     std::string names;
     for (int i = 0; i < count; ++i) {
-        if (list[i].driver && !list[i].driver->answers) continue;  // no display of its own
+        if (!can_run_on(list[i])) continue;
         if (!names.empty()) names += ", ";
         names += list[i].name;
     }
@@ -56,10 +57,10 @@ LayerDriverChoice layer_choose_driver(const char* requested, const LayerDriverCa
             if (!candidate.driver) return {nullptr, setting + ": this build has no " + candidate.name + " driver"};
             if (!candidate.driver->answers)
                 return {nullptr, setting + ": that driver shows nothing and reads no input; it is for the layer's " +
-                                     "tests (use one of " + display_driver_names(list, count) + ")"};
+                                     "tests (this build has: " + display_driver_names(list, count) + ")"};
             return {candidate.driver, ""};
         }
-        return {nullptr, setting + ": no such driver (use one of " + display_driver_names(list, count) + ")"};
+        return {nullptr, setting + ": no such driver (this build has: " + display_driver_names(list, count) + ")"};
     }
     const LayerDriver* last = nullptr;
     for (int i = 0; i < count; ++i) {
@@ -97,14 +98,17 @@ const LayerDriver* layer_chosen_driver() {
     return chosen;
 }
 
+void layer_use_driver(const LayerDriver* driver) {
+    if (chosen == driver) return;
+    driver->open();
+    chosen = driver;
+}
+
 void layer_use_null_driver() {
     int count;
     const LayerDriverCandidate* drivers = build_drivers(&count);
-    for (int i = 0; i < count; ++i) {
-        if (strcmp(drivers[i].name, "null") != 0 || chosen == drivers[i].driver) continue;
-        drivers[i].driver->open();
-        chosen = drivers[i].driver;
-    }
+    for (int i = 0; i < count; ++i)
+        if (strcmp(drivers[i].name, "null") == 0) layer_use_driver(drivers[i].driver);
 }
 
 void layer_reset() {

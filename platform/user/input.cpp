@@ -14,7 +14,7 @@ namespace {
 const UINT wm_rbuttondblclk = 0x0206, wm_mbuttondblclk = 0x0209;  // WM_RBUTTONDBLCLK, WM_MBUTTONDBLCLK
 const short wheel_delta = 120;                                    // WHEEL_DELTA: one notch
 const DWORD double_click_time = 500;                              // GetDoubleClickTime's default
-const int double_click_reach = 2;  // half of SM_CXDOUBLECLK and SM_CYDOUBLECLK (4)
+const int double_click_reach = 2;                                 // half of SM_CXDOUBLECLK and SM_CYDOUBLECLK (4)
 
 bool key_down[256];
 bool alt_alone;  // Alt is down and no other key was pressed with it
@@ -72,7 +72,8 @@ bool wants_double_clicks(HWND window) {
 bool is_double_click(const LayerRawButton* press) {
     bool twice = wants_double_clicks(press->window) && last_click.window == press->window &&
                  last_click.button == press->button && press->time - last_click.time <= double_click_time &&
-                 abs(press->x - last_click.x) <= double_click_reach && abs(press->y - last_click.y) <= double_click_reach;
+                 abs(press->x - last_click.x) <= double_click_reach &&
+                 abs(press->y - last_click.y) <= double_click_reach;
     if (twice)
         last_click = {};
     else
@@ -126,15 +127,11 @@ void layer_core_raw_button(const LayerRawButton* button) {
     bool twice = button->down && button->button <= LAYER_BUTTON_RIGHT && is_double_click(button);
     UINT message = 0;
     switch (button->button) {
-    case LAYER_BUTTON_LEFT:
-        message = button->down ? (twice ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN) : WM_LBUTTONUP;
-        break;
+    case LAYER_BUTTON_LEFT: message = button->down ? (twice ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN) : WM_LBUTTONUP; break;
     case LAYER_BUTTON_MIDDLE:
         message = button->down ? (twice ? wm_mbuttondblclk : WM_MBUTTONDOWN) : WM_MBUTTONUP;
         break;
-    case LAYER_BUTTON_RIGHT:
-        message = button->down ? (twice ? wm_rbuttondblclk : WM_RBUTTONDOWN) : WM_RBUTTONUP;
-        break;
+    case LAYER_BUTTON_RIGHT: message = button->down ? (twice ? wm_rbuttondblclk : WM_RBUTTONDOWN) : WM_RBUTTONUP; break;
     case LAYER_BUTTON_WHEEL_UP:
     case LAYER_BUTTON_WHEEL_DOWN:
         // The wheel goes to the focus window, and its lParam holds screen

@@ -304,10 +304,10 @@ extern "C" int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT 
     const LayerMessageBoxDriver* driver = layer_driver()->message_box;
     if (!driver) {
         int id = set->ids[default_index(set, type)];
-        fprintf(
-            stderr,
-            "MessageBoxA \"%s\" (caption \"%s\"): no display and no answer queued; the default button answers (%d)\n",
-            text, caption, id);
+        fprintf(stderr,
+                "MessageBoxA \"%s\" (caption \"%s\"): nothing to show it on and no answer queued; the default button "
+                "answers (%d)\n",
+                text, caption, id);
         return id;
     }
     return run_box(driver, owner, text, caption, type, set);
