@@ -97,8 +97,8 @@ struct LayerCursorDriver {
 // ---- user: windows the core does not own ----
 // Windows of other processes, which a handle on the command line may name.
 // Without this table there are none: no handle names a foreign window,
-// FindWindowA finds only the program's own windows, and the desktop window
-// is a handle of no window.
+// FindWindowA finds only the program's own windows, and GetDesktopWindow
+// returns NULL.
 struct LayerForeignDriver {
     bool (*is_window)(HWND window);
     bool (*get_client_rect)(HWND window, RECT* rect);
@@ -148,7 +148,7 @@ enum LayerButton {
 };
 // Held buttons as a mask: 1 << LAYER_BUTTON_LEFT and so on.
 inline unsigned layer_button_bit(unsigned button) {
-    return 1u << button;
+    return button < 32 ? 1u << button : 0;
 }
 
 struct LayerRawKey {
@@ -183,7 +183,7 @@ struct LayerRawMotion {
 void layer_core_raw_motion(const LayerRawMotion* motion);
 
 // The drivers of this build. Each one's table; the choice among them is
-// the core's (platform/user/driver_choice.cpp).
+// the core's (platform/user/driver.cpp, which lists them in order).
 const LayerDriver* layer_x11_driver();
 const LayerDriver* layer_null_driver();
 

@@ -98,7 +98,8 @@ TEST_F(InputRules, KeysBecomeWindowsMessagesWithWindowsLParams) {
         std::vector<Step> steps;
     };
     const Case cases[] = {
-        {"a letter", {{'A', 0x1E, true, 0, false, WM_KEYDOWN, 0x001E0001}, {'A', 0x1E, false, 0, false, WM_KEYUP, 0xC01E0001}}},
+        {"a letter",
+         {{'A', 0x1E, true, 0, false, WM_KEYDOWN, 0x001E0001}, {'A', 0x1E, false, 0, false, WM_KEYUP, 0xC01E0001}}},
         {"a held key repeats as downs with the previous state set",
          {{'A', 0x1E, true, 0, false, WM_KEYDOWN, 0x001E0001},
           {'A', 0x1E, true, 0, false, WM_KEYDOWN, 0x401E0001},
@@ -173,8 +174,12 @@ TEST_F(InputRules, DoubleClicksNeedTheClassStyleTheTimeAndTheDistance) {
          double_click_class,
          {{1, 1000, 10, 10, WM_LBUTTONDOWN}, {1, 1500, 10, 10, WM_LBUTTONDBLCLK}}},
         {"too slow", double_click_class, {{1, 1000, 10, 10, WM_LBUTTONDOWN}, {1, 1501, 10, 10, WM_LBUTTONDOWN}}},
-        {"two pixels away", double_click_class, {{1, 1000, 10, 10, WM_LBUTTONDOWN}, {1, 1100, 12, 8, WM_LBUTTONDBLCLK}}},
-        {"three pixels away", double_click_class, {{1, 1000, 10, 10, WM_LBUTTONDOWN}, {1, 1100, 13, 10, WM_LBUTTONDOWN}}},
+        {"two pixels away",
+         double_click_class,
+         {{1, 1000, 10, 10, WM_LBUTTONDOWN}, {1, 1100, 12, 8, WM_LBUTTONDBLCLK}}},
+        {"three pixels away",
+         double_click_class,
+         {{1, 1000, 10, 10, WM_LBUTTONDOWN}, {1, 1100, 13, 10, WM_LBUTTONDOWN}}},
         {"another button", double_click_class, {{1, 1000, 10, 10, WM_LBUTTONDOWN}, {3, 1100, 10, 10, WM_RBUTTONDOWN}}},
         {"right and middle",
          double_click_class,
@@ -188,7 +193,9 @@ TEST_F(InputRules, DoubleClicksNeedTheClassStyleTheTimeAndTheDistance) {
         {"the display's clock wraps",
          double_click_class,
          {{1, 0xFFFFFF00u, 10, 10, WM_LBUTTONDOWN}, {1, 0x10, 10, 10, WM_LBUTTONDBLCLK}}},
-        {"a class without CS_DBLCLKS", plain_class, {{1, 1000, 10, 10, WM_LBUTTONDOWN}, {1, 1100, 10, 10, WM_LBUTTONDOWN}}},
+        {"a class without CS_DBLCLKS",
+         plain_class,
+         {{1, 1000, 10, 10, WM_LBUTTONDOWN}, {1, 1100, 10, 10, WM_LBUTTONDOWN}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
