@@ -62,15 +62,14 @@ LayerDriverChoice layer_choose_driver(const char* requested, const LayerDriverCa
         }
         return {nullptr, setting + ": no such driver (this build has: " + display_driver_names(list, count) + ")"};
     }
-    const LayerDriver* last = nullptr;
-    for (int i = 0; i < count; ++i) {
-        if (!can_run_on(list[i])) continue;
-        if (list[i].driver->answers()) return {list[i].driver, ""};
-        last = list[i].driver;
-    }
-    // None answers: the last one is opened all the same and says why.
-    if (last) return {last, ""};
-    return {nullptr, "this build has no driver for a display"};
+    int last = count - 1;
+    while (last >= 0 && !can_run_on(list[last])) --last;
+    if (last < 0) return {nullptr, "this build has no driver for a display"};
+    for (int i = 0; i < last; ++i)
+        if (can_run_on(list[i]) && list[i].driver->answers()) return {list[i].driver, ""};
+    // The last is not asked: whether its display answers or not, it is
+    // opened, and says why when there is none.
+    return {list[last].driver, ""};
 }
 
 const LayerDriver* layer_open_driver() {

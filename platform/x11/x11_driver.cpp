@@ -300,7 +300,6 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     Window parent = top_level ? root : (Window)(uintptr_t)desc->parent;
     X11Window record{};
     record.saver = top_level && (desc->style & WS_POPUP) && (desc->ex_style & WS_EX_TOPMOST) && covers_screen(desc);
-    record.double_clicks = desc->class_style & CS_DBLCLKS;
     record.width = desc->width > 0 ? desc->width : 1;
     record.height = desc->height > 0 ? desc->height : 1;
 

@@ -21,8 +21,7 @@ struct X11Window {
     Window id;
     bool saver;  // top-level topmost popup covering the screen
     bool cursor_hidden;
-    bool double_clicks;  // class style CS_DBLCLKS
-    Colormap colormap;   // own colormap of a GLX visual, else None
+    Colormap colormap;  // own colormap of a GLX visual, else None
     GLXFBConfig fbconfig;
     int width, height;  // last size the core knows of
 };
