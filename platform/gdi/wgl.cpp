@@ -4,6 +4,8 @@
 // simply the process's current context.
 #include "gdi/gdi_internal.h"
 
+#include <dlfcn.h>
+
 #include <map>
 
 namespace {
@@ -182,6 +184,11 @@ HGLRC WINAPI wglGetCurrentContext(void) {
 
 HDC WINAPI wglGetCurrentDC(void) {
     return current_dc;
+}
+
+PROC WINAPI wglGetProcAddress(LPCSTR name) {
+    if (!name) return nullptr;
+    return reinterpret_cast<PROC>(dlsym(RTLD_DEFAULT, name));
 }
 
 BOOL WINAPI SwapBuffers(HDC dc) {

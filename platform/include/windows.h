@@ -80,6 +80,7 @@ typedef HINSTANCE HMODULE;
 typedef HKEY* PHKEY;
 
 typedef INT_PTR(WINAPI* FARPROC)(void);
+typedef INT_PTR(WINAPI* PROC)(void);
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
@@ -430,6 +431,9 @@ DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD error);
 LPTOP_LEVEL_EXCEPTION_FILTER WINAPI SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter);
 LONG WINAPI UnhandledExceptionFilter(EXCEPTION_POINTERS* info);
+// The layer writes the text to stderr when the run shows its frame rate
+// (--fps); otherwise it goes nowhere, as on Windows without a debugger.
+void WINAPI OutputDebugStringA(LPCSTR text);
 
 // ---- user: classes and windows ----
 ATOM WINAPI RegisterClassA(const WNDCLASSA* wc);
@@ -661,6 +665,10 @@ BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context);
 BOOL WINAPI wglDeleteContext(HGLRC context);
 HGLRC WINAPI wglGetCurrentContext(void);
 HDC WINAPI wglGetCurrentDC(void);
+// The process's GL has one set of entry points, whatever context is current:
+// the layer answers by name from the libraries loaded, NULL for a name
+// none of them has.
+PROC WINAPI wglGetProcAddress(LPCSTR name);
 #ifdef __cplusplus
 }
 #endif

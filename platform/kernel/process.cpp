@@ -257,6 +257,10 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
     return TRUE;
 }
 
+void WINAPI OutputDebugStringA(LPCSTR text) {
+    if (show_fps && text) fputs(text, stderr);
+}
+
 DWORD WINAPI GetLastError(void) {
     return last_error;
 }

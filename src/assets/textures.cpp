@@ -7,6 +7,8 @@ GLuint particle_texture;
 GLuint sun_texture;
 GLuint sunmask_texture;
 GLuint background_texture;
+GLuint sun_red_texture;
+GLuint sunmask_intensity_texture;
 GLuint planet_textures[9];
 float sun_reach = 1.0f;
 float sunmask_reach = 1.0f;
@@ -56,13 +58,32 @@ void make_texture(const ImageResource& image) {
     if (image.reach) *image.reach = content_reach(pixels, image.width, image.height, image.plain);
 }
 
-}  // namespace
-
-void upload_texture(GLuint texture, const void* pixels, LONG width, LONG height) {
+// As upload_texture, stored as `internal_format` (GL takes an intensity or
+// luminance from the red channel).
+void upload_as(GLuint texture, GLint internal_format, const void* pixels, LONG width, LONG height) {
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, 3, width, height, 0, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+    glTexImage2D(GL_TEXTURE_2D, 0, internal_format, width, height, 0, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+}
+
+}  // namespace
+
+void upload_texture(GLuint texture, const void* pixels, LONG width, LONG height) {
+    upload_as(texture, 3, pixels, width, height);
+}
+
+void load_sun_layer_textures() {
+    const LONG size = 128;
+    glGenTextures(1, &sun_red_texture);
+    // Green and blue scaled to nothing on the way in.
+    glPixelTransferf(GL_GREEN_SCALE, 0.0f);
+    glPixelTransferf(GL_BLUE_SCALE, 0.0f);
+    upload_as(sun_red_texture, 3, image_bytes("sun"), size, size);
+    glPixelTransferf(GL_GREEN_SCALE, 1.0f);
+    glPixelTransferf(GL_BLUE_SCALE, 1.0f);
+    glGenTextures(1, &sunmask_intensity_texture);
+    upload_as(sunmask_intensity_texture, GL_INTENSITY8, image_bytes("sunmask"), size, size);
 }
 
 int load_particle_texture() {

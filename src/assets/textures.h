@@ -11,6 +11,11 @@ extern GLuint particle_texture;
 extern GLuint sun_texture;
 extern GLuint sunmask_texture;
 extern GLuint background_texture;
+// For drawing the Sun in one pass, made by load_sun_layer_textures: the
+// "sun" image with only its red channel, and the "sunmask" image as an
+// intensity texture, so that its value can stand in the alpha channel.
+extern GLuint sun_red_texture;
+extern GLuint sunmask_intensity_texture;
 // One per planet, by the scene's planet slot: slot 0 is the earth; then
 // mercury, venus, mars, jupiter, saturn, uranus, neptune and pluto, from the
 // innermost outward.
@@ -25,6 +30,9 @@ extern float sunmask_reach;
 
 // Makes all thirteen textures; leaves sunmask_texture bound.
 void load_textures();
+// Makes sun_red_texture and sunmask_intensity_texture (once load_textures
+// has run); leaves sunmask_intensity_texture bound.
+void load_sun_layer_textures();
 // Makes particle_texture from "Particle"; 1 for success.
 int load_particle_texture();
 // Binds `texture` and fills it with width x height RGB pixels, linear

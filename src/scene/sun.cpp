@@ -2,6 +2,8 @@
 #include "scene/sun.h"
 
 #include <math.h>
+#include <stdio.h>
+#include <string.h>
 
 #include "platform.h"
 #include "assets/textures.h"
@@ -11,6 +13,7 @@ float sun_counter_angle;
 float sun_red;
 float sun_green;
 float sun_blue;
+int sun_passes = 3;
 
 namespace {
 
@@ -32,6 +35,8 @@ struct LayerShape {
 };
 LayerShape mask_shape;
 LayerShape glow_shape;
+// The one pass's: it holds both shapes, whatever their turns.
+LayerShape sun_shape;
 
 void add_corner(LayerShape* shape, double x, double y) {
     float* corner = shape->corners[shape->count++];
@@ -60,14 +65,146 @@ void shape_layer(LayerShape* shape, float reach) {
     add_corner(shape, -1, 1);
 }
 
+void point_at(const LayerShape& shape) {
+    glTexCoordPointer(2, GL_FLOAT, sizeof shape.corners[0], &shape.corners[0][2]);
+}
+
 void draw_layer(const LayerShape& shape) {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glVertexPointer(2, GL_FLOAT, sizeof shape.corners[0], &shape.corners[0][0]);
-    glTexCoordPointer(2, GL_FLOAT, sizeof shape.corners[0], &shape.corners[0][2]);
+    point_at(shape);
     glDrawArrays(shape.mode, 0, shape.count);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+// Two textures at once: OpenGL 1.3, or 1.1 with ARB_multitexture and
+// ARB_texture_env_combine (the same names with ARB after them, the same
+// values). GL 1.1's headers have none of these names.
+const GLenum texture_unit_0 = 0x84C0;
+const GLenum max_texture_units = 0x84E2;
+const GLint env_combine = 0x8570;
+const GLenum combine_rgb = 0x8571;
+const GLenum combine_alpha = 0x8572;
+const GLenum source0_rgb = 0x8580;
+const GLenum source1_rgb = 0x8581;
+const GLenum source0_alpha = 0x8588;
+const GLenum operand0_rgb = 0x8590;
+const GLenum operand1_rgb = 0x8591;
+const GLenum operand0_alpha = 0x8598;
+const GLint from_previous = 0x8578;
+typedef void(APIENTRY* TextureUnitProc)(GLenum unit);
+TextureUnitProc active_texture;
+TextureUnitProc client_active_texture;
+
+// The units of the one pass: the yellow layer's (the "sun" image times the
+// colour), the red layer's added, and the mask's value carried as alpha.
+const GLenum yellow_unit = texture_unit_0;
+const GLenum red_unit = texture_unit_0 + 1;
+const GLenum mask_unit = texture_unit_0 + 2;
+
+bool has_extension(const char* name) {
+    const char* list = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    const size_t length = strlen(name);
+    for (const char* at = list; at && (at = strstr(at, name)) != NULL; at += length)
+        if ((at == list || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0')) return true;
+    return false;
+}
+
+TextureUnitProc texture_unit_entry(const char* name) {
+    return reinterpret_cast<TextureUnitProc>(reinterpret_cast<void (*)()>(wglGetProcAddress(name)));
+}
+
+// Finds the two-texture entry points and enough units for the one pass;
+// false when the GL lacks any of it (a plain 1.1, such as Windows' own
+// software renderer).
+bool find_multitexture() {
+    active_texture = client_active_texture = NULL;
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    int major = 0, minor = 0;
+    if (!version || sscanf(version, "%d.%d", &major, &minor) != 2) return false;
+    const bool core = major > 1 || (major == 1 && minor >= 3);
+    if (!core && !(has_extension("GL_ARB_multitexture") && has_extension("GL_ARB_texture_env_combine")))
+        return false;
+    GLint units = 0;
+    glGetIntegerv(max_texture_units, &units);
+    if (units < 3) return false;
+    active_texture = texture_unit_entry(core ? "glActiveTexture" : "glActiveTextureARB");
+    client_active_texture = texture_unit_entry(core ? "glClientActiveTexture" : "glClientActiveTextureARB");
+    return active_texture && client_active_texture;
+}
+
+// The units' lasting state: their textures and how each adds its part.
+void set_up_units() {
+    load_sun_layer_textures();
+    active_texture(yellow_unit);
+    glBindTexture(GL_TEXTURE_2D, sun_texture);
+
+    active_texture(red_unit);
+    glBindTexture(GL_TEXTURE_2D, sun_red_texture);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, env_combine);
+    glTexEnvi(GL_TEXTURE_ENV, combine_rgb, GL_ADD);
+    glTexEnvi(GL_TEXTURE_ENV, source0_rgb, from_previous);
+    glTexEnvi(GL_TEXTURE_ENV, operand0_rgb, GL_SRC_COLOR);
+    glTexEnvi(GL_TEXTURE_ENV, source1_rgb, GL_TEXTURE);
+    glTexEnvi(GL_TEXTURE_ENV, operand1_rgb, GL_SRC_COLOR);
+    glTexEnvi(GL_TEXTURE_ENV, combine_alpha, GL_REPLACE);
+    glTexEnvi(GL_TEXTURE_ENV, source0_alpha, from_previous);
+    glTexEnvi(GL_TEXTURE_ENV, operand0_alpha, GL_SRC_ALPHA);
+
+    active_texture(mask_unit);
+    glBindTexture(GL_TEXTURE_2D, sunmask_intensity_texture);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, env_combine);
+    glTexEnvi(GL_TEXTURE_ENV, combine_rgb, GL_REPLACE);
+    glTexEnvi(GL_TEXTURE_ENV, source0_rgb, from_previous);
+    glTexEnvi(GL_TEXTURE_ENV, operand0_rgb, GL_SRC_COLOR);
+    glTexEnvi(GL_TEXTURE_ENV, combine_alpha, GL_REPLACE);
+    glTexEnvi(GL_TEXTURE_ENV, source0_alpha, GL_TEXTURE);
+    glTexEnvi(GL_TEXTURE_ENV, operand0_alpha, GL_SRC_ALPHA);
+
+    active_texture(yellow_unit);
+}
+
+// Gives `unit` the shape's texture coordinates turned by `first` and then
+// `second` degrees about the image's centre, and turns its texturing on.
+void turn_unit(GLenum unit, float first, float second) {
+    active_texture(unit);
+    glEnable(GL_TEXTURE_2D);
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glTranslatef(0.5f, 0.5f, 0.0f);
+    glRotatef(first, 0.0f, 0.0f, 1.0f);
+    glRotatef(second, 0.0f, 0.0f, 1.0f);
+    glTranslatef(-0.5f, -0.5f, 0.0f);
+    glMatrixMode(GL_MODELVIEW);
+    client_active_texture(unit);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    point_at(sun_shape);
+}
+
+void stop_unit(GLenum unit) {
+    client_active_texture(unit);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    active_texture(unit);
+    glDisable(GL_TEXTURE_2D);
+}
+
+// The frame is multiplied by the mask and the glows are added: with the
+// mask's value as the fragment's alpha and the two glows' sum as its
+// colour, (one, source alpha) does both at once.
+void draw_one_pass() {
+    turn_unit(red_unit, 0.0f, sun_angle);
+    turn_unit(mask_unit, sun_counter_angle, sun_angle);
+    client_active_texture(yellow_unit);
+    glBlendFunc(GL_ONE, GL_SRC_ALPHA);
+    glColor4ub(static_cast<GLubyte>(sun_red), static_cast<GLubyte>(sun_green), static_cast<GLubyte>(sun_blue), 255);
+    draw_layer(sun_shape);
+    stop_unit(mask_unit);
+    stop_unit(red_unit);
+    client_active_texture(yellow_unit);
+    active_texture(yellow_unit);
+    glBlendFunc(GL_ONE, GL_ONE);
 }
 
 }  // namespace
@@ -75,6 +212,13 @@ void draw_layer(const LayerShape& shape) {
 void start_sun() {
     shape_layer(&mask_shape, sunmask_reach);
     shape_layer(&glow_shape, sun_reach);
+    // A polygon inside the quad holds its turned copies too; the quad
+    // itself does not, so then the layers keep their own passes.
+    shape_layer(&sun_shape, fmaxf(sun_reach, sunmask_reach));
+    sun_passes = sun_shape.mode != GL_QUADS && find_multitexture() ? 1 : 3;
+    if (sun_passes == 1) set_up_units();
+    OutputDebugStringA(sun_passes == 1 ? "orrelune: the sun in one pass (multitexture)\n"
+                                       : "orrelune: the sun in three passes (one texture at a time)\n");
     sun_angle = 0.1f;
     sun_counter_angle = 0.1f;
     sun_red = 255.0f;
@@ -87,12 +231,13 @@ void draw_sun() {
     glDisable(GL_DEPTH_TEST);
 
     // Mask: multiplies the frame by the texture, darkening behind the Sun.
-    glBlendFunc(GL_DST_COLOR, GL_ZERO);
-    glBindTexture(GL_TEXTURE_2D, sunmask_texture);
     glRotatef(sun_angle, 0.0f, 0.0f, 1.0f);
-    draw_layer(mask_shape);
+    if (sun_passes == 3) {
+        glBlendFunc(GL_DST_COLOR, GL_ZERO);
+        glBindTexture(GL_TEXTURE_2D, sunmask_texture);
+        draw_layer(mask_shape);
+    }
 
-    glBlendFunc(GL_ONE, GL_ONE);
     sun_angle += sun_step;
     sun_counter_angle -= sun_step;
     // Only the forward angle is tested; the counter angle follows it.
@@ -102,12 +247,19 @@ void draw_sun() {
     }
 
     // No matrix is saved between the layers: the rotations add up.
-    glBindTexture(GL_TEXTURE_2D, sun_texture);
     glRotatef(sun_counter_angle, 0.0f, 0.0f, 1.0f);
-    glColor4ub(255, 0, 0, 255);
-    draw_layer(glow_shape);
+    glBindTexture(GL_TEXTURE_2D, sun_texture);
+    if (sun_passes == 3) {
+        glBlendFunc(GL_ONE, GL_ONE);
+        glColor4ub(255, 0, 0, 255);
+        draw_layer(glow_shape);
+    }
 
     glRotatef(sun_angle, 0.0f, 0.0f, 1.0f);
+    if (sun_passes == 1) {
+        draw_one_pass();
+        return;
+    }
     glColor4ub(static_cast<GLubyte>(sun_red), static_cast<GLubyte>(sun_green), static_cast<GLubyte>(sun_blue), 255);
     draw_layer(glow_shape);
 }
@@ -115,4 +267,5 @@ void draw_sun() {
 void reset_sun() {
     sun_angle = sun_counter_angle = 0.0f;
     sun_red = sun_green = sun_blue = 0.0f;
+    sun_passes = 3;
 }

@@ -12,8 +12,13 @@ extern float sun_counter_angle;
 extern float sun_red;
 extern float sun_green;
 extern float sun_blue;
+// How many passes draw the three layers: 1 where the GL samples three
+// textures at once, else 3, one texture at a time. Chosen by start_sun.
+extern int sun_passes;
 
-// Gives the values above their start values.
+// Gives the values above their start values and chooses the passes
+// (telling which through OutputDebugStringA); wants the textures made and
+// the rendering context current.
 void start_sun();
 
 // Expects the system transform without tumble, texturing on and the colour

@@ -148,6 +148,7 @@ void print_json() {
     printf("},");
     print_float("sun_angle", sun_angle);
     print_float("sun_counter_angle", sun_counter_angle);
+    printf("\"sun_passes\":%d,", sun_passes);
     print_float("ring_angle", ring_angle);
     print_float("belt_angle", belt_angle);
     printf("\"comet_active\":%s,", comet_active ? "true" : "false");
