@@ -1,17 +1,20 @@
 // The cost of a frame as a user sees it: `orrelune /s` runs on a private
-// Xvfb at 1024 x 768 with Mesa's software renderer, beside the floor program
-// (bench/floor.cpp: clear, one textured full-screen quad, swap, on the same
-// frame clock), and optionally beside other builds of orrelune and another
-// program. Each runs in turn, several rounds interleaved (A B A B), for a
+// Xvfb at 1024 x 768 and then at 1920 x 1080 with Mesa's software renderer,
+// beside two references on the same frame clock (bench/floor.cpp): the
+// floor (clear, one textured full-screen quad, swap) and the picture's own
+// limit (clear, the stars, the Sun's mask multiplied in and two glows
+// added, each over the whole screen one texture at a time), and optionally
+// beside other builds of orrelune and another program. Each runs in turn, several rounds interleaved (A B A B), for a
 // warm-up and then a measured stretch; its frames are counted at the buffer
 // swap (swap_counter, preloaded) and its CPU time is that of the whole
 // process, the renderer's threads included. Prints CPU milliseconds per
 // frame and frames per second for each round, their medians, and the ratio
 // of orrelune's CPU per frame to each of the others'.
 //
-//   bench/frame_bench [--seconds S] [--warm-up S] [--rounds N]
+//   bench/frame_bench [--seconds S] [--warm-up S] [--rounds N] [--size WxH]
 //                     [--also ORRELUNE] [--peer 'COMMAND ARGUMENTS']
 //
+// --size measures at that size alone.
 // --also names another orrelune build to measure beside this one (for
 // before and after figures); --peer another program (by its path) that
 // draws full screen on the display it is given, for example a GL hack with
@@ -35,8 +38,9 @@
 
 namespace {
 
-const int screen_width = 1024;
-const int screen_height = 768;
+struct Size {
+    int width, height;
+};
 const double first_frame_limit_ms = 30000;
 
 struct Program {
@@ -48,13 +52,15 @@ struct Program {
 struct Options {
     double seconds = 10, warm_up = 3;
     int rounds = 3;
+    std::vector<Size> sizes = {{1024, 768}, {1920, 1080}};
     std::vector<Program> programs;  // orrelune first
 };
 
 int usage(const char* why) {
     fprintf(stderr, "frame_bench: %s\n", why);
     fprintf(stderr,
-            "usage: frame_bench [--seconds S] [--warm-up S] [--rounds N] [--also ORRELUNE] [--peer 'COMMAND']\n");
+            "usage: frame_bench [--seconds S] [--warm-up S] [--rounds N] [--size WxH] [--also ORRELUNE] "
+            "[--peer 'COMMAND']\n");
     return 2;
 }
 
@@ -179,6 +185,11 @@ int parse(int argc, char** argv, Options* options) {
             options->warm_up = atof(value);
         } else if (arg == "--rounds") {
             options->rounds = atoi(value);
+        } else if (arg == "--size") {
+            Size size{};
+            if (sscanf(value, "%dx%d", &size.width, &size.height) != 2 || size.width < 1 || size.height < 1)
+                return usage("--size wants WxH");
+            options->sizes = {size};
         } else if (arg == "--also") {
             options->programs.push_back({std::string(value) + " /s", {value, "/s"}, {}, {}});
         } else if (arg == "--peer") {
@@ -191,8 +202,44 @@ int parse(int argc, char** argv, Options* options) {
     if (options->seconds <= 0 || options->warm_up < 0 || options->rounds < 1)
         return usage("--seconds and --rounds want positive numbers");
     options->programs.push_back({"floor", {FLOOR_PATH}, {}, {}});
+    options->programs.push_back({"limit (four full-screen passes)", {FLOOR_PATH, "/limit"}, {}, {}});
     options->programs.insert(options->programs.end(), peers.begin(), peers.end());
     return 0;
+}
+
+// Every program at one size, in rounds; prints the figures, medians and
+// ratios. False when a program could not be measured.
+bool measure_at(Size size, Options* options, const std::string& config_dir) {
+    XServer server;
+    try {
+        server = start_xserver(size.width, size.height);
+    } catch (const std::exception& e) {
+        fprintf(stderr, "frame_bench: no private X server (%s; is Xvfb installed?)\n", e.what());
+        return false;
+    }
+    printf("%dx%d on a private Xvfb, %d rounds of %g s after %g s of warm-up\n", size.width, size.height,
+           options->rounds, options->seconds, options->warm_up);
+    printf("  %-44s %8s %8s\n", "", "CPU ms", "frames");
+    printf("  %-44s %8s %8s\n", "", "a frame", "a second");
+    bool ok = true;
+    for (Program& program : options->programs) {
+        program.cpu_ms_per_frame.clear();
+        program.frames_per_second.clear();
+    }
+    for (int round = 0; round < options->rounds && ok; ++round)
+        for (Program& program : options->programs) ok = ok && measure(&program, *options, config_dir);
+    stop_xserver(&server);
+    if (!ok) return false;
+
+    printf("medians\n");
+    for (const Program& program : options->programs)
+        printf("  %-44s %8.2f %8.1f\n", program.name.c_str(), median(program.cpu_ms_per_frame),
+               median(program.frames_per_second));
+    const double own = median(options->programs[0].cpu_ms_per_frame);
+    for (size_t i = 1; i < options->programs.size(); ++i)
+        printf("CPU per frame of %s: %.2f x that of %s\n", options->programs[0].name.c_str(),
+               own / median(options->programs[i].cpu_ms_per_frame), options->programs[i].name.c_str());
+    return true;
 }
 
 }  // namespace
@@ -200,39 +247,11 @@ int parse(int argc, char** argv, Options* options) {
 int main(int argc, char** argv) {
     Options options;
     if (const int code = parse(argc, argv, &options)) return code;
-
-    XServer server;
-    try {
-        server = start_xserver(screen_width, screen_height);
-    } catch (const std::exception& e) {
-        fprintf(stderr, "frame_bench: no private X server (%s; is Xvfb installed?)\n", e.what());
-        return 1;
-    }
     char config_dir[] = "/tmp/frame-bench-settings-XXXXXX";
-    if (!mkdtemp(config_dir)) {
-        stop_xserver(&server);
-        return 1;
-    }
-
-    printf("%dx%d on a private Xvfb, %d rounds of %g s after %g s of warm-up\n", screen_width, screen_height,
-           options.rounds, options.seconds, options.warm_up);
-    printf("  %-44s %8s %8s\n", "", "CPU ms", "frames");
-    printf("  %-44s %8s %8s\n", "", "a frame", "a second");
+    if (!mkdtemp(config_dir)) return 1;
     bool ok = true;
-    for (int round = 0; round < options.rounds && ok; ++round)
-        for (Program& program : options.programs) ok = ok && measure(&program, options, config_dir);
-    stop_xserver(&server);
+    for (Size size : options.sizes) ok = ok && measure_at(size, &options, config_dir);
     std::error_code ignored;
     std::filesystem::remove_all(config_dir, ignored);
-    if (!ok) return 1;
-
-    printf("medians\n");
-    for (const Program& program : options.programs)
-        printf("  %-44s %8.2f %8.1f\n", program.name.c_str(), median(program.cpu_ms_per_frame),
-               median(program.frames_per_second));
-    const double own = median(options.programs[0].cpu_ms_per_frame);
-    for (size_t i = 1; i < options.programs.size(); ++i)
-        printf("CPU per frame of %s: %.2f x that of %s\n", options.programs[0].name.c_str(),
-               own / median(options.programs[i].cpu_ms_per_frame), options.programs[i].name.c_str());
-    return 0;
+    return ok ? 0 : 1;
 }

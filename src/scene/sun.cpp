@@ -125,8 +125,7 @@ bool find_multitexture() {
     int major = 0, minor = 0;
     if (!version || sscanf(version, "%d.%d", &major, &minor) != 2) return false;
     const bool core = major > 1 || (major == 1 && minor >= 3);
-    if (!core && !(has_extension("GL_ARB_multitexture") && has_extension("GL_ARB_texture_env_combine")))
-        return false;
+    if (!core && !(has_extension("GL_ARB_multitexture") && has_extension("GL_ARB_texture_env_combine"))) return false;
     GLint units = 0;
     glGetIntegerv(max_texture_units, &units);
     if (units < 3) return false;

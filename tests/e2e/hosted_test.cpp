@@ -355,6 +355,30 @@ TEST_F(HostedTest, FrameRateShowsInTheBottomLeftCorner) {
     EXPECT_TRUE(shown) << read_stderr(saver);
 }
 
+// With the frame rate shown, the run also says how it draws the Sun: in one
+// pass where the GL samples several textures at once, in three where it is
+// told to offer no more than OpenGL 1.1 without multitexture.
+TEST_F(HostedTest, FrameRateRunTellsHowTheSunIsDrawn) {
+    struct Case {
+        std::vector<std::string> env;
+        const char* line;
+    };
+    const Case cases[] = {
+        {{}, "orrelune: the sun in one pass (multitexture)\n"},
+        {{"MESA_EXTENSION_OVERRIDE=-GL_ARB_multitexture", "MESA_GL_VERSION_OVERRIDE=1.1"},
+         "orrelune: the sun in three passes (one texture at a time)\n"},
+    };
+    for (const Case& c : cases) {
+        Window host = make_host(0, 0, screen_width, screen_height);
+        std::vector<std::string> env = c.env;
+        env.push_back("XSCREENSAVER_WINDOW=" + hex(host));
+        Child& saver = run({"--root", "--fps"}, env);
+        EXPECT_TRUE(wait_until([&] { return read_stderr(saver).find(c.line) != std::string::npos; }, 20000))
+            << c.line << " not in: " << read_stderr(saver);
+        kill_child(&saver);
+    }
+}
+
 // Bad windows and command lines: one line that says what is wrong, and an
 // exit code that is not a success; no window is made.
 TEST_F(HostedTest, BadWindowsAndOptionsGetOneClearLine) {

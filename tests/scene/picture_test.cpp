@@ -102,11 +102,14 @@ Frame render(const RunOptions& options, std::vector<Frame>* kept = nullptr) {
     init_gl(options.width, options.height);
     resize_view(options.width, options.height);
     if (options.no_sun) {
+        // In place: the one pass keeps its textures bound to their units.
         const GLubyte black[3] = {0, 0, 0}, white[3] = {255, 255, 255};
-        glGenTextures(1, &sun_texture);
         upload_texture(sun_texture, black, 1, 1);
-        glGenTextures(1, &sunmask_texture);
         upload_texture(sunmask_texture, white, 1, 1);
+        if (sun_passes == 1) {
+            upload_texture(sun_red_texture, black, 1, 1);
+            upload_texture(sunmask_intensity_texture, white, 1, 1);
+        }
     }
 
     bool whole = true;
