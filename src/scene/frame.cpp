@@ -109,18 +109,37 @@ void draw_title() {
     glPopMatrix();
 }
 
-// Onto a frame that the title and the comet left black.
-void draw_background(bool onto_black) {
-    glColor4ub(255, 255, 255, 255);
+// The first thing in the frame: the star background replaces every pixel
+// it covers, and a black border round it every pixel it does not (it is
+// narrower than a 4:3 view, let alone a wide one), so the frame needs no
+// colour clear. The border reaches a little under the stars' quad, so no
+// pixel falls between the two. What the title and the comet add afterwards
+// comes out as if added before, onto black: additions that saturate do not
+// depend on their order.
+void draw_background() {
     glDisable(GL_DEPTH_TEST);
-    glBindTexture(GL_TEXTURE_2D, background_texture);
-    // No push: the rest of the frame stands behind this translation.
+    glDisable(GL_BLEND);
+    glPushMatrix();
     glTranslatef(0.0f, 0.0f, background_distance);
-    // No blend function of its own: the one last set always adds (title,
-    // comet, or the previous frame's sun), so the stars add onto what is
-    // there; added onto black they are copied, which blending off does
-    // for less. The system's stage turns blending off in any case.
-    if (onto_black) glDisable(GL_BLEND);
+
+    const float inner = background_half_size * 0.99f;
+    const float outer = 1.0e6f;  // beyond any view, however wide; clipped away
+    static const float border[16][2] = {
+        {-outer, -outer}, {-inner, -outer}, {-inner, outer}, {-outer, outer},   // left
+        {inner, -outer},  {outer, -outer},  {outer, outer},  {inner, outer},    // right
+        {-outer, -outer}, {outer, -outer},  {outer, -inner}, {-outer, -inner},  // below
+        {-outer, inner},  {outer, inner},   {outer, outer},  {-outer, outer},   // above
+    };
+    glDisable(GL_TEXTURE_2D);
+    glColor4ub(0, 0, 0, 255);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, border);
+    glDrawArrays(GL_QUADS, 0, 16);
+    glDisableClientState(GL_VERTEX_ARRAY);
+
+    glEnable(GL_TEXTURE_2D);
+    glColor4ub(255, 255, 255, 255);
+    glBindTexture(GL_TEXTURE_2D, background_texture);
     static const float corners[4][4] = {
         // x, y, u, v
         {-background_half_size, -background_half_size, 0, 0},
@@ -134,6 +153,9 @@ void draw_background(bool onto_black) {
         glVertex3f(c[0], c[1], 0.0f);
     }
     glEnd();
+    glPopMatrix();
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
 }
 
 void system_transform() {
@@ -233,14 +255,15 @@ void build_planets() {
 
 void render_frame() {
     glLoadIdentity();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glEnable(GL_DEPTH_TEST);
-
-    const bool onto_black = !(title_alpha > 0.0f) && !comet_active;
+    glClear(GL_DEPTH_BUFFER_BIT);
+    draw_background();
     draw_title();
     glEnable(GL_TEXTURE_2D);
     draw_comet();
-    draw_background(onto_black);
+    // The comet's colours came from an array: back to white for the bodies.
+    glColor4ub(255, 255, 255, 255);
+    // No push: the rest of the frame stands behind the background's plane.
+    glTranslatef(0.0f, 0.0f, background_distance);
     system_transform();
     for (int i = 0; i < row_count; ++i) draw_planet(planet_rows[i], i);
     draw_orbits();

@@ -191,13 +191,15 @@ void stop_unit(GLenum unit) {
 
 // The frame is multiplied by the mask and the glows are added: with the
 // mask's value as the fragment's alpha and the two glows' sum as its
-// colour, (one, source alpha) does both at once.
+// colour, (one, source alpha) does both at once. Drawn in the yellow
+// layer's frame with its colour current; the red layer's texture is turned
+// back by the yellow layer's own turn, the mask's by that and the red
+// layer's. Leaves the blend function adding, for the next frame.
 void draw_one_pass() {
     turn_unit(red_unit, 0.0f, sun_angle);
     turn_unit(mask_unit, sun_counter_angle, sun_angle);
     client_active_texture(yellow_unit);
     glBlendFunc(GL_ONE, GL_SRC_ALPHA);
-    glColor4ub(static_cast<GLubyte>(sun_red), static_cast<GLubyte>(sun_green), static_cast<GLubyte>(sun_blue), 255);
     draw_layer(sun_shape);
     stop_unit(mask_unit);
     stop_unit(red_unit);
@@ -255,12 +257,11 @@ void draw_sun() {
     }
 
     glRotatef(sun_angle, 0.0f, 0.0f, 1.0f);
-    if (sun_passes == 1) {
-        draw_one_pass();
-        return;
-    }
     glColor4ub(static_cast<GLubyte>(sun_red), static_cast<GLubyte>(sun_green), static_cast<GLubyte>(sun_blue), 255);
-    draw_layer(glow_shape);
+    if (sun_passes == 1)
+        draw_one_pass();  // in the yellow layer's frame, the other two layers turned back to theirs
+    else
+        draw_layer(glow_shape);
 }
 
 void reset_sun() {

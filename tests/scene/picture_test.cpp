@@ -227,6 +227,32 @@ TEST_F(SceneRun, FramesDrawnIntoOnePixelLeaveTheNextWholeFrameAsIs) {
     EXPECT_GT(lit, whole.width * whole.height / 4);
 }
 
+// The frame has no colour clear: every pixel is drawn anew, so what the
+// last frame left there makes no difference, whatever the view's shape
+// (the stars' quad is narrower than a 4:3 view) and with the title or the
+// comet adding to the stars.
+TEST_F(SceneRun, FrameDrawsEveryPixelWhateverWasThere) {
+    struct Case {
+        int width, height, frames;
+    };
+    const Case cases[] = {{320, 240, 100}, {480, 200, 520}, {200, 320, 520}};
+    for (const Case& c : cases) {
+        RunOptions options;
+        options.frames = c.frames;
+        options.width = c.width;
+        options.height = c.height;
+        const Frame onto_black = render(options);
+        options.before_frame = [&](int n) {
+            if (n < c.frames) return;
+            glClearColor(0.5f, 0.25f, 1.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+            glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        };
+        const Frame onto_colour = render(options);
+        EXPECT_EQ(difference(onto_black, onto_colour).count, 0) << c.width << "x" << c.height;
+    }
+}
+
 // The title sits at (7, -6, -30) from the eye, centred along x there; it is
 // blue, fades, and from frame 502 on is drawn no more.
 TEST_F(SceneRun, TitleShowsBlueWhereItSitsAndIsGoneAfterFrame501) {
