@@ -11,7 +11,11 @@ void layer_use_null_driver();
 
 // Clean-up that must run however the process ends (ExitProcess, return from
 // main, a fatal signal, a fault); the layer restores a changed display mode
-// there, and a death test can report what the process left behind.
+// there, and a death test can report what the process left behind. The
+// hooks run once, last registered first. A hook may run inside a signal
+// handler, on any thread, at any moment of the program: it may only do what
+// is async-signal-safe (no malloc, stdio or Xlib; write, poll, send). An
+// ending signal that comes while the hooks run waits for them.
 void layer_at_exit(void (*hook)());
 
 // Forgets all windows, classes, queued messages, timers, modules and

@@ -24,9 +24,17 @@ bool handlers_installed = false;
 // fault there instead of writing over the memory beneath.
 const size_t alternate_stack_size = 64 * 1024;
 char* alternate_stack = nullptr;
+char* alternate_guard = nullptr;
 
-// Set while the last-chance filter runs for a fault.
-volatile sig_atomic_t in_fault = 0;
+// How many faults are being handled: a fault inside a filter comes in
+// while the one that called the filter is still being handled.
+volatile sig_atomic_t fault_depth = 0;
+// As Windows does, a fault inside the filters goes to the filters again; a
+// filter that faults every time it runs ends the process at this depth.
+const int max_fault_depth = 4;
+
+// Called first for each fault (layer_set_fault_check).
+void (*fault_check)() = nullptr;
 
 DWORD exception_code(const siginfo_t* info) {
     switch (info->si_signo) {
@@ -56,14 +64,23 @@ void* instruction_address(void* context) {
 #endif
 }
 
+// Whether the fault is the handler's own stack running out: a filter that
+// re-enters itself until its stack is gone. This handler then runs at the
+// top of that stack, over the frames that faulted, so nothing may return
+// there.
+bool overflows_alternate_stack(const siginfo_t* info) {
+    const char* address = static_cast<const char*>(info->si_addr);
+    return alternate_guard && info->si_signo == SIGSEGV && address >= alternate_guard && address < alternate_stack;
+}
+
 void on_fault(int, siginfo_t* info, void* context) {
-    if (in_fault) {
-        // A fault inside the filters, such as a filter that re-enters itself
-        // until its stack is gone: Windows ends the process there and then.
+    if (fault_check) fault_check();
+    if (fault_depth >= max_fault_depth || overflows_alternate_stack(info)) {
+        // Windows ends the process there and then.
         layer_run_exit_hooks();
         _exit(static_cast<int>(exception_code(info)));
     }
-    in_fault = 1;
+    ++fault_depth;
     EXCEPTION_RECORD record = {};
     record.ExceptionCode = exception_code(info);
     record.ExceptionAddress = instruction_address(context);
@@ -78,7 +95,7 @@ void on_fault(int, siginfo_t* info, void* context) {
     if (UnhandledExceptionFilter(&pointers) == EXCEPTION_CONTINUE_EXECUTION) {
         // Windows retries the instruction; a filter that repaired nothing
         // faults again, there as here.
-        in_fault = 0;
+        --fault_depth;
         return;
     }
     // As on Windows, the process ends with the exception code.
@@ -92,7 +109,8 @@ void install_handlers() {
         void* area =
             mmap(nullptr, guard + alternate_stack_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (area != MAP_FAILED && mprotect(area, guard, PROT_NONE) == 0) {
-            alternate_stack = static_cast<char*>(area) + guard;
+            alternate_guard = static_cast<char*>(area);
+            alternate_stack = alternate_guard + guard;
             stack_t stack = {};
             stack.ss_sp = alternate_stack;
             stack.ss_size = alternate_stack_size;
@@ -146,13 +164,25 @@ const char* fault_name(DWORD code) {
 
 }  // namespace
 
+bool layer_handling_fault() {
+    return fault_depth > 0;
+}
+
+void layer_set_fault_check(void (*check)()) {
+    fault_check = check;
+}
+
 extern "C" {
 
 LPTOP_LEVEL_EXCEPTION_FILTER WINAPI SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter) {
     LPTOP_LEVEL_EXCEPTION_FILTER previous = current_filter;
     current_filter = filter;
     if (filter && !handlers_installed) install_handlers();
-    if (!filter && handlers_installed) remove_handlers();
+    // While a fault is being handled the handlers stay: a filter that puts
+    // back an earlier null filter before asking for the report must still
+    // see a second fault end the process through the exit hooks, as the
+    // last-chance frame of a Windows thread is always there.
+    if (!filter && handlers_installed && !fault_depth) remove_handlers();
     return previous;
 }
 

@@ -1,6 +1,7 @@
 // Private to the layer: kernel services that the layer's other parts use.
 // The program never includes this header.
 //   layer_run_exit_hooks - runs the layer_at_exit hooks (layer_test.h) now, once
+//   layer_handling_fault, layer_set_fault_check - the fault path (faults.cpp)
 //   layer_fixme_once   - the loud "not implemented" line, printed once per text
 //   layer_kernel_set_argv, layer_command_tail - the entry's command-line work
 //   layer_fake_clock_active - whether GetTickCount runs on the test clock
@@ -11,7 +12,17 @@
 #include <layer_test.h>
 #include <windows.h>
 
+// Runs the hooks once, whichever path comes first. A path that comes while
+// another thread runs them waits for them (with a bound); SIGINT, SIGTERM,
+// SIGHUP and SIGQUIT wait on the thread that runs them. Async-signal-safe.
 void layer_run_exit_hooks();
+
+// Whether this process is inside the handling of a fault (a signal handler).
+bool layer_handling_fault();
+// `check` is called first when a fault comes, before the program's filter:
+// a driver whose display connection broke ends the process there, since
+// what faulted was reading the dead connection's answers. Async-signal-safe.
+void layer_set_fault_check(void (*check)());
 
 // Prints "fixme: <text>" on stderr the first time this exact text comes.
 void layer_fixme_once(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -3,11 +3,13 @@
 #include "kernel/layer_kernel.h"
 
 #include <errno.h>
+#include <pthread.h>
 #include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <set>
@@ -35,7 +37,9 @@ bool show_fps = false;
 const int max_exit_hooks = 16;
 void (*exit_hooks[max_exit_hooks])();
 int exit_hook_count = 0;
-volatile sig_atomic_t exit_hooks_ran = 0;
+// 0 before the hooks run, the id of the thread that runs them while they
+// run, -1 once they have run.
+int exit_hooks_state = 0;
 
 void load_args_from_proc() {
     FILE* file = fopen("/proc/self/cmdline", "rb");
@@ -179,9 +183,27 @@ void layer_at_exit(void (*hook)()) {
 }
 
 void layer_run_exit_hooks() {
-    if (exit_hooks_ran) return;
-    exit_hooks_ran = 1;
-    for (int i = exit_hook_count - 1; i >= 0; --i) exit_hooks[i]();
+    // The ending signals wait while this thread runs the hooks; on another
+    // thread (any thread may take a signal) the handler waits for them below.
+    sigset_t ending, previous;
+    sigemptyset(&ending);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&ending, sig);
+    pthread_sigmask(SIG_BLOCK, &ending, &previous);
+    const int self = static_cast<int>(gettid());
+    int state = 0;
+    if (__atomic_compare_exchange_n(&exit_hooks_state, &state, self, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+        for (int i = exit_hook_count - 1; i >= 0; --i) exit_hooks[i]();
+        __atomic_store_n(&exit_hooks_state, -1, __ATOMIC_RELEASE);
+    } else if (state != -1 && state != self) {
+        // Bounded, so that a hook stuck on a dead display cannot keep the
+        // process from ending.
+        const timespec pause = {0, 1000 * 1000};
+        for (int waited = 0; waited < 10 * 1000 && __atomic_load_n(&exit_hooks_state, __ATOMIC_ACQUIRE) != -1; ++waited)
+            nanosleep(&pause, nullptr);
+    }
+    // A hook that faulted (state == self) comes back here: the process ends
+    // without the rest.
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 void layer_set_hosted(HWND window) {
@@ -271,8 +293,12 @@ void WINAPI SetLastError(DWORD error) {
 
 void WINAPI ExitProcess(UINT code) {
     layer_run_exit_hooks();
-    fflush(stdout);
-    fflush(stderr);
+    // A filter may end the process from inside the fault's signal handler,
+    // where stdio may be half way through a call of its own.
+    if (!layer_handling_fault()) {
+        fflush(stdout);
+        fflush(stderr);
+    }
     // Linux keeps the low byte: ExitProcess(-1) shows as 255.
     _exit(static_cast<int>(code));
 }

@@ -231,18 +231,27 @@ int wait_for_end(pid_t child) {
     return status;
 }
 
-enum WayOut { by_signal, by_fault, by_exit };
-
 struct WayOutCase {
     const char* what;
-    WayOut way;
-    int sig;
+    int sig;           // sent to the child; or 0 and
+    const char* line;  // written to it
+    int exit_code;
 };
 
 TEST_F(XDisplayModes, TheOriginalModeComesBackHoweverTheProcessEnds) {
+    const int access_violation = EXCEPTION_ACCESS_VIOLATION & 0xff;
     const WayOutCase cases[] = {
-        {"SIGTERM", by_signal, SIGTERM}, {"SIGINT", by_signal, SIGINT}, {"SIGHUP", by_signal, SIGHUP},
-        {"a fault", by_fault, 0},        {"ExitProcess", by_exit, 0},
+        {"SIGTERM", SIGTERM, nullptr, 0},
+        {"SIGINT", SIGINT, nullptr, 0},
+        {"SIGHUP", SIGHUP, nullptr, 0},
+        // The filter chose the handler: the process ends with the exception code.
+        {"a fault", 0, "fault\n", access_violation},
+        // A fault inside the filter goes to the filter installed then: the
+        // filter itself, which ends the process its own way...
+        {"a fault in the filter", 0, "fault in filter\n", 3},
+        // ... or, once it has put back the earlier null one, the platform's report.
+        {"a fault in the filter after the report", 0, "fault after report\n", access_violation},
+        {"ExitProcess", 0, "exit\n", 3},
     };
     for (const WayOutCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -272,26 +281,20 @@ TEST_F(XDisplayModes, TheOriginalModeComesBackHoweverTheProcessEnds) {
             EXPECT_EQ(server_state(), switched_state);
         }
 
-        if (c.way == by_signal) {
+        if (c.sig)
             kill(child, c.sig);
-        } else {
-            ssize_t written = write(to_child[1], c.way == by_fault ? "fault\n" : "exit\n", c.way == by_fault ? 6 : 5);
-            EXPECT_GT(written, 0);
-        }
+        else
+            EXPECT_GT(write(to_child[1], c.line, strlen(c.line)), 0);
         int status = wait_for_end(child);
         close(to_child[1]);
         close(from_child[0]);
 
         EXPECT_EQ(server_state(), original_state);
-        if (c.way == by_signal) {
+        if (c.sig) {
             // The usual exit status of the signal, after the restore.
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.sig) << "status " << status;
-        } else if (c.way == by_fault) {
-            // The filter chose the handler: the process ends with the exception code.
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == (EXCEPTION_ACCESS_VIOLATION & 0xff))
-                << "status " << status;
         } else {
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << "status " << status;
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_code) << "status " << status;
         }
     }
 }
@@ -387,18 +390,33 @@ LONG WINAPI run_the_handler(EXCEPTION_POINTERS*) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
+volatile int* volatile nowhere = nullptr;
+enum { before_report, after_report } filter_faults_at;
+
+// As the program's filter does: put back the earlier (null) filter, ask for
+// the platform's report and end the process; but fault once on the way.
+LONG WINAPI fault_once_then_exit(EXCEPTION_POINTERS* info) {
+    static int faults = 0;
+    if (filter_faults_at == before_report && faults++ == 0) *nowhere = 1;
+    SetUnhandledExceptionFilter(nullptr);
+    if (UnhandledExceptionFilter(info) != EXCEPTION_EXECUTE_HANDLER) return EXCEPTION_CONTINUE_SEARCH;
+    if (filter_faults_at == after_report && faults++ == 0) *nowhere = 1;
+    ExitProcess(3);
+}
+
 int run_child() {
     SetUnhandledExceptionFilter(run_the_handler);
     DEVMODEA mode = mode_request(800, 600, 32);
     if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) return 2;
     fputs("switched\n", stdout);
     fflush(stdout);
-    char line[16] = {};
+    char line[32] = {};
     if (!fgets(line, sizeof line, stdin)) pause();
-    if (strcmp(line, "fault\n") == 0) {
-        volatile int* volatile nowhere = nullptr;
-        *nowhere = 1;
+    if (strcmp(line, "fault in filter\n") == 0 || strcmp(line, "fault after report\n") == 0) {
+        filter_faults_at = line[6] == 'i' ? before_report : after_report;
+        SetUnhandledExceptionFilter(fault_once_then_exit);
     }
+    if (strncmp(line, "fault", 5) == 0) *nowhere = 1;
     ExitProcess(3);
 }
 

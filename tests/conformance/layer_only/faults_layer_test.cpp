@@ -2,6 +2,7 @@
 // fault reaches the program's filter as a Windows exception, through the
 // platform's last-chance filter as on Windows.
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
@@ -9,6 +10,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
 #include "kernel/layer_kernel.h"
 
@@ -34,6 +36,30 @@ LONG WINAPI reenter(EXCEPTION_POINTERS* info) {
     return UnhandledExceptionFilter(info);
 }
 
+void write_nowhere();
+
+// The program's own filter's shape: puts back the earlier (null) filter,
+// asks for the platform's report and ends the process itself.
+LONG WINAPI report_and_exit(EXCEPTION_POINTERS* info) {
+    SetUnhandledExceptionFilter(nullptr);
+    if (UnhandledExceptionFilter(info) == EXCEPTION_EXECUTE_HANDLER) ExitProcess(3);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// The same, faulting the first time it runs.
+LONG WINAPI fault_once_then_report_and_exit(EXCEPTION_POINTERS* info) {
+    static int calls = 0;
+    if (calls++ == 0) write_nowhere();
+    return report_and_exit(info);
+}
+
+// Faults after it has put back the null filter.
+LONG WINAPI remove_then_fault(EXCEPTION_POINTERS*) {
+    SetUnhandledExceptionFilter(nullptr);
+    write_nowhere();
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 volatile int zero = 0;
 volatile int seven = 7;
 int* volatile nowhere = nullptr;
@@ -51,11 +77,18 @@ void exit_minus_one() {
     ExitProcess(static_cast<UINT>(-1));
 }
 
-int reports_in(const std::string& output) {
+int count_in(const std::string& output, const std::string& text) {
     int count = 0;
-    for (std::string::size_type at = 0; (at = output.find("Unhandled exception", at)) != std::string::npos; ++at)
-        ++count;
+    for (std::string::size_type at = 0; (at = output.find(text, at)) != std::string::npos; ++at) ++count;
     return count;
+}
+
+int reports_in(const std::string& output) {
+    return count_in(output, "Unhandled exception");
+}
+
+int hook_runs_in(const std::string& output) {
+    return count_in(output, "exit hook ran");
 }
 
 TEST(FaultDeathTest, ProcessEndsWithWindowsCodeAfterHooks) {
@@ -79,6 +112,11 @@ TEST(FaultDeathTest, ProcessEndsWithWindowsCodeAfterHooks) {
         {"handled access violation", handle_quietly, write_nowhere, 0x05, "", 0},
         // One that re-enters itself ends, without a report, when its stack runs out.
         {"re-entering filter", reenter, write_nowhere, 0x05, "", 0},
+        // A fault inside the filter goes to the filter then installed, as on
+        // Windows: the filter again, which ends the process its own way...
+        {"filter faulting once", fault_once_then_report_and_exit, write_nowhere, 3, "access violation", 1},
+        // ... or, once it has put back the null filter, the report.
+        {"fault after the filter is removed", remove_then_fault, write_nowhere, 0x05, "access violation", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -89,7 +127,46 @@ TEST(FaultDeathTest, ProcessEndsWithWindowsCodeAfterHooks) {
                 c.action();
             },
             ::testing::ExitedWithCode(c.exit_code),
-            AllOf(ContainsRegex(c.report), HasSubstr("exit hook ran"), ResultOf(reports_in, c.reports)));
+            AllOf(ContainsRegex(c.report), ResultOf(hook_runs_in, 1), ResultOf(reports_in, c.reports)));
+    }
+}
+
+// A hook that sends the process an ending signal and goes on. With another
+// thread to take the signal it is taken at once, so the hook waits until
+// it has been; alone, it finds it held.
+bool other_thread = false;
+
+void signal_self_then_finish() {
+    kill(getpid(), SIGTERM);
+    for (int waited = 0; other_thread && waited < 10000; ++waited) {
+        sigset_t pending;
+        sigpending(&pending);
+        if (!sigismember(&pending, SIGTERM)) break;
+        usleep(1000);
+    }
+    const char text[] = "hook finished\n";
+    ssize_t ignored = write(STDERR_FILENO, text, sizeof text - 1);
+    (void)ignored;
+}
+
+bool ended_by_exit_or_the_signal(int status) {
+    return (WIFEXITED(status) && WEXITSTATUS(status) == 0) || (WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+}
+
+TEST(FaultDeathTest, AnEndingSignalWaitsForTheExitHooks) {
+    for (bool with_thread : {false, true}) {
+        SCOPED_TRACE(with_thread ? "another thread takes the signal" : "the hooks' thread alone");
+        EXPECT_EXIT(
+            {
+                layer_at_exit(signal_self_then_finish);
+                other_thread = with_thread;
+                if (with_thread)
+                    std::thread([] {
+                        for (;;) pause();
+                    }).detach();
+                ExitProcess(0);
+            },
+            ended_by_exit_or_the_signal, "hook finished");
     }
 }
 
