@@ -9,8 +9,10 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/XKBlib.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/extensions/Xrandr.h>
 #include <errno.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <strings.h>
@@ -66,14 +68,32 @@ int on_x_error(Display* dpy, XErrorEvent* error) {
 // The server went away: nothing more can be shown, so leave at once
 // instead of hanging, after the layer's exit hooks. A hook that talks to
 // the dead connection comes back here, and then we go without the rest.
-int on_x_io_error(Display*) {
-    static bool leaving;
+// Reached from Xlib and from a fault's signal handler: async-signal-safe.
+[[noreturn]] void leave_for_lost_connection() {
+    static volatile sig_atomic_t leaving;
     if (!leaving) {
-        leaving = true;
-        fprintf(stderr, "%s: lost the connection to the X display\n", program_invocation_short_name);
+        leaving = 1;
+        char line[160];
+        const char* parts[] = {program_invocation_short_name, ": lost the connection to the X display\n"};
+        size_t length = 0;
+        for (const char* part : parts)
+            for (; *part && length < sizeof line; ++part) line[length++] = *part;
+        ssize_t ignored = write(STDERR_FILENO, line, length);
+        (void)ignored;
         layer_run_exit_hooks();
     }
     _exit(1);
+}
+
+int on_x_io_error(Display*) {
+    leave_for_lost_connection();
+}
+
+// GLX reads its answers from the connection's XCB side, where a server that
+// went away gives no answer rather than an I/O error, and Mesa's GLX then
+// reads through the missing answer. Such a fault is the lost connection.
+void check_connection_on_fault() {
+    if (display && xcb_connection_has_error(XGetXCBConnection(display))) leave_for_lost_connection();
 }
 
 // A frame-buffer configuration fit for a window that will hold an OpenGL
@@ -236,6 +256,7 @@ bool x11_open() {
     }
     XSetErrorHandler(on_x_error);
     XSetIOErrorHandler(on_x_io_error);
+    layer_set_fault_check(check_connection_on_fault);
     screen = DefaultScreen(display);
     root = RootWindow(display, screen);
     int glx_event_base;
@@ -276,6 +297,7 @@ void x11_close() {
         if (window.colormap) XFreeColormap(display, window.colormap);
     windows.clear();
     XFreeCursor(display, blank_cursor);
+    layer_set_fault_check(nullptr);
     XCloseDisplay(display);
     display = nullptr;
 }

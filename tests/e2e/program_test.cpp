@@ -6,8 +6,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <string>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -306,6 +308,50 @@ TEST_F(ProgramTest, ServerGoingAwayEndsTheRunInsteadOfHanging) {
     EXPECT_GT(code, 0);
     EXPECT_LT(code, 128);
     EXPECT_NE(read_stderr(saver), "");
+}
+
+// The server going away at any moment of start-up: the run ends with the
+// one line that says so and exit 1, never with a fault. The moments are
+// spread over the time a start-up takes here and now (measured first, to
+// the saver window's first frame), from before the program connects to
+// after its picture is up.
+TEST_F(ProgramTest, ServerGoingAwayDuringStartUpEndsWithOneLine) {
+    const int moments = 12;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"/s"}, {"--root"}}) {
+        SCOPED_TRACE(args[0]);
+        XServer measured = start_xserver(640, 480);
+        Display* other = XOpenDisplay(measured.name.c_str());
+        ASSERT_NE(other, nullptr);
+        const auto started = std::chrono::steady_clock::now();
+        Child& first = run(args, {"DISPLAY=" + measured.name});
+        ASSERT_NE(wait_for_class(other, DefaultRootWindow(other), saver_class, 20000), None) << read_stderr(first);
+        EXPECT_TRUE(wait_for_frames(other, 1, 20000));
+        const auto span = std::chrono::steady_clock::now() - started;
+        kill_child(&first);
+        XCloseDisplay(other);
+        stop_xserver(&measured);
+
+        int lost = 0;
+        for (int i = 0; i < moments; ++i) {
+            XServer doomed = start_xserver(640, 480);
+            const auto start = std::chrono::steady_clock::now();
+            Child& child = run(args, {"DISPLAY=" + doomed.name});
+            std::this_thread::sleep_until(start + span * i / (moments - 1));
+            stop_xserver(&doomed);
+            int code = wait_exit(&child, 20000);
+            std::string text = read_stderr(child);
+            SCOPED_TRACE("killed after " + std::to_string(i) + "/" + std::to_string(moments - 1) + " of start-up");
+            EXPECT_EQ(code, 1) << text;
+            EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+            EXPECT_TRUE(text.find("lost the connection") != std::string::npos ||
+                        text.find("cannot open the X display") != std::string::npos)
+                << text;
+            if (text.find("lost the connection") != std::string::npos) ++lost;
+        }
+        // Some runs were killed while connected (the rest before connecting).
+        EXPECT_GT(lost, 0);
+    }
+    setenv("DISPLAY", server.name.c_str(), 1);
 }
 
 }  // namespace
