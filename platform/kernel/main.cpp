@@ -109,5 +109,5 @@ int main(int argc, char** argv) {
     std::vector<char*> program_argv;
     for (std::string& arg : args) program_argv.push_back(&arg[0]);
     layer_kernel_set_argv(static_cast<int>(program_argv.size()), program_argv.data());
-    return WinMain(GetModuleHandleA(nullptr), nullptr, layer_command_tail(GetCommandLineA()), SW_SHOWDEFAULT);
+    return WinMain(GetModuleHandleA(nullptr), nullptr, layer_command_tail(), SW_SHOWDEFAULT);
 }

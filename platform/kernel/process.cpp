@@ -12,6 +12,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ HINSTANCE const own_instance = reinterpret_cast<HINSTANCE>(0x400000);
 
 std::vector<std::string> process_args;
 std::string command_line;
+size_t tail_offset = 0;  // where the arguments after the program name start
 bool command_line_overridden = false;
 DWORD startup_flags = 0;
 WORD startup_show = 0;
@@ -66,6 +68,8 @@ void rebuild_command_line() {
         size += arg.size() * 2 + 3;
     }
     command_line.assign(size, '\0');
+    layer_build_command_line(argv.empty() ? 0 : 1, argv.data(), &command_line[0], size);
+    tail_offset = strlen(command_line.c_str());
     layer_build_command_line(static_cast<int>(argv.size()), argv.data(), &command_line[0], size);
     command_line.resize(strlen(command_line.c_str()));
 }
@@ -129,17 +133,11 @@ void layer_build_command_line(int argc, const char* const* argv, char* out, size
     snprintf(out, size, "%s", line.c_str());
 }
 
-LPSTR layer_command_tail(LPSTR line) {
-    char* p = line;
-    if (*p == '"') {
-        while (*++p && *p != '"') {
-        }
-        if (*p == '"') ++p;
-    } else {
-        while (static_cast<unsigned char>(*p) > ' ') ++p;
-    }
-    while (*p && static_cast<unsigned char>(*p) <= ' ') ++p;
-    return p;
+LPSTR layer_command_tail() {
+    // Where the line was written, not read back: past the program name
+    // and the one space after it.
+    char* tail = &command_line[std::min(tail_offset, command_line.size())];
+    return *tail == ' ' ? tail + 1 : tail;
 }
 
 void layer_kernel_set_argv(int argc, char** argv) {

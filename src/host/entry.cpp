@@ -100,8 +100,15 @@ const char* command_line_tail(const char* line) {
     };
 
     if (*p == '"') {
-        do p = next(p);
-        while (*p != '"' && *p != '\0');
+        // The name ends at the first quote that no odd run of backslashes
+        // escapes: a name that holds a quote (possible on Linux, never in a
+        // Windows file name) comes escaped as the argument splitter reads it.
+        int backslashes = 0;
+        p = next(p);
+        while (*p != '\0' && (*p != '"' || backslashes % 2 == 1)) {
+            backslashes = *p == '\\' ? backslashes + 1 : 0;
+            p = next(p);
+        }
         if (*p == '"') p = next(p);
     } else if (*p > ' ') {
         while (*p > ' ') p = next(p);

@@ -32,7 +32,8 @@ const UINT fault_exit_code = 3;
 [[noreturn]] void host_entry();
 
 // The argument tail of a whole command line: past the program name (quoted or
-// not) and the separators that follow it. Points into `line`.
+// not; a quote inside a quoted name is escaped with a backslash) and the
+// separators that follow it. Points into `line`.
 const char* command_line_tail(const char* line);
 
 // The show state handed to saver_main: the starter's show value when it gave

@@ -310,6 +310,14 @@ TEST_F(ProgramTest, ServerGoingAwayEndsTheRunInsteadOfHanging) {
     EXPECT_NE(read_stderr(saver), "");
 }
 
+// The program's own name cannot choose the mode, whatever it holds. With no
+// display the mode shows in the exit code: the dialog's 255 (-1), the
+// saver's 1.
+TEST_F(ProgramTest, AQuoteInTheProgramsNameDoesNotChangeTheMode) {
+    children.push_back(spawn({"/bin/bash", "-c", "exec -a 'x\" /s' \"$0\" /c", program}, {"DISPLAY"}));
+    EXPECT_EQ(wait_exit(&children.back(), 10000), 255) << read_stderr(children.back());
+}
+
 // The server going away at any moment of start-up: the run ends with the
 // one line that says so and exit 1, never with a fault. The moments are
 // spread over the time a start-up takes here and now (measured first, to

@@ -31,6 +31,12 @@ TEST(CommandLineTail, SkipsTheProgramNameAndSeparators) {
         {"\"", ""},
         // An unterminated quote makes the whole line the name.
         {"\"C:\\Saver Dir\\orrelune.scr /s", ""},
+        // A quote in the name comes escaped, so it cannot end the name early
+        // and hand the rest of the name to the switch; an even run of
+        // backslashes escapes only itself.
+        {"\"x\\\" /s\" /c", "/c"},
+        {"\"x\\\\\" /s", "/s"},
+        {"\"a b\\\\\\\"c\" /c", "/c"},
         // After the closing quote only separators are skipped.
         {"\"orrelune\"x /s", "x /s"},
         {"orrelune.scr\t \t/c", "/c"},
