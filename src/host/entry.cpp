@@ -144,9 +144,14 @@ int saver_main(HINSTANCE instance, HINSTANCE, LPSTR tail, int) {
 }
 
 DWORD parse_window_handle(const char* text) {
-    DWORD value = 0;
-    for (const char* p = text; *p >= '0' && *p <= '9'; ++p) value = value * 10 + static_cast<DWORD>(*p - '0');
-    return value;
+    // Window handles are 32-bit values; a longer number would wrap round to
+    // some other window, so it names none.
+    unsigned long long value = 0;
+    for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + static_cast<unsigned>(*p - '0');
+        if (value > 0xFFFFFFFFull) return 0;
+    }
+    return static_cast<DWORD>(value);
 }
 
 int run_preview(const char* text) {

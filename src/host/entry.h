@@ -55,8 +55,8 @@ SaverSwitch read_switch(const char* tail);
 // (the process exit code). Reads only `instance` and `tail`.
 int saver_main(HINSTANCE instance, HINSTANCE previous, LPSTR tail, int show);
 
-// A decimal window handle: digits only, 32-bit unsigned, wrapping; 0 when the
-// text does not start with a digit.
+// A decimal window handle: digits only, 32-bit unsigned; 0 (no window) when
+// the text does not start with a digit or the number does not fit 32 bits.
 DWORD parse_window_handle(const char* text);
 
 int run_preview(const char* text);

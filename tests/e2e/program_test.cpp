@@ -240,6 +240,9 @@ TEST_F(ProgramTest, SwitchesThatNameNoWindowOrModeExitWith255Cleanly) {
         {{"/p", "12345"}, ""},
         {{"/p", std::to_string(gone)}, ""},
         {{"/p"}, ""},
+        // Beyond 32 bits: not the window that the low 32 bits name.
+        {{"/p", std::to_string((1ull << 32) + root)}, ""},
+        {{"/l", std::to_string((1ull << 32) + root)}, ""},
         // A switch it cannot run here is named, once.
         {{"/x"}, "orrelune: unknown switch '/x' (see --help)\n"},
         {{"-h"}, "orrelune: unknown switch '-h' (see --help)\n"},

@@ -63,7 +63,7 @@ TEST(StartupShowState, UsesTheStartersValueOnlyWhenFlagged) {
     EXPECT_EQ(startup_show_state(), SW_SHOWNORMAL);
 }
 
-TEST(ParseWindowHandle, ReadsLeadingDecimalDigitsWrappingAt32Bits) {
+TEST(ParseWindowHandle, ReadsLeadingDecimalDigitsThatFit32Bits) {
     struct Case {
         const char* text;
         DWORD value;
@@ -73,9 +73,12 @@ TEST(ParseWindowHandle, ReadsLeadingDecimalDigitsWrappingAt32Bits) {
         {"1234xyz", 1234u},
         {"007", 7u},
         {"4294967295", 4294967295u},
+        // Beyond 32 bits no window is named, rather than one the number wraps to.
         {"4294967296", 0u},
-        {"4294967297", 1u},
-        {"99999999999", 1215752191u},
+        {"4294967297", 0u},
+        {"4294968589", 0u},
+        {"99999999999", 0u},
+        {"000000000004294967295", 4294967295u},
         {"", 0u},
         {"abc", 0u},
         {" 12", 0u},
@@ -181,7 +184,8 @@ TEST_F(Dispatch, RunsTheModeOfTheTail) {
         {"/l %h", 0, PreviewWindow},
         {"/L%h", 0, PreviewWindow},
         {"/p %hxyz", 0, PreviewWindow},
-        {"/p %H", 0, PreviewWindow},
+        // Beyond 32 bits the number names no window, not the one it would wrap to.
+        {"/p %H", -1, Nothing},
         {"/p", -1, Nothing},
         {"/p 0", -1, Nothing},
         {"/p abc", -1, Nothing},
