@@ -42,6 +42,8 @@ int trapped_error;
 // numbers, from its protocol header: GLXBadDrawable 2, GLXBadWindow 12.
 int glx_error_base = -1;
 const int glx_bad_drawable = 2, glx_bad_window = 12;
+// X_FreeGC of the core protocol's header, which clashes with Win32's BOOL.
+const int x_free_gc = 60;
 
 bool is_window_gone_error(int code) {
     return code == BadWindow || code == BadDrawable ||
@@ -57,7 +59,10 @@ int on_x_error(Display* dpy, XErrorEvent* error) {
     // Another client destroyed a window of ours (the window it gave us to
     // draw in went, and ours inside it): what was already on its way to it,
     // a frame being presented, fails before we hear of it. Not our error.
-    if (is_window_gone_error(error->error_code) && made.count(error->resourceid)) return 0;
+    if (x11_is_window_gone_error(error->resourceid, error->error_code)) return 0;
+    // So did a graphics context that GLX made on such a window: freeing
+    // what was never made.
+    if (error->error_code == BadGC && error->request_code == x_free_gc) return 0;
     char text[160];
     XGetErrorText(dpy, error->error_code, text, sizeof text);
     fprintf(stderr, "%s: X error: %s (request %d.%d, resource 0x%lx)\n", program_invocation_short_name, text,
@@ -246,6 +251,23 @@ void grab_input(Window window) {
     fprintf(stderr, "%s: could not grab the keyboard and pointer\n", program_invocation_short_name);
 }
 
+// Another client's window that ours cannot go into: the run ends before it
+// begins, so say why, once.
+void say_why_not_inside(Window host, int error) {
+    XWindowAttributes attributes;
+    x11_trap_errors();
+    Status got = XGetWindowAttributes(display, host, &attributes);
+    bool exists = !x11_untrap_errors() && got;
+    char text[160];
+    if (!exists)
+        snprintf(text, sizeof text, "it went away");
+    else if (attributes.c_class == InputOnly)
+        snprintf(text, sizeof text, "it is an input-only window, which shows nothing");
+    else
+        XGetErrorText(display, error, text, sizeof text);
+    fprintf(stderr, "%s: cannot draw inside window 0x%lx: %s\n", program_invocation_short_name, host, text);
+}
+
 bool x11_open() {
     if (display) return true;
     display = XOpenDisplay(nullptr);
@@ -373,8 +395,10 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     x11_trap_errors();
     Window window = XCreateWindow(display, parent, desc->x, desc->y, record.width, record.height, 0, depth, InputOutput,
                                   visual, mask, &attributes);
-    if (x11_untrap_errors() || !window) {
+    int error = x11_untrap_errors();
+    if (error || !window) {
         if (record.colormap) XFreeColormap(display, record.colormap);
+        if (!top_level && !made.count(parent)) say_why_not_inside(parent, error);
         return nullptr;
     }
     record.id = window;
@@ -652,6 +676,10 @@ int x11_untrap_errors() {
     XSync(display, False);
     trapping = false;
     return trapped_error;
+}
+
+bool x11_is_window_gone_error(Window id, int code) {
+    return is_window_gone_error(code) && made.count(id);
 }
 
 X11Window* x11_find_window(Window id) {

@@ -34,6 +34,11 @@ Window x11_toplevel_of(Window id);
 // Drops the record of a window that is gone.
 void x11_forget_window(Window id);
 
+// Whether an X error is one of ours failing because another client
+// destroyed the window (with the window it gave us to draw in): what its
+// DestroyNotify will say, not a fault of ours.
+bool x11_is_window_gone_error(Window id, int code);
+
 // Keyboard: Windows virtual-key code of a keysym (0xFF when there is none,
 // as Windows reports keys without a code), and the PC scan code of an X
 // key code with whether it is an extended key.

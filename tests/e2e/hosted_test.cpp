@@ -3,6 +3,8 @@
 // leaves the screen, the input and the cursor to the daemon, follows the
 // window's size, and ends at once when told to or when the window goes.
 #include <gtest/gtest.h>
+#include <chrono>
+#include <thread>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
@@ -328,6 +330,47 @@ TEST_F(HostedTest, WindowDestroyedEndsTheRunWithZeroAndNoError) {
     EXPECT_EQ(read_stderr(saver), "");
 }
 
+// The daemon's window going at any moment of start-up. Before the layer
+// has looked at it, it names no window; before the saver window is made
+// inside it, one line says that it went; after that its end is the run's
+// ordinary end (exit 0), where the display window, if it was still to be
+// made, could not be (the program's own line). Never a GL failure, never
+// silence with a failing code. The moments are spread over the time a
+// start-up takes here and now.
+TEST_F(HostedTest, WindowDestroyedDuringStartUpEndsWithOneReason) {
+    const int moments = 12;
+    Window measured = make_host(0, 0, screen_width, screen_height);
+    const auto started = std::chrono::steady_clock::now();
+    Child& first = run({"--window-id", hex(measured)}, {});
+    ASSERT_NE(wait_for_picture(measured), None) << read_stderr(first);
+    ASSERT_TRUE(wait_drawn(0, 0, screen_width, screen_height)) << read_stderr(first);
+    const auto span = std::chrono::steady_clock::now() - started;
+    kill_child(&first);
+
+    for (int i = 0; i < moments; ++i) {
+        Window host = make_host(0, 0, screen_width, screen_height);
+        const auto start = std::chrono::steady_clock::now();
+        Child& saver = run({"--window-id", hex(host)}, {});
+        std::this_thread::sleep_until(start + span * i / (moments - 1));
+        XDestroyWindow(display, host);
+        XSync(display, False);
+        int code = wait_exit(&saver, 10000);
+        std::string text = read_stderr(saver);
+        SCOPED_TRACE("destroyed after " + std::to_string(i) + "/" + std::to_string(moments - 1) + " of start-up");
+        if (code == 0) {
+            EXPECT_TRUE(text == "" || text == "orrelune: Error: Window creation error.\n") << text;
+        } else {
+            EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+            if (code == 1)
+                EXPECT_NE(text.find("there is no window " + hex(host)), std::string::npos) << text;
+            else
+                EXPECT_NE(text.find("cannot draw inside window " + hex(host) + ": it went away"), std::string::npos)
+                    << text;
+        }
+    }
+    hosts.clear();
+}
+
 TEST_F(HostedTest, FrameRateShowsInTheBottomLeftCorner) {
     Window host = make_host(0, 0, screen_width, screen_height);
     Child& saver = run({"--root", "--fps"}, {"XSCREENSAVER_WINDOW=" + hex(host)});
@@ -384,6 +427,10 @@ TEST_F(HostedTest, FrameRateRunTellsHowTheSunIsDrawn) {
 TEST_F(HostedTest, BadWindowsAndOptionsGetOneClearLine) {
     Window gone = XCreateSimpleWindow(display, root, 0, 0, 10, 10, 0, 0, 0);
     XDestroyWindow(display, gone);
+    XSetWindowAttributes no_attributes{};
+    Window input_only =
+        XCreateWindow(display, root, 0, 0, 100, 100, 0, 0, InputOnly, CopyFromParent, 0, &no_attributes);
+    hosts.push_back(input_only);
     XSync(display, False);
     const struct {
         std::vector<std::string> args;
@@ -400,6 +447,11 @@ TEST_F(HostedTest, BadWindowsAndOptionsGetOneClearLine) {
         {{"--window-id"}, {}, 2, "--window-id needs a window id"},
         {{"--colour", "red"}, {}, 2, "unknown option '--colour'"},
         {{"--root", "/s"}, {}, 2, "unexpected argument '/s' with --root"},
+        // A window that cannot show a picture: as a preview window that names no window.
+        {{"--window-id", hex(input_only)},
+         {},
+         255,
+         "cannot draw inside window " + hex(input_only) + ": it is an input-only"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.says);
@@ -410,6 +462,7 @@ TEST_F(HostedTest, BadWindowsAndOptionsGetOneClearLine) {
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
     }
     for (Window top : children(display, root)) EXPECT_EQ(string_property(display, top, "_WIN32_CLASS"), "");
+    EXPECT_EQ(children(display, input_only).size(), 0u);
 
     for (const char* option : {"--help", "--version"}) {
         Child& child = run({option}, {});
