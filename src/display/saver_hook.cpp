@@ -2,6 +2,7 @@
 // host, switches the display mode for a full-screen run, and releases it all.
 #include "display/saver_hook.h"
 
+#include <math.h>
 #include <time.h>
 
 #include "display/gl_window.h"
@@ -48,6 +49,26 @@ LONG colour_bits_for(LONG colour_id) {
     case 1001: return 32;
     }
     return colour_id;
+}
+
+// The largest picture: no GL draws a viewport beyond its limit (16384 a side
+// in Mesa's renderers and in many drivers), and a software renderer keeps
+// colour and depth buffers of the whole picture in memory, which an area of
+// 8192 x 8192 holds to about half a gigabyte (a 4K screen is an eighth of
+// that). A larger host shows the picture at its own shape, scaled down to
+// fit, in its top-left corner.
+const double max_view_side = 16384;
+const double max_view_area = 8192.0 * 8192.0;
+
+void bound_view_size(LONG* width, LONG* height) {
+    const double w = *width, h = *height;
+    double scale = 1;
+    if (w > max_view_side) scale = max_view_side / w;
+    if (h * scale > max_view_side) scale = max_view_side / h;
+    if (w * h * scale * scale > max_view_area) scale = sqrt(max_view_area / (w * h));
+    if (scale >= 1) return;
+    *width = static_cast<LONG>(w * scale) > 0 ? static_cast<LONG>(w * scale) : 1;
+    *height = static_cast<LONG>(h * scale) > 0 ? static_cast<LONG>(h * scale) : 1;
 }
 
 // Asks the platform for the chosen mode for the run; true when granted.
@@ -107,6 +128,7 @@ void create_display(HWND host) {
         display_state.view_width = display_state.host_width;
         display_state.view_height = display_state.host_height;
     }
+    bound_view_size(&display_state.view_width, &display_state.view_height);
 
     if (!display_state.small_window) ShowCursor(FALSE);
 
@@ -162,7 +184,11 @@ LRESULT scene_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam
     case WM_SIZE:
         // The daemon's window changed size (a new screen layout): the
         // picture follows it.
-        if (is_hosted && display_window) MoveWindow(display_window, 0, 0, LOWORD(lparam), HIWORD(lparam), TRUE);
+        if (is_hosted && display_window) {
+            LONG width = LOWORD(lparam), height = HIWORD(lparam);
+            bound_view_size(&width, &height);
+            MoveWindow(display_window, 0, 0, width, height, TRUE);
+        }
         break;
     }
     return default_saver_proc(window, message, wparam, lparam);

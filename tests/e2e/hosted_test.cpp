@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -369,6 +370,34 @@ TEST_F(HostedTest, WindowDestroyedDuringStartUpEndsWithOneReason) {
         }
     }
     hosts.clear();
+}
+
+// The peak memory of a process, in MB, from its status.
+long peak_mb(int pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) / 1024;
+    return -1;
+}
+
+// A daemon's window far larger than GL can draw: the picture is bounded in
+// size and memory, drawn in the window's top-left corner, and the run goes on.
+TEST_F(HostedTest, AWindowBeyondWhatGLCanDrawGetsABoundedPicture) {
+    Window host = make_host(0, 0, 40000, 30000);
+    Child& saver = run({"--window-id", hex(host)}, {});
+    Window picture = wait_for_picture(host);
+    ASSERT_NE(picture, None) << read_stderr(saver);
+    XWindowAttributes attributes = attributes_of(display, picture);
+    EXPECT_LE(attributes.width, 16384);
+    EXPECT_LE(attributes.height, 16384);
+    EXPECT_LE(double(attributes.width) * attributes.height, 8192.0 * 8192.0);
+    EXPECT_TRUE(wait_drawn(0, 0, screen_width, screen_height)) << read_stderr(saver);
+    EXPECT_TRUE(still_running(saver)) << read_stderr(saver);
+    // Colour and depth buffers and the image that presents them: well below
+    // the 2^32 bytes of pixels that such a window would take whole.
+    EXPECT_LT(peak_mb(saver.pid), 1500);
+    EXPECT_EQ(read_stderr(saver), "");
 }
 
 TEST_F(HostedTest, FrameRateShowsInTheBottomLeftCorner) {

@@ -100,6 +100,45 @@ TEST_F(Hosted, PictureFollowsTheDaemonsWindowWhenItsSizeChanges) {
     });
 }
 
+// A daemon's window larger than any GL can draw, or than a software
+// renderer should hold in memory: the picture keeps the window's shape,
+// scaled down to at most 16384 a side and 8192 x 8192 in all, at its start
+// and when the window grows; a window within both gets it whole.
+TEST_F(Hosted, APictureBeyondWhatGLCanDrawIsScaledDownToItsBound) {
+    const struct {
+        int width, height;
+        bool bounded;
+    } sizes[] = {{40000, 30000, true}, {65535, 1000, true}, {20000, 20000, true},
+                 {16384, 4096, false}, {8192, 8192, false}, {3840, 2160, false}};
+    auto check = [](const RECT& picture, int width, int height, bool bounded) {
+        if (!bounded) {
+            EXPECT_EQ(picture.right, width);
+            EXPECT_EQ(picture.bottom, height);
+            return;
+        }
+        EXPECT_LE(picture.right, 16384);
+        EXPECT_LE(picture.bottom, 16384);
+        EXPECT_LE(double(picture.right) * picture.bottom, 8192.0 * 8192.0);
+        // As large as the bound allows, at the window's shape.
+        EXPECT_TRUE(picture.right >= 16383 || picture.bottom >= 16383 ||
+                    double(picture.right) * picture.bottom > 0.999 * 8192.0 * 8192.0);
+        EXPECT_NEAR(double(picture.right) / picture.bottom, double(width) / height, 0.01 * width / height);
+    };
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(std::to_string(size.width) + " x " + std::to_string(size.height));
+        reset_process_state();
+        host_in(size.width, size.height);
+        run_main_with(tail, [&](HWND) {
+            ASSERT_NE(display_window, nullptr);
+            check(client_of(display_window), size.width, size.height, size.bounded);
+            layer_resize_foreign_window(host, 1024, 768);
+            check(client_of(display_window), 1024, 768, false);
+            layer_resize_foreign_window(host, size.width, size.height);
+            check(client_of(display_window), size.width, size.height, size.bounded);
+        });
+    }
+}
+
 // Nobody could answer a box while the daemon holds the input: the failure is
 // one line on stderr and the run ends as the box's answer would end it.
 TEST_F(Hosted, AFailureIsALineOnStderrNotABox) {
