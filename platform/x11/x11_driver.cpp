@@ -279,6 +279,10 @@ bool x11_open() {
     XSetErrorHandler(on_x_error);
     XSetIOErrorHandler(on_x_io_error);
     layer_set_fault_check(check_connection_on_fault);
+    // A write to a server that went away would end the process by SIGPIPE,
+    // silently; ignored, it fails, and the I/O error handler says why.
+    struct sigaction pipe_action;
+    if (sigaction(SIGPIPE, nullptr, &pipe_action) == 0 && pipe_action.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
     screen = DefaultScreen(display);
     root = RootWindow(display, screen);
     int glx_event_base;
