@@ -270,6 +270,9 @@ void say_why_not_inside(Window host, int error) {
 
 bool x11_open() {
     if (display) return true;
+    // Xlib's handler is one for all connections; set before the connection
+    // is made, as the server may go while it is being made.
+    XSetIOErrorHandler(on_x_io_error);
     display = XOpenDisplay(nullptr);
     if (!display) {
         fprintf(stderr, "%s: cannot open the X display \"%s\"; is DISPLAY set?\n", program_invocation_short_name,
@@ -277,7 +280,6 @@ bool x11_open() {
         return false;
     }
     XSetErrorHandler(on_x_error);
-    XSetIOErrorHandler(on_x_io_error);
     layer_set_fault_check(check_connection_on_fault);
     // A write to a server that went away would end the process by SIGPIPE,
     // silently; ignored, it fails, and the I/O error handler says why.
@@ -370,6 +372,8 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
             mask |= CWColormap;
             XFree(info);
         } else {
+            // GLX found nothing because the server went while it looked.
+            check_connection_on_fault();
             layer_fixme_once("no GLX visual with double buffering and depth; CS_OWNDC windows use the default visual");
             record.fbconfig = nullptr;
         }
