@@ -4,7 +4,9 @@
 # and after telling the system that no saver runs.
 #   cmake -DRUN=<wine-run> -DPROBE=<orrelune_fault_probe.exe> -P fault_guard.cmake
 
-# Wine's report is its line "wine: Unhandled ..., starting debugger...". The
+# Wine's report is its line "wine: Unhandled <exception> ..., starting
+# debugger...": a page fault, or on the i686 build under the processor
+# emulator, which does not pass on the kind of fault, an illegal instruction. The
 # debugger it starts then would show a crash dialog and wait for a click;
 # without it, the report is that line alone.
 if(DEFINED ENV{WINEDLLOVERRIDES})
@@ -17,7 +19,7 @@ execute_process(COMMAND ${RUN} ${PROBE} /c
   RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 600)
 message(STATUS "exit code: ${code}\nstderr:\n${err}")
 
-string(REGEX MATCHALL "wine: Unhandled page fault" reports "${err}")
+string(REGEX MATCHALL "wine: Unhandled (page fault|illegal instruction)" reports "${err}")
 list(LENGTH reports report_count)
 string(REGEX MATCHALL "SystemParametersInfoA\\([0-9]+, [0-9]+\\)" calls "${err}")
 

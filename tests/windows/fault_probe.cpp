@@ -8,8 +8,15 @@
 #include <string.h>
 #include <windows.h>
 
-#if !defined(__x86_64__)
-#error "the import cells below carry the x86_64 names"
+// A cell's name is the linker's name of the import: on i686 it carries C's
+// leading underscore and, for the system's stdcall functions, the bytes of
+// arguments.
+#if defined(__x86_64__)
+#define IMPORT_CELL(name, bytes) "__imp_" #name
+#elif defined(__i386__)
+#define IMPORT_CELL(name, bytes) "__imp__" #name "@" #bytes
+#else
+#error "no import cell names for this processor"
 #endif
 
 namespace {
@@ -40,7 +47,8 @@ INT_PTR WINAPI probe_dialog(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM) {
 }  // namespace
 
 extern "C" {
-decltype(&GetVersionExA) probe_version_cell __asm__("__imp_GetVersionExA") = probe_version;
-decltype(&SystemParametersInfoA) probe_parameters_cell __asm__("__imp_SystemParametersInfoA") = probe_parameters;
-decltype(&DialogBoxParamA) probe_dialog_cell __asm__("__imp_DialogBoxParamA") = probe_dialog;
+decltype(&GetVersionExA) probe_version_cell __asm__(IMPORT_CELL(GetVersionExA, 4)) = probe_version;
+decltype(&SystemParametersInfoA) probe_parameters_cell __asm__(IMPORT_CELL(SystemParametersInfoA,
+                                                                           16)) = probe_parameters;
+decltype(&DialogBoxParamA) probe_dialog_cell __asm__(IMPORT_CELL(DialogBoxParamA, 20)) = probe_dialog;
 }
