@@ -5,10 +5,10 @@
 #   cmake -DRUN=<wine-run> -DPROBE=<orrelune_fault_probe.exe> -P fault_guard.cmake
 
 # Wine's report is its line "wine: Unhandled <exception> ..., starting
-# debugger...": a page fault, or on the i686 build under the processor
-# emulator, which does not pass on the kind of fault, an illegal instruction. The
-# debugger it starts then would show a crash dialog and wait for a click;
-# without it, the report is that line alone.
+# debugger...": a page fault, which Wine names an illegal instruction when
+# the i686 build runs under the processor emulator (it does not pass on the
+# kind of fault). The debugger Wine starts then would show a crash dialog
+# and wait for a click; without it, the report is that line alone.
 if(DEFINED ENV{WINEDLLOVERRIDES})
   set(ENV{WINEDLLOVERRIDES} "$ENV{WINEDLLOVERRIDES};winedbg.exe=d")
 else()
