@@ -1,12 +1,26 @@
-// The registry calls over the registry file (reg_file.h). Only
-// HKEY_CURRENT_USER exists. Every call reads the file afresh, so a change
-// made by another run (the configuration dialog) is seen by the next one;
-// every change rewrites the file atomically, and a change that can't be
-// saved says so in a message box.
+// The registry calls over the registry file (reg_format.h, reg_store.h).
+// Only HKEY_CURRENT_USER exists.
+//
+// Reads: the file is read and parsed once and read again only when it has
+// changed (another run's change is seen by the next call).
+//
+// Writes: RegSetValueExA and RegDeleteValueA on an opened key are kept in
+// the process and seen by its own queries at once; RegFlushKey or
+// RegCloseKey writes them all to the file as one change, under the writers'
+// lock: the file is read, changed and replaced whole, so that two processes
+// never lose each other's values and another process sees all of them or
+// none. Their result is the write's. A process that ends with changes not
+// yet flushed loses them; a change through HKEY_CURRENT_USER itself, which
+// is never closed, is written at once. A key that RegCreateKeyExA makes
+// lives in the process until a value is written into it: a run that only
+// reads never creates the file. Nothing here shows a message: a failed
+// write's error code goes to the caller and its reason to stderr.
 //
 // Provides RegOpenKeyA, RegOpenKeyExA, RegCreateKeyExA, RegQueryValueExA,
-// RegSetValueExA, RegDeleteValueA and RegCloseKey, declared in windows.h.
-#include "advapi/reg_file.h"
+// RegSetValueExA, RegDeleteValueA, RegFlushKey and RegCloseKey, declared in
+// windows.h.
+#include "advapi/reg_format.h"
+#include "advapi/reg_store.h"
 
 #include <cstdio>
 #include <cstring>
@@ -71,50 +85,114 @@ bool join_path(const std::string& base, LPCSTR sub_key, std::string* path) {
     return true;
 }
 
-RegDocument read_document() {
+// The file as last read, and its text, against which a write checks that
+// nothing changed it since.
+struct StoredFile {
+    bool current = false;
+    std::string path;
+    RegStamp stamp;
     std::string text;
-    reg_read_file(reg_file_path(), &text);
-    return reg_parse(text);
-}
+    RegDocument doc;
+};
+StoredFile stored;
 
-// A save that failed is told once, naming the file and the reason; more
-// failures in a row (the next value of the same save) are the same trouble.
-bool last_save_failed = false;
+// A change not yet written, made through the key handle `by`.
+struct PendingChange {
+    HKEY by;
+    std::string key;
+    std::string name;
+    bool remove;
+    RegValue value;
+};
+std::vector<PendingChange> pending;
+// The keys this process has made or written into, as sections of a
+// document of their own.
+RegDocument made_keys;
 
-void tell_save_result(LONG result, const std::string& path, const std::string& why) {
-    if (result == ERROR_SUCCESS) {
-        last_save_failed = false;
-        return;
-    }
-    if (!last_save_failed) {
-        std::string text = "The settings could not be saved";
-        if (!path.empty()) text += " to\n" + path;
-        text += ":\n" + why + ".";
-        MessageBoxA(nullptr, text.c_str(), "Error", MB_OK | MB_ICONERROR);
-    }
-    last_save_failed = true;
-}
-
-enum class Failure { Quiet, Told };
-
-// Reads the file afresh, lets change edit it, and writes it back when change
-// returns ERROR_SUCCESS. A file that exists but can't be read is never
-// replaced: what it holds would be lost. With Failure::Told a failed
-// write shows a message box.
-template <typename Change>
-LONG edit_document(Failure failure, Change change) {
+const RegDocument& stored_document() {
     std::string path = reg_file_path();
-    std::string text, why;
-    LONG result;
-    if (reg_read_file(path, &text, &why) == RegRead::Unreadable) {
-        result = ERROR_ACCESS_DENIED;
-    } else {
-        RegDocument doc = reg_parse(text);
-        LONG changed = change(doc);
-        if (changed != ERROR_SUCCESS) return changed;
-        result = reg_write_file(path, reg_text(doc), &why);
+    if (stored.current && stored.path == path && reg_same_stamp(reg_file_stamp(path), stored.stamp)) return stored.doc;
+    std::string text;
+    RegStamp stamp;
+    RegRead read = reg_read_file(path, &text, nullptr, &stamp);
+    stored.path = path;
+    stored.stamp = stamp;
+    stored.doc = reg_parse(text);
+    stored.text = std::move(text);
+    // Something unreadable in the file's place is looked at again next time.
+    stored.current = read != RegRead::Unreadable;
+    return stored.doc;
+}
+
+bool key_exists(const std::string& path) {
+    return reg_key_exists(made_keys, path) || reg_key_exists(stored_document(), path);
+}
+
+// The value as this process sees it: its own changes over the file.
+bool find_value(const std::string& key, const std::string& name, RegValue* value) {
+    for (auto change = pending.rbegin(); change != pending.rend(); ++change) {
+        if (!reg_keys_equal(change->key, key) || !reg_names_equal(change->name, name)) continue;
+        if (change->remove) return false;
+        *value = change->value;
+        return true;
     }
-    if (failure == Failure::Told) tell_save_result(result, path, why);
+    return reg_find_value(stored_document(), key, name, value);
+}
+
+// Reads the file afresh under the lock, makes the changes and replaces it.
+// A file that exists but can't be read, or can't be written back in its own
+// encoding, is never replaced: what it holds would be lost.
+LONG write_changes(const std::string& path, const std::vector<PendingChange>& changes, std::string* why) {
+    std::string text;
+    RegStamp stamp;
+    if (reg_read_file(path, &text, why, &stamp) == RegRead::Unreadable) return ERROR_ACCESS_DENIED;
+    if (!stored.current || stored.path != path || stored.text != text) {
+        stored.doc = reg_parse(text);
+        stored.text = std::move(text);
+        stored.path = path;
+    }
+    // Until the write is done the document holds changes the file may never get.
+    stored.current = false;
+    RegDocument& doc = stored.doc;
+    if (doc.read_only_encoding) {
+        *why = std::string("it is in ") + doc.read_only_encoding + ", which is read but not written";
+        return ERROR_UNSUPPORTED_TYPE;
+    }
+    for (const PendingChange& change : changes) {
+        if (change.remove)
+            reg_delete_value(doc, change.key, change.name);
+        else
+            reg_set_value(doc, change.key, change.name, change.value);
+    }
+    std::string new_text = reg_text(doc);
+    LONG result = reg_write_file(path, new_text, why);
+    if (result != ERROR_SUCCESS) return result;
+    stored.text = std::move(new_text);
+    stored.stamp = reg_file_stamp(path);
+    stored.current = true;
+    return ERROR_SUCCESS;
+}
+
+// Writes the changes made through `by` as one change of the file. They are
+// gone from the process either way: after a failure the file's values are
+// the ones in force.
+LONG commit(HKEY by) {
+    std::vector<PendingChange> changes;
+    std::vector<PendingChange> others;
+    for (PendingChange& change : pending) (change.by == by ? changes : others).push_back(std::move(change));
+    pending = std::move(others);
+    if (changes.empty()) return ERROR_SUCCESS;
+
+    std::string path = reg_file_path(), why;
+    RegLock lock;
+    LONG result = reg_lock(path, &lock, &why);
+    if (result == ERROR_SUCCESS) {
+        result = write_changes(path, changes, &why);
+        reg_unlock(&lock);
+    }
+    if (result != ERROR_SUCCESS)
+        fprintf(stderr, "err:advapi: the registry could not be saved to %s: %s\n",
+                path.empty() ? "its file" : path.c_str(), why.c_str());
     return result;
 }
 
@@ -125,7 +203,9 @@ std::string value_name(LPCSTR name) {
 }  // namespace
 
 void advapi_registry_reset() {
-    last_save_failed = false;
+    stored = StoredFile();
+    pending.clear();
+    made_keys = RegDocument();
 }
 
 extern "C" {
@@ -138,7 +218,7 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD options, REGSAM des
     if (options & REG_OPTION_OPEN_LINK) fixme_once("RegOpenKeyExA: REG_OPTION_OPEN_LINK is not provided");
     std::string path;
     if (!join_path(parent->path, sub_key, &path)) return ERROR_BAD_PATHNAME;
-    if (!reg_key_exists(read_document(), path)) return ERROR_FILE_NOT_FOUND;
+    if (!key_exists(path)) return ERROR_FILE_NOT_FOUND;
     if (desired & MAXIMUM_ALLOWED) desired = KEY_ALL_ACCESS;
     *result = new_handle(path, desired);
     return *result ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
@@ -172,20 +252,11 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD, LPSTR, DWORD opt
     if (!join_path(parent->path, sub_key, &path)) return ERROR_BAD_PATHNAME;
     REGSAM parent_access = parent->access;
 
-    bool created = false;
-    if (!reg_key_exists(read_document(), path)) {
+    bool created = !key_exists(path);
+    if (created) {
         if (!(parent_access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
-        // Unlike Win32, a key that can't be written to the file (a read-only
-        // home, a directory in the file's place) is still handed out: it
-        // reads as empty, and setting a value in it tells the user why the
-        // value is not saved, where failing here would lose that in silence.
-        edit_document(Failure::Quiet, [&](RegDocument& doc) -> LONG {
-            // Another run may have made it since.
-            if (reg_key_exists(doc, path)) return ERROR_ALREADY_EXISTS;
-            reg_add_key(doc, path);
-            created = true;
-            return ERROR_SUCCESS;
-        });
+        // Written with the first value set in it.
+        reg_add_key(made_keys, path);
     }
     if (desired & MAXIMUM_ALLOWED) desired = KEY_ALL_ACCESS;
     *result = new_handle(path, desired);
@@ -200,7 +271,7 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD
     if (reserved || (data && !data_size)) return ERROR_INVALID_PARAMETER;
     if (!(k->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     RegValue value;
-    if (!reg_find_value(read_document(), k->path, value_name(name), &value)) return ERROR_FILE_NOT_FOUND;
+    if (!find_value(k->path, value_name(name), &value)) return ERROR_FILE_NOT_FOUND;
     if (type) *type = value.type;
     if (!data_size) return ERROR_SUCCESS;
     DWORD needed = DWORD(value.data.size());
@@ -225,21 +296,23 @@ LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BY
     RegValue value;
     value.type = type;
     if (data_size) value.data.assign(data, data + data_size);
-    std::string path = k->path;
-    return edit_document(Failure::Told, [&](RegDocument& doc) -> LONG {
-        reg_set_value(doc, path, n, value);
-        return ERROR_SUCCESS;
-    });
+    pending.push_back({key, k->path, n, false, value});
+    reg_add_key(made_keys, k->path);
+    return is_predefined(key) ? commit(key) : ERROR_SUCCESS;
 }
 
 LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR name) {
     const OpenKey* k = find_key(key);
     if (!k) return ERROR_INVALID_HANDLE;
     if (!(k->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    std::string path = k->path;
-    return edit_document(Failure::Told, [&](RegDocument& doc) -> LONG {
-        return reg_delete_value(doc, path, value_name(name)) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
-    });
+    RegValue value;
+    if (!find_value(k->path, value_name(name), &value)) return ERROR_FILE_NOT_FOUND;
+    pending.push_back({key, k->path, value_name(name), true, RegValue()});
+    return is_predefined(key) ? commit(key) : ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegFlushKey(HKEY key) {
+    return find_key(key) ? commit(key) : ERROR_INVALID_HANDLE;
 }
 
 LSTATUS WINAPI RegCloseKey(HKEY key) {
@@ -247,8 +320,9 @@ LSTATUS WINAPI RegCloseKey(HKEY key) {
     if (is_predefined(key)) return ERROR_SUCCESS;
     uintptr_t v = uintptr_t(key);
     if (!find_key(key)) return ERROR_INVALID_HANDLE;
+    LONG result = commit(key);
     open_keys[v / 4 - 1] = OpenKey();
-    return ERROR_SUCCESS;
+    return result;
 }
 
 }  // extern "C"

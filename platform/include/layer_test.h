@@ -81,6 +81,9 @@ int layer_module_load_count(const char* name);
 // write at that step, and one that ends the process is a crash there.
 // nullptr removes it.
 void layer_set_registry_write_hook(bool (*hook)(const char* temp_path));
+// How long a registry write waits for another writer's lock before it
+// fails (30000 ms unless set).
+void layer_set_registry_lock_wait(unsigned milliseconds);
 
 // Runs step once, inside the next DialogBoxParamA, when its dialog is up
 // (after WM_INITDIALOG) and before its modal loop: a test acts on the dialog

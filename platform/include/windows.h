@@ -5,6 +5,7 @@
 #pragma once
 
 #include <stddef.h>
+#include <stdarg.h>
 #include <stdint.h>
 
 #define WINAPI
@@ -428,6 +429,12 @@ HMODULE WINAPI LoadLibraryA(LPCSTR name);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 BOOL WINAPI FreeLibrary(HMODULE module);
 DWORD WINAPI GetLastError(void);
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+// The system's text for an error code, without inserts, into the caller's
+// buffer; 0 when the code has no text here.
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD message_id, DWORD language_id, LPSTR buffer, DWORD size,
+                            va_list* arguments);
 void WINAPI SetLastError(DWORD error);
 LPTOP_LEVEL_EXCEPTION_FILTER WINAPI SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter);
 LONG WINAPI UnhandledExceptionFilter(EXCEPTION_POINTERS* info);
@@ -539,6 +546,9 @@ typedef struct _SECURITY_ATTRIBUTES {
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_NOACCESS 998L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_LOCK_VIOLATION 33L
+#define ERROR_UNSUPPORTED_TYPE 1630L
+#define ERROR_CANT_RESOLVE_FILENAME 1921L
 
 #ifdef __cplusplus
 extern "C" {
@@ -550,6 +560,7 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR c
 LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD data_size);
 LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD data_size);
 LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR name);
+LSTATUS WINAPI RegFlushKey(HKEY key);
 LSTATUS WINAPI RegCloseKey(HKEY key);
 #ifdef __cplusplus
 }

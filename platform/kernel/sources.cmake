@@ -2,6 +2,7 @@
 target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/chars.cpp
   ${CMAKE_CURRENT_LIST_DIR}/clock.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/error_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/faults.cpp
   ${CMAKE_CURRENT_LIST_DIR}/modules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/process.cpp

@@ -2,6 +2,9 @@
 // colour depth as two sets of radio buttons and stores the choice on OK.
 #include "settings/configure_dialog.h"
 
+#include <stdio.h>
+#include <string.h>
+
 #include "settings/settings_store.h"
 
 namespace {
@@ -15,9 +18,25 @@ const int last_colour_id = 1001;
 // dialog is ever up (the mode ends the process after it).
 struct DialogState {
     HKEY key;
+    LONG open_error;  // why key is NULL
     SaverSettings settings;
 };
 DialogState state;
+
+// A save that failed is told in one box that names the key and the system's
+// reason, rather than the dialog closing as if saved.
+void tell_not_saved(HWND dialog, LONG error) {
+    char reason[512];
+    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, static_cast<DWORD>(error), 0,
+                        reason, sizeof reason, NULL))
+        snprintf(reason, sizeof reason, "Error %ld.", static_cast<long>(error));
+    size_t length = strlen(reason);
+    while (length > 0 && (reason[length - 1] == '\r' || reason[length - 1] == '\n' || reason[length - 1] == ' '))
+        reason[--length] = '\0';
+    char text[768];
+    snprintf(text, sizeof text, "The settings could not be saved to %s:\n%s", settings_key_name, reason);
+    MessageBoxA(dialog, text, "Error", MB_OK | MB_ICONERROR);
+}
 
 // All nine radio buttons form one group, so the platform's automatic
 // handling clears the other set at each click: both sets are checked again.
@@ -31,7 +50,7 @@ void check_both_sets(HWND dialog) {
 INT_PTR CALLBACK configure_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
-        state.key = open_settings_key();
+        state.key = open_settings_key(&state.open_error);
         state.settings = read_settings(state.key);
         if (state.settings.resolution_id == 0) state.settings.resolution_id = first_resolution_id;
         if (state.settings.colour_id == 0) state.settings.colour_id = first_colour_id;
@@ -41,9 +60,10 @@ INT_PTR CALLBACK configure_dialog_proc(HWND dialog, UINT message, WPARAM wparam,
     case WM_COMMAND: {
         int id = LOWORD(wparam);
         if (id == IDOK) {
-            write_settings(state.key, state.settings);
+            LONG result = state.key ? write_settings(state.key, state.settings) : state.open_error;
             close_settings_key(state.key);
             state.key = NULL;
+            if (result != ERROR_SUCCESS) tell_not_saved(dialog, result);
             EndDialog(dialog, 1);
         } else if (id == IDCANCEL) {
             close_settings_key(state.key);

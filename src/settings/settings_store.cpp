@@ -18,21 +18,23 @@ LONG read_dword(HKEY key, const char* name) {
     return value;
 }
 
-void write_dword(HKEY key, const char* name, LONG value) {
+LONG write_dword(HKEY key, const char* name, LONG value) {
     DWORD data = static_cast<DWORD>(value);
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
+    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
 }
 
 }  // namespace
 
-HKEY open_settings_key() {
+const char settings_key_name[] = "HKEY_CURRENT_USER\\Software\\Orrelune";
+
+HKEY open_settings_key(LONG* error) {
     HKEY key = NULL;
     DWORD disposition = 0;
     char key_class[] = "NONE";
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, settings_key_path, 0, key_class, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        NULL, &key, &disposition) != ERROR_SUCCESS)
-        return NULL;
-    return key;
+    LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, settings_key_path, 0, key_class, REG_OPTION_NON_VOLATILE,
+                                  KEY_ALL_ACCESS, NULL, &key, &disposition);
+    if (error) *error = result;
+    return result == ERROR_SUCCESS ? key : NULL;
 }
 
 void close_settings_key(HKEY key) {
@@ -47,10 +49,14 @@ SaverSettings read_settings(HKEY key) {
     return settings;
 }
 
-void write_settings(HKEY key, const SaverSettings& settings) {
-    if (!key) return;
-    write_dword(key, resolution_value, settings.resolution_id);
-    write_dword(key, colour_value, settings.colour_id);
+LONG write_settings(HKEY key, const SaverSettings& settings) {
+    if (!key) return ERROR_INVALID_HANDLE;
+    LONG result = write_dword(key, resolution_value, settings.resolution_id);
+    if (result == ERROR_SUCCESS) result = write_dword(key, colour_value, settings.colour_id);
+    // The flush is where the store makes the two values one change, and
+    // where a write that can't be saved shows.
+    if (result == ERROR_SUCCESS) result = RegFlushKey(key);
+    return result;
 }
 
 SaverSettings load_saver_settings() {

@@ -4,6 +4,7 @@
 #include "host_fixture.h"
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -39,7 +40,7 @@ protected:
 
     static void store(LONG resolution, LONG colour) {
         HKEY key = open_settings_key();
-        write_settings(key, SaverSettings{resolution, colour});
+        EXPECT_EQ(write_settings(key, SaverSettings{resolution, colour}), ERROR_SUCCESS);
         close_settings_key(key);
     }
 
@@ -73,7 +74,9 @@ void post_key(HWND window, WPARAM key) {
 
 }  // namespace
 
-TEST_F(ConfigureDialog, WithNothingStoredShowsTheDefaultsAndCreatesTheKeyEvenOnCancel) {
+// The key is opened (made, in this process) when the dialog starts, but only
+// a write puts anything on disk: Cancel leaves no settings file behind.
+TEST_F(ConfigureDialog, WithNothingStoredShowsTheDefaultsAndCancelWritesNothing) {
     ASSERT_FALSE(key_exists());
     int result = run_dialog([](HWND dialog) {
         EXPECT_EQ(checked_of(dialog, resolution_ids), 2000);
@@ -85,7 +88,7 @@ TEST_F(ConfigureDialog, WithNothingStoredShowsTheDefaultsAndCreatesTheKeyEvenOnC
         click(dialog, IDCANCEL);
     });
     EXPECT_EQ(result, 1);
-    EXPECT_TRUE(key_exists());
+    EXPECT_FALSE(std::filesystem::exists(std::string(getenv("XDG_CONFIG_HOME")) + "/orrelune"));
     SaverSettings stored = load_saver_settings();
     EXPECT_EQ(stored.resolution_id, 0);
     EXPECT_EQ(stored.colour_id, 0);
@@ -161,22 +164,45 @@ TEST_F(ConfigureDialog, AClickInOneSetKeepsTheOtherSetsCheck) {
     });
 }
 
-// On the layer the settings live in a file; when it can't be written (here a
-// directory stands in its place) OK says so in one message box that names
-// the file, and the dialog still ends as after any OK.
+// When the settings can't be saved, OK says so in one message box that
+// names the key and the system's reason, and the dialog still ends as after
+// any OK. On the layer the settings live in a file, which fails to be
+// written when a directory stands in its place, or when a regular file
+// stands where its folder goes (which stops root too).
 TEST_F(ConfigureDialog, OkThatCannotSaveSaysSoOnce) {
-    std::string file = std::string(getenv("XDG_CONFIG_HOME")) + "/orrelune/registry.reg";
-    ASSERT_TRUE(std::filesystem::create_directories(file));
-    int result = run_dialog([](HWND dialog) {
-        EXPECT_EQ(checked_of(dialog, resolution_ids), 2000);
-        click(dialog, 2003);
-        click(dialog, IDOK);
-    });
-    EXPECT_EQ(result, 1);
-    ASSERT_EQ(layer_message_box_count(), 1);
-    LayerMessageBoxShown box;
-    ASSERT_TRUE(layer_message_box_shown(0, &box));
-    EXPECT_NE(std::string(box.text).find(file), std::string::npos) << box.text;
-    EXPECT_EQ(box.type & MB_ICONMASK, UINT(MB_ICONERROR));
-    EXPECT_TRUE(std::filesystem::is_directory(file));
+    struct Case {
+        const char* name;
+        const char* made;  // below XDG_CONFIG_HOME
+        bool folder;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"a directory in the file's place", "orrelune/registry.reg", true, "Access is denied."},
+        {"a file in the folder's place", "orrelune", false, "The system cannot find the path specified."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset_process_state();
+        std::string config = std::string(getenv("XDG_CONFIG_HOME"));
+        std::filesystem::remove_all(config + "/orrelune");
+        std::string made = config + "/" + c.made;
+        if (c.folder)
+            ASSERT_TRUE(std::filesystem::create_directories(made));
+        else
+            ASSERT_TRUE(std::ofstream(made).good());
+        int result = run_dialog([](HWND dialog) {
+            EXPECT_EQ(checked_of(dialog, resolution_ids), 2000);
+            click(dialog, 2003);
+            click(dialog, IDOK);
+        });
+        EXPECT_EQ(result, 1);
+        ASSERT_EQ(layer_message_box_count(), 1);
+        LayerMessageBoxShown box;
+        ASSERT_TRUE(layer_message_box_shown(0, &box));
+        EXPECT_EQ(
+            std::string(box.text),
+            std::string("The settings could not be saved to HKEY_CURRENT_USER\\Software\\Orrelune:\n") + c.reason);
+        EXPECT_EQ(box.type & MB_ICONMASK, UINT(MB_ICONERROR));
+        EXPECT_EQ(std::filesystem::is_directory(made), c.folder);
+    }
 }

@@ -3,6 +3,9 @@
 #include "host_fixture.h"
 
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -50,11 +53,14 @@ const StoredCase stored_cases[] = {
 
 }  // namespace
 
-TEST_F(SettingsStore, NoFileReadsAsNeverConfiguredAndCreatesTheKey) {
+// The saver's read opens (makes) the key as the dialog does, but a run that
+// only reads leaves nothing on disk.
+TEST_F(SettingsStore, NoFileReadsAsNeverConfiguredAndCreatesNothing) {
     SaverSettings settings = load_saver_settings();
     EXPECT_EQ(settings.resolution_id, 0);
     EXPECT_EQ(settings.colour_id, 0);
-    EXPECT_NE(read_registry().find("[HKEY_CURRENT_USER\\Software\\Orrelune]"), std::string::npos);
+    EXPECT_NE(access(getenv("XDG_CONFIG_HOME"), F_OK), -1);
+    EXPECT_EQ(access((std::string(getenv("XDG_CONFIG_HOME")) + "/orrelune").c_str(), F_OK), -1);
 }
 
 TEST_F(SettingsStore, EachStoredFormReadsAsANumberOrAsAbsent) {
@@ -80,4 +86,56 @@ TEST_F(SettingsStore, WritingKeepsWhatTheUserWrote) {
     SaverSettings settings = load_saver_settings();
     EXPECT_EQ(settings.resolution_id, 2005);
     EXPECT_EQ(settings.colour_id, 1001);
+}
+
+// Two configuration dialogs OK'd at once, again and again: each save is both
+// values as one change, so neither the file nor anyone reading it meanwhile
+// ever holds the resolution of one and the colour of the other, and no save
+// fails.
+TEST_F(SettingsStore, TwoSavesAtOnceNeverMixTheirValues) {
+    const SaverSettings choices[] = {{2001, 1000}, {2006, 1001}};
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const time_t until = now.tv_sec + 3;
+    pid_t children[2];
+    for (int i = 0; i < 2; ++i) {
+        children[i] = fork();
+        ASSERT_GE(children[i], 0);
+        if (children[i] == 0) {
+            alarm(120);  // a save that hangs ends the child, and fails the test
+            int saves = 0;
+            do {
+                HKEY key = open_settings_key();
+                LONG result = write_settings(key, choices[i]);
+                close_settings_key(key);
+                if (result != ERROR_SUCCESS) {
+                    fprintf(stderr, "save %d failed: %ld\n", saves, long(result));
+                    _exit(1);
+                }
+                ++saves;
+                clock_gettime(CLOCK_MONOTONIC, &now);
+            } while (now.tv_sec < until);
+            _exit(0);
+        }
+    }
+    int reads = 0, mixed = 0;
+    do {
+        SaverSettings seen = load_saver_settings();
+        bool whole = seen.resolution_id == 0 && seen.colour_id == 0;
+        for (const SaverSettings& c : choices)
+            whole = whole || (seen.resolution_id == c.resolution_id && seen.colour_id == c.colour_id);
+        mixed += !whole;
+        ++reads;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+    } while (now.tv_sec < until);
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    EXPECT_EQ(mixed, 0) << "of " << reads << " reads";
+    SaverSettings last = load_saver_settings();
+    EXPECT_TRUE((last.resolution_id == 2001 && last.colour_id == 1000) ||
+                (last.resolution_id == 2006 && last.colour_id == 1001))
+        << last.resolution_id << " " << last.colour_id;
 }

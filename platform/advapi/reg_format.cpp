@@ -1,29 +1,14 @@
-// The registry's file form: parsing and writing the .reg text, and the
-// atomic replacement of the file. Every line keeps its exact bytes, so that
-// a rewrite loses nothing that a user wrote, not even lines we can't read.
-#include "advapi/reg_file.h"
-
-#include <layer_test.h>
+// The registry's text form: parsing and writing the .reg text, and edits
+// of it. Every line keeps its exact bytes, so that a rewrite loses nothing
+// that a user wrote, not even lines we can't read.
+#include "advapi/reg_format.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <iconv.h>
-#include <pwd.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
-
-// The test seam's hook (layer_test.h), called just before the rename.
-bool (*before_rename_hook)(const char* temp_path) = nullptr;
-
-const char not_regular[] = "it is not a regular file";
 
 const char kVersionLine[] = "Windows Registry Editor Version 5.00";
 const char kCurrentUser[] = "HKEY_CURRENT_USER";
@@ -365,6 +350,37 @@ bool convert(const char* to, const char* from, const std::string& in, std::strin
     return ok;
 }
 
+// How a file's first bytes say it is encoded, when not in UTF-8.
+struct WideForm {
+    const char* mark;
+    size_t mark_size;
+    const char* encoding;
+    size_t unit;
+    bool written_back;  // else read only: never mixed with UTF-8 lines
+};
+
+// The longer marks first: UTF-32LE's begins with UTF-16LE's.
+const WideForm wide_forms[] = {
+    {"\xFF\xFE\x00\x00", 4, "UTF-32LE", 4, false},
+    {"\x00\x00\xFE\xFF", 4, "UTF-32BE", 4, false},
+    {"\xFF\xFE", 2, "UTF-16LE", 2, true},
+    {"\xFE\xFF", 2, "UTF-16BE", 2, false},
+    // No mark, but a character of the ASCII range and then a NUL: what an
+    // editor that left the mark out writes. A UTF-8 text never starts so.
+    {"", 0, "UTF-16LE", 2, false},
+};
+
+const WideForm* wide_form_of(const std::string& text) {
+    for (const WideForm& form : wide_forms) {
+        if (form.mark_size) {
+            if (text.compare(0, form.mark_size, form.mark, form.mark_size) == 0) return &form;
+        } else if (text.size() >= 2 && text[0] != 0 && (text[0] & 0x80) == 0 && text[1] == 0) {
+            return &form;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 bool reg_keys_equal(const std::string& a, const std::string& b) {
@@ -375,6 +391,10 @@ bool reg_keys_equal(const std::string& a, const std::string& b) {
     return equal_nocase(trimmed(a), trimmed(b));
 }
 
+bool reg_names_equal(const std::string& a, const std::string& b) {
+    return equal_nocase(a, b);
+}
+
 bool reg_name_fits(const std::string& name) {
     return name.find_first_of("\r\n") == std::string::npos;
 }
@@ -382,13 +402,17 @@ bool reg_name_fits(const std::string& name) {
 RegDocument reg_parse(const std::string& file_text) {
     RegDocument doc;
     std::string text = file_text;
-    // The mark decides: a UTF-16 file stays one even with a stray last byte
-    // (a cut copy), which goes, as half a character means nothing.
-    if (text.compare(0, 2, "\xFF\xFE") == 0) {
-        doc.utf16 = true;
+    // The mark decides: a wide file stays one even with stray last bytes (a
+    // cut copy), which go, as part of a character means nothing.
+    if (const WideForm* form = wide_form_of(file_text)) {
+        if (form->written_back)
+            doc.utf16 = true;
+        else
+            doc.read_only_encoding = form->encoding;
+        std::string units = file_text.substr(form->mark_size);
+        units.resize(units.size() / form->unit * form->unit);
         // A unit that is no character (a lone surrogate) reads as U+FFFD.
-        convert("UTF-8", "UTF-16LE", file_text.substr(2, (file_text.size() - 2) & ~size_t(1)), &text, "\xEF\xBF\xBD",
-                2);
+        convert("UTF-8", form->encoding, units, &text, "\xEF\xBF\xBD", form->unit);
     }
     std::vector<std::string> physical;
     for (size_t at = 0; at < text.size();) {
@@ -465,7 +489,12 @@ void reg_add_key(RegDocument& doc, const std::string& key) {
 }
 
 void reg_set_value(RegDocument& doc, const std::string& key, const std::string& name, const RegValue& value) {
-    RegLine line = make_line(format_value(name, value, doc.newline));
+    // Made whole rather than parsed back: a long value spans lines.
+    RegLine line;
+    line.text = format_value(name, value, doc.newline);
+    line.kind = RegLineKind::Value;
+    line.name = name;
+    line.value = value;
     int at = line_in_force(doc, key, name);
     if (at >= 0 && doc.lines[size_t(at)].kind == RegLineKind::Value) {
         doc.lines[size_t(at)] = std::move(line);
@@ -510,206 +539,4 @@ bool reg_delete_value(RegDocument& doc, const std::string& key, const std::strin
     }
     doc.lines = std::move(kept);
     return true;
-}
-
-std::string reg_file_path() {
-    const char* config = getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (config && config[0] == '/') {
-        base = config;
-    } else {
-        const char* home = getenv("HOME");
-        if (!home || home[0] != '/') {
-            struct passwd* pw = getpwuid(getuid());
-            home = pw ? pw->pw_dir : nullptr;
-        }
-        if (!home || home[0] != '/') return "";
-        base = std::string(home) + "/.config";
-    }
-    return base + "/orrelune/registry.reg";
-}
-
-RegRead reg_read_file(const std::string& path, std::string* text, std::string* why) {
-    text->clear();
-    if (path.empty()) return RegRead::Missing;
-    auto unreadable = [why](const char* reason) {
-        if (why) *why = reason;
-        return RegRead::Unreadable;
-    };
-    // Only a regular file (or a link to one) is opened: opening a named pipe
-    // waits for a writer, and opening a device may act on it.
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0)
-        return (errno == ENOENT || errno == ENOTDIR) ? RegRead::Missing : unreadable(strerror(errno));
-    if (!S_ISREG(st.st_mode)) return unreadable(not_regular);
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return (errno == ENOENT || errno == ENOTDIR) ? RegRead::Missing : unreadable(strerror(errno));
-    const char* failure = nullptr;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        failure = not_regular;  // swapped for something else since the look
-    } else {
-        char buffer[65536];
-        for (;;) {
-            ssize_t n = read(fd, buffer, sizeof buffer);
-            if (n == 0) break;
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                failure = strerror(errno);
-                break;
-            }
-            text->append(buffer, size_t(n));
-        }
-    }
-    close(fd);
-    if (!failure) return RegRead::Read;
-    text->clear();
-    return unreadable(failure);
-}
-
-namespace {
-
-LONG error_from_errno(int e) {
-    switch (e) {
-    case EACCES:
-    case EPERM:
-    case EROFS: return ERROR_ACCESS_DENIED;
-    case ENOSPC:
-    case EDQUOT: return ERROR_DISK_FULL;
-    case ENOENT:
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    default: return ERROR_WRITE_FAULT;
-    }
-}
-
-// mkdir -p; the directories it makes are the user's alone.
-bool make_directories(const std::string& dir) {
-    struct stat st;
-    if (dir.empty()) {
-        errno = ENOENT;
-        return false;
-    }
-    if (stat(dir.c_str(), &st) == 0) {
-        if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
-        return S_ISDIR(st.st_mode);
-    }
-    size_t slash = dir.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !make_directories(dir.substr(0, slash))) return false;
-    return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-bool write_all(int fd, const std::string& text) {
-    for (size_t done = 0; done < text.size();) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += size_t(n);
-    }
-    return true;
-}
-
-// Where a write to path lands: the end of its chain of links, followed even
-// when it points nowhere yet (a managed dotfile whose target is still to be
-// made), so that the links stay. False on a loop.
-bool follow_links(const std::string& path, std::string* target) {
-    *target = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        char link[PATH_MAX];
-        ssize_t n = readlink(target->c_str(), link, sizeof link - 1);
-        if (n < 0) return true;  // not a link: the file itself, or nothing yet
-        std::string next(link, size_t(n));
-        if (next[0] != '/') {
-            size_t slash = target->rfind('/');
-            next = (slash == std::string::npos ? std::string() : target->substr(0, slash + 1)) + next;
-        }
-        *target = next;
-    }
-    errno = ELOOP;
-    return false;
-}
-
-// A temporary file's name: ".NAME." and mkostemp's six characters.
-std::string temporary_prefix(const std::string& name) {
-    return "." + name + ".";
-}
-
-// Temporary files that earlier writes left behind (a process killed before
-// its rename). A write in progress holds a lock on its file, so only the
-// abandoned ones are taken.
-void remove_stale_temporaries(const std::string& dir, const std::string& name) {
-    DIR* entries = opendir(dir.c_str());
-    if (!entries) return;
-    const std::string prefix = temporary_prefix(name);
-    while (dirent* entry = readdir(entries)) {
-        std::string found = entry->d_name;
-        if (found.size() != prefix.size() + 6 || found.compare(0, prefix.size(), prefix) != 0) continue;
-        std::string stale = dir + "/" + found;
-        int fd = open(stale.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
-        if (fd < 0) continue;
-        struct stat st;
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0) unlink(stale.c_str());
-        close(fd);
-    }
-    closedir(entries);
-}
-
-// A new temporary file beside the target, locked for as long as it is open.
-int create_temporary(const std::string& dir, const std::string& name, std::string* temp) {
-    for (;;) {
-        *temp = dir + "/" + temporary_prefix(name) + "XXXXXX";
-        int fd = mkostemp(&(*temp)[0], O_CLOEXEC);
-        if (fd < 0) return fd;
-        flock(fd, LOCK_EX | LOCK_NB);
-        // Another write's clean-up may have taken it before the lock held.
-        struct stat st;
-        if (fstat(fd, &st) == 0 && st.st_nlink > 0) return fd;
-        close(fd);
-    }
-}
-
-}  // namespace
-
-LONG reg_write_file(const std::string& path, const std::string& text, std::string* why) {
-    auto failed = [why](LONG code, const char* reason) {
-        if (why) *why = reason;
-        return code;
-    };
-    if (path.empty()) return failed(ERROR_PATH_NOT_FOUND, "there is no home directory");
-    std::string target;
-    if (!follow_links(path, &target)) return failed(ERROR_WRITE_FAULT, strerror(errno));
-    size_t slash = target.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : target.substr(0, slash);
-    std::string name = target.substr(slash == std::string::npos ? 0 : slash + 1);
-    if (!make_directories(dir)) return failed(error_from_errno(errno), strerror(errno));
-    // Whatever else stands in the file's place (a directory, a named pipe)
-    // is the user's and stays.
-    struct stat st;
-    bool exists = lstat(target.c_str(), &st) == 0;
-    if (exists && !S_ISREG(st.st_mode)) return failed(ERROR_ACCESS_DENIED, not_regular);
-    mode_t mode = exists ? (st.st_mode & 07777) : 0600;
-
-    remove_stale_temporaries(dir, name);
-    std::string temp;
-    int fd = create_temporary(dir, name, &temp);
-    if (fd < 0) return failed(error_from_errno(errno), strerror(errno));
-
-    int error = 0;
-    if (!write_all(fd, text) || fsync(fd) != 0 || fchmod(fd, mode) != 0) error = errno;
-    if (!error && before_rename_hook && !before_rename_hook(temp.c_str())) error = EIO;
-    if (!error && rename(temp.c_str(), target.c_str()) != 0) error = errno;
-    if (error) unlink(temp.c_str());
-    close(fd);  // after the rename or the unlink, so the lock covers both
-    if (error) return failed(error_from_errno(error), strerror(error));
-    // The rename itself is made durable with the directory.
-    int dir_fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir_fd >= 0) {
-        fsync(dir_fd);
-        close(dir_fd);
-    }
-    return ERROR_SUCCESS;
-}
-
-void layer_set_registry_write_hook(bool (*hook)(const char* temp_path)) {
-    before_rename_hook = hook;
 }

@@ -1,13 +1,13 @@
-// The registry's file: HKEY_CURRENT_USER kept as a text file in the .reg
-// export form, so that a user can read and edit it.
+// The registry's text form: HKEY_CURRENT_USER as the text of a .reg export,
+// so that a user can read and edit it. Text only: the file itself is
+// reg_store.h's.
 //
-// For the rest of the layer: reg_parse turns the file's text into lines that
-// keep their exact bytes; reg_find_value, reg_key_exists, reg_add_key,
+// For the rest of the layer: reg_parse turns the text into lines that keep
+// their exact bytes; reg_find_value, reg_key_exists, reg_add_key,
 // reg_set_value and reg_delete_value look at and edit those lines, touching
-// only the lines of what they change; reg_text gives the text back.
-// reg_file_path, reg_read_file and reg_write_file locate, read and atomically
-// replace the file. Key paths are below HKEY_CURRENT_USER ("" is the root),
-// backslash separated; keys and value names match without regard to case.
+// only the lines of what they change; reg_text gives the text back. Key
+// paths are below HKEY_CURRENT_USER ("" is the root), backslash separated;
+// keys and value names match without regard to case.
 #pragma once
 
 #include <windows.h>
@@ -42,8 +42,12 @@ struct RegDocument {
     std::vector<RegLine> lines;
     std::string newline = "\n";  // what new lines end with: the file's own style
     // Exports from Windows come as UTF-16LE with a byte-order mark; such a
-    // file is read as UTF-8 lines and written back in UTF-16LE.
+    // text is read as UTF-8 lines and written back in UTF-16LE.
     bool utf16 = false;
+    // Set for a text in another wide form (UTF-16BE, UTF-16LE without its
+    // mark, UTF-32): read as well as it goes, but reg_text would not give it
+    // back in its own form, so it is not to be written.
+    const char* read_only_encoding = nullptr;
 };
 
 RegDocument reg_parse(const std::string& text);
@@ -63,22 +67,4 @@ bool reg_delete_value(RegDocument& doc, const std::string& key, const std::strin
 bool reg_name_fits(const std::string& name);
 
 bool reg_keys_equal(const std::string& a, const std::string& b);
-
-// $XDG_CONFIG_HOME/orrelune/registry.reg, else ~/.config/orrelune/registry.reg;
-// "" when no home directory can be found.
-std::string reg_file_path();
-
-// Only a regular file, or a link to one, is read; anything else in its
-// place (a directory, a named pipe, a device) is Unreadable, found without
-// opening it. why, when given, gets the reason for Unreadable.
-enum class RegRead { Missing, Read, Unreadable };
-RegRead reg_read_file(const std::string& path, std::string* text, std::string* why = nullptr);
-
-// Replaces the file with the text through a temporary file in the same
-// directory, flushed and renamed over it; creates the directory (0700) when
-// missing. A link keeps pointing where it did and its target is written,
-// made if it doesn't exist yet. Temporary files that earlier writes left
-// behind go. Returns ERROR_SUCCESS or an error code, with the reason in why
-// when given; on failure the old file is left as it was, and so is
-// anything but a regular file in its place.
-LONG reg_write_file(const std::string& path, const std::string& text, std::string* why = nullptr);
+bool reg_names_equal(const std::string& a, const std::string& b);
