@@ -144,8 +144,7 @@ bool find_value(const std::string& key, const std::string& name, RegValue* value
 // encoding, is never replaced: what it holds would be lost.
 LONG write_changes(const std::string& path, const std::vector<PendingChange>& changes, std::string* why) {
     std::string text;
-    RegStamp stamp;
-    if (reg_read_file(path, &text, why, &stamp) == RegRead::Unreadable) return ERROR_ACCESS_DENIED;
+    if (reg_read_file(path, &text, why) == RegRead::Unreadable) return ERROR_ACCESS_DENIED;
     if (!stored.current || stored.path != path || stored.text != text) {
         stored.doc = reg_parse(text);
         stored.text = std::move(text);
