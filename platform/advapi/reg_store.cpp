@@ -91,6 +91,7 @@ RegRead reg_read_file(const std::string& path, std::string* text, std::string* w
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         failure = not_regular;  // swapped for something else since the look
     } else {
+        text->reserve(size_t(st.st_size));
         char buffer[65536];
         for (;;) {
             ssize_t n = read(fd, buffer, sizeof buffer);
