@@ -7,8 +7,14 @@
 #include <stdio.h>
 #include <windows.h>
 
-#if !defined(__x86_64__)
-#error "the import cells below carry the x86_64 names"
+// A cell's name is the linker's name of the import: on i686 it carries C's
+// leading underscore and the bytes of the stdcall arguments.
+#if defined(__x86_64__)
+#define IMPORT_CELL(name, bytes) "__imp_" #name
+#elif defined(__i386__)
+#define IMPORT_CELL(name, bytes) "__imp__" #name "@" #bytes
+#else
+#error "no import cell names for this processor"
 #endif
 
 namespace {
@@ -36,7 +42,7 @@ INT_PTR WINAPI probe_dialog(HINSTANCE instance, LPCSTR name, HWND parent, DLGPRO
 }  // namespace
 
 extern "C" {
-decltype(&RegSetValueExA) probe_set_value_cell __asm__("__imp_RegSetValueExA") = probe_set_value;
-decltype(&MessageBoxA) probe_message_box_cell __asm__("__imp_MessageBoxA") = probe_message_box;
-decltype(&DialogBoxParamA) probe_dialog_cell __asm__("__imp_DialogBoxParamA") = probe_dialog;
+decltype(&RegSetValueExA) probe_set_value_cell __asm__(IMPORT_CELL(RegSetValueExA, 24)) = probe_set_value;
+decltype(&MessageBoxA) probe_message_box_cell __asm__(IMPORT_CELL(MessageBoxA, 16)) = probe_message_box;
+decltype(&DialogBoxParamA) probe_dialog_cell __asm__(IMPORT_CELL(DialogBoxParamA, 20)) = probe_dialog;
 }
