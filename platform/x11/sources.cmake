@@ -6,7 +6,7 @@ target_sources(win32layer PRIVATE
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_glx.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_message_box.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_display_mode.cpp)
-target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_dialog.cpp)
+target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_dialog.cpp ${CMAKE_CURRENT_LIST_DIR}/x11_paint.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_fps.cpp)
 # XGetGeometry in place of Xlib's (x11_geometry.cpp): linked into every
 # program on the layer and exported, so that Mesa, loaded later, calls it.

@@ -5,13 +5,13 @@
 //   Others may use: x11_dialog_driver() (x11_private.h), through the driver table.
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
+#include "x11/x11_paint.h"
 #include "x11/x11_private.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xft/Xft.h>
 #include <X11/Xutil.h>
 #include <math.h>
-#include <stdlib.h>
 #include <time.h>
 
 #include <algorithm>
@@ -36,13 +36,6 @@ XftFont* font_of(HWND dialog) {
     return it == dialog_fonts.end() ? nullptr : it->second;
 }
 
-int text_width(XftFont* font, const std::string& text) {
-    if (!font || text.empty()) return 0;
-    XGlyphInfo extents;
-    XftTextExtentsUtf8(x11_display(), font, (const FcChar8*)text.data(), (int)text.size(), &extents);
-    return extents.xOff;
-}
-
 // As Windows measures a dialog font: the width of the 52 letters over 26,
 // halved with rounding; the height is the font's full line height.
 void measure(const LayerDialogFont* font, int* base_x, int* base_y) {
@@ -51,7 +44,7 @@ void measure(const LayerDialogFont* font, int* base_x, int* base_y) {
         layer_fixme_once("no sans-serif font for dialogs; their text is not shown");
         return;
     }
-    int width = text_width(xft, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    int width = x11_text_width(xft, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     *base_x = std::max(1, (width / 26 + 1) / 2);
     *base_y = std::max(1, xft->ascent + xft->descent);
     XftFontClose(x11_display(), xft);
@@ -60,117 +53,51 @@ void measure(const LayerDialogFont* font, int* base_x, int* base_y) {
 const unsigned face_rgb = 0xF0F0F0;
 
 void fill(XftDraw* draw, unsigned rgb, int x, int y, int w, int h) {
-    if (w <= 0 || h <= 0) return;
-    XftColor c = x11_colour(rgb);
-    XftDrawRect(draw, &c, x, y, (unsigned)w, (unsigned)h);
+    x11_fill(draw, x11_colour(rgb), x, y, w, h);
 }
 
 void outline(XftDraw* draw, unsigned rgb, int x, int y, int w, int h, int t) {
-    fill(draw, rgb, x, y, w, t);
-    fill(draw, rgb, x, y + h - t, w, t);
-    fill(draw, rgb, x, y, t, h);
-    fill(draw, rgb, x + w - t, y, t, h);
+    x11_outline(draw, x11_colour(rgb), RECT{x, y, x + w, y + h}, t);
 }
 
 void dotted(XftDraw* draw, int x, int y, int w, int h) {
-    for (int i = x; i < x + w; i += 2) {
-        fill(draw, 0x000000, i, y, 1, 1);
-        fill(draw, 0x000000, i, y + h - 1, 1, 1);
-    }
-    for (int i = y; i < y + h; i += 2) {
-        fill(draw, 0x000000, x, i, 1, 1);
-        fill(draw, 0x000000, x + w - 1, i, 1, 1);
-    }
+    x11_focus_ring(draw, x11_colour(0x000000), RECT{x, y, x + w, y + h});
 }
 
-void text(XftDraw* draw, XftFont* font, int x, int baseline, const std::string& s, unsigned rgb = 0x000000) {
-    if (!font || s.empty()) return;
-    XftColor c = x11_colour(rgb);
-    XftDrawStringUtf8(draw, &c, font, x, baseline, (const FcChar8*)s.data(), (int)s.size());
+void text(XftDraw* draw, XftFont* font, int x, int baseline, const std::string& s) {
+    x11_draw_text(draw, x11_colour(0x000000), font, x, baseline, s);
 }
 
-unsigned long channel(double value, unsigned long mask) {
-    int shift = __builtin_ctzl(mask);
-    unsigned long top = mask >> shift;
-    return ((unsigned long)lround(std::min(1.0, std::max(0.0, value)) * top) << shift) & mask;
-}
-
-// The radio button's circle, smoothed by 4x4 samples per pixel.
+// The radio button's circle, smoothed.
 void radio_circle(Drawable target, GC gc, int x0, int y0, int size, bool checked, bool pressed) {
-    Display* display = x11_display();
-    Visual* visual = DefaultVisual(display, x11_screen());
-    if (visual->c_class != TrueColor || size <= 0) return;
-    XImage* image =
-        XCreateImage(display, visual, DefaultDepth(display, x11_screen()), ZPixmap, 0, nullptr, size, size, 32, 0);
-    if (!image) return;
-    image->data = (char*)malloc((size_t)image->bytes_per_line * size);
     double r = size / 2.0, ring = std::max(1.0, size / 13.0);
     unsigned inside = pressed ? 0xCCE4F7 : 0xFFFFFF;
-    for (int py = 0; py < size; ++py) {
-        for (int px = 0; px < size; ++px) {
-            double sum[3] = {0, 0, 0};
-            for (int s = 0; s < 16; ++s) {
-                double x = px + (s % 4 + 0.5) / 4 - r, y = py + (s / 4 + 0.5) / 4 - r;
-                double d = hypot(x, y);
-                unsigned rgb = d > r - 0.5                 ? face_rgb
-                               : d > r - 0.5 - ring        ? 0x333333
-                               : (checked && d < r * 0.45) ? 0x333333
-                                                           : inside;
-                for (int k = 0; k < 3; ++k) sum[k] += ((rgb >> (16 - 8 * k)) & 0xFF) / 255.0;
-            }
-            XPutPixel(image, px, py,
-                      channel(sum[0] / 16, visual->red_mask) | channel(sum[1] / 16, visual->green_mask) |
-                          channel(sum[2] / 16, visual->blue_mask));
-        }
-    }
-    XPutImage(display, target, gc, image, 0, 0, x0, y0, size, size);
-    XDestroyImage(image);
+    x11_put_smooth(target, gc, RECT{x0, y0, x0 + size, y0 + size}, [&](double x, double y) {
+        double d = hypot(x - r, y - r);
+        unsigned rgb = d > r - 0.5                 ? face_rgb
+                       : d > r - 0.5 - ring        ? 0x333333
+                       : (checked && d < r * 0.45) ? 0x333333
+                                                   : inside;
+        return X11Rgb{((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0};
+    });
 }
 
-struct Canvas {
-    Window window;
-    int width, height;
-    Pixmap pixmap;
-    XftDraw* draw;
-    GC gc;
-};
-
-bool begin(HWND handle, Canvas* c) {
-    Display* display = x11_display();
-    c->window = (Window)(uintptr_t)handle;
+bool begin(HWND handle, X11Canvas* c) {
     RECT client;
     if (!GetClientRect(handle, &client) || client.right <= 0 || client.bottom <= 0) return false;
-    c->width = client.right;
-    c->height = client.bottom;
-    int screen = x11_screen();
-    // Drawn off screen and copied in one go, so nothing flickers.
-    c->pixmap =
-        XCreatePixmap(display, c->window, (unsigned)c->width, (unsigned)c->height, DefaultDepth(display, screen));
-    c->draw = XftDrawCreate(display, c->pixmap, DefaultVisual(display, screen), DefaultColormap(display, screen));
-    c->gc = XCreateGC(display, c->pixmap, 0, nullptr);
+    x11_canvas_begin(c, (Window)(uintptr_t)handle, client.right, client.bottom);
     fill(c->draw, face_rgb, 0, 0, c->width, c->height);
     return true;
 }
 
-void finish(Canvas* c) {
-    Display* display = x11_display();
-    x11_trap_errors();
-    XCopyArea(display, c->pixmap, c->window, c->gc, 0, 0, (unsigned)c->width, (unsigned)c->height, 0, 0);
-    x11_untrap_errors();
-    XFreeGC(display, c->gc);
-    XftDrawDestroy(c->draw);
-    XFreePixmap(display, c->pixmap);
-    XFlush(display);
-}
-
 void paint_dialog(HWND dialog) {
-    Canvas c;
-    if (begin(dialog, &c)) finish(&c);
+    X11Canvas c;
+    if (begin(dialog, &c)) x11_canvas_finish(&c);
 }
 
 void paint_control(HWND control, const LayerDialogControl* look) {
     XftFont* font = font_of(look->dialog);
-    Canvas c;
+    X11Canvas c;
     if (!begin(control, &c)) return;
     int ascent = font ? font->ascent : 10, line = font ? font->ascent + font->descent : 13;
     int mid_baseline = (c.height - line) / 2 + ascent;
@@ -185,7 +112,7 @@ void paint_control(HWND control, const LayerDialogControl* look) {
             outline(c.draw, 0x0078D7, 0, 0, w, h, look->focused ? 2 : 1);
         else
             outline(c.draw, 0xADADAD, 0, 0, w, h, 1);
-        text(c.draw, font, (w - text_width(font, look->text)) / 2, mid_baseline, look->text);
+        text(c.draw, font, (w - x11_text_width(font, look->text)) / 2, mid_baseline, look->text);
         if (look->focused) dotted(c.draw, 3, 3, w - 6, h - 6);
         break;
     }
@@ -193,7 +120,7 @@ void paint_control(HWND control, const LayerDialogControl* look) {
         int size = std::min(h, std::max(9, line - 2));
         int text_x = size + 4;
         text(c.draw, font, text_x, mid_baseline, look->text);
-        if (look->focused) dotted(c.draw, text_x - 2, (h - line) / 2, text_width(font, look->text) + 4, line);
+        if (look->focused) dotted(c.draw, text_x - 2, (h - line) / 2, x11_text_width(font, look->text) + 4, line);
         radio_circle(c.pixmap, c.gc, 0, (h - size) / 2, size, look->checked, look->pressed);
         break;
     }
@@ -202,20 +129,20 @@ void paint_control(HWND control, const LayerDialogControl* look) {
         XLowerWindow(x11_display(), c.window);
         int top = line / 2;
         outline(c.draw, 0xDCDCDC, 0, top, w, h - top, 1);
-        int label_w = text_width(font, look->text);
+        int label_w = x11_text_width(font, look->text);
         if (label_w) fill(c.draw, face_rgb, 6, 0, label_w + 4, line);
         text(c.draw, font, 8, ascent, look->text);
         break;
     }
     case LAYER_CONTROL_STATIC: {
         int x = 0;
-        if (look->style & SS_CENTER) x = (w - text_width(font, look->text)) / 2;
+        if (look->style & SS_CENTER) x = (w - x11_text_width(font, look->text)) / 2;
         int baseline = (look->style & SS_CENTERIMAGE) ? mid_baseline : ascent;
         text(c.draw, font, x, baseline, look->text);
         break;
     }
     }
-    finish(&c);
+    x11_canvas_finish(&c);
 }
 
 void prepare(HWND dialog, HWND owner, const LayerDialogFont* dialog_font) {
@@ -238,15 +165,15 @@ void prepare(HWND dialog, HWND owner, const LayerDialogFont* dialog_font) {
 // The keyboard comes to the dialog once it shows; no grab, as a dialog is a
 // window among others.
 bool hold_input(HWND dialog) {
-    Display* display = x11_display();
     Window window = (Window)(uintptr_t)dialog;
-    XWindowAttributes attributes;
-    x11_trap_errors();
-    bool viewable = XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
-    if (viewable) XSetInputFocus(display, window, RevertToParent, CurrentTime);
-    x11_untrap_errors();
+    bool viewable = x11_is_viewable(window);
+    if (viewable) {
+        x11_trap_errors();
+        XSetInputFocus(x11_display(), window, RevertToParent, CurrentTime);
+        x11_untrap_errors();
+    }
     auto it = shown_since.find(dialog);
-    return viewable || it == shown_since.end() || time(nullptr) - it->second > 2;
+    return viewable || it == shown_since.end() || x11_waited_too_long(it->second);
 }
 
 void release(HWND dialog) {

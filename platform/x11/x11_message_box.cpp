@@ -5,13 +5,13 @@
 //   Others may use: x11_message_box_driver() (x11_private.h), through the driver table.
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
+#include "x11/x11_paint.h"
 #include "x11/x11_private.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xft/Xft.h>
 #include <X11/Xutil.h>
 #include <math.h>
-#include <stdlib.h>
 #include <string.h>
 #include <time.h>
 
@@ -48,13 +48,6 @@ const Fonts& open_fonts() {
     snprintf(name, sizeof name, "sans-serif:bold:pixelsize=%d", (int)lround(24 * fonts.scale));
     fonts.glyph = XftFontOpenName(display, x11_screen(), name);
     return fonts;
-}
-
-int text_width(XftFont* font, const std::string& text) {
-    if (!font || text.empty()) return 0;
-    XGlyphInfo extents;
-    XftTextExtentsUtf8(x11_display(), font, (const FcChar8*)text.data(), (int)text.size(), &extents);
-    return extents.xOff;
 }
 
 // ---- layout ----
@@ -102,15 +95,15 @@ std::vector<std::string> wrap(XftFont* font, const char* text, int limit) {
             size_t end = space == std::string::npos ? paragraph.size() : space;
             std::string word = paragraph.substr(at, end - at);
             std::string tried = line.empty() ? word : line + " " + word;
-            if (text_width(font, tried) <= limit) {
+            if (x11_text_width(font, tried) <= limit) {
                 line = tried;
             } else {
                 if (!line.empty()) lines.push_back(line);
                 line.clear();
                 // A word wider than the box goes on in pieces.
-                while (text_width(font, word) > limit) {
+                while (x11_text_width(font, word) > limit) {
                     size_t cut = utf8_step(word, 0);
-                    while (cut < word.size() && text_width(font, word.substr(0, utf8_step(word, cut))) <= limit)
+                    while (cut < word.size() && x11_text_width(font, word.substr(0, utf8_step(word, cut))) <= limit)
                         cut = utf8_step(word, cut);
                     lines.push_back(word.substr(0, cut));
                     word.erase(0, cut);
@@ -167,7 +160,7 @@ Geometry measure(const LayerMessageBox* box) {
     int limit = std::min(px(440), screen_width * 2 / 3);
     g.lines = wrap(f.text, box->text, limit);
     int text_w = 0;
-    for (const std::string& line : g.lines) text_w = std::max(text_w, text_width(f.text, line));
+    for (const std::string& line : g.lines) text_w = std::max(text_w, x11_text_width(f.text, line));
     int text_h = (int)g.lines.size() * g.line_height;
 
     int icon_size = box->icon != LAYER_ICON_NONE ? px(32) : 0;
@@ -178,13 +171,13 @@ Geometry measure(const LayerMessageBox* box) {
     int button_w[3] = {}, buttons_w = 0;
     int spacing = px(8), band_pad = px(11), button_h = px(26), band_side = px(12);
     for (int i = 0; i < box->button_count; ++i) {
-        button_w[i] = std::max(px(88), text_width(f.text, without_ampersand(box->labels[i])) + px(24));
+        button_w[i] = std::max(px(88), x11_text_width(f.text, without_ampersand(box->labels[i])) + px(24));
         buttons_w += button_w[i] + (i ? spacing : 0);
     }
     int band_h = button_h + 2 * band_pad;
 
     int inner_w = std::max({pad + icon_size + gap + text_w + pad, buttons_w + 2 * band_side, px(180)});
-    if (own_frame) inner_w = std::max(inner_w, text_width(f.text, box->caption) + px(46) + px(24));
+    if (own_frame) inner_w = std::max(inner_w, x11_text_width(f.text, box->caption) + px(46) + px(24));
     g.width = inner_w + 2 * g.frame;
     int top = g.frame + g.title_height;
     g.band_y = top + pad + content_h + pad;
@@ -213,9 +206,7 @@ void x11_box_layout(LayerMessageBox* box) {
 
 // ---- drawing ----
 
-struct Rgb {
-    double r, g, b;
-};
+using Rgb = X11Rgb;
 const Rgb white = {1, 1, 1}, black = {0, 0, 0};
 
 struct Paint {
@@ -282,172 +273,101 @@ Paint close_cross_at(double x, double y) {
     return {black, on ? 1.0 : 0.0};
 }
 
-unsigned long channel(double value, unsigned long mask) {
-    if (!mask) return 0;
-    int shift = __builtin_ctzl(mask);
-    unsigned long top = mask >> shift;
-    return ((unsigned long)lround(std::min(1.0, std::max(0.0, value)) * top) << shift) & mask;
-}
-
-// Draws an antialiased shape (4 x 4 samples a pixel) over a plain
-// background. Only TrueColor screens; elsewhere the shape is left out.
+// Draws an antialiased shape over a plain background. Only TrueColor
+// screens; elsewhere the shape is left out.
 template <typename Shape>
 void put_shape(Drawable target, GC gc, const RECT& where, Rgb background, Shape shape) {
-    Display* display = x11_display();
-    Visual* visual = DefaultVisual(display, x11_screen());
     int w = where.right - where.left, h = where.bottom - where.top;
-    if (w <= 0 || h <= 0) return;
-    if (visual->c_class != TrueColor) {
-        layer_fixme_once("message box icons need a TrueColor screen");
-        return;
-    }
-    XImage* image =
-        XCreateImage(display, visual, DefaultDepth(display, x11_screen()), ZPixmap, 0, nullptr, w, h, 32, 0);
-    if (!image) return;
-    image->data = (char*)malloc((size_t)image->bytes_per_line * h);
-    const int n = 4;
-    for (int py = 0; py < h; ++py) {
-        for (int px = 0; px < w; ++px) {
-            Rgb sum = {0, 0, 0};
-            for (int sy = 0; sy < n; ++sy) {
-                for (int sx = 0; sx < n; ++sx) {
-                    Paint p = shape((px + (sx + 0.5) / n) / w, (py + (sy + 0.5) / n) / h);
-                    sum.r += p.colour.r * p.alpha + background.r * (1 - p.alpha);
-                    sum.g += p.colour.g * p.alpha + background.g * (1 - p.alpha);
-                    sum.b += p.colour.b * p.alpha + background.b * (1 - p.alpha);
-                }
-            }
-            double k = 1.0 / (n * n);
-            XPutPixel(image, px, py,
-                      channel(sum.r * k, visual->red_mask) | channel(sum.g * k, visual->green_mask) |
-                          channel(sum.b * k, visual->blue_mask));
-        }
-    }
-    XPutImage(display, target, gc, image, 0, 0, where.left, where.top, w, h);
-    XDestroyImage(image);  // frees the pixels too
+    bool drawn = x11_put_smooth(target, gc, where, [&](double x, double y) {
+        Paint p = shape(x / w, y / h);
+        return Rgb{p.colour.r * p.alpha + background.r * (1 - p.alpha),
+                   p.colour.g * p.alpha + background.g * (1 - p.alpha),
+                   p.colour.b * p.alpha + background.b * (1 - p.alpha)};
+    });
+    if (!drawn) layer_fixme_once("message box icons need a TrueColor screen");
 }
 
 struct Colours {
     XftColor face, band, band_line, text, frame, button, button_edge, accent, pressed, pressed_edge, white;
 };
 
-void fill(XftDraw* draw, const XftColor& c, int x, int y, int w, int h) {
-    if (w > 0 && h > 0) XftDrawRect(draw, &c, x, y, (unsigned)w, (unsigned)h);
-}
-
-void outline(XftDraw* draw, const XftColor& c, const RECT& r, int thickness) {
-    int w = r.right - r.left, h = r.bottom - r.top;
-    fill(draw, c, r.left, r.top, w, thickness);
-    fill(draw, c, r.left, r.bottom - thickness, w, thickness);
-    fill(draw, c, r.left, r.top, thickness, h);
-    fill(draw, c, r.right - thickness, r.top, thickness, h);
-}
-
-// The dotted focus rectangle.
-void focus_ring(XftDraw* draw, const XftColor& c, const RECT& r) {
-    for (int x = r.left; x < r.right; x += 2) {
-        fill(draw, c, x, r.top, 1, 1);
-        fill(draw, c, x, r.bottom - 1, 1, 1);
-    }
-    for (int y = r.top; y < r.bottom; y += 2) {
-        fill(draw, c, r.left, y, 1, 1);
-        fill(draw, c, r.right - 1, y, 1, 1);
-    }
-}
-
-void draw_text(XftDraw* draw, const XftColor& c, XftFont* font, int x, int baseline, const std::string& text) {
-    if (font && !text.empty())
-        XftDrawStringUtf8(draw, &c, font, x, baseline, (const FcChar8*)text.data(), (int)text.size());
-}
-
 void draw_button(XftDraw* draw, const Colours& c, const Fonts& f, const LayerMessageBox* box, int i, const RECT& r) {
     auto px = [&](double value) { return std::max(1, (int)lround(value * f.scale)); };
     bool pressed = box->pressed == i, focused = box->focused == i;
-    fill(draw, pressed ? c.pressed : c.button, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    x11_fill(draw, pressed ? c.pressed : c.button, r.left, r.top, r.right - r.left, r.bottom - r.top);
     // The default (focused) button has a heavier border in the accent colour.
     if (pressed)
-        outline(draw, c.pressed_edge, r, px(1));
+        x11_outline(draw, c.pressed_edge, r, px(1));
     else if (focused)
-        outline(draw, c.accent, r, px(2));
+        x11_outline(draw, c.accent, r, px(2));
     else
-        outline(draw, c.button_edge, r, px(1));
+        x11_outline(draw, c.button_edge, r, px(1));
 
     std::string label = without_ampersand(box->labels[i]);
     const char* amp = strchr(box->labels[i], '&');
-    int label_w = text_width(f.text, label);
+    int label_w = x11_text_width(f.text, label);
     int x = (r.left + r.right - label_w) / 2;
     int baseline = f.text ? (r.top + r.bottom + f.text->ascent - f.text->descent) / 2 : r.bottom;
-    draw_text(draw, c.text, f.text, x, baseline, label);
+    x11_draw_text(draw, c.text, f.text, x, baseline, label);
     if (amp && amp[1]) {
         // The letter that presses the button is underlined.
         size_t at = (size_t)(amp - box->labels[i]);
-        int before = text_width(f.text, label.substr(0, at));
-        int letter = text_width(f.text, label.substr(at, utf8_step(label, at) - at));
-        fill(draw, c.text, x + before, baseline + px(2), letter, px(1));
+        int before = x11_text_width(f.text, label.substr(0, at));
+        int letter = x11_text_width(f.text, label.substr(at, utf8_step(label, at) - at));
+        x11_fill(draw, c.text, x + before, baseline + px(2), letter, px(1));
     }
     if (focused) {
         int inset = px(3) + 1;
-        focus_ring(draw, c.text, RECT{r.left + inset, r.top + inset, r.right - inset, r.bottom - inset});
+        x11_focus_ring(draw, c.text, RECT{r.left + inset, r.top + inset, r.right - inset, r.bottom - inset});
     }
 }
 
 void x11_box_paint(HWND window_handle, const LayerMessageBox* box) {
-    Display* display = x11_display();
-    Window window = (Window)(uintptr_t)window_handle;
     const Fonts& f = open_fonts();
     Geometry g = measure(box);
-    int screen = x11_screen();
     auto px = [&](double value) { return std::max(1, (int)lround(value * f.scale)); };
 
-    // Drawn off screen and copied in one go, so the box never flickers.
-    Pixmap canvas =
-        XCreatePixmap(display, window, (unsigned)g.width, (unsigned)g.height, DefaultDepth(display, screen));
-    XftDraw* draw = XftDrawCreate(display, canvas, DefaultVisual(display, screen), DefaultColormap(display, screen));
-    GC gc = XCreateGC(display, canvas, 0, nullptr);
+    X11Canvas canvas;
+    x11_canvas_begin(&canvas, (Window)(uintptr_t)window_handle, g.width, g.height);
+    XftDraw* draw = canvas.draw;
     Colours c = {x11_colour(0xFFFFFF), x11_colour(0xF0F0F0), x11_colour(0xDFDFDF), x11_colour(0x000000),
                  x11_colour(0x7A7A7A), x11_colour(0xE1E1E1), x11_colour(0xADADAD), x11_colour(0x0078D7),
                  x11_colour(0xCCE4F7), x11_colour(0x005499), x11_colour(0xFFFFFF)};
 
-    fill(draw, c.face, 0, 0, g.width, g.band_y);
-    fill(draw, c.band, 0, g.band_y, g.width, g.height - g.band_y);
-    fill(draw, c.band_line, 0, g.band_y, g.width, 1);
+    x11_fill(draw, c.face, 0, 0, g.width, g.band_y);
+    x11_fill(draw, c.band, 0, g.band_y, g.width, g.height - g.band_y);
+    x11_fill(draw, c.band_line, 0, g.band_y, g.width, 1);
 
     if (g.title_height) {
         // No window manager: the box draws its own title bar and close button.
         int baseline = f.text ? g.frame + (g.title_height + f.text->ascent - f.text->descent) / 2 : g.title_height;
-        draw_text(draw, c.text, f.text, g.frame + px(10), baseline, box->caption);
+        x11_draw_text(draw, c.text, f.text, g.frame + px(10), baseline, box->caption);
         int cross = px(10);
         int cx = (g.close_button.left + g.close_button.right - cross) / 2;
         int cy = (g.close_button.top + g.close_button.bottom - cross) / 2;
-        put_shape(canvas, gc, RECT{cx, cy, cx + cross, cy + cross}, white, close_cross_at);
-        outline(draw, c.frame, RECT{0, 0, g.width, g.height}, 1);
+        put_shape(canvas.pixmap, canvas.gc, RECT{cx, cy, cx + cross, cy + cross}, white, close_cross_at);
+        x11_outline(draw, c.frame, RECT{0, 0, g.width, g.height}, 1);
     }
 
     if (box->icon != LAYER_ICON_NONE) {
         LayerBoxIcon icon = box->icon;
-        put_shape(canvas, gc, g.icon, white, [icon](double x, double y) { return icon_at(icon, x, y); });
+        put_shape(canvas.pixmap, canvas.gc, g.icon, white, [icon](double x, double y) { return icon_at(icon, x, y); });
         if (icon == LAYER_ICON_QUESTION && f.glyph) {
             XGlyphInfo extents;
-            XftTextExtentsUtf8(display, f.glyph, (const FcChar8*)"?", 1, &extents);
+            XftTextExtentsUtf8(x11_display(), f.glyph, (const FcChar8*)"?", 1, &extents);
             int x = (g.icon.left + g.icon.right - extents.width) / 2 + extents.x;
             int y = (g.icon.top + g.icon.bottom - extents.height) / 2 + extents.y;
-            XftDrawStringUtf8(draw, &c.white, f.glyph, x, y, (const FcChar8*)"?", 1);
+            x11_draw_text(draw, c.white, f.glyph, x, y, "?");
         }
     }
 
     for (size_t i = 0; i < g.lines.size(); ++i)
-        draw_text(draw, c.text, f.text, g.text_x, g.text_y + (int)i * g.line_height + (f.text ? f.text->ascent : 0),
-                  g.lines[i]);
+        x11_draw_text(draw, c.text, f.text, g.text_x, g.text_y + (int)i * g.line_height + (f.text ? f.text->ascent : 0),
+                      g.lines[i]);
 
     for (int i = 0; i < box->button_count; ++i) draw_button(draw, c, f, box, i, g.buttons[i]);
 
-    x11_trap_errors();
-    XCopyArea(display, canvas, window, gc, 0, 0, (unsigned)g.width, (unsigned)g.height, 0, 0);
-    x11_untrap_errors();
-    XFreeGC(display, gc);
-    XftDrawDestroy(draw);
-    XFreePixmap(display, canvas);
-    XFlush(display);
+    x11_canvas_finish(&canvas);
 }
 
 // ---- staying above everything ----
@@ -500,12 +420,8 @@ bool x11_box_hold_input(HWND window_handle) {
     Display* display = x11_display();
     Window window = (Window)(uintptr_t)window_handle;
     auto it = held.find(window);
-    bool late = it == held.end() || time(nullptr) - it->second.since > 2;
-    XWindowAttributes attributes;
-    x11_trap_errors();
-    bool viewable = XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
-    x11_untrap_errors();
-    if (!viewable) return late;  // a window manager has not mapped it yet
+    bool late = it == held.end() || x11_waited_too_long(it->second.since);
+    if (!x11_is_viewable(window)) return late;  // a window manager has not mapped it yet
 
     // Above everything: the outermost window (the window manager's frame,
     // or the box itself) goes to the top of the stack.
