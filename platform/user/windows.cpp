@@ -3,6 +3,8 @@
 // driver reports native changes.
 #include "user/user_internal.h"
 
+#include <errno.h>
+#include <stdio.h>
 #include <string.h>
 #include <strings.h>
 
@@ -287,6 +289,11 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
         return nullptr;
     }
     if (parent && !user_window(parent) && !user_is_foreign(parent)) {
+        // The daemon's window went after the entry found it: the run ends
+        // before it begins, so say why.
+        if (parent == layer_hosted_window())
+            fprintf(stderr, "%s: cannot draw inside window 0x%lx: it went away\n", program_invocation_short_name,
+                    static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(parent)));
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
     }
