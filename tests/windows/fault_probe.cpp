@@ -8,16 +8,7 @@
 #include <string.h>
 #include <windows.h>
 
-// A cell's name is the linker's name of the import: on i686 it carries C's
-// leading underscore and, for the system's stdcall functions, the bytes of
-// arguments.
-#if defined(__x86_64__)
-#define IMPORT_CELL(name, bytes) "__imp_" #name
-#elif defined(__i386__)
-#define IMPORT_CELL(name, bytes) "__imp__" #name "@" #bytes
-#else
-#error "no import cell names for this processor"
-#endif
+#include "import_cell.h"
 
 namespace {
 

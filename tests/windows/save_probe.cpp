@@ -7,15 +7,7 @@
 #include <stdio.h>
 #include <windows.h>
 
-// A cell's name is the linker's name of the import: on i686 it carries C's
-// leading underscore and the bytes of the stdcall arguments.
-#if defined(__x86_64__)
-#define IMPORT_CELL(name, bytes) "__imp_" #name
-#elif defined(__i386__)
-#define IMPORT_CELL(name, bytes) "__imp__" #name "@" #bytes
-#else
-#error "no import cell names for this processor"
-#endif
+#include "import_cell.h"
 
 namespace {
 
