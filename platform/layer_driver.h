@@ -4,12 +4,13 @@
 // queue, timers, focus bookkeeping, default window procedures. A driver
 // owns the display: it makes native windows, reports native events and
 // answers questions about windows the core did not make (windows of other
-// processes, which a handle on the command line may name). Two drivers
-// exist: X11 (production) and null (windows in memory, a settable clock and
-// cursor, no display; the logic tests run on it).
+// processes, which a handle on the command line may name). Three drivers
+// exist: Wayland and X11 (production) and null (windows in memory, a
+// settable clock and cursor, no display; the logic tests run on it).
 //
 // Handles: a window handle is the driver's native id (the X window id on
-// X11), so a decimal handle on the command line names a real window.
+// X11), so a decimal handle on the command line names a real window. Wayland
+// has no global window ids: its handles are the driver's own numbers.
 #pragma once
 
 #include <windows.h>
@@ -184,6 +185,7 @@ void layer_core_raw_motion(const LayerRawMotion* motion);
 
 // The drivers of this build. Each one's table; the choice among them is
 // the core's (platform/user/driver.cpp, which lists them in order).
+const LayerDriver* layer_wayland_driver();
 const LayerDriver* layer_x11_driver();
 const LayerDriver* layer_null_driver();
 

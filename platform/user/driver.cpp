@@ -23,7 +23,7 @@ const LayerDriver* chosen = nullptr;
 // this build lacks.
 const LayerDriverCandidate* build_drivers(int* count) {
     static const LayerDriverCandidate list[] = {
-        {"wayland", nullptr},
+        {"wayland", layer_wayland_driver()},
         {"x11", layer_x11_driver()},
         {"null", layer_null_driver()},
     };

@@ -259,7 +259,6 @@ TEST_F(ProgramTest, SwitchesThatNameNoWindowOrModeExitWith255Cleanly) {
 
 // Every mode says once that there is no display. The settings dialog then
 // ends with -1, as a dialog that can't be created does; the other modes with 1.
-// The wayland entry holds while this build has no Wayland driver.
 TEST_F(ProgramTest, WithoutADisplayItSaysSoOnceAndFails) {
     // A display number with no server behind it.
     int free_number = 1999;
@@ -280,7 +279,8 @@ TEST_F(ProgramTest, WithoutADisplayItSaysSoOnceAndFails) {
     const Environment environments[] = {
         {{"DISPLAY"}, "cannot open the X display"},
         {{"DISPLAY=:" + std::to_string(free_number)}, "cannot open the X display"},
-        {{"ORRELUNE_DRIVER=wayland"}, "ORRELUNE_DRIVER=wayland: this build has no wayland driver"},
+        {{"ORRELUNE_DRIVER=wayland", "WAYLAND_DISPLAY=orrelune-no-compositor", "WAYLAND_SOCKET"},
+         "cannot connect to the Wayland compositor \"orrelune-no-compositor\""},
         {{"ORRELUNE_DRIVER=null"}, "ORRELUNE_DRIVER=null: that driver shows nothing"},
         {{"ORRELUNE_DRIVER=vulkan"}, "ORRELUNE_DRIVER=vulkan: no such driver"},
     };

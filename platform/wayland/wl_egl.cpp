@@ -1,0 +1,237 @@
+// The Wayland driver's side of pixel formats and rendering contexts, over
+// EGL on the Wayland platform: one pixel format (the cheapest configuration
+// that meets the program's request: double-buffered true colour with 16
+// depth bits), an EGL context per rendering context, and the EGL window
+// surface of each output a full-screen window shows on.
+//
+// Frames follow the compositor's frame callbacks: a surface whose last
+// frame has not been taken yet skips the next (the compositor sends no
+// callback for a surface nobody sees, such as under a lock screen, and the
+// program's frame clock goes on meanwhile). The picture is drawn once, on
+// the largest output's surface; the other outputs get a scaled copy.
+#include "kernel/layer_kernel.h"
+#include "layer_driver.h"
+#include "wayland/wl_private.h"
+
+#include <EGL/eglext.h>
+#include <GL/gl.h>
+#include <stdio.h>
+
+namespace {
+
+EGLDisplay egl_display = EGL_NO_DISPLAY;
+EGLConfig egl_config;
+PIXELFORMATDESCRIPTOR descriptor;
+EGLContext current_context = EGL_NO_CONTEXT;
+HWND current_window;
+
+typedef void (*BlitFramebuffer)(GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLbitfield, GLenum);
+BlitFramebuffer blit_framebuffer;
+
+int attribute(EGLint name) {
+    EGLint value = 0;
+    eglGetConfigAttrib(egl_display, egl_config, name, &value);
+    return value;
+}
+
+bool ready() {
+    if (egl_display != EGL_NO_DISPLAY) return true;
+    wl_display* connection = wl_driver_display();
+    if (!connection) return false;
+    EGLDisplay made = eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, connection, nullptr);
+    if (made == EGL_NO_DISPLAY || !eglInitialize(made, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_API)) {
+        fprintf(stderr, "%s: no EGL for the Wayland compositor\n", program_invocation_short_name);
+        return false;
+    }
+    static const EGLint wanted[] = {EGL_SURFACE_TYPE,
+                                    EGL_WINDOW_BIT,
+                                    EGL_RENDERABLE_TYPE,
+                                    EGL_OPENGL_BIT,
+                                    EGL_RED_SIZE,
+                                    1,
+                                    EGL_GREEN_SIZE,
+                                    1,
+                                    EGL_BLUE_SIZE,
+                                    1,
+                                    EGL_DEPTH_SIZE,
+                                    16,
+                                    EGL_NONE};
+    EGLConfig configs[64];
+    EGLint count = 0;
+    eglChooseConfig(made, wanted, configs, 64, &count);
+    // EGL's order puts the fewest colour bits first, then the smallest
+    // depth buffer; alpha and stencil cost fill time in a software renderer.
+    int chosen = -1;
+    for (int i = 0; i < count && chosen < 0; ++i) {
+        EGLint alpha = 0, stencil = 0;
+        eglGetConfigAttrib(made, configs[i], EGL_ALPHA_SIZE, &alpha);
+        eglGetConfigAttrib(made, configs[i], EGL_STENCIL_SIZE, &stencil);
+        if (!alpha && !stencil) chosen = i;
+    }
+    if (chosen < 0 && count > 0) chosen = 0;
+    if (chosen < 0) {
+        fprintf(stderr, "%s: EGL offers no configuration for an OpenGL window\n", program_invocation_short_name);
+        eglTerminate(made);
+        return false;
+    }
+    egl_display = made;
+    egl_config = configs[chosen];
+    blit_framebuffer = reinterpret_cast<BlitFramebuffer>(eglGetProcAddress("glBlitFramebuffer"));
+
+    descriptor = {};
+    descriptor.nSize = sizeof descriptor;
+    descriptor.nVersion = 1;
+    descriptor.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    descriptor.iPixelType = PFD_TYPE_RGBA;
+    descriptor.cRedBits = (BYTE)attribute(EGL_RED_SIZE);
+    descriptor.cGreenBits = (BYTE)attribute(EGL_GREEN_SIZE);
+    descriptor.cBlueBits = (BYTE)attribute(EGL_BLUE_SIZE);
+    descriptor.cAlphaBits = (BYTE)attribute(EGL_ALPHA_SIZE);
+    descriptor.cColorBits = (BYTE)(descriptor.cRedBits + descriptor.cGreenBits + descriptor.cBlueBits);
+    descriptor.cBlueShift = 0;
+    descriptor.cGreenShift = descriptor.cBlueBits;
+    descriptor.cRedShift = (BYTE)(descriptor.cBlueBits + descriptor.cGreenBits);
+    descriptor.cDepthBits = (BYTE)attribute(EGL_DEPTH_SIZE);
+    descriptor.cStencilBits = (BYTE)attribute(EGL_STENCIL_SIZE);
+    descriptor.iLayerType = PFD_MAIN_PLANE;
+    return true;
+}
+
+int egl_format_count(HWND, int* settable) {
+    *settable = ready() ? 1 : 0;
+    return *settable;
+}
+
+bool egl_describe_format(HWND, int format, PIXELFORMATDESCRIPTOR* out) {
+    if (format != 1 || !ready()) return false;
+    *out = descriptor;
+    return true;
+}
+
+bool egl_set_format(HWND, int format) {
+    return format == 1 && ready();
+}
+
+void* egl_create_context(HWND, int format) {
+    if (format != 1 || !ready()) return nullptr;
+    EGLContext context = eglCreateContext(egl_display, egl_config, EGL_NO_CONTEXT, nullptr);
+    return context == EGL_NO_CONTEXT ? nullptr : context;
+}
+
+// A window that shows on no output yet draws nowhere: the context is made
+// current without a surface until one comes.
+bool bind(HWND window, EGLContext context) {
+    WlSurface* primary = window ? wl_primary_surface(window) : nullptr;
+    EGLSurface surface = primary ? primary->egl_surface : EGL_NO_SURFACE;
+    return eglMakeCurrent(egl_display, surface, surface, context);
+}
+
+bool egl_make_current(HWND window, void* context) {
+    if (!ready()) return false;
+    if (!context) {
+        current_context = EGL_NO_CONTEXT;
+        current_window = nullptr;
+        return eglMakeCurrent(egl_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    }
+    if (!bind(window, static_cast<EGLContext>(context))) return false;
+    current_context = static_cast<EGLContext>(context);
+    current_window = window;
+    return true;
+}
+
+void egl_delete_context(void* context) {
+    if (current_context == context) egl_make_current(nullptr, nullptr);
+    eglDestroyContext(egl_display, static_cast<EGLContext>(context));
+}
+
+void frame_done(void* data, wl_callback* callback, uint32_t) {
+    wl_callback_destroy(callback);
+    static_cast<WlSurface*>(data)->frame = nullptr;
+}
+
+const wl_callback_listener frame_listener = {frame_done};
+
+// Presents the surface's back buffer when the compositor has taken the last
+// frame; eglSwapBuffers itself never waits (swap interval 0).
+void present(WlSurface* surface) {
+    if (surface->frame) return;
+    if (!surface->unpaced) {
+        // The frame callbacks pace the frames, never a wait inside a swap.
+        eglSwapInterval(egl_display, 0);
+        surface->unpaced = true;
+    }
+    surface->frame = wl_surface_frame(surface->surface);
+    wl_callback_add_listener(surface->frame, &frame_listener, surface);
+    eglSwapBuffers(egl_display, surface->egl_surface);
+}
+
+void egl_swap_buffers(HWND window) {
+    if (!current_context || current_window != window) return;
+    WlSurface* primary = wl_primary_surface(window);
+    if (!primary) return;
+    std::vector<WlSurface*> others = wl_other_surfaces(window);
+    if (blit_framebuffer) {
+        GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+        if (scissor) glDisable(GL_SCISSOR_TEST);
+        for (WlSurface* other : others) {
+            if (other->frame) continue;
+            if (!eglMakeCurrent(egl_display, other->egl_surface, primary->egl_surface, current_context)) continue;
+            blit_framebuffer(0, 0, primary->width, primary->height, 0, 0, other->width, other->height,
+                             GL_COLOR_BUFFER_BIT, GL_LINEAR);
+            present(other);
+        }
+        eglMakeCurrent(egl_display, primary->egl_surface, primary->egl_surface, current_context);
+        if (scissor) glEnable(GL_SCISSOR_TEST);
+    }
+    present(primary);
+}
+
+void egl_forget_window(HWND) {}
+
+void egl_reset() {}
+
+const LayerGlDriver egl_driver = {
+    egl_format_count,   egl_describe_format, egl_set_format,    egl_create_context, egl_make_current,
+    egl_delete_context, egl_swap_buffers,    egl_forget_window, egl_reset,
+};
+
+}  // namespace
+
+const LayerGlDriver* wl_gl_driver() {
+    return &egl_driver;
+}
+
+void wl_egl_surface_configured(WlSurface* surface) {
+    if (!ready()) return;
+    if (surface->egl_window) {
+        wl_egl_window_resize(surface->egl_window, surface->width, surface->height, 0, 0);
+        return;
+    }
+    surface->egl_window = wl_egl_window_create(surface->surface, surface->width, surface->height);
+    surface->egl_surface = eglCreateWindowSurface(egl_display, egl_config,
+                                                  reinterpret_cast<EGLNativeWindowType>(surface->egl_window), nullptr);
+    if (surface->egl_surface == EGL_NO_SURFACE) {
+        fprintf(stderr, "%s: no EGL surface for an output\n", program_invocation_short_name);
+        wl_egl_window_destroy(surface->egl_window);
+        surface->egl_window = nullptr;
+        surface->egl_surface = nullptr;
+        return;
+    }
+    // A context waiting for a surface draws on the first that comes.
+    if (current_context && !eglGetCurrentSurface(EGL_DRAW)) bind(current_window, current_context);
+}
+
+void wl_egl_surface_gone(WlSurface* surface) {
+    if (!surface->egl_surface) {
+        if (surface->egl_window) wl_egl_window_destroy(surface->egl_window);
+        return;
+    }
+    bool was_current = eglGetCurrentSurface(EGL_DRAW) == surface->egl_surface;
+    if (was_current) eglMakeCurrent(egl_display, EGL_NO_SURFACE, EGL_NO_SURFACE, current_context);
+    eglDestroySurface(egl_display, surface->egl_surface);
+    wl_egl_window_destroy(surface->egl_window);
+    surface->egl_surface = nullptr;
+    surface->egl_window = nullptr;
+    // The picture moves to the largest output left.
+    if (was_current && current_context) bind(current_window, current_context);
+}
