@@ -1,0 +1,204 @@
+// The program on a private headless sway, as a user of a Wayland desktop
+// meets it: the picture on every output, the run's end on input and on
+// signals, and the choice between Wayland and X.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <X11/Xlib.h>
+
+#include <functional>
+
+#include "e2e_support.h"
+#include "sway_support.h"
+
+namespace {
+
+const char saver_class[] = "WindowsScreenSaverClass";
+const int not_yet = -1;
+
+// The child's exit code once it ends within timeout_ms, else not_yet (and
+// it goes on running).
+int ended(Child* child, int timeout_ms) {
+    int status = 0;
+    if (!child->pid || !wait_until([&] { return waitpid(child->pid, &status, WNOHANG) == child->pid; }, timeout_ms))
+        return not_yet;
+    child->pid = 0;
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+// The program's picture covers the output (the desktop's colour is nearly
+// gone) and moves.
+bool shows_picture(const Sway& sway, const std::string& output) {
+    Picture first, second;
+    return screenshot(sway, output, &first) && share_unlike(first, sway_background) > 0.95 &&
+           wait_until([&] { return screenshot(sway, output, &second) && second.rgb != first.rgb; }, 10000) &&
+           share_unlike(second, sway_background) > 0.95;
+}
+
+bool wait_for_picture(const Sway& sway, const std::string& output) {
+    return wait_until([&] { return shows_picture(sway, output); }, 30000);
+}
+
+// Frames drawn after the input was sent show that the program has handled it.
+bool draws_on(const Sway& sway, const std::string& output) {
+    return shows_picture(sway, output) && shows_picture(sway, output);
+}
+
+class WaylandRun : public ::testing::Test {
+public:
+    void SetUp() override {
+        sway = start_sway();
+        pointer = start_pointer(sway);
+        output = sway_outputs(sway).at(0);
+    }
+    void TearDown() override {
+        kill_child(&saver);
+        stop_pointer(&pointer);
+        stop_sway(&sway);
+    }
+    void start_saver(const std::vector<std::string>& env = {}) {
+        std::vector<std::string> changes = sway_env(sway);
+        changes.insert(changes.end(), env.begin(), env.end());
+        saver = spawn({ORRELUNE_PATH, "/s"}, changes);
+    }
+    // A key through wtype: each run makes a new keyboard, which the program
+    // may bind only after the key went by; so the key comes again, with more
+    // time to bind, until the run ends.
+    int end_with_key(const std::string& key) {
+        for (int attempt = 1; attempt <= 8; ++attempt) {
+            press_key(sway, key, 250 * attempt);
+            int code = ended(&saver, 3000);
+            if (code != not_yet) return code;
+        }
+        return not_yet;
+    }
+
+    Sway sway;
+    VirtualPointer pointer;
+    std::string output;
+    Child saver;
+};
+
+TEST_F(WaylandRun, PictureOnEveryOutputAndOnOneAddedDuringTheRun) {
+    std::string second = add_output(&sway);
+    ASSERT_FALSE(second.empty());
+    start_saver();
+    EXPECT_TRUE(wait_for_picture(sway, output));
+    EXPECT_TRUE(wait_for_picture(sway, second));
+    std::string third = add_output(&sway);
+    ASSERT_FALSE(third.empty());
+    EXPECT_TRUE(wait_for_picture(sway, third)) << "an output added during the run gets the picture";
+    ASSERT_EQ(ended(&saver, 0), not_yet);
+    EXPECT_EQ(end_with_key("Escape"), 0) << read_stderr(saver);
+}
+
+struct InputCase {
+    const char* name;
+    std::function<bool(WaylandRun*)> send;
+    bool ends;
+};
+
+class WaylandInput : public WaylandRun, public ::testing::WithParamInterface<InputCase> {};
+
+TEST_P(WaylandInput, EndsTheRunAsOnX) {
+    const InputCase& input = GetParam();
+    start_saver();
+    ASSERT_TRUE(wait_for_picture(sway, output));
+    ASSERT_TRUE(input.send(this));
+    if (input.ends) {
+        EXPECT_EQ(ended(&saver, 15000), 0) << read_stderr(saver);
+    } else {
+        EXPECT_TRUE(draws_on(sway, output));
+        ASSERT_EQ(ended(&saver, 0), not_yet);
+        EXPECT_EQ(end_with_key("Escape"), 0) << "after small motions, a key still ends it";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dismissal, WaylandInput,
+                         ::testing::Values(
+                             // The picture covers the saver window, and a click over it is not a
+                             // key (as on X).
+                             InputCase{"Click",
+                                       [](WaylandRun* run) {
+                                           // The pointer comes over the surface first, by no more than a small motion.
+                                           return pointer_command(&run->pointer, "move 1 0") &&
+                                                  pointer_command(&run->pointer, "click");
+                                       },
+                                       false},
+                             InputCase{"MotionPastTheThreshold",
+                                       [](WaylandRun* run) {
+                                           return pointer_command(&run->pointer, "move 1 0") &&
+                                                  pointer_command(&run->pointer, "move 8 5");
+                                       },
+                                       true},
+                             InputCase{"SmallMotion",
+                                       [](WaylandRun* run) {
+                                           return pointer_command(&run->pointer, "move 1 0") &&
+                                                  pointer_command(&run->pointer, "move 5 4") &&
+                                                  pointer_command(&run->pointer, "move -10 -8");
+                                       },
+                                       false}),
+                         [](const ::testing::TestParamInfo<InputCase>& info) { return std::string(info.param.name); });
+
+TEST_F(WaylandRun, KeysEndTheRun) {
+    for (const char* key : {"Escape", "a"}) {
+        start_saver();
+        ASSERT_TRUE(wait_for_picture(sway, output));
+        EXPECT_EQ(end_with_key(key), 0) << key << ": " << read_stderr(saver);
+    }
+}
+
+TEST_F(WaylandRun, SignalsEndTheRunWithNoProcessLeft) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        start_saver();
+        ASSERT_TRUE(wait_for_picture(sway, output));
+        int pid = saver.pid;
+        kill(saver.pid, signal);
+        EXPECT_EQ(ended(&saver, 10000), 128 + signal) << strsignal(signal);
+        struct stat gone;
+        EXPECT_NE(stat(("/proc/" + std::to_string(pid)).c_str(), &gone), 0);
+    }
+}
+
+TEST_F(WaylandRun, CompositorGoingAwayEndsTheRunAtOnce) {
+    start_saver();
+    ASSERT_TRUE(wait_for_picture(sway, output));
+    kill(sway.pid, SIGKILL);
+    EXPECT_EQ(ended(&saver, 5000), 1);
+    std::string said = read_stderr(saver);
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+}
+
+// Both WAYLAND_DISPLAY and DISPLAY set: Wayland, unless ORRELUNE_DRIVER
+// names another driver.
+TEST_F(WaylandRun, DriverChoice) {
+    XServer x = start_xserver(640, 480);
+    Display* display = XOpenDisplay(x.name.c_str());
+    ASSERT_NE(display, nullptr);
+    std::vector<std::string> both = {"DISPLAY=" + x.name};
+
+    start_saver(both);
+    EXPECT_TRUE(wait_for_picture(sway, output)) << "Wayland first";
+    EXPECT_EQ(wait_for_class(display, DefaultRootWindow(display), saver_class, 0), 0ul);
+    kill_child(&saver);
+
+    both.push_back("ORRELUNE_DRIVER=x11");
+    start_saver(both);
+    EXPECT_NE(wait_for_class(display, DefaultRootWindow(display), saver_class, 30000), 0ul) << "X when asked";
+    kill_child(&saver);
+
+    start_saver({"ORRELUNE_DRIVER=wayland"});
+    EXPECT_TRUE(wait_for_picture(sway, output)) << "Wayland when asked";
+    kill_child(&saver);
+
+    start_saver({"ORRELUNE_DRIVER=quartz"});
+    EXPECT_EQ(ended(&saver, 10000), 1);
+    EXPECT_NE(read_stderr(saver).find("ORRELUNE_DRIVER"), std::string::npos);
+
+    XCloseDisplay(display);
+    stop_xserver(&x);
+}
+
+}  // namespace
