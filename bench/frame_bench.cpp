@@ -4,21 +4,30 @@
 // floor (clear, one textured full-screen quad, swap) and the picture's own
 // limit (clear, the stars, the Sun's mask multiplied in and two glows
 // added, each over the whole screen one texture at a time), and optionally
-// beside other builds of orrelune and another program. Each runs in turn, several rounds interleaved (A B A B), for a
-// warm-up and then a measured stretch; its frames are counted at the buffer
-// swap (swap_counter, preloaded) and its CPU time is that of the whole
-// process, the renderer's threads included. Prints CPU milliseconds per
-// frame and frames per second for each round, their medians, and the ratio
-// of orrelune's CPU per frame to each of the others'.
+// beside other builds of orrelune and another program. With --wayland, all
+// but the other program also run on a private headless sway of the same
+// size (EGL on Wayland, the compositor's frame callbacks pacing what is
+// shown), beside their X11 runs. Each runs in turn, several rounds
+// interleaved (A B A B), for a warm-up and then a measured stretch; its
+// frames are counted at the buffer swap (swap_counter, preloaded), as the
+// frames shown, and at the clear, as the frames drawn (on Wayland a frame
+// drawn while the compositor has not taken the last one is never shown);
+// its CPU time is that of the whole process, the renderer's threads
+// included. The display server's CPU time over the same stretch is shown
+// beside it, as the server copies or composes every frame. Prints, for each
+// round and then their medians, the program's and the server's CPU
+// milliseconds per frame shown and the frames shown and drawn a second;
+// then the ratio of orrelune's CPU per frame to each of the others' on the
+// same server, and each program's on Wayland to its own on X11.
 //
 //   bench/frame_bench [--seconds S] [--warm-up S] [--rounds N] [--size WxH]
-//                     [--also ORRELUNE] [--peer 'COMMAND ARGUMENTS']
+//                     [--wayland] [--also ORRELUNE] [--peer 'COMMAND ARGUMENTS']
 //
 // --size measures at that size alone.
 // --also names another orrelune build to measure beside this one (for
 // before and after figures); --peer another program (by its path) that
-// draws full screen on the display it is given, for example a GL hack with
-// its root-window switch.
+// draws full screen on the X display it is given, for example a GL hack
+// with its root-window switch.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -35,6 +44,7 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "sway_support.h"
 
 namespace {
 
@@ -46,21 +56,38 @@ const double first_frame_limit_ms = 30000;
 struct Program {
     std::string name;
     std::vector<std::string> argv;
-    std::vector<double> cpu_ms_per_frame, frames_per_second;
+    bool x11_only;
+};
+
+// A display server the programs run on: the environment that makes a
+// process its client, and its own process.
+struct Server {
+    std::string name;
+    int pid;
+    std::vector<std::string> env;
+};
+
+// One program on one server, and its figures.
+struct Run {
+    const Program* program;
+    const Server* server;
+    std::vector<double> cpu_ms_per_frame, server_ms_per_frame, frames_per_second, drawn_per_second;
+    std::string name() const { return program->name + ", " + server->name; }
 };
 
 struct Options {
     double seconds = 10, warm_up = 3;
     int rounds = 3;
     std::vector<Size> sizes = {{1024, 768}, {1920, 1080}};
+    bool wayland = false;
     std::vector<Program> programs;  // orrelune first
 };
 
 int usage(const char* why) {
     fprintf(stderr, "frame_bench: %s\n", why);
     fprintf(stderr,
-            "usage: frame_bench [--seconds S] [--warm-up S] [--rounds N] [--size WxH] [--also ORRELUNE] "
-            "[--peer 'COMMAND']\n");
+            "usage: frame_bench [--seconds S] [--warm-up S] [--rounds N] [--size WxH] [--wayland]\n"
+            "                   [--also ORRELUNE] [--peer 'COMMAND']\n");
     return 2;
 }
 
@@ -92,11 +119,14 @@ double cpu_seconds(pid_t pid) {
     return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-// The swap count that swap_counter keeps in a shared file.
+// The counts that swap_counter keeps in a shared file: buffer swaps (frames
+// shown) and buffer clears (frames drawn: orrelune and the floor call
+// glClear once a frame, whether or not the frame is then shown).
 struct SwapCounter {
     std::string path;
-    volatile uint64_t* count = nullptr;
+    volatile uint64_t* count = nullptr;  // [0] swaps, [1] clears
 };
+const size_t counter_size = 2 * sizeof(uint64_t);
 
 SwapCounter make_counter() {
     SwapCounter counter;
@@ -104,9 +134,9 @@ SwapCounter make_counter() {
     const int fd = mkstemp(path);
     if (fd < 0) return counter;
     counter.path = path;
-    const uint64_t zero = 0;
-    if (write(fd, &zero, sizeof zero) == sizeof zero) {
-        void* mapped = mmap(nullptr, sizeof zero, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    const uint64_t zero[2] = {};
+    if (write(fd, zero, counter_size) == static_cast<ssize_t>(counter_size)) {
+        void* mapped = mmap(nullptr, counter_size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
         if (mapped != MAP_FAILED) counter.count = static_cast<volatile uint64_t*>(mapped);
     }
     close(fd);
@@ -114,7 +144,7 @@ SwapCounter make_counter() {
 }
 
 void drop_counter(SwapCounter* counter) {
-    if (counter->count) munmap(const_cast<uint64_t*>(counter->count), sizeof(uint64_t));
+    if (counter->count) munmap(const_cast<uint64_t*>(counter->count), counter_size);
     if (!counter->path.empty()) unlink(counter->path.c_str());
 }
 
@@ -124,44 +154,54 @@ double now_ms() {
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
+void print_figures(const std::string& name, double cpu_ms, double server_ms, double shown, double drawn) {
+    printf("  %-44s %8.2f %8.2f %8.1f %8.1f\n", name.c_str(), cpu_ms, server_ms, shown, drawn);
+    fflush(stdout);
+}
+
 // One run of one program, its figures added to its lists; false when it
 // shows no frame or stops by itself. Every program runs with Mesa's
 // software renderer and the swap counter, and orrelune with no settings
 // (so at the screen's own size).
-bool measure(Program* program, const Options& options, const std::string& config_dir) {
+bool measure(Run* run, const Options& options, const std::string& config_dir) {
     SwapCounter counter = make_counter();
     if (!counter.count) return false;
     const char* preloaded = getenv("LD_PRELOAD");
-    Child child = spawn(program->argv, {
-                                           "SWAP_COUNTER_FILE=" + counter.path,
-                                           std::string("LD_PRELOAD=") + SWAP_COUNTER_PATH +
-                                               (preloaded ? std::string(" ") + preloaded : ""),
-                                           "LIBGL_ALWAYS_SOFTWARE=1",
-                                           "XDG_CONFIG_HOME=" + config_dir,
-                                       });
+    std::vector<std::string> env = run->server->env;
+    env.insert(env.end(),
+               {
+                   "SWAP_COUNTER_FILE=" + counter.path,
+                   std::string("LD_PRELOAD=") + SWAP_COUNTER_PATH + (preloaded ? std::string(" ") + preloaded : ""),
+                   "LIBGL_ALWAYS_SOFTWARE=1",
+                   "XDG_CONFIG_HOME=" + config_dir,
+               });
+    Child child = spawn(run->program->argv, env);
     const pid_t pid = child.pid;
 
     bool ok = wait_until([&] { return *counter.count > 0 || !still_running(child); }, first_frame_limit_ms) &&
               *counter.count > 0;
     if (ok) sleep_ms(static_cast<int>(options.warm_up * 1000));
-    const uint64_t frames_before = *counter.count;
-    const double cpu_before = cpu_seconds(pid), wall_before = now_ms();
+    const uint64_t frames_before = counter.count[0], drawn_before = counter.count[1];
+    const double cpu_before = cpu_seconds(pid), server_before = cpu_seconds(run->server->pid), wall_before = now_ms();
     if (ok) sleep_ms(static_cast<int>(options.seconds * 1000));
-    const uint64_t frames = *counter.count - frames_before;
-    const double cpu_after = cpu_seconds(pid), wall = now_ms() - wall_before;
-    ok = ok && still_running(child) && frames > 0 && cpu_before >= 0 && cpu_after >= cpu_before;
+    const uint64_t frames = counter.count[0] - frames_before, drawn = counter.count[1] - drawn_before;
+    const double cpu_after = cpu_seconds(pid), server_after = cpu_seconds(run->server->pid),
+                 wall = now_ms() - wall_before;
+    ok = ok && still_running(child) && frames > 0 && cpu_before >= 0 && cpu_after >= cpu_before && server_before >= 0 &&
+         server_after >= server_before;
     kill_child(&child);
     unlink(child.stderr_path.c_str());
     drop_counter(&counter);
     if (!ok) {
-        fprintf(stderr, "frame_bench: %s showed no frames or stopped\n", program->name.c_str());
+        fprintf(stderr, "frame_bench: %s showed no frames or stopped\n", run->name().c_str());
         return false;
     }
-    program->cpu_ms_per_frame.push_back((cpu_after - cpu_before) * 1000 / static_cast<double>(frames));
-    program->frames_per_second.push_back(static_cast<double>(frames) * 1000 / wall);
-    printf("  %-44s %8.2f %8.1f\n", program->name.c_str(), program->cpu_ms_per_frame.back(),
-           program->frames_per_second.back());
-    fflush(stdout);
+    run->cpu_ms_per_frame.push_back((cpu_after - cpu_before) * 1000 / static_cast<double>(frames));
+    run->server_ms_per_frame.push_back((server_after - server_before) * 1000 / static_cast<double>(frames));
+    run->frames_per_second.push_back(static_cast<double>(frames) * 1000 / wall);
+    run->drawn_per_second.push_back(static_cast<double>(drawn) * 1000 / wall);
+    print_figures(run->name(), run->cpu_ms_per_frame.back(), run->server_ms_per_frame.back(),
+                  run->frames_per_second.back(), run->drawn_per_second.back());
     return true;
 }
 
@@ -173,10 +213,14 @@ double median(std::vector<double> values) {
 
 // Returns 0 on success, else the exit code after a message.
 int parse(int argc, char** argv, Options* options) {
-    options->programs.push_back({"orrelune /s", {ORRELUNE_PATH, "/s"}, {}, {}});
+    options->programs.push_back({"orrelune /s", {ORRELUNE_PATH, "/s"}, false});
     std::vector<Program> peers;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--wayland") {
+            options->wayland = true;
+            continue;
+        }
         if (i + 1 >= argc) return usage(("no value after " + arg).c_str());
         const char* value = argv[++i];
         if (arg == "--seconds") {
@@ -191,9 +235,9 @@ int parse(int argc, char** argv, Options* options) {
                 return usage("--size wants WxH");
             options->sizes = {size};
         } else if (arg == "--also") {
-            options->programs.push_back({std::string(value) + " /s", {value, "/s"}, {}, {}});
+            options->programs.push_back({std::string(value) + " /s", {value, "/s"}, false});
         } else if (arg == "--peer") {
-            peers.push_back({value, words(value), {}, {}});
+            peers.push_back({value, words(value), true});
             if (peers.back().argv.empty()) return usage("--peer wants a command");
         } else {
             return usage(("unknown argument " + arg).c_str());
@@ -201,44 +245,85 @@ int parse(int argc, char** argv, Options* options) {
     }
     if (options->seconds <= 0 || options->warm_up < 0 || options->rounds < 1)
         return usage("--seconds and --rounds want positive numbers");
-    options->programs.push_back({"floor", {FLOOR_PATH}, {}, {}});
-    options->programs.push_back({"limit (four full-screen passes)", {FLOOR_PATH, "/limit"}, {}, {}});
+    options->programs.push_back({"floor", {FLOOR_PATH}, false});
+    options->programs.push_back({"limit (four full-screen passes)", {FLOOR_PATH, "/limit"}, false});
     options->programs.insert(options->programs.end(), peers.begin(), peers.end());
     return 0;
 }
 
-// Every program at one size, in rounds; prints the figures, medians and
-// ratios. False when a program could not be measured.
-bool measure_at(Size size, Options* options, const std::string& config_dir) {
-    XServer server;
+const Run* find_run(const std::vector<Run>& runs, const Program& program, const Server& server) {
+    for (const Run& run : runs)
+        if (run.program == &program && run.server == &server) return &run;
+    return nullptr;
+}
+
+double total_ms_per_frame(const Run& run) {
+    return median(run.cpu_ms_per_frame) + median(run.server_ms_per_frame);
+}
+
+void print_ratios(const Options& options, const std::vector<Server>& servers, const std::vector<Run>& runs) {
+    const Program& own = options.programs[0];
+    for (const Server& server : servers) {
+        const Run* mine = find_run(runs, own, server);
+        for (size_t i = 1; i < options.programs.size(); ++i)
+            if (const Run* other = find_run(runs, options.programs[i], server))
+                printf("On %s, CPU per frame of %s: %.2f x that of %s\n", server.name.c_str(), own.name.c_str(),
+                       median(mine->cpu_ms_per_frame) / median(other->cpu_ms_per_frame),
+                       options.programs[i].name.c_str());
+    }
+    if (servers.size() < 2) return;
+    for (const Program& program : options.programs) {
+        const Run* x11 = find_run(runs, program, servers[0]);
+        const Run* wayland = find_run(runs, program, servers[1]);
+        if (!x11 || !wayland) continue;
+        printf("CPU per frame of %s on Wayland: %.2f x that on X11 (with the server's: %.2f x)\n", program.name.c_str(),
+               median(wayland->cpu_ms_per_frame) / median(x11->cpu_ms_per_frame),
+               total_ms_per_frame(*wayland) / total_ms_per_frame(*x11));
+    }
+}
+
+// Every program on every server at one size, in rounds; prints the figures,
+// medians and ratios. False when a server did not start or a program could
+// not be measured. The X runs are the X server's clients and no
+// compositor's, as a user on X would run them.
+bool measure_at(Size size, const Options& options, const std::string& config_dir) {
+    XServer xserver;
+    Sway sway;
+    std::vector<Server> servers;
     try {
-        server = start_xserver(size.width, size.height);
+        xserver = start_xserver(size.width, size.height);
+        servers.push_back({"X11", xserver.pid, {"WAYLAND_DISPLAY", "WAYLAND_SOCKET", "ORRELUNE_DRIVER"}});
+        if (options.wayland) {
+            sway = start_sway(size.width, size.height);
+            servers.push_back({"Wayland", sway.pid, sway_env(sway)});
+        }
     } catch (const std::exception& e) {
-        fprintf(stderr, "frame_bench: no private X server (%s; is Xvfb installed?)\n", e.what());
+        fprintf(stderr, "frame_bench: no private %s (%s; are Xvfb and sway installed?)\n",
+                xserver.pid ? "sway" : "X server", e.what());
+        stop_xserver(&xserver);
         return false;
     }
-    printf("%dx%d on a private Xvfb, %d rounds of %g s after %g s of warm-up\n", size.width, size.height,
-           options->rounds, options->seconds, options->warm_up);
-    printf("  %-44s %8s %8s\n", "", "CPU ms", "frames");
-    printf("  %-44s %8s %8s\n", "", "a frame", "a second");
+    std::vector<Run> runs;
+    for (const Server& server : servers)
+        for (const Program& program : options.programs)
+            if (&server == &servers[0] || !program.x11_only) runs.push_back({&program, &server, {}, {}, {}, {}});
+
+    printf("%dx%d on a private Xvfb%s, %d rounds of %g s after %g s of warm-up\n", size.width, size.height,
+           options.wayland ? " and a private headless sway" : "", options.rounds, options.seconds, options.warm_up);
+    printf("  %-44s %8s %8s %8s %8s\n", "", "CPU ms", "server's", "frames", "drawn");
+    printf("  %-44s %8s %8s %8s %8s\n", "", "a frame", "CPU ms", "shown/s", "a second");
     bool ok = true;
-    for (Program& program : options->programs) {
-        program.cpu_ms_per_frame.clear();
-        program.frames_per_second.clear();
-    }
-    for (int round = 0; round < options->rounds && ok; ++round)
-        for (Program& program : options->programs) ok = ok && measure(&program, *options, config_dir);
-    stop_xserver(&server);
+    for (int round = 0; round < options.rounds && ok; ++round)
+        for (Run& run : runs) ok = ok && measure(&run, options, config_dir);
+    if (options.wayland) stop_sway(&sway);
+    stop_xserver(&xserver);
     if (!ok) return false;
 
     printf("medians\n");
-    for (const Program& program : options->programs)
-        printf("  %-44s %8.2f %8.1f\n", program.name.c_str(), median(program.cpu_ms_per_frame),
-               median(program.frames_per_second));
-    const double own = median(options->programs[0].cpu_ms_per_frame);
-    for (size_t i = 1; i < options->programs.size(); ++i)
-        printf("CPU per frame of %s: %.2f x that of %s\n", options->programs[0].name.c_str(),
-               own / median(options->programs[i].cpu_ms_per_frame), options->programs[i].name.c_str());
+    for (const Run& run : runs)
+        print_figures(run.name(), median(run.cpu_ms_per_frame), median(run.server_ms_per_frame),
+                      median(run.frames_per_second), median(run.drawn_per_second));
+    print_ratios(options, servers, runs);
     return true;
 }
 
@@ -250,7 +335,7 @@ int main(int argc, char** argv) {
     char config_dir[] = "/tmp/frame-bench-settings-XXXXXX";
     if (!mkdtemp(config_dir)) return 1;
     bool ok = true;
-    for (Size size : options.sizes) ok = ok && measure_at(size, &options, config_dir);
+    for (Size size : options.sizes) ok = ok && measure_at(size, options, config_dir);
     std::error_code ignored;
     std::filesystem::remove_all(config_dir, ignored);
     return ok ? 0 : 1;
