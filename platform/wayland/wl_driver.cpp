@@ -56,6 +56,13 @@ wl_seat* seat;
 wl_keyboard* keyboard;
 wl_pointer* pointer;
 std::vector<std::unique_ptr<WlOutput>> outputs;
+// A lock program that runs the saver as its background hands over a
+// connection of its own in WAYLAND_SOCKET, may name the one output to draw
+// on, and keeps the seat: the run takes no input, and the connection
+// closing is its end.
+bool handed_over;
+std::string only_output;  // SWAYLOCK_PLUGIN_OUTPUT_NAME; empty for all
+bool connection_gone;
 std::vector<WlWindow> windows;
 uintptr_t next_handle = 0x20000;
 
@@ -100,9 +107,19 @@ WlWindow* window_of_surface(wl_surface* surface, WlSurface** which = nullptr) {
     return nullptr;
 }
 
+// Whether the picture goes to this output. An output is taken once the
+// compositor has told all about it; a compositor that names no output
+// has all of them used.
+bool shows_on(const WlOutput& output) {
+    if (!output.done) return false;
+    if (only_output.empty() || output.name == only_output) return true;
+    return std::none_of(outputs.begin(), outputs.end(), [](auto& other) { return !other->name.empty(); });
+}
+
 void largest_output_size(int* width, int* height) {
     *width = *height = 0;
     for (auto& output : outputs) {
+        if (!shows_on(*output)) continue;
         if ((long)output->width * output->height > (long)*width * *height) {
             *width = output->width;
             *height = output->height;
@@ -195,7 +212,7 @@ void show_on_output(WlWindow* window, WlOutput* output) {
                                          ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
                                              ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
         zwlr_layer_surface_v1_set_exclusive_zone(shown->layer, -1);
-        zwlr_layer_surface_v1_set_keyboard_interactivity(shown->layer, 1);  // exclusive
+        zwlr_layer_surface_v1_set_keyboard_interactivity(shown->layer, handed_over ? 0 : 1);  // 1: exclusive
     } else {
         shown->xdg = xdg_wm_base_get_xdg_surface(wm_base, shown->surface);
         xdg_surface_add_listener(shown->xdg, &xdg_listener, shown.get());
@@ -215,7 +232,7 @@ void show_on_output(WlWindow* window, WlOutput* output) {
 void show_everywhere(WlWindow* window) {
     if (!compositor || (!layer_shell && !wm_base)) return;
     for (auto& output : outputs)
-        if (!output->surface) show_on_output(window, output.get());
+        if (!output->surface && shows_on(*output)) show_on_output(window, output.get());
     wl_display_roundtrip(display);  // the sizes, before the program draws
 }
 
@@ -274,7 +291,9 @@ void output_mode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t 
     output->height = height;
 }
 
-void output_done(void*, wl_output*) {}
+void output_done(void* data, wl_output*) {
+    static_cast<WlOutput*>(data)->done = true;
+}
 void output_scale(void*, wl_output*, int32_t) {}
 void output_name(void* data, wl_output*, const char* name) {
     static_cast<WlOutput*>(data)->name = name;
@@ -290,11 +309,16 @@ void output_added(uint32_t global, uint32_t version) {
     output->output = static_cast<wl_output*>(
         wl_registry_bind(registry, global, &wl_output_interface, std::min<uint32_t>(version, 4)));
     wl_output_add_listener(output->output, &output_listener, output.get());
-    WlOutput* added = output.get();
     outputs.push_back(std::move(output));
-    // An output that comes during the run gets the picture too.
+}
+
+// An output that comes during the run gets the picture too, once the
+// compositor has told its size and name.
+void show_on_new_outputs() {
     for (WlWindow& window : windows)
-        if (window.full_screen && window.visible) show_on_output(&window, added);
+        if (window.full_screen && window.visible)
+            for (auto& output : outputs)
+                if (!output->surface && shows_on(*output)) show_on_output(&window, output.get());
 }
 
 void output_removed(uint32_t global) {
@@ -528,7 +552,7 @@ void global_added(void*, wl_registry*, uint32_t global, const char* interface, u
     } else if (strcmp(interface, xdg_wm_base_interface.name) == 0) {
         wm_base = static_cast<xdg_wm_base*>(wl_registry_bind(registry, global, &xdg_wm_base_interface, 1));
         xdg_wm_base_add_listener(wm_base, &wm_base_listener, nullptr);
-    } else if (strcmp(interface, wl_seat_interface.name) == 0 && !seat) {
+    } else if (strcmp(interface, wl_seat_interface.name) == 0 && !seat && !handed_over) {
         seat = static_cast<wl_seat*>(wl_registry_bind(registry, global, &wl_seat_interface, std::min(version, 5u)));
         wl_seat_add_listener(seat, &seat_listener, nullptr);
     } else if (strcmp(interface, wl_output_interface.name) == 0) {
@@ -560,19 +584,25 @@ std::string socket_name(std::string* missing) {
 // A compositor is asked for only where the environment names one: a
 // connection handed over in WAYLAND_SOCKET (which connecting takes, so the
 // connection is kept for open) or a WAYLAND_DISPLAY.
+void connect() {
+    handed_over = getenv("WAYLAND_SOCKET");
+    const char* output = getenv("SWAYLOCK_PLUGIN_OUTPUT_NAME");
+    only_output = handed_over && output ? output : "";
+    display = wl_display_connect(nullptr);
+}
+
 bool wl_answers() {
     const char* name = getenv("WAYLAND_DISPLAY");
     std::string missing;
     socket_name(&missing);
-    if (!display && ((name && *name) || getenv("WAYLAND_SOCKET")) && missing.empty())
-        display = wl_display_connect(nullptr);
+    if (!display && ((name && *name) || getenv("WAYLAND_SOCKET")) && missing.empty()) connect();
     return display;
 }
 
 bool wl_open() {
     if (registry) return true;
     std::string missing, socket = socket_name(&missing);
-    if (!display && missing.empty()) display = wl_display_connect(nullptr);
+    if (!display && missing.empty()) connect();
     if (!display) {
         if (getenv("WAYLAND_SOCKET"))
             fprintf(stderr, "%s: the Wayland connection handed over in WAYLAND_SOCKET is not usable\n",
@@ -697,8 +727,9 @@ void wl_get_screen_size(int* width, int* height) {
     largest_output_size(width, height);
 }
 
-bool wl_process_events(int timeout_ms) {
-    if (!display) return false;
+// Reads and dispatches what the compositor sent; false when the connection
+// broke.
+bool read_events(int timeout_ms) {
     while (wl_display_prepare_read(display) != 0)
         if (wl_display_dispatch_pending(display) < 0) return false;
     if (wl_display_flush(display) < 0 && errno != EAGAIN) {
@@ -713,7 +744,29 @@ bool wl_process_events(int timeout_ms) {
         wl_display_cancel_read(display);
         if (ready < 0 && errno != EINTR) return false;
     }
-    if (wl_display_dispatch_pending(display) < 0) return false;
+    return wl_display_dispatch_pending(display) >= 0 && wl_display_get_error(display) == 0;
+}
+
+// The compositor went away. The run a lock program hosted ends with its
+// connection, quietly: its windows are gone, as when a daemon's window
+// goes on X, and the program ends with 0 as after any run.
+bool connection_closed() {
+    if (!handed_over) return false;
+    if (connection_gone) ExitProcess(0);  // the program went on without its windows
+    connection_gone = true;
+    std::vector<HWND> tops;
+    for (WlWindow& window : windows)
+        if (!window.parent) tops.push_back(window.handle);
+    for (WlWindow& window : windows) hide(&window);
+    windows.clear();
+    for (HWND top : tops) layer_core_native_destroyed(top);
+    return true;
+}
+
+bool wl_process_events(int timeout_ms) {
+    if (!display) return false;
+    if (connection_gone || !read_events(timeout_ms)) return connection_closed();
+    show_on_new_outputs();
     // Surfaces that the compositor closed (their output went) go.
     for (WlWindow& window : windows)
         for (size_t i = window.surfaces.size(); i-- > 0;)
@@ -721,7 +774,7 @@ bool wl_process_events(int timeout_ms) {
     report_sizes();
     follow_activation();
     wl_display_flush(display);
-    return wl_display_get_error(display) == 0;
+    return true;
 }
 
 const LayerCursorDriver cursor_driver = {wl_get_cursor_pos, wl_set_cursor_pos, wl_set_cursor_visible};

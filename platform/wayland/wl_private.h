@@ -40,6 +40,7 @@ struct WlOutput {
     wl_output* output;
     std::string name;
     int width, height;   // current mode
+    bool done;           // the compositor has told its mode and name
     WlSurface* surface;  // the full-screen window's, when one shows
 };
 

@@ -3,7 +3,10 @@
 // signals, and the choice between Wayland and X.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <X11/Xlib.h>
@@ -199,6 +202,61 @@ TEST_F(WaylandRun, DriverChoice) {
 
     XCloseDisplay(display);
     stop_xserver(&x);
+}
+
+// A connection to sway made here and handed to the program in
+// WAYLAND_SOCKET, as a lock program hands its background one; the output it
+// names in SWAYLOCK_PLUGIN_OUTPUT_NAME, if any.
+class LockHosted : public WaylandRun {
+public:
+    void start_hosted(const std::string& output_name) {
+        int fd = socket(AF_UNIX, SOCK_STREAM, 0);  // inherited by the program
+        ASSERT_GE(fd, 0);
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        std::string path = sway.runtime + "/" + sway.socket;
+        ASSERT_LT(path.size(), sizeof address.sun_path);
+        strcpy(address.sun_path, path.c_str());
+        ASSERT_EQ(connect(fd, (sockaddr*)&address, sizeof address), 0) << strerror(errno);
+        std::vector<std::string> env = {"WAYLAND_SOCKET=" + std::to_string(fd), "WAYLAND_DISPLAY", "DISPLAY",
+                                        "ORRELUNE_DRIVER"};
+        env.push_back(output_name.empty() ? "SWAYLOCK_PLUGIN_OUTPUT_NAME"
+                                          : "SWAYLOCK_PLUGIN_OUTPUT_NAME=" + output_name);
+        saver = spawn({ORRELUNE_PATH, "/s"}, env);
+        close(fd);
+    }
+};
+
+// It draws on the output named, or on all; input is not its to take, and it
+// ends quietly when the connection closes.
+TEST_F(LockHosted, DrawsOnTheOutputNamedTakesNoInputAndEndsWithTheConnection) {
+    std::string second = add_output(&sway);
+    ASSERT_FALSE(second.empty());
+    start_hosted(second);
+    EXPECT_TRUE(wait_for_picture(sway, second)) << read_stderr(saver);
+    Picture first;
+    ASSERT_TRUE(screenshot(sway, output, &first));
+    // The pointer may be drawn there: the desktop's colour nearly everywhere.
+    EXPECT_LT(share_unlike(first, sway_background), 0.01) << "only the output named shows the picture";
+
+    // Onto the picture, then a move past the threshold and a click there.
+    ASSERT_TRUE(pointer_command(&pointer, "move 1 0") && pointer_command(&pointer, "move 700 100") &&
+                pointer_command(&pointer, "move 30 20") && pointer_command(&pointer, "click"));
+    ASSERT_TRUE(press_key(sway, "Escape", 500));
+    EXPECT_TRUE(draws_on(sway, second));
+    ASSERT_EQ(ended(&saver, 0), not_yet) << "input does not end it";
+
+    kill(sway.pid, SIGKILL);
+    EXPECT_EQ(ended(&saver, 10000), 0);
+    EXPECT_EQ(read_stderr(saver), "");
+}
+
+TEST_F(LockHosted, WithNoOutputNamedDrawsOnEvery) {
+    std::string second = add_output(&sway);
+    ASSERT_FALSE(second.empty());
+    start_hosted("");
+    EXPECT_TRUE(wait_for_picture(sway, output)) << read_stderr(saver);
+    EXPECT_TRUE(wait_for_picture(sway, second));
 }
 
 }  // namespace
