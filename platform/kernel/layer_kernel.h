@@ -7,6 +7,7 @@
 //   layer_fake_clock_active - whether GetTickCount runs on the test clock
 //   layer_hosted_window, layer_show_fps, layer_end_on_signals - a run that a
 //                        screen-saver daemon hosts (set by the entry)
+//   layer_run_switch   - which of the program's runs this is (set by the entry)
 #pragma once
 
 #include <layer_test.h>
@@ -52,6 +53,13 @@ const int layer_hosted_metric = 0x4F52;
 // each ends the process at once (after the exit hooks), also when the
 // starter left it ignored or blocked.
 void layer_end_on_signals();
+
+// The program's run as its switch names it ('s', 'p' or 'c'; 0 when the
+// entry has not said, as in tests): the driver chosen must offer what the
+// run needs, windows of other programs for a preview and dialogs for the
+// settings.
+void layer_set_run_switch(char program_switch);
+char layer_run_switch();
 
 // The instance handle of the program itself (GetModuleHandleA(NULL)).
 HINSTANCE layer_own_instance();

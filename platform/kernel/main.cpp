@@ -45,10 +45,12 @@ void print_usage(const char* name) {
         "  --version         the version\n"
         "\n"
         "ORRELUNE_DRIVER=x11|wayland picks the display; unset, Wayland comes before X11\n"
+        "(the preview and the settings dialog need X: on Wayland, Xwayland's DISPLAY)\n"
         "\n"
         "Exit status: 0 after a run, 1 when the window named does not exist or there is\n"
-        "no display, 2 for a mistake on the command line, 255 for a switch that is not\n"
-        "recognised (or /a) and a preview window that is not valid.\n",
+        "no display (for /p, no X display), 2 for a mistake on the command line, 255 for\n"
+        "a switch that is not recognised (or /a), a preview window that is not valid and\n"
+        "a settings dialog with no X display to show on.\n",
         name, name, name);
 }
 
@@ -103,6 +105,7 @@ int main(int argc, char** argv) {
         args.push_back(std::to_string(reinterpret_cast<UINT_PTR>(window)));
     } else {
         args.insert(args.end(), options.program_args.begin(), options.program_args.end());
+        layer_set_run_switch(options.program_switch ? options.program_switch : 'c');
     }
     layer_set_show_fps(options.show_fps);
 

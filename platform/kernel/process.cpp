@@ -35,6 +35,7 @@ bool version_fails = false;
 DWORD last_error = 0;
 HWND hosted_window = nullptr;
 bool show_fps = false;
+char run_switch = 0;
 
 const int max_exit_hooks = 16;
 void (*exit_hooks[max_exit_hooks])();
@@ -171,6 +172,7 @@ void layer_kernel_reset() {
     last_error = 0;
     hosted_window = nullptr;
     show_fps = false;
+    run_switch = 0;
     layer_use_real_ticks();
     layer_modules_reset();
 }
@@ -210,6 +212,14 @@ void layer_set_hosted(HWND window) {
 
 HWND layer_hosted_window() {
     return hosted_window;
+}
+
+void layer_set_run_switch(char program_switch) {
+    run_switch = program_switch;
+}
+
+char layer_run_switch() {
+    return run_switch;
 }
 
 void layer_set_show_fps(bool show) {

@@ -44,7 +44,12 @@ LayerStartOptions check_switch(const LayerStartOptions& options) {
         case 'P':
         case 'p':
         case 'S':
-        case 's': return options;
+        case 's': {
+            LayerStartOptions known = options;
+            char letter = static_cast<char>(arg[at] | 0x20);
+            known.program_switch = letter == 'l' ? 'p' : letter;
+            return known;
+        }
         case 'A':
         case 'a':
             error.error = "'" + arg + "': there is no screen-saver password to change on Linux (see --help)";

@@ -22,6 +22,9 @@ struct LayerStartOptions {
     std::string window_text;
     std::string window_source;
     bool show_fps = false;
+    // The program's first switch in lower case, /l read as /p; 0 for none
+    // (the settings dialog, as /c).
+    char program_switch = 0;
     // What the program's own switches read (the Linux options taken out).
     std::vector<std::string> program_args;
     // USAGE_ERROR, SWITCH_ERROR: the one line that says what is wrong.

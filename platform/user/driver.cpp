@@ -5,6 +5,8 @@
 #include <string.h>
 #include <strings.h>
 
+#include <vector>
+
 #include <layer_test.h>
 
 #include "kernel/layer_kernel.h"
@@ -46,6 +48,48 @@ std::string display_driver_names(const LayerDriverCandidate* list, int count) {
     return names;
 }
 
+// What the run needs beyond a display: windows of other programs for a
+// preview (/p), dialogs for the settings (/c). A Wayland desktop offers
+// neither, and an X display (Xwayland's there) does.
+struct RunNeed {
+    bool (*met_by)(const LayerDriver* driver);
+    const char* named_lacks;  // after "ORRELUNE_DRIVER=name: that driver "
+    const char* none_answers;
+};
+
+const RunNeed* run_need() {
+    static const RunNeed preview = {
+        [](const LayerDriver* driver) { return driver->foreign != nullptr; },
+        "has no windows of other programs to draw a preview (/p) into",
+        "the preview (/p) draws into another program's window; a Wayland desktop has none, and no X display answers"};
+    static const RunNeed settings = {
+        [](const LayerDriver* driver) { return driver->dialog != nullptr; }, "shows no dialogs (/c needs x11)",
+        "the settings dialog shows on X only (on a Wayland desktop, through Xwayland), and no X display answers"};
+    switch (layer_run_switch()) {
+    case 'p': return &preview;
+    case 'c': return &settings;
+    }
+    return nullptr;
+}
+
+// The choice for this run: among the drivers that meet its need, where a
+// driver that does not could show the rest of the program.
+LayerDriverChoice choose_for_run(const char* requested, const LayerDriverCandidate* list, int count) {
+    LayerDriverChoice choice = layer_choose_driver(requested, list, count);
+    const RunNeed* need = run_need();
+    if (!need || !choice.driver || need->met_by(choice.driver)) return choice;
+    if (requested && *requested)
+        return {nullptr, std::string("ORRELUNE_DRIVER=") + requested + ": that driver " + need->named_lacks};
+    std::vector<LayerDriverCandidate> able;
+    for (int i = 0; i < count; ++i)
+        if (list[i].driver && need->met_by(list[i].driver)) able.push_back(list[i]);
+    LayerDriverChoice other = layer_choose_driver(nullptr, able.data(), static_cast<int>(able.size()));
+    // The last of them is taken unasked; when its display does not answer
+    // either, the need is what to say.
+    if (!other.driver || !other.driver->answers || !other.driver->answers()) return {nullptr, need->none_answers};
+    return other;
+}
+
 }  // namespace
 
 LayerDriverChoice layer_choose_driver(const char* requested, const LayerDriverCandidate* list, int count) {
@@ -77,7 +121,7 @@ const LayerDriver* layer_open_driver() {
     if (!chosen && !failed) {
         int count;
         const LayerDriverCandidate* drivers = build_drivers(&count);
-        LayerDriverChoice choice = layer_choose_driver(getenv("ORRELUNE_DRIVER"), drivers, count);
+        LayerDriverChoice choice = choose_for_run(getenv("ORRELUNE_DRIVER"), drivers, count);
         if (!choice.driver) fprintf(stderr, "%s: %s\n", program_invocation_short_name, choice.message.c_str());
         if (choice.driver && choice.driver->open())
             chosen = choice.driver;

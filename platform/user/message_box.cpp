@@ -292,23 +292,17 @@ extern "C" int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT 
     if (type & ~known) layer_fixme_once("MessageBoxA: style bits 0x%x are not implemented", type & ~known);
 
     const ButtonSet* set = &button_sets[buttons];
-    if (layer_hosted_window()) {
+    const LayerMessageBoxDriver* driver = layer_hosted_window() ? nullptr : layer_driver()->message_box;
+    if (!driver) {
         // Nobody could answer: the daemon that hosts the run holds the
-        // keyboard and the mouse, and its window covers the screen. The box
-        // is one line on stderr, and its default button answers.
+        // keyboard and the mouse and its window covers the screen, or the
+        // display has no boxes (the full-screen surfaces of a Wayland run
+        // hold the keyboard, and nothing shows over them). The box is one
+        // line on stderr, and its default button answers.
         std::string line = text;
         std::replace(line.begin(), line.end(), '\n', ' ');
         fprintf(stderr, "%s: %s: %s\n", program_invocation_short_name, caption, line.c_str());
         return set->ids[default_index(set, type)];
-    }
-    const LayerMessageBoxDriver* driver = layer_driver()->message_box;
-    if (!driver) {
-        int id = set->ids[default_index(set, type)];
-        fprintf(stderr,
-                "MessageBoxA \"%s\" (caption \"%s\"): nothing to show it on and no answer queued; the default button "
-                "answers (%d)\n",
-                text, caption, id);
-        return id;
     }
     return run_box(driver, owner, text, caption, type, set);
 }

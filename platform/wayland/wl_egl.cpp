@@ -34,13 +34,17 @@ int attribute(EGLint name) {
     return value;
 }
 
+// Said once: the program asks again with each call of its GL setup.
+bool failed;
+
 bool ready() {
     if (egl_display != EGL_NO_DISPLAY) return true;
     wl_display* connection = wl_driver_display();
-    if (!connection) return false;
+    if (!connection || failed) return false;
     EGLDisplay made = eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, connection, nullptr);
     if (made == EGL_NO_DISPLAY || !eglInitialize(made, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_API)) {
         fprintf(stderr, "%s: no EGL for the Wayland compositor\n", program_invocation_short_name);
+        failed = true;
         return false;
     }
     static const EGLint wanted[] = {EGL_SURFACE_TYPE,
@@ -72,6 +76,7 @@ bool ready() {
     if (chosen < 0) {
         fprintf(stderr, "%s: EGL offers no configuration for an OpenGL window\n", program_invocation_short_name);
         eglTerminate(made);
+        failed = true;
         return false;
     }
     egl_display = made;

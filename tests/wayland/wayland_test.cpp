@@ -204,6 +204,77 @@ TEST_F(WaylandRun, DriverChoice) {
     stop_xserver(&x);
 }
 
+// The preview and the settings dialog need what only X offers (windows of
+// other programs, dialogs): on a Wayland desktop they run on X where an X
+// display answers (Xwayland's), else say so in one line.
+TEST_F(WaylandRun, PreviewAndSettingsRunOnXOrSaySo) {
+    XServer x = start_xserver(640, 480);
+    Display* display = XOpenDisplay(x.name.c_str());
+    ASSERT_NE(display, nullptr);
+    Window root = DefaultRootWindow(display);
+    Window host = XCreateSimpleWindow(display, root, 0, 0, 320, 240, 0, 0, 0);
+    XMapWindow(display, host);
+    XSync(display, False);
+
+    struct OnX {
+        std::vector<std::string> args;
+        Window under;
+        const char* class_name;
+    };
+    for (const OnX& run :
+         {OnX{{"/c"}, root, "#32770 template"}, OnX{{"/p", std::to_string(host)}, host, saver_class}}) {
+        SCOPED_TRACE(run.args[0]);
+        std::vector<std::string> env = sway_env(sway);
+        env.push_back("DISPLAY=" + x.name);
+        std::vector<std::string> argv = {ORRELUNE_PATH};
+        argv.insert(argv.end(), run.args.begin(), run.args.end());
+        saver = spawn(argv, env);
+        EXPECT_NE(wait_for_class(display, run.under, run.class_name, 30000), 0ul) << read_stderr(saver);
+        kill_child(&saver);
+    }
+    XCloseDisplay(display);
+    stop_xserver(&x);
+
+    struct Refused {
+        std::vector<std::string> args;
+        const char* driver;
+        int code;
+        const char* said;
+    };
+    const Refused refused[] = {
+        {{"/c"}, "", 255, "the settings dialog shows on X only"},
+        {{}, "", 255, "the settings dialog shows on X only"},
+        {{"/p", "12345"}, "", 1, "a Wayland desktop has none"},
+        {{"/l", "12345"}, "", 1, "a Wayland desktop has none"},
+        {{"/c"}, "wayland", 255, "ORRELUNE_DRIVER=wayland: that driver shows no dialogs"},
+        {{"/p", "12345"}, "wayland", 1, "ORRELUNE_DRIVER=wayland: that driver has no windows of other programs"},
+    };
+    for (const Refused& run : refused) {
+        std::vector<std::string> argv = {ORRELUNE_PATH};
+        argv.insert(argv.end(), run.args.begin(), run.args.end());
+        SCOPED_TRACE((run.args.empty() ? "no switch" : run.args[0]) + " " + run.driver);
+        std::vector<std::string> env = sway_env(sway);
+        if (*run.driver) env.push_back(std::string("ORRELUNE_DRIVER=") + run.driver);
+        saver = spawn(argv, env);
+        EXPECT_EQ(ended(&saver, 20000), run.code);
+        std::string said = read_stderr(saver);
+        EXPECT_NE(said.find(run.said), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    }
+}
+
+// Nothing shows over the full-screen surfaces, which hold the keyboard: a
+// message box is one line on stderr and its default answer, as in a run
+// that a daemon hosts. Here the program's box says that it has no GL,
+// for an EGL that finds no driver.
+TEST_F(WaylandRun, AMessageBoxIsOneLineAndItsDefaultAnswer) {
+    start_saver({"__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent.json"});
+    EXPECT_NE(ended(&saver, 20000), not_yet);
+    EXPECT_EQ(read_stderr(saver),
+              "orrelune: no EGL for the Wayland compositor\n"
+              "orrelune: Error: Can't find pixelformat.\n");
+}
+
 // A connection to sway made here and handed to the program in
 // WAYLAND_SOCKET, as a lock program hands its background one; the output it
 // names in SWAYLOCK_PLUGIN_OUTPUT_NAME, if any.

@@ -77,6 +77,20 @@ TEST(StartOptions, WindowsSwitchesPassThroughUntouched) {
     }
 }
 
+// The run the switches ask for, by which the driver is chosen: the letter
+// the program itself decides by (the first that is not a separator).
+TEST(StartOptions, TheRunIsTheFirstSwitchsLetter) {
+    const struct {
+        std::vector<const char*> args;
+        char run;
+    } cases[] = {
+        {{"/s"}, 's'},    {{"-P", "1234"}, 'p'}, {{"/l", "1234"}, 'p'},
+        {{"--//c"}, 'c'}, {{"/c:5678"}, 'c'},    {{"-", "/S"}, 's'},
+        {{}, 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(read(c.args).program_switch, c.run) << c.args.size();
+}
+
 TEST(StartOptions, AnEmptyVariableAloneIsNoDaemon) {
     LayerStartOptions options = read({}, "");
     EXPECT_EQ(options.action, LayerStartOptions::RUN);
