@@ -97,6 +97,27 @@ TEST_F(WaylandRun, PictureOnEveryOutputAndOnOneAddedDuringTheRun) {
     EXPECT_EQ(end_with_key("Escape"), 0) << read_stderr(saver);
 }
 
+// An output that goes takes its picture with it and the run goes on on the
+// others; when it comes back, the picture does too. Which one goes matters:
+// the first is the one the picture is drawn on and copied from.
+TEST_F(WaylandRun, AnOutputThatGoesDoesNotEndTheRun) {
+    std::string second = add_output(&sway);
+    ASSERT_FALSE(second.empty());
+    start_saver();
+    ASSERT_TRUE(wait_for_picture(sway, output));
+    ASSERT_TRUE(wait_for_picture(sway, second));
+    for (const std::string& going : {second, output}) {
+        SCOPED_TRACE(going);
+        const std::string& staying = going == output ? second : output;
+        ASSERT_TRUE(sway_command(sway, "swaymsg output " + going + " disable"));
+        EXPECT_TRUE(draws_on(sway, staying));
+        ASSERT_EQ(ended(&saver, 0), not_yet) << read_stderr(saver);
+        ASSERT_TRUE(sway_command(sway, "swaymsg output " + going + " enable"));
+        EXPECT_TRUE(wait_for_picture(sway, going));
+    }
+    EXPECT_EQ(end_with_key("Escape"), 0) << read_stderr(saver);
+}
+
 struct InputCase {
     const char* name;
     std::function<bool(WaylandRun*)> send;
@@ -136,6 +157,11 @@ INSTANTIATE_TEST_SUITE_P(Dismissal, WaylandInput,
                                                   pointer_command(&run->pointer, "move 8 5");
                                        },
                                        true},
+                             // A keyboard made and gone without a key (wtype's, which
+                             // only waits): the keyboard leaving the picture is not the
+                             // user leaving.
+                             InputCase{"AKeyboardThatComesAndGoes",
+                                       [](WaylandRun* run) { return sway_command(run->sway, "wtype -s 300"); }, false},
                              InputCase{"SmallMotion",
                                        [](WaylandRun* run) {
                                            return pointer_command(&run->pointer, "move 1 0") &&
