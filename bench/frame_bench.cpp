@@ -18,7 +18,8 @@
 // round and then their medians, the program's and the server's CPU
 // milliseconds per frame shown and the frames shown and drawn a second;
 // then the ratio of orrelune's CPU per frame to each of the others' on the
-// same server, and each program's on Wayland to its own on X11.
+// same server, and each program's on Wayland to its own on X11, per frame
+// shown and per frame drawn.
 //
 //   bench/frame_bench [--seconds S] [--warm-up S] [--rounds N] [--size WxH]
 //                     [--wayland] [--also ORRELUNE] [--peer 'COMMAND ARGUMENTS']
@@ -72,6 +73,7 @@ struct Run {
     const Program* program;
     const Server* server;
     std::vector<double> cpu_ms_per_frame, server_ms_per_frame, frames_per_second, drawn_per_second;
+    std::vector<double> cpu_ms_per_drawn;  // 0 for a program that never clears
     std::string name() const { return program->name + ", " + server->name; }
 };
 
@@ -200,6 +202,7 @@ bool measure(Run* run, const Options& options, const std::string& config_dir) {
     run->server_ms_per_frame.push_back((server_after - server_before) * 1000 / static_cast<double>(frames));
     run->frames_per_second.push_back(static_cast<double>(frames) * 1000 / wall);
     run->drawn_per_second.push_back(static_cast<double>(drawn) * 1000 / wall);
+    run->cpu_ms_per_drawn.push_back(drawn ? (cpu_after - cpu_before) * 1000 / static_cast<double>(drawn) : 0);
     print_figures(run->name(), run->cpu_ms_per_frame.back(), run->server_ms_per_frame.back(),
                   run->frames_per_second.back(), run->drawn_per_second.back());
     return true;
@@ -276,9 +279,12 @@ void print_ratios(const Options& options, const std::vector<Server>& servers, co
         const Run* x11 = find_run(runs, program, servers[0]);
         const Run* wayland = find_run(runs, program, servers[1]);
         if (!x11 || !wayland) continue;
-        printf("CPU per frame of %s on Wayland: %.2f x that on X11 (with the server's: %.2f x)\n", program.name.c_str(),
-               median(wayland->cpu_ms_per_frame) / median(x11->cpu_ms_per_frame),
-               total_ms_per_frame(*wayland) / total_ms_per_frame(*x11));
+        printf(
+            "CPU per frame of %s on Wayland: %.2f x that on X11 (with the server's: %.2f x; per frame drawn: "
+            "%.2f x)\n",
+            program.name.c_str(), median(wayland->cpu_ms_per_frame) / median(x11->cpu_ms_per_frame),
+            total_ms_per_frame(*wayland) / total_ms_per_frame(*x11),
+            median(wayland->cpu_ms_per_drawn) / median(x11->cpu_ms_per_drawn));
     }
 }
 
@@ -306,7 +312,7 @@ bool measure_at(Size size, const Options& options, const std::string& config_dir
     std::vector<Run> runs;
     for (const Server& server : servers)
         for (const Program& program : options.programs)
-            if (&server == &servers[0] || !program.x11_only) runs.push_back({&program, &server, {}, {}, {}, {}});
+            if (&server == &servers[0] || !program.x11_only) runs.push_back({&program, &server, {}, {}, {}, {}, {}});
 
     printf("%dx%d on a private Xvfb%s, %d rounds of %g s after %g s of warm-up\n", size.width, size.height,
            options.wayland ? " and a private headless sway" : "", options.rounds, options.seconds, options.warm_up);
