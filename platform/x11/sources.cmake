@@ -1,6 +1,8 @@
 # Sources of the layer's x11 part.
 target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/x11_driver.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/x11_windows.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/x11_focus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x11_events.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x11_keys.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_glx.cpp)

@@ -224,3 +224,50 @@ const LayerGlDriver glx_driver = {
 const LayerGlDriver* x11_gl_driver() {
     return &glx_driver;
 }
+
+// A frame-buffer configuration fit for a window that will hold an OpenGL
+// context: double-buffered true colour with a depth buffer. The window's
+// visual is fixed before the program asks for a pixel format, so this is
+// the cheapest that meets what the program asks for (16 depth bits, no
+// alpha, stencil, accumulation or auxiliary buffers): every buffer and bit
+// costs memory and fill time in a software renderer. GLX's own order puts
+// the deepest depth buffer first; it is kept where the two agree.
+GLXFBConfig x11_choose_window_config() {
+    // clang-format off
+    static const int attributes[] = {
+        GLX_X_RENDERABLE,  True,
+        GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
+        GLX_RENDER_TYPE,   GLX_RGBA_BIT,
+        GLX_X_VISUAL_TYPE, GLX_TRUE_COLOR,
+        GLX_DOUBLEBUFFER,  True,
+        GLX_RED_SIZE,      1,
+        GLX_GREEN_SIZE,    1,
+        GLX_BLUE_SIZE,     1,
+        GLX_DEPTH_SIZE,    16,
+        None};
+    // clang-format on
+    auto cost = [](GLXFBConfig config) {
+        static const int weighed[] = {GLX_CONFIG_CAVEAT,   GLX_ALPHA_SIZE,       GLX_DEPTH_SIZE,
+                                      GLX_STENCIL_SIZE,    GLX_ACCUM_RED_SIZE,   GLX_ACCUM_GREEN_SIZE,
+                                      GLX_ACCUM_BLUE_SIZE, GLX_ACCUM_ALPHA_SIZE, GLX_AUX_BUFFERS};
+        std::vector<int> values;
+        for (int name : weighed) {
+            int value = attribute(config, name);
+            values.push_back(name == GLX_CONFIG_CAVEAT ? value != GLX_NONE : value);
+        }
+        return values;
+    };
+    int count = 0;
+    GLXFBConfig* configs = glXChooseFBConfig(x11_display(), x11_screen(), attributes, &count);
+    GLXFBConfig chosen = nullptr;
+    std::vector<int> least;
+    for (int i = 0; i < count; ++i) {
+        std::vector<int> its = cost(configs[i]);
+        if (!chosen || its < least) {
+            chosen = configs[i];
+            least = its;
+        }
+    }
+    if (configs) XFree(configs);
+    return chosen;
+}

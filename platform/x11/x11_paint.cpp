@@ -122,3 +122,13 @@ bool x11_is_viewable(Window window) {
 bool x11_waited_too_long(time_t since) {
     return time(nullptr) - since > 2;
 }
+
+XftColor x11_colour(unsigned rgb) {
+    Display* display = x11_display();
+    XRenderColor value = {(unsigned short)(((rgb >> 16) & 0xFF) * 0x101), (unsigned short)(((rgb >> 8) & 0xFF) * 0x101),
+                          (unsigned short)((rgb & 0xFF) * 0x101), 0xFFFF};
+    XftColor result;
+    XftColorAllocValue(display, DefaultVisual(display, x11_screen()), DefaultColormap(display, x11_screen()), &value,
+                       &result);
+    return result;
+}

@@ -12,6 +12,9 @@
 #include <functional>
 #include <string>
 
+// An opaque Xft colour of the default visual from 0xRRGGBB.
+XftColor x11_colour(unsigned rgb);
+
 // Drawn off screen and copied in one go, so nothing flickers.
 struct X11Canvas {
     Window window;

@@ -1,5 +1,10 @@
-// Shared by the X11 driver's own files only: the atoms, the window records,
-// the key translation and the event translation.
+// Shared by the X11 driver's own files only. What each file gives the
+// others: x11_driver.cpp the connection, its atoms and its error policy;
+// x11_windows.cpp the window records, the program's windows and other
+// processes' windows; x11_focus.cpp focus, grabs and the cursor;
+// x11_events.cpp the event translation; x11_keys.cpp the key translation;
+// x11_glx.cpp the configuration of GL windows; the other files their
+// capability tables.
 #pragma once
 
 #include "layer_driver.h"
@@ -7,6 +12,9 @@
 
 #include <X11/Xft/Xft.h>
 
+#include <vector>
+
+// ---- x11_driver.cpp: the connection and its error policy ----
 struct X11Atoms {
     Atom wm_protocols, wm_delete_window, wm_state;
     Atom net_wm_name, utf8_string, net_wm_pid, net_active_window;
@@ -15,7 +23,21 @@ struct X11Atoms {
     Atom win32_message;  // a message posted from another process
 };
 extern X11Atoms x11_atoms;
+// First event number of XRandR; -1 when the server has no XRandR.
+extern int x11_randr_event_base;
 
+Window x11_root();
+
+// Whether an X error is one of ours failing because another client
+// destroyed the window (with the window it gave us to draw in): what its
+// DestroyNotify will say, not a fault of ours.
+bool x11_is_window_gone_error(Window id, int code);
+
+// Ends the process as a lost connection does when the server has gone
+// (a call that failed may be why); returns when it is still there.
+void x11_check_connection();
+
+// ---- x11_windows.cpp: windows ----
 // What the driver remembers of each window it made.
 struct X11Window {
     Window id;
@@ -26,19 +48,39 @@ struct X11Window {
     int width, height;  // last size the core knows of
 };
 X11Window* x11_find_window(Window id);
+// The records of the windows that are there now.
+std::vector<X11Window>& x11_windows();
+// Whether this connection made the window, also when it is gone since.
+bool x11_made_window(Window id);
 
 // The top-level window (own, or a client of the window manager) that
 // contains id.
 Window x11_toplevel_of(Window id);
 
-// Drops the record of a window that is gone.
+// Drops the record of a window that is gone; x11_forget_windows drops
+// them all as the connection closes.
 void x11_forget_window(Window id);
+void x11_forget_windows();
 
-// Whether an X error is one of ours failing because another client
-// destroyed the window (with the window it gave us to draw in): what its
-// DestroyNotify will say, not a fault of ours.
-bool x11_is_window_gone_error(Window id, int code);
+HWND x11_create_window(const LayerWindowDesc* desc);
+void x11_destroy_window(HWND window);
+void x11_set_title(HWND window, const char* title);
+void x11_show_window(HWND window, bool visible);
+void x11_set_window_rect(HWND window, int x, int y, int width, int height);
 
+// Tells the window manager that the window is a dialog of a fixed size,
+// kept above its owner's top-level window when it has one.
+void x11_set_dialog_hints(Window window, HWND owner);
+
+// ---- x11_focus.cpp: focus, grabs and cursor ----
+void x11_set_foreground(HWND window);
+HWND x11_get_foreground();
+// The invisible cursor that hidden windows show, made as the connection
+// opens and freed as it closes.
+void x11_make_blank_cursor();
+void x11_free_blank_cursor();
+
+// ---- x11_events.cpp and x11_keys.cpp: input ----
 // Keyboard: Windows virtual-key code of a keysym (0xFF when there is none,
 // as Windows reports keys without a code), and the PC scan code of an X
 // key code with whether it is an extended key.
@@ -46,23 +88,21 @@ UINT x11_vk_from_keysym(KeySym keysym);
 UINT x11_scan_from_keycode(unsigned keycode, bool* extended);
 
 bool x11_process_events(int timeout_ms);
+// The application's activation as the driver last reported it.
+extern bool x11_app_active;
+
+// ---- x11_glx.cpp: GL windows ----
+// A frame-buffer configuration for a window that will hold an OpenGL
+// context; null when the server has none.
+GLXFBConfig x11_choose_window_config();
+
 // The driver's capability tables (layer_driver.h), which its table points at.
+const LayerCursorDriver* x11_cursor_driver();
+const LayerForeignDriver* x11_foreign_driver();
 const LayerGlDriver* x11_gl_driver();
 const LayerModeDriver* x11_mode_driver();
 const LayerMessageBoxDriver* x11_message_box_driver();
 const LayerDialogDriver* x11_dialog_driver();
-// First event number of XRandR; -1 when the server has no XRandR.
-extern int x11_randr_event_base;
-// The application's activation as the driver last reported it.
-extern bool x11_app_active;
-
-// Tells the window manager that the window is a dialog of a fixed size,
-// kept above its owner's top-level window when it has one.
-void x11_set_dialog_hints(Window window, HWND owner);
-
-// An opaque Xft colour of the default visual from 0xRRGGBB, for the
-// windows the layer draws itself (message boxes, dialogs).
-XftColor x11_colour(unsigned rgb);
 
 // Draws the frame rate into the back buffer of a window whose context is
 // current (--fps); called just before each of its buffer swaps.

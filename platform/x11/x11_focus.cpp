@@ -1,0 +1,120 @@
+// The X11 driver's focus, grabs and cursor: bringing a window to the
+// foreground (the saver window takes the keyboard and pointer with it),
+// asking which window has the focus, and the pointer's position and shape.
+#include "kernel/layer_kernel.h"
+#include "layer_driver.h"
+#include "x11/x11_private.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <unistd.h>
+
+namespace {
+
+Cursor blank_cursor;
+
+void send_net_active_window(Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = x11_atoms.net_active_window;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1;  // source: an application
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(x11_display(), x11_root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
+// Keyboard and pointer for the saver window. Another client (a menu, a
+// screen locker) may hold a grab for a moment, so try for a short while.
+void grab_input(Window window) {
+    Display* display = x11_display();
+    const unsigned pointer_events = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        int keyboard = XGrabKeyboard(display, window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+        int pointer =
+            XGrabPointer(display, window, True, pointer_events, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+        if (keyboard == GrabSuccess && pointer == GrabSuccess) return;
+        usleep(50 * 1000);
+    }
+    fprintf(stderr, "%s: could not grab the keyboard and pointer\n", program_invocation_short_name);
+}
+
+bool x11_get_cursor_pos(POINT* point) {
+    Window root_return, child;
+    int x, y, wx, wy;
+    unsigned state;
+    XQueryPointer(x11_display(), x11_root(), &root_return, &child, &x, &y, &wx, &wy, &state);
+    point->x = x;
+    point->y = y;
+    return true;
+}
+
+bool x11_set_cursor_pos(int x, int y) {
+    XWarpPointer(x11_display(), None, x11_root(), 0, 0, 0, 0, x, y);
+    XFlush(x11_display());
+    return true;
+}
+
+void x11_set_cursor_visible(HWND hwnd, bool visible) {
+    Window only = (Window)(uintptr_t)hwnd;
+    for (X11Window& window : x11_windows()) {
+        if (only && window.id != only) continue;
+        if (window.cursor_hidden == !visible) continue;  // the usual case, asked at every mouse move
+        window.cursor_hidden = !visible;
+        x11_trap_errors();
+        if (visible)
+            XUndefineCursor(x11_display(), window.id);
+        else
+            XDefineCursor(x11_display(), window.id, blank_cursor);
+        x11_untrap_errors();
+    }
+}
+
+const LayerCursorDriver cursor = {x11_get_cursor_pos, x11_set_cursor_pos, x11_set_cursor_visible};
+
+}  // namespace
+
+void x11_set_foreground(HWND hwnd) {
+    Display* display = x11_display();
+    Window window = x11_toplevel_of((Window)(uintptr_t)hwnd);
+    X11Window* record = x11_find_window(window);
+    x11_trap_errors();
+    XRaiseWindow(display, window);
+    if (record && record->saver) {
+        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+        grab_input(window);
+    } else {
+        send_net_active_window(window);
+        if (record) XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    }
+    x11_untrap_errors();
+    if (record) x11_app_active = true;
+}
+
+HWND x11_get_foreground() {
+    Window focus;
+    int revert;
+    XGetInputFocus(x11_display(), &focus, &revert);
+    if (focus == None || focus == PointerRoot || focus == x11_root()) return nullptr;
+    x11_trap_errors();
+    Window top = x11_toplevel_of(focus);
+    x11_untrap_errors();
+    return (HWND)(uintptr_t)top;
+}
+
+void x11_make_blank_cursor() {
+    Display* display = x11_display();
+    static const char no_bits[1] = {0};
+    Pixmap empty = XCreateBitmapFromData(display, x11_root(), no_bits, 1, 1);
+    XColor black{};
+    blank_cursor = XCreatePixmapCursor(display, empty, empty, &black, &black, 0, 0);
+    XFreePixmap(display, empty);
+}
+
+void x11_free_blank_cursor() {
+    XFreeCursor(x11_display(), blank_cursor);
+}
+
+const LayerCursorDriver* x11_cursor_driver() {
+    return &cursor;
+}

@@ -1,0 +1,418 @@
+// The X11 driver's windows: native windows of the program's (a window
+// handle is the X window id) and what it remembers of each, and windows of
+// other processes, which a handle on the command line may name and
+// FindWindowA searches.
+#include "kernel/layer_kernel.h"
+#include "layer_driver.h"
+#include "x11/x11_private.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+#include <strings.h>
+#include <unistd.h>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<X11Window> windows;
+// Every window this connection made, also those gone since.
+std::set<XID> made;
+
+bool covers_screen(const LayerWindowDesc* desc) {
+    Display* display = x11_display();
+    return desc->x <= 0 && desc->y <= 0 && desc->x + desc->width >= DisplayWidth(display, x11_screen()) &&
+           desc->y + desc->height >= DisplayHeight(display, x11_screen());
+}
+
+void set_string_property(Window window, Atom property, Atom type, const char* text) {
+    XChangeProperty(x11_display(), window, property, type, 8, PropModeReplace, (const unsigned char*)text,
+                    (int)strlen(text));
+}
+
+// Whole text of a string property; empty when absent.
+bool read_string_property(Window window, Atom property, std::string* text) {
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(x11_display(), window, property, 0, 4096, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data) != Success)
+        return false;
+    bool found = type != None && format == 8 && data;
+    if (found) text->assign((const char*)data, count);
+    if (data) XFree(data);
+    return found;
+}
+
+bool has_property(Window window, Atom property) {
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    int status = XGetWindowProperty(x11_display(), window, property, 0, 0, False, AnyPropertyType, &type, &format,
+                                    &count, &after, &data);
+    if (data) XFree(data);
+    return status == Success && type != None;
+}
+
+std::vector<Window> children_of(Window window) {
+    Window root_return, parent;
+    Window* children = nullptr;
+    unsigned count = 0;
+    std::vector<Window> result;
+    if (XQueryTree(x11_display(), window, &root_return, &parent, &children, &count))
+        result.assign(children, children + count);
+    if (children) XFree(children);
+    return result;
+}
+
+Window parent_of(Window window) {
+    Window root_return, parent = None;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(x11_display(), window, &root_return, &parent, &children, &count)) parent = None;
+    if (children) XFree(children);
+    return parent;
+}
+
+// Win32 compares class names and titles without regard to case.
+bool window_matches(Window window, const char* class_name, const char* title) {
+    std::string text;
+    if (class_name) {
+        if (!read_string_property(window, x11_atoms.win32_class, &text) || strcasecmp(text.c_str(), class_name) != 0)
+            return false;
+    }
+    if (title) {
+        if (!read_string_property(window, x11_atoms.net_wm_name, &text) &&
+            !read_string_property(window, XA_WM_NAME, &text))
+            return false;
+        if (strcasecmp(text.c_str(), title) != 0) return false;
+    }
+    return true;
+}
+
+// Another client's window that ours cannot go into: the run ends before it
+// begins, so say why, once.
+void say_why_not_inside(Window host, int error) {
+    XWindowAttributes attributes;
+    x11_trap_errors();
+    Status got = XGetWindowAttributes(x11_display(), host, &attributes);
+    bool exists = !x11_untrap_errors() && got;
+    char text[160];
+    if (!exists)
+        snprintf(text, sizeof text, "it went away");
+    else if (attributes.c_class == InputOnly)
+        snprintf(text, sizeof text, "it is an input-only window, which shows nothing");
+    else
+        XGetErrorText(x11_display(), error, text, sizeof text);
+    fprintf(stderr, "%s: cannot draw inside window 0x%lx: %s\n", program_invocation_short_name, host, text);
+}
+
+bool x11_is_foreign_window(HWND hwnd) {
+    Window window = (Window)(uintptr_t)hwnd;
+    if (!window) return false;
+    XWindowAttributes attributes;
+    x11_trap_errors();
+    Status status = XGetWindowAttributes(x11_display(), window, &attributes);
+    return !x11_untrap_errors() && status;
+}
+
+bool x11_get_foreign_client_rect(HWND hwnd, RECT* rect) {
+    XWindowAttributes attributes;
+    x11_trap_errors();
+    Status status = XGetWindowAttributes(x11_display(), (Window)(uintptr_t)hwnd, &attributes);
+    if (x11_untrap_errors() || !status) return false;
+    *rect = {0, 0, attributes.width, attributes.height};
+    return true;
+}
+
+// Top-level windows only, topmost first, as FindWindowA searches: the
+// root's children, and one level below them the clients that a window
+// manager has framed (never the children of a window of ours).
+HWND x11_find(const char* class_name, const char* title) {
+    x11_trap_errors();
+    Window found = None;
+    std::vector<Window> top = children_of(x11_root());
+    for (auto it = top.rbegin(); it != top.rend() && !found; ++it) {
+        if (window_matches(*it, class_name, title)) {
+            found = *it;
+            break;
+        }
+        if (has_property(*it, x11_atoms.win32_class)) continue;
+        std::vector<Window> inner = children_of(*it);
+        for (auto child = inner.rbegin(); child != inner.rend(); ++child) {
+            if (has_property(*child, x11_atoms.wm_state) && window_matches(*child, class_name, title)) {
+                found = *child;
+                break;
+            }
+        }
+    }
+    x11_untrap_errors();
+    return (HWND)(uintptr_t)found;
+}
+
+// Another process's window learns the message as a client message; a
+// process of ours turns it back into a posted message.
+bool x11_post_foreign(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = (Window)(uintptr_t)hwnd;
+    event.xclient.message_type = x11_atoms.win32_message;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = (long)message;
+    event.xclient.data.l[1] = (long)wparam;
+    event.xclient.data.l[2] = (long)lparam;
+    x11_trap_errors();
+    Status sent = XSendEvent(x11_display(), event.xclient.window, False, NoEventMask, &event);
+    return !x11_untrap_errors() && sent;
+}
+
+HWND x11_desktop_window() {
+    return (HWND)(uintptr_t)x11_root();
+}
+
+const LayerForeignDriver foreign = {
+    x11_is_foreign_window, x11_get_foreign_client_rect, x11_find, x11_post_foreign, x11_desktop_window,
+};
+
+}  // namespace
+
+void x11_set_title(HWND hwnd, const char* title) {
+    Display* display = x11_display();
+    Window window = (Window)(uintptr_t)hwnd;
+    if (!title) title = "";
+    set_string_property(window, x11_atoms.net_wm_name, x11_atoms.utf8_string, title);
+    XTextProperty property;
+    char* list[] = {(char*)title};
+    if (Xutf8TextListToTextProperty(display, list, 1, XStdICCTextStyle, &property) >= Success) {
+        XSetWMName(display, window, &property);
+        XFree(property.value);
+    } else {
+        set_string_property(window, XA_WM_NAME, XA_STRING, title);
+    }
+    XFlush(display);
+}
+
+HWND x11_create_window(const LayerWindowDesc* desc) {
+    Display* display = x11_display();
+    Window root = x11_root();
+    bool top_level = !desc->parent;
+    Window parent = top_level ? root : (Window)(uintptr_t)desc->parent;
+    X11Window record{};
+    record.saver = top_level && (desc->style & WS_POPUP) && (desc->ex_style & WS_EX_TOPMOST) && covers_screen(desc);
+    record.width = desc->width > 0 ? desc->width : 1;
+    record.height = desc->height > 0 ? desc->height : 1;
+
+    XSetWindowAttributes attributes{};
+    unsigned long mask = CWEventMask | CWBorderPixel;
+    attributes.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                            StructureNotifyMask | FocusChangeMask | ExposureMask;
+    Visual* visual = CopyFromParent;
+    int depth = CopyFromParent;
+    if (desc->class_style & CS_OWNDC) {
+        // An OpenGL context goes on this window later, and a window's visual
+        // is fixed when it is made.
+        record.fbconfig = x11_choose_window_config();
+        XVisualInfo* info = record.fbconfig ? glXGetVisualFromFBConfig(display, record.fbconfig) : nullptr;
+        if (info) {
+            visual = info->visual;
+            depth = info->depth;
+            record.colormap = XCreateColormap(display, root, info->visual, AllocNone);
+            attributes.colormap = record.colormap;
+            mask |= CWColormap;
+            XFree(info);
+        } else {
+            // GLX found nothing because the server went while it looked.
+            x11_check_connection();
+            layer_fixme_once("no GLX visual with double buffering and depth; CS_OWNDC windows use the default visual");
+            record.fbconfig = nullptr;
+        }
+    }
+    // The saver's class brush is black; a GL window is black until its first
+    // frame. Other windows are painted by the core, so the server leaves
+    // their background alone.
+    if (record.saver || record.colormap || (desc->class_style & CS_OWNDC)) {
+        attributes.background_pixel = record.colormap ? 0 : BlackPixel(display, x11_screen());
+        mask |= CWBackPixel;
+    } else {
+        attributes.background_pixmap = None;
+        mask |= CWBackPixmap;
+    }
+    if (record.saver) {
+        attributes.override_redirect = True;
+        attributes.event_mask |= VisibilityChangeMask;
+        mask |= CWOverrideRedirect;
+    }
+    // A child of the desktop window is not a top-level window of the
+    // program's: no window manager frames or moves it.
+    if (parent == root && !top_level) {
+        attributes.override_redirect = True;
+        mask |= CWOverrideRedirect;
+    }
+
+    x11_trap_errors();
+    Window window = XCreateWindow(display, parent, desc->x, desc->y, record.width, record.height, 0, depth, InputOutput,
+                                  visual, mask, &attributes);
+    int error = x11_untrap_errors();
+    if (error || !window) {
+        if (record.colormap) XFreeColormap(display, record.colormap);
+        if (!top_level && !made.count(parent)) say_why_not_inside(parent, error);
+        return nullptr;
+    }
+    record.id = window;
+    windows.push_back(record);
+    made.insert(window);
+    // The program's windows follow the size of the window that a daemon
+    // hosts the run in (a change of screen layout resizes it).
+    if (desc->parent && desc->parent == layer_hosted_window()) {
+        x11_trap_errors();
+        XSelectInput(display, parent, StructureNotifyMask);
+        x11_untrap_errors();
+    }
+
+    HWND hwnd = (HWND)(uintptr_t)window;
+    x11_set_title(hwnd, desc->title);
+    const char* class_name = desc->class_name ? desc->class_name : "";
+    set_string_property(window, x11_atoms.win32_class, XA_STRING, class_name);
+    XClassHint hint;
+    hint.res_name = program_invocation_short_name;
+    hint.res_class = (char*)class_name;
+    XSetClassHint(display, window, &hint);
+    long pid = getpid();
+    XChangeProperty(display, window, x11_atoms.net_wm_pid, XA_CARDINAL, 32, PropModeReplace, (const unsigned char*)&pid,
+                    1);
+
+    if (top_level && !record.saver) {
+        XSetWMProtocols(display, window, &x11_atoms.wm_delete_window, 1);
+        if (desc->ex_style & WS_EX_TOPMOST)
+            XChangeProperty(display, window, x11_atoms.net_wm_state, XA_ATOM, 32, PropModeReplace,
+                            (const unsigned char*)&x11_atoms.net_wm_state_above, 1);
+        if ((desc->style & WS_POPUP) && !(desc->style & WS_CAPTION)) {
+            // Motif hints: flags = decorations, decorations = none.
+            long hints[5] = {2, 0, 0, 0, 0};
+            XChangeProperty(display, window, x11_atoms.motif_wm_hints, x11_atoms.motif_wm_hints, 32, PropModeReplace,
+                            (const unsigned char*)hints, 5);
+        }
+        // Ask the window manager to keep the position the program chose.
+        XSizeHints size{};
+        size.flags = PPosition | PSize;
+        size.x = desc->x;
+        size.y = desc->y;
+        size.width = record.width;
+        size.height = record.height;
+        XSetWMNormalHints(display, window, &size);
+    }
+    XFlush(display);
+    return hwnd;
+}
+
+void x11_destroy_window(HWND hwnd) {
+    Window window = (Window)(uintptr_t)hwnd;
+    x11_forget_window(window);  // its children's records go at their DestroyNotify
+    // A handle that the server already destroyed with its parent names no
+    // window any more.
+    x11_trap_errors();
+    XDestroyWindow(x11_display(), window);
+    x11_untrap_errors();
+}
+
+void x11_show_window(HWND hwnd, bool visible) {
+    Window window = (Window)(uintptr_t)hwnd;
+    X11Window* record = x11_find_window(window);
+    x11_trap_errors();
+    if (!visible)
+        XUnmapWindow(x11_display(), window);
+    else if (record && record->saver)
+        XMapRaised(x11_display(), window);
+    else
+        XMapWindow(x11_display(), window);
+    x11_untrap_errors();
+}
+
+void x11_set_window_rect(HWND hwnd, int x, int y, int width, int height) {
+    Window window = (Window)(uintptr_t)hwnd;
+    if (width < 1) width = 1;  // X has no empty windows
+    if (height < 1) height = 1;
+    if (X11Window* record = x11_find_window(window)) {
+        record->width = width;
+        record->height = height;
+    }
+    x11_trap_errors();
+    XMoveResizeWindow(x11_display(), window, x, y, (unsigned)width, (unsigned)height);
+    x11_untrap_errors();
+}
+
+X11Window* x11_find_window(Window id) {
+    for (X11Window& window : windows)
+        if (window.id == id) return &window;
+    return nullptr;
+}
+
+std::vector<X11Window>& x11_windows() {
+    return windows;
+}
+
+bool x11_made_window(Window id) {
+    return made.count(id) != 0;
+}
+
+// For windows of ours the top-level is the outermost window of ours; for
+// others the outermost window-manager client, or the root's child.
+Window x11_toplevel_of(Window id) {
+    Window own = None, client = None, outer = id;
+    for (Window window = id; window && window != x11_root(); window = parent_of(window)) {
+        if (x11_find_window(window))
+            own = window;
+        else if (has_property(window, x11_atoms.wm_state))
+            client = window;
+        outer = window;
+    }
+    if (own) return own;
+    return client ? client : outer;
+}
+
+void x11_forget_window(Window id) {
+    for (size_t i = 0; i < windows.size(); ++i) {
+        if (windows[i].id != id) continue;
+        if (windows[i].colormap) XFreeColormap(x11_display(), windows[i].colormap);
+        windows.erase(windows.begin() + i);
+        return;
+    }
+}
+
+void x11_forget_windows() {
+    for (X11Window& window : windows)
+        if (window.colormap) XFreeColormap(x11_display(), window.colormap);
+    windows.clear();
+}
+
+GLXFBConfig x11_window_fbconfig(HWND hwnd) {
+    X11Window* record = x11_find_window((Window)(uintptr_t)hwnd);
+    return record ? record->fbconfig : nullptr;
+}
+
+void x11_set_dialog_hints(Window window, HWND owner) {
+    Display* display = x11_display();
+    Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
+    Atom dialog = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+    XChangeProperty(display, window, type, XA_ATOM, 32, PropModeReplace, (const unsigned char*)&dialog, 1);
+    if (owner) XSetTransientForHint(display, window, x11_toplevel_of((Window)(uintptr_t)owner));
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, window, &attributes);
+    XSizeHints size{};
+    size.flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
+    size.x = attributes.x;
+    size.y = attributes.y;
+    size.width = size.min_width = size.max_width = attributes.width;
+    size.height = size.min_height = size.max_height = attributes.height;
+    XSetWMNormalHints(display, window, &size);
+}
+
+const LayerForeignDriver* x11_foreign_driver() {
+    return &foreign;
+}
