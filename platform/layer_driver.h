@@ -113,8 +113,6 @@ struct LayerForeignDriver {
 // Posts a message that is already Win32's own (WM_CLOSE from a window
 // manager, a message another process posted) to an own window.
 void layer_core_post_input(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-// Sends a message at once (WM_SIZE, WM_ACTIVATEAPP, WM_SHOWWINDOW...).
-LRESULT layer_core_send(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 // The native window is gone (its foreign parent was destroyed, or another
 // client destroyed it): the core destroys its record and its children, with
 // the usual WM_DESTROY order, without asking the driver again.

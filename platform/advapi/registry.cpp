@@ -21,10 +21,10 @@
 // windows.h.
 #include "advapi/reg_format.h"
 #include "advapi/reg_store.h"
+#include "kernel/layer_kernel.h"
 
 #include <cstdio>
 #include <cstring>
-#include <set>
 
 namespace {
 
@@ -40,11 +40,6 @@ struct OpenKey {
 const size_t kMaxOpenKeys = 4096;
 std::vector<OpenKey> open_keys;
 
-void fixme_once(const char* what) {
-    static std::set<std::string> said;
-    if (said.insert(what).second) fprintf(stderr, "fixme:advapi: %s\n", what);
-}
-
 bool is_predefined(HKEY key) {
     intptr_t v = intptr_t(key);
     return v >= intptr_t(LONG(0x80000000)) && v <= intptr_t(LONG(0x80000060));
@@ -55,7 +50,7 @@ const OpenKey* find_key(HKEY key) {
     static OpenKey current_user = {true, "", KEY_ALL_ACCESS};
     if (key == HKEY_CURRENT_USER) return &current_user;
     if (is_predefined(key)) {
-        fixme_once("predefined keys other than HKEY_CURRENT_USER are not provided");
+        layer_fixme_once("predefined keys other than HKEY_CURRENT_USER are not provided");
         return nullptr;
     }
     uintptr_t v = uintptr_t(key);
@@ -214,7 +209,7 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD options, REGSAM des
     *result = nullptr;
     const OpenKey* parent = find_key(key);
     if (!parent) return ERROR_INVALID_HANDLE;
-    if (options & REG_OPTION_OPEN_LINK) fixme_once("RegOpenKeyExA: REG_OPTION_OPEN_LINK is not provided");
+    if (options & REG_OPTION_OPEN_LINK) layer_fixme_once("RegOpenKeyExA: REG_OPTION_OPEN_LINK is not provided");
     std::string path;
     if (!join_path(parent->path, sub_key, &path)) return ERROR_BAD_PATHNAME;
     if (!key_exists(path)) return ERROR_FILE_NOT_FOUND;
@@ -243,10 +238,10 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD, LPSTR, DWORD opt
     const OpenKey* parent = find_key(key);
     if (!parent) return ERROR_INVALID_HANDLE;
     if (options & REG_OPTION_VOLATILE)
-        fixme_once("RegCreateKeyExA: REG_OPTION_VOLATILE is not provided; the key is stored");
+        layer_fixme_once("RegCreateKeyExA: REG_OPTION_VOLATILE is not provided; the key is stored");
     if (options & (REG_OPTION_CREATE_LINK | REG_OPTION_BACKUP_RESTORE | REG_OPTION_OPEN_LINK))
-        fixme_once("RegCreateKeyExA: link and backup options are not provided");
-    if (security) fixme_once("RegCreateKeyExA: security attributes are ignored");
+        layer_fixme_once("RegCreateKeyExA: link and backup options are not provided");
+    if (security) layer_fixme_once("RegCreateKeyExA: security attributes are ignored");
     std::string path;
     if (!join_path(parent->path, sub_key, &path)) return ERROR_BAD_PATHNAME;
     REGSAM parent_access = parent->access;

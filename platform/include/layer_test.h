@@ -22,8 +22,6 @@ void layer_at_exit(void (*hook)());
 // injected values, so each test starts from a fresh process's state.
 void layer_reset();
 
-// The command line that GetCommandLineA returns from now on.
-void layer_set_command_line(const char* text);
 // What GetStartupInfoA fills in.
 void layer_set_startup_info(DWORD flags, WORD show_window);
 

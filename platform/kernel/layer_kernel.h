@@ -1,6 +1,7 @@
 // Private to the layer: kernel services that the layer's other parts use.
 // The program never includes this header.
 //   layer_run_exit_hooks - runs the layer_at_exit hooks (layer_test.h) now, once
+//   layer_hold_ending_signals - holds the signals that run them
 //   layer_handling_fault, layer_set_fault_check - the fault path (faults.cpp)
 //   layer_fixme_once   - the loud "not implemented" line, printed once per text
 //   layer_kernel_set_argv, layer_command_tail - the entry's command-line work
@@ -13,10 +14,16 @@
 #include <layer_test.h>
 #include <windows.h>
 
+#include <signal.h>
+
 // Runs the hooks once, whichever path comes first. A path that comes while
 // another thread runs them waits for them (with a bound); SIGINT, SIGTERM,
 // SIGHUP and SIGQUIT wait on the thread that runs them. Async-signal-safe.
 void layer_run_exit_hooks();
+// Holds those ending signals on this thread, whose handlers run the hooks,
+// so that they wait while it is in the middle of something the hooks also
+// use; `previous` gets the mask that pthread_sigmask restores. Async-signal-safe.
+void layer_hold_ending_signals(sigset_t* previous);
 
 // Whether this process is inside the handling of a fault (a signal handler).
 bool layer_handling_fault();

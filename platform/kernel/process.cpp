@@ -27,7 +27,6 @@ HINSTANCE const own_instance = reinterpret_cast<HINSTANCE>(0x400000);
 std::vector<std::string> process_args;
 std::string command_line;
 size_t tail_offset = 0;  // where the arguments after the program name start
-bool command_line_overridden = false;
 DWORD startup_flags = 0;
 WORD startup_show = 0;
 DWORD platform_id = VER_PLATFORM_WIN32_NT;
@@ -81,14 +80,16 @@ void on_fatal_signal(int sig) {
     raise(sig);
 }
 
-const int ending_signals[] = {SIGINT, SIGTERM, SIGHUP};
+// The signals that end the process after the exit hooks.
+const int ending_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Those a screen-saver daemon ends a hosted run with.
+const int daemon_signals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void install_exit_paths() {
     atexit(layer_run_exit_hooks);
     // A display mode left changed would outlive the process, so the hooks
     // also run when a signal ends it; a handler set by someone else stays.
-    const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-    for (int sig : signals) {
+    for (int sig : ending_signals) {
         struct sigaction old;
         if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) {
             struct sigaction action = {};
@@ -143,13 +144,7 @@ LPSTR layer_command_tail() {
 
 void layer_kernel_set_argv(int argc, char** argv) {
     process_args.assign(argv, argv + argc);
-    command_line_overridden = false;
     rebuild_command_line();
-}
-
-void layer_set_command_line(const char* text) {
-    command_line = text ? text : "";
-    command_line_overridden = true;
 }
 
 void layer_set_startup_info(DWORD flags, WORD show_window) {
@@ -163,7 +158,6 @@ void layer_set_platform(DWORD id, bool fail) {
 }
 
 void layer_kernel_reset() {
-    command_line_overridden = false;
     rebuild_command_line();
     startup_flags = 0;
     startup_show = 0;
@@ -185,10 +179,8 @@ void layer_at_exit(void (*hook)()) {
 void layer_run_exit_hooks() {
     // The ending signals wait while this thread runs the hooks; on another
     // thread (any thread may take a signal) the handler waits for them below.
-    sigset_t ending, previous;
-    sigemptyset(&ending);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&ending, sig);
-    pthread_sigmask(SIG_BLOCK, &ending, &previous);
+    sigset_t previous;
+    layer_hold_ending_signals(&previous);
     const int self = static_cast<int>(gettid());
     int state = 0;
     if (__atomic_compare_exchange_n(&exit_hooks_state, &state, self, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
@@ -204,6 +196,13 @@ void layer_run_exit_hooks() {
     // A hook that faulted (state == self) comes back here: the process ends
     // without the rest.
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void layer_hold_ending_signals(sigset_t* previous) {
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (int sig : ending_signals) sigaddset(&ending, sig);
+    pthread_sigmask(SIG_BLOCK, &ending, previous);
 }
 
 void layer_set_hosted(HWND window) {
@@ -233,7 +232,7 @@ bool layer_show_fps() {
 void layer_end_on_signals() {
     sigset_t unblock;
     sigemptyset(&unblock);
-    for (int sig : ending_signals) {
+    for (int sig : daemon_signals) {
         struct sigaction action = {};
         action.sa_handler = on_fatal_signal;
         sigemptyset(&action.sa_mask);
@@ -256,7 +255,7 @@ void layer_fixme_once(const char* format, ...) {
 extern "C" {
 
 LPSTR WINAPI GetCommandLineA(void) {
-    if (!command_line_overridden && command_line.empty()) rebuild_command_line();
+    if (command_line.empty()) rebuild_command_line();
     return &command_line[0];
 }
 

@@ -192,10 +192,6 @@ void user_queue_input(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
         input.push_back(msg);
 }
 
-LRESULT layer_core_send(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    return SendMessageA(window, message, wparam, lparam);
-}
-
 extern "C" {
 
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

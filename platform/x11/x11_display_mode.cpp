@@ -9,6 +9,7 @@
 // were prepared at the switch straight onto its socket and waits for the
 // server's answer with poll and recv, all async-signal-safe, and never calls
 // Xlib or malloc there.
+#include "kernel/layer_kernel.h"
 #include "layer_driver.h"
 #include "x11/x11_private.h"
 
@@ -71,20 +72,6 @@ int on_error(Display* display, XErrorEvent* error) {
     if (display != connection) return previous_handler ? previous_handler(display, error) : 0;
     if (!trapped_error) trapped_error = error->error_code;
     return 0;
-}
-
-// The signals whose handlers run the exit path: held while the connection
-// is in use, so that path never meets a request half written.
-void hold_exit_signals(sigset_t* previous) {
-    sigset_t held;
-    sigemptyset(&held);
-    const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-    for (int sig : signals) sigaddset(&held, sig);
-    pthread_sigmask(SIG_BLOCK, &held, previous);
-}
-
-void release_exit_signals(const sigset_t* previous) {
-    pthread_sigmask(SIG_SETMASK, previous, nullptr);
 }
 
 bool open_connection() {
@@ -299,7 +286,7 @@ bool receive(int fd, unsigned char* buffer, size_t size) {
 
 int x11_list_modes(LayerDisplayMode* modes, int max) {
     sigset_t held;
-    hold_exit_signals(&held);
+    layer_hold_ending_signals(&held);
     int count = 0;
     OutputState state;
     if (open_connection() && find_output(&state)) {
@@ -311,13 +298,13 @@ int x11_list_modes(LayerDisplayMode* modes, int max) {
         }
         free_output(&state);
     }
-    release_exit_signals(&held);
+    pthread_sigmask(SIG_SETMASK, &held, nullptr);
     return count;
 }
 
 bool x11_current_mode(LayerDisplayMode* mode, int* bits) {
     sigset_t held;
-    hold_exit_signals(&held);
+    layer_hold_ending_signals(&held);
     bool found = false;
     OutputState state;
     if (open_connection() && find_output(&state)) {
@@ -331,13 +318,13 @@ bool x11_current_mode(LayerDisplayMode* mode, int* bits) {
         }
         free_output(&state);
     }
-    release_exit_signals(&held);
+    pthread_sigmask(SIG_SETMASK, &held, nullptr);
     return found;
 }
 
 bool x11_set_mode(const LayerDisplayMode* wanted) {
     sigset_t held;
-    hold_exit_signals(&held);
+    layer_hold_ending_signals(&held);
     bool done = false;
     OutputState state;
     if (open_connection() && find_output(&state)) {
@@ -396,7 +383,7 @@ bool x11_set_mode(const LayerDisplayMode* wanted) {
         }
         free_output(&state);
     }
-    release_exit_signals(&held);
+    pthread_sigmask(SIG_SETMASK, &held, nullptr);
     if (done) follow_on_shared_connection();
     return done;
 }
@@ -404,14 +391,14 @@ bool x11_set_mode(const LayerDisplayMode* wanted) {
 void x11_restore_mode() {
     if (!switched) return;
     sigset_t held;
-    hold_exit_signals(&held);
+    layer_hold_ending_signals(&held);
     XRRScreenResources* resources = XRRGetScreenResourcesCurrent(connection, root);
     if (resources) {
         apply(resources, kept_crtc, current_screen(), kept_screen);
         XRRFreeScreenResources(resources);
     }
     switched = 0;
-    release_exit_signals(&held);
+    pthread_sigmask(SIG_SETMASK, &held, nullptr);
     follow_on_shared_connection();
 }
 
