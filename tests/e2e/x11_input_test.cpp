@@ -7,30 +7,14 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "input_log.h"
 
 namespace {
-
-struct Logged {
-    HWND window;
-    UINT message;
-    WPARAM wparam;
-    LPARAM lparam;
-};
-std::vector<Logged> logged;
-
-bool is_input(UINT message) {
-    return (message >= WM_KEYDOWN && message <= WM_SYSKEYUP) || (message >= WM_MOUSEMOVE && message <= WM_MOUSEWHEEL);
-}
-
-LRESULT CALLBACK logging_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (is_input(message)) logged.push_back({window, message, wparam, lparam});
-    return DefWindowProcA(window, message, wparam, lparam);
-}
 
 std::string dump() {
     std::string text;
     char line[96];
-    for (const Logged& m : logged) {
+    for (const LoggedMessage& m : input_log) {
         snprintf(line, sizeof line, "\n  %p %04x %lx %08lx", (void*)m.window, m.message, (unsigned long)m.wparam,
                  (unsigned long)(DWORD)m.lparam);
         text += line;
@@ -39,15 +23,15 @@ std::string dump() {
 }
 
 void drop_moves() {
-    logged.erase(
-        std::remove_if(logged.begin(), logged.end(), [](const Logged& m) { return m.message == WM_MOUSEMOVE; }),
-        logged.end());
+    input_log.erase(std::remove_if(input_log.begin(), input_log.end(),
+                                   [](const LoggedMessage& m) { return m.message == WM_MOUSEMOVE; }),
+                    input_log.end());
 }
 
-// Runs the message loop until `wanted` input messages were logged (or ten
+// Runs the message loop until `wanted` input messages were input_log (or ten
 // seconds went by).
 void pump_until(size_t wanted, UINT last = 0) {
-    auto done = [&] { return logged.size() >= wanted && (!last || logged.back().message == last); };
+    auto done = [&] { return input_log.size() >= wanted && (!last || input_log.back().message == last); };
     for (int waited = 0; waited < 10000 && !done(); waited += 5) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
@@ -61,7 +45,7 @@ protected:
         server = start_xserver();
         WNDCLASSA wc = {};
         wc.style = CS_OWNDC | CS_DBLCLKS;
-        wc.lpfnWndProc = logging_proc;
+        wc.lpfnWndProc = input_logging_proc;
         wc.lpszClassName = "X11InputTest";
         RegisterClassA(&wc);
     }
@@ -85,7 +69,7 @@ protected:
         GetCursorPos(&ignored);
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        logged.clear();
+        input_log.clear();
     }
     void TearDown() override { DestroyWindow(top); }
 
@@ -121,18 +105,18 @@ TEST_F(X11Input, KeysArriveAsVirtualKeysWithWindowsLParams) {
     };
     for (const KeyCase& key : cases) {
         SCOPED_TRACE(key.xdotool_key);
-        logged.clear();
+        input_log.clear();
         ASSERT_TRUE(xdotool(std::string("key ") + key.xdotool_key));
         pump_until(2);
-        ASSERT_EQ(logged.size(), 2u) << dump();
+        ASSERT_EQ(input_log.size(), 2u) << dump();
         DWORD lparam_bits = (key.scan << 16) | (key.extended ? 1u << 24 : 0) | 1;
-        EXPECT_EQ(logged[0].window, top);  // the focus window, not the one under the pointer
-        EXPECT_EQ(logged[0].message, (UINT)WM_KEYDOWN);
-        EXPECT_EQ(logged[0].wparam, key.vk);
-        EXPECT_EQ((DWORD)logged[0].lparam, lparam_bits);
-        EXPECT_EQ(logged[1].message, (UINT)WM_KEYUP);
-        EXPECT_EQ(logged[1].wparam, key.vk);
-        EXPECT_EQ((DWORD)logged[1].lparam, lparam_bits | 0xC0000000u);
+        EXPECT_EQ(input_log[0].window, top);  // the focus window, not the one under the pointer
+        EXPECT_EQ(input_log[0].message, (UINT)WM_KEYDOWN);
+        EXPECT_EQ(input_log[0].wparam, key.vk);
+        EXPECT_EQ((DWORD)input_log[0].lparam, lparam_bits);
+        EXPECT_EQ(input_log[1].message, (UINT)WM_KEYUP);
+        EXPECT_EQ(input_log[1].wparam, key.vk);
+        EXPECT_EQ((DWORD)input_log[1].lparam, lparam_bits | 0xC0000000u);
     }
 }
 
@@ -141,31 +125,31 @@ TEST_F(X11Input, AltMakesSystemKeysAndAHeldKeyRepeatsAsDownsOnly) {
     // system one.
     ASSERT_TRUE(xdotool("keydown Alt_L keydown x keyup x keyup Alt_L keydown Alt_L keyup Alt_L"));
     pump_until(6);
-    ASSERT_EQ(logged.size(), 6u) << dump();
+    ASSERT_EQ(input_log.size(), 6u) << dump();
     const UINT messages[] = {WM_SYSKEYDOWN, WM_SYSKEYDOWN, WM_SYSKEYUP, WM_KEYUP, WM_SYSKEYDOWN, WM_SYSKEYUP};
     const WPARAM keys[] = {VK_MENU, 'X', 'X', VK_MENU, VK_MENU, VK_MENU};
     const bool context[] = {true, true, true, false, true, false};
     for (int i = 0; i < 6; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(logged[i].message, messages[i]);
-        EXPECT_EQ(logged[i].wparam, keys[i]);
-        EXPECT_EQ(((DWORD)logged[i].lparam >> 29) & 1, context[i] ? 1u : 0u);
+        EXPECT_EQ(input_log[i].message, messages[i]);
+        EXPECT_EQ(input_log[i].wparam, keys[i]);
+        EXPECT_EQ(((DWORD)input_log[i].lparam >> 29) & 1, context[i] ? 1u : 0u);
     }
 
-    logged.clear();
+    input_log.clear();
     // Held past the server's repeat delay.
     ASSERT_TRUE(xdotool("keydown b sleep 1 keyup b"));
     pump_until(3, WM_KEYUP);
-    ASSERT_GE(logged.size(), 3u) << dump();
-    EXPECT_EQ(((DWORD)logged[0].lparam >> 30) & 1, 0u);  // a new press
-    for (size_t i = 0; i + 1 < logged.size(); ++i) {
+    ASSERT_GE(input_log.size(), 3u) << dump();
+    EXPECT_EQ(((DWORD)input_log[0].lparam >> 30) & 1, 0u);  // a new press
+    for (size_t i = 0; i + 1 < input_log.size(); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(logged[i].message, (UINT)WM_KEYDOWN);
+        EXPECT_EQ(input_log[i].message, (UINT)WM_KEYDOWN);
         if (i > 0) {
-            EXPECT_EQ(((DWORD)logged[i].lparam >> 30) & 1, 1u);  // a repeat
+            EXPECT_EQ(((DWORD)input_log[i].lparam >> 30) & 1, 1u);  // a repeat
         }
     }
-    EXPECT_EQ(logged.back().message, (UINT)WM_KEYUP);
+    EXPECT_EQ(input_log.back().message, (UINT)WM_KEYUP);
 }
 
 TEST_F(X11Input, MouseMessagesGoToTheWindowUnderThePointerInClientCoordinates) {
@@ -181,26 +165,26 @@ TEST_F(X11Input, MouseMessagesGoToTheWindowUnderThePointerInClientCoordinates) {
         SCOPED_TRACE(button.button);
         ASSERT_TRUE(xdotool("mousemove 110 70"));  // over the child, at (100, 50) in it
         pump_until(1);
-        logged.clear();
+        input_log.clear();
         ASSERT_TRUE(xdotool("click " + std::to_string(button.button)));
         pump_until(2);
         drop_moves();
-        ASSERT_EQ(logged.size(), 2u) << dump();
-        EXPECT_EQ(logged[0].window, child);
-        EXPECT_EQ(logged[0].message, button.down);
-        EXPECT_EQ(logged[0].wparam, button.down_keys);
-        EXPECT_EQ(logged[0].lparam, MAKELPARAM(100, 50));
-        EXPECT_EQ(logged[1].message, button.up);
-        EXPECT_EQ(logged[1].wparam, 0u);
+        ASSERT_EQ(input_log.size(), 2u) << dump();
+        EXPECT_EQ(input_log[0].window, child);
+        EXPECT_EQ(input_log[0].message, button.down);
+        EXPECT_EQ(input_log[0].wparam, button.down_keys);
+        EXPECT_EQ(input_log[0].lparam, MAKELPARAM(100, 50));
+        EXPECT_EQ(input_log[1].message, button.up);
+        EXPECT_EQ(input_log[1].wparam, 0u);
     }
 
-    logged.clear();
+    input_log.clear();
     ASSERT_TRUE(xdotool("mousemove 700 300"));
     pump_until(1, WM_MOUSEMOVE);
-    ASSERT_FALSE(logged.empty());
-    EXPECT_EQ(logged.back().window, top);
-    EXPECT_EQ(logged.back().message, (UINT)WM_MOUSEMOVE);
-    EXPECT_EQ(logged.back().lparam, MAKELPARAM(700, 300));
+    ASSERT_FALSE(input_log.empty());
+    EXPECT_EQ(input_log.back().window, top);
+    EXPECT_EQ(input_log.back().message, (UINT)WM_MOUSEMOVE);
+    EXPECT_EQ(input_log.back().lparam, MAKELPARAM(700, 300));
     POINT cursor;
     ASSERT_TRUE(GetCursorPos(&cursor));
     EXPECT_EQ(cursor.x, 700);
@@ -210,21 +194,21 @@ TEST_F(X11Input, MouseMessagesGoToTheWindowUnderThePointerInClientCoordinates) {
 TEST_F(X11Input, ASecondQuickClickIsADoubleClickAndAThirdStartsOver) {
     ASSERT_TRUE(xdotool("mousemove 400 300"));
     pump_until(1, WM_MOUSEMOVE);
-    logged.clear();
+    input_log.clear();
     ASSERT_TRUE(xdotool("click --repeat 3 --delay 100 1"));
     pump_until(6);
     drop_moves();
-    ASSERT_EQ(logged.size(), 6u) << dump();
+    ASSERT_EQ(input_log.size(), 6u) << dump();
     const UINT messages[] = {WM_LBUTTONDOWN, WM_LBUTTONUP,   WM_LBUTTONDBLCLK,
                              WM_LBUTTONUP,   WM_LBUTTONDOWN, WM_LBUTTONUP};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(logged[i].message, messages[i]) << i;
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(input_log[i].message, messages[i]) << i;
 
-    logged.clear();
+    input_log.clear();
     ASSERT_TRUE(xdotool("click 3 sleep 0.7 click 3"));  // too slow for a double click
     pump_until(4);
     drop_moves();
-    ASSERT_EQ(logged.size(), 4u) << dump();
-    EXPECT_EQ(logged[2].message, (UINT)WM_RBUTTONDOWN);
+    ASSERT_EQ(input_log.size(), 4u) << dump();
+    EXPECT_EQ(input_log[2].message, (UINT)WM_RBUTTONDOWN);
 }
 
 }  // namespace

@@ -4,16 +4,11 @@
 # names the key and gives a reason.
 #   cmake -DRUN=<wine-run> -DPROBE=<orrelune_save_probe.exe> -P save_failure.cmake
 
-execute_process(COMMAND ${RUN} ${PROBE} /c
-  RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 600)
-message(STATUS "exit code: ${code}\nstderr:\n${err}")
+include(${CMAKE_CURRENT_LIST_DIR}/probe_run.cmake)
+run_probe(1)
 
 string(REGEX MATCHALL "MessageBoxA\\(" boxes "${err}")
 list(LENGTH boxes box_count)
-set(failures)
-if(NOT code STREQUAL "1")
-  list(APPEND failures "exit code ${code}, not 1")
-endif()
 if(NOT err MATCHES "RegSetValueExA\\(resolution\\)")
   list(APPEND failures "no write was tried")
 endif()
@@ -24,7 +19,4 @@ endif()
 if(NOT err MATCHES "MessageBoxA\\(Error, 0x10\\)\nThe settings could not be saved to HKEY_CURRENT_USER\\\\Software\\\\Orrelune:\n[A-Za-z][^\n]+\n\\.\n")
   list(APPEND failures "the box does not say that the save failed, where and why")
 endif()
-if(failures)
-  string(REPLACE ";" "\n  " failures "${failures}")
-  message(FATAL_ERROR "The failed save was not told:\n  ${failures}")
-endif()
+report_failures("The failed save was not told")

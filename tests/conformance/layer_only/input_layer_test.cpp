@@ -7,26 +7,10 @@
 
 #include <vector>
 
+#include "input_log.h"
 #include "layer_driver.h"
 
 namespace {
-
-struct Input {
-    HWND window;
-    UINT message;
-    WPARAM wparam;
-    LPARAM lparam;
-};
-std::vector<Input> inputs;
-
-bool is_input(UINT message) {
-    return (message >= WM_KEYDOWN && message <= WM_SYSKEYUP) || (message >= WM_MOUSEMOVE && message <= WM_MOUSEWHEEL);
-}
-
-LRESULT CALLBACK input_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (is_input(message)) inputs.push_back(Input{window, message, wparam, lparam});
-    return DefWindowProcA(window, message, wparam, lparam);
-}
 
 const char* const plain_class = "InputPlain";
 const char* const double_click_class = "InputDoubleClicks";
@@ -43,11 +27,11 @@ protected:
     // A fresh process with one visible window that has the focus.
     void fresh(const char* class_name = plain_class) {
         layer_reset();
-        inputs.clear();
+        input_log.clear();
         for (const char* name : {plain_class, double_click_class}) {
             WNDCLASSA wc = {};
             wc.style = name == double_click_class ? CS_DBLCLKS : 0;
-            wc.lpfnWndProc = input_proc;
+            wc.lpfnWndProc = input_logging_proc;
             wc.lpszClassName = name;
             RegisterClassA(&wc);
         }
@@ -126,13 +110,13 @@ TEST_F(InputRules, KeysBecomeWindowsMessagesWithWindowsLParams) {
         fresh();
         for (const Step& step : c.steps) key(step.vk, step.scan, step.down, step.modifiers, step.extended);
         pump();
-        ASSERT_EQ(inputs.size(), c.steps.size());
-        for (size_t i = 0; i < inputs.size(); ++i) {
+        ASSERT_EQ(input_log.size(), c.steps.size());
+        for (size_t i = 0; i < input_log.size(); ++i) {
             SCOPED_TRACE(i);
-            EXPECT_EQ(inputs[i].window, window);
-            EXPECT_EQ(inputs[i].message, c.steps[i].message);
-            EXPECT_EQ(inputs[i].wparam, c.steps[i].vk);
-            EXPECT_EQ(static_cast<DWORD>(inputs[i].lparam), c.steps[i].lparam);
+            EXPECT_EQ(input_log[i].window, window);
+            EXPECT_EQ(input_log[i].message, c.steps[i].message);
+            EXPECT_EQ(input_log[i].wparam, c.steps[i].vk);
+            EXPECT_EQ(static_cast<DWORD>(input_log[i].lparam), c.steps[i].lparam);
         }
     }
 }
@@ -142,19 +126,19 @@ TEST_F(InputRules, KeysGoToTheFocusWindowAndWithoutOneAreDropped) {
     SetFocus(child);
     key('A', 0x1E, true);
     pump();
-    ASSERT_EQ(inputs.size(), 1u);
-    EXPECT_EQ(inputs[0].window, child);
+    ASSERT_EQ(input_log.size(), 1u);
+    EXPECT_EQ(input_log[0].window, child);
 
     // No focus: the active window takes it; with none active either, nobody.
     SetFocus(nullptr);
     key('B', 0x30, true);
     pump();
-    ASSERT_EQ(inputs.size(), 2u);
-    EXPECT_EQ(inputs[1].window, window);
+    ASSERT_EQ(input_log.size(), 2u);
+    EXPECT_EQ(input_log[1].window, window);
     layer_set_app_active(false);
     key('C', 0x2E, true);
     pump();
-    EXPECT_EQ(inputs.size(), 2u);
+    EXPECT_EQ(input_log.size(), 2u);
 }
 
 TEST_F(InputRules, DoubleClicksNeedTheClassStyleTheTimeAndTheDistance) {
@@ -205,8 +189,8 @@ TEST_F(InputRules, DoubleClicksNeedTheClassStyleTheTimeAndTheDistance) {
             button(window, press.button, false, press.time + 10, press.x, press.y, layer_button_bit(press.button));
         }
         pump();
-        ASSERT_EQ(inputs.size(), 2 * c.presses.size());
-        for (size_t i = 0; i < c.presses.size(); ++i) EXPECT_EQ(inputs[2 * i].message, c.presses[i].message) << i;
+        ASSERT_EQ(input_log.size(), 2 * c.presses.size());
+        for (size_t i = 0; i < c.presses.size(); ++i) EXPECT_EQ(input_log[2 * i].message, c.presses[i].message) << i;
     }
 }
 
@@ -215,15 +199,15 @@ TEST_F(InputRules, MouseMessagesCarryClientCoordinatesAndTheHeldButtons) {
     motion(window, 8, 9, layer_button_bit(LAYER_BUTTON_LEFT) | layer_button_bit(LAYER_BUTTON_RIGHT));
     button(window, LAYER_BUTTON_LEFT, false, 200, 8, 9, layer_button_bit(LAYER_BUTTON_LEFT), LAYER_MOD_CONTROL);
     pump();
-    ASSERT_EQ(inputs.size(), 3u);
-    EXPECT_EQ(inputs[0].message, static_cast<UINT>(WM_LBUTTONDOWN));
-    EXPECT_EQ(inputs[0].wparam, static_cast<WPARAM>(MK_LBUTTON | MK_SHIFT));
-    EXPECT_EQ(inputs[0].lparam, MAKELPARAM(7, 9));
-    EXPECT_EQ(inputs[1].message, static_cast<UINT>(WM_MOUSEMOVE));
-    EXPECT_EQ(inputs[1].wparam, static_cast<WPARAM>(MK_LBUTTON | MK_RBUTTON));
-    EXPECT_EQ(inputs[1].lparam, MAKELPARAM(8, 9));
-    EXPECT_EQ(inputs[2].message, static_cast<UINT>(WM_LBUTTONUP));
-    EXPECT_EQ(inputs[2].wparam, static_cast<WPARAM>(MK_CONTROL));  // the state after the release
+    ASSERT_EQ(input_log.size(), 3u);
+    EXPECT_EQ(input_log[0].message, static_cast<UINT>(WM_LBUTTONDOWN));
+    EXPECT_EQ(input_log[0].wparam, static_cast<WPARAM>(MK_LBUTTON | MK_SHIFT));
+    EXPECT_EQ(input_log[0].lparam, MAKELPARAM(7, 9));
+    EXPECT_EQ(input_log[1].message, static_cast<UINT>(WM_MOUSEMOVE));
+    EXPECT_EQ(input_log[1].wparam, static_cast<WPARAM>(MK_LBUTTON | MK_RBUTTON));
+    EXPECT_EQ(input_log[1].lparam, MAKELPARAM(8, 9));
+    EXPECT_EQ(input_log[2].message, static_cast<UINT>(WM_LBUTTONUP));
+    EXPECT_EQ(input_log[2].wparam, static_cast<WPARAM>(MK_CONTROL));  // the state after the release
 }
 
 TEST_F(InputRules, OneMouseMoveAtATimeWaitsInTheQueue) {
@@ -237,17 +221,17 @@ TEST_F(InputRules, OneMouseMoveAtATimeWaitsInTheQueue) {
     pump();
     motion(window, 7, 7);  // the one before was taken: kept
     pump();
-    const Input expected[] = {{window, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2)},
-                              {other, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3)},
-                              {window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4)},
-                              {window, WM_MOUSEMOVE, 0, MAKELPARAM(6, 6)},
-                              {window, WM_MOUSEMOVE, 0, MAKELPARAM(7, 7)}};
-    ASSERT_EQ(inputs.size(), sizeof expected / sizeof expected[0]);
-    for (size_t i = 0; i < inputs.size(); ++i) {
+    const LoggedMessage expected[] = {{window, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2)},
+                                      {other, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3)},
+                                      {window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4)},
+                                      {window, WM_MOUSEMOVE, 0, MAKELPARAM(6, 6)},
+                                      {window, WM_MOUSEMOVE, 0, MAKELPARAM(7, 7)}};
+    ASSERT_EQ(input_log.size(), sizeof expected / sizeof expected[0]);
+    for (size_t i = 0; i < input_log.size(); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(inputs[i].window, expected[i].window);
-        EXPECT_EQ(inputs[i].message, expected[i].message);
-        EXPECT_EQ(inputs[i].lparam, expected[i].lparam);
+        EXPECT_EQ(input_log[i].window, expected[i].window);
+        EXPECT_EQ(input_log[i].message, expected[i].message);
+        EXPECT_EQ(input_log[i].lparam, expected[i].lparam);
     }
 }
 
@@ -260,12 +244,12 @@ TEST_F(InputRules, TheWheelGoesToTheFocusWindowInScreenCoordinates) {
     button(under, LAYER_BUTTON_WHEEL_DOWN, true, 100, 1, 2);
     button(under, 8, true, 100, 1, 2);  // a side button: no message
     pump();
-    ASSERT_EQ(inputs.size(), 2u);
-    EXPECT_EQ(inputs[0].window, focus);
-    EXPECT_EQ(inputs[0].message, static_cast<UINT>(WM_MOUSEWHEEL));
-    EXPECT_EQ(inputs[0].wparam, MAKEWPARAM(MK_SHIFT, 120));
-    EXPECT_EQ(inputs[0].lparam, MAKELPARAM(101, 202));
-    EXPECT_EQ(inputs[1].wparam, MAKEWPARAM(0, -120));
+    ASSERT_EQ(input_log.size(), 2u);
+    EXPECT_EQ(input_log[0].window, focus);
+    EXPECT_EQ(input_log[0].message, static_cast<UINT>(WM_MOUSEWHEEL));
+    EXPECT_EQ(input_log[0].wparam, MAKEWPARAM(MK_SHIFT, 120));
+    EXPECT_EQ(input_log[0].lparam, MAKELPARAM(101, 202));
+    EXPECT_EQ(input_log[1].wparam, MAKEWPARAM(0, -120));
 }
 
 TEST_F(InputRules, PointerInputOnWindowsNotOursIsIgnored) {
@@ -273,7 +257,7 @@ TEST_F(InputRules, PointerInputOnWindowsNotOursIsIgnored) {
     motion(foreign, 1, 1);
     button(foreign, LAYER_BUTTON_LEFT, true, 100, 1, 1);
     pump();
-    EXPECT_TRUE(inputs.empty());
+    EXPECT_TRUE(input_log.empty());
 }
 
 // A driver that offers no cursor, no foreign windows, no GL and no display
