@@ -15,6 +15,25 @@ macro(run_probe expected)
   endif()
 endmacro()
 
+# Adds `failure` unless the probe's stderr matches `pattern`.
+function(expect_in_err pattern failure)
+  if(NOT err MATCHES "${pattern}")
+    list(APPEND failures "${failure}")
+    set(failures "${failures}" PARENT_SCOPE)
+  endif()
+endfunction()
+
+# Adds a failure unless `pattern` comes `expected` times in the probe's stderr,
+# `what` naming what it matches.
+function(expect_count pattern expected what)
+  string(REGEX MATCHALL "${pattern}" found "${err}")
+  list(LENGTH found count)
+  if(NOT count EQUAL expected)
+    list(APPEND failures "${count} ${what}, not ${expected}")
+    set(failures "${failures}" PARENT_SCOPE)
+  endif()
+endfunction()
+
 # Fails the test under `heading`, a failure a line, when there is one.
 macro(report_failures heading)
   if(failures)
