@@ -26,7 +26,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -218,13 +220,31 @@ TEST_F(XDisplayModes, SwitchesToAnOfferedSizeAndRestoresOnNullRecord) {
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1024);
 }
 
-// The child's wait status; a child still there after some seconds is killed.
+// Whether `done` came true within a minute: a loaded machine starts and ends
+// programs slowly, and the server answers each client in its own time.
+bool wait_until(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        usleep(20000);
+    }
+    return true;
+}
+
+// The server shows `state`, or shows it soon: a process that ended has had
+// its requests read, but not necessarily carried out before those of the
+// test's own connection.
+::testing::AssertionResult comes_to(const ServerState& state) {
+    if (wait_until([&] { return server_state() == state; })) return ::testing::AssertionSuccess();
+    std::ostringstream shown;
+    shown << server_state();
+    return ::testing::AssertionFailure() << "the server shows " << shown.str();
+}
+
+// The child's wait status; a child still there after a minute is killed.
 int wait_for_end(pid_t child) {
     int status = 0;
-    for (int tries = 0; tries < 200; ++tries) {
-        if (waitpid(child, &status, WNOHANG) == child) return status;
-        usleep(50000);
-    }
+    if (wait_until([&] { return waitpid(child, &status, WNOHANG) == child; })) return status;
     ADD_FAILURE() << "the child did not end";
     kill(child, SIGKILL);
     waitpid(child, &status, 0);
@@ -275,7 +295,7 @@ TEST_F(XDisplayModes, TheOriginalModeComesBackHoweverTheProcessEnds) {
         close(from_child[1]);
         char said[16] = {};
         pollfd readable = {from_child[0], POLLIN, 0};
-        ssize_t got = poll(&readable, 1, 10000) > 0 ? read(from_child[0], said, sizeof said - 1) : -1;
+        ssize_t got = poll(&readable, 1, 60000) > 0 ? read(from_child[0], said, sizeof said - 1) : -1;
         EXPECT_STREQ(said, "switched\n");
         if (got > 0) {
             EXPECT_EQ(server_state(), switched_state);
@@ -289,7 +309,7 @@ TEST_F(XDisplayModes, TheOriginalModeComesBackHoweverTheProcessEnds) {
         close(to_child[1]);
         close(from_child[0]);
 
-        EXPECT_EQ(server_state(), original_state);
+        EXPECT_TRUE(comes_to(original_state));
         if (c.sig) {
             // The usual exit status of the signal, after the restore.
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.sig) << "status " << status;
@@ -316,16 +336,11 @@ TEST_F(XDisplayModes, AKilledSaverLeavesTheOriginalMode) {
         execl(ORRELUNE_PATH, "orrelune", "/s", static_cast<char*>(nullptr));
         _exit(127);
     }
-    bool switched = false;
-    for (int tries = 0; tries < 200 && !switched; ++tries) {
-        usleep(50000);
-        switched = server_state() == switched_state;
-    }
-    EXPECT_TRUE(switched);
+    EXPECT_TRUE(comes_to(switched_state));
     kill(saver, SIGTERM);
     int status = wait_for_end(saver);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
-    EXPECT_EQ(server_state(), original_state);
+    EXPECT_TRUE(comes_to(original_state));
     std::string remove = std::string("rm -rf '") + config + "'";
     EXPECT_EQ(system(remove.c_str()), 0);
 }
@@ -367,16 +382,16 @@ TEST_F(XDisplayModes, ARunAtTheDesktopsSizeSetsNoModeAndLeavesThePointerAlone) {
         Time before = last_set();
 
         Child saver = spawn({ORRELUNE_PATH, "/s"}, {std::string("XDG_CONFIG_HOME=") + config});
-        Window window = wait_for_class(display, root, "WindowsScreenSaverClass", 10000);
+        Window window = wait_for_class(display, root, "WindowsScreenSaverClass", 60000);
         ASSERT_NE(window, None) << read_stderr(saver);
         // Frames: the display window is up and the mode request long made.
-        EXPECT_TRUE(wait_for_frames(display, 2, 10000));
+        EXPECT_TRUE(wait_for_frames(display, 2, 60000));
         EXPECT_TRUE(still_running(saver)) << "the mode was refused? " << read_stderr(saver);
         EXPECT_EQ(pointer_position(display), std::make_pair(500, 400));
         EXPECT_EQ(last_set(), before);
 
         EXPECT_TRUE(xdotool("key x"));
-        EXPECT_EQ(wait_exit(&saver, 10000), 0) << read_stderr(saver);
+        EXPECT_EQ(wait_exit(&saver, 60000), 0) << read_stderr(saver);
         EXPECT_EQ(pointer_position(display), std::make_pair(500, 400));
         EXPECT_EQ(last_set(), before);
         EXPECT_EQ(server_state(), original_state);
