@@ -581,9 +581,6 @@ std::string socket_name(std::string* missing) {
     return socket;
 }
 
-// A compositor is asked for only where the environment names one: a
-// connection handed over in WAYLAND_SOCKET (which connecting takes, so the
-// connection is kept for open) or a WAYLAND_DISPLAY.
 void connect() {
     handed_over = getenv("WAYLAND_SOCKET");
     const char* output = getenv("SWAYLOCK_PLUGIN_OUTPUT_NAME");
@@ -591,6 +588,9 @@ void connect() {
     display = wl_display_connect(nullptr);
 }
 
+// A compositor is asked for only where the environment names one: a
+// connection handed over in WAYLAND_SOCKET (which connecting takes, so the
+// connection is kept for open) or a WAYLAND_DISPLAY.
 bool wl_answers() {
     const char* name = getenv("WAYLAND_DISPLAY");
     std::string missing;
