@@ -83,13 +83,12 @@ void create_context(HWND window) {
 }
 
 void tick(HWND window) {
-    render_frame();
+    step_scene();
+    draw_frame();
     SwapBuffers(display_state.device_context);
     // Synchronous: the release has run when the send returns. A daemon that
     // hosts the run decides alone when it ends.
     if (key_state.down[VK_ESCAPE] && !is_hosted) SendMessageA(window, WM_CLOSE, 0, 0);
-    // Makes no GL calls, so it is safe after a close in this same tick.
-    advance_scene();
 }
 
 }  // namespace

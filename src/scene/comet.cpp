@@ -41,37 +41,32 @@ float draw_scaled(float a, float b, double divisor) {
     return static_cast<float>(random_range(a, b) / divisor);
 }
 
-// The frame's particles, drawn after the loop that moves them: each a
-// square of four corners about the place it had before its move, in its
-// colour with its life as alpha, as the strip of two triangles (0, 1, 2)
-// and (2, 1, 3).
+// What the last step showed: whether the comet flew, its place, and its
+// particles as they were before that step moved them.
+struct ShownParticle {
+    float x, y;
+    float red, green, blue, life;
+};
+bool comet_shown;
+float shown_x, shown_y, shown_z;
+ShownParticle shown_particles[comet_particle_count];
+
+// The frame's particles: each a square of four corners about the place it
+// had before its move, in its colour with its life as alpha, as the strip
+// of two triangles (0, 1, 2) and (2, 1, 3).
 const int corners = 4;
 const int corner_uses = 6;
 float corner_points[comet_particle_count * corners][3];
 float corner_colours[comet_particle_count * corners][4];
-// The same for every particle; filled at each start.
+// The same for every particle.
 float corner_texture[comet_particle_count * corners][2];
 // The particles go in batches of batch_indices at most, each with these
 // triangles.
 const int particles_per_draw = batch_indices / corner_uses;
 GLushort particle_triangles[particles_per_draw * corner_uses];
 
-void shape_particles() {
-    static const float texture[corners][2] = {{1, 1}, {0, 1}, {1, 0}, {0, 0}};
-    static const GLushort strip[corner_uses] = {0, 1, 2, 2, 1, 3};
-    for (int i = 0; i < comet_particle_count; ++i) {
-        for (int k = 0; k < corners; ++k) {
-            corner_texture[i * corners + k][0] = texture[k][0];
-            corner_texture[i * corners + k][1] = texture[k][1];
-        }
-    }
-    for (int i = 0; i < particles_per_draw; ++i)
-        for (int k = 0; k < corner_uses; ++k)
-            particle_triangles[i * corner_uses + k] = static_cast<GLushort>(i * corners + strip[k]);
-}
-
-// Particle n of this frame's batch, from p as it is now.
-void add_particle(int n, const CometParticle& p) {
+// Particle n of this frame's batch.
+void add_particle(int n, const ShownParticle& p) {
     const float x[corners] = {p.x + particle_half_size, p.x - particle_half_size, p.x + particle_half_size,
                               p.x - particle_half_size};
     const float y[corners] = {p.y + particle_half_size, p.y + particle_half_size, p.y - particle_half_size,
@@ -170,11 +165,9 @@ void restart_comet() {
         comet_direction = d2 > 5.0f ? 2 : 3;
     // The tail is pulled back towards the side the comet enters from.
     static const float pulls[4][2] = {{0.0f, -pull}, {0.0f, pull}, {-pull, 0.0f}, {pull, 0.0f}};
-    shape_particles();
 
     for (int i = 0; i < comet_particle_count; ++i) {
         CometParticle& p = comet_particles[i];
-        p.active = true;
         p.life = 1.0f;
         p.fade = draw_fade();
         const float* colour = comet_colours[comet_colour_row(i)];
@@ -195,14 +188,23 @@ void tick_comet() {
     if (comet_ticks == comet_start_tick) start_comet();
 }
 
-void draw_comet() {
-    if (!comet_active) return;
-    glPushMatrix();
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
+void shape_comet() {
+    static const float texture[corners][2] = {{1, 1}, {0, 1}, {1, 0}, {0, 0}};
+    static const GLushort strip[corner_uses] = {0, 1, 2, 2, 1, 3};
+    for (int i = 0; i < comet_particle_count; ++i) {
+        for (int k = 0; k < corners; ++k) {
+            corner_texture[i * corners + k][0] = texture[k][0];
+            corner_texture[i * corners + k][1] = texture[k][1];
+        }
+    }
+    for (int i = 0; i < particles_per_draw; ++i)
+        for (int k = 0; k < corner_uses; ++k)
+            particle_triangles[i * corner_uses + k] = static_cast<GLushort>(i * corners + strip[k]);
+}
 
+void step_comet() {
+    comet_shown = comet_active != FALSE;
+    if (!comet_active) return;
     // x is tested after its step and y before its step, so a comet leaving
     // through the top or bottom ends one frame later than through a side.
     comet_x += comet_speed_x;
@@ -215,17 +217,14 @@ void draw_comet() {
         comet_z += comet_depth_drift;
     else
         comet_z -= comet_depth_drift;
-
-    const double wobble = static_cast<double>(tumble_angle) / degrees_per_radian;
-    glTranslated(cos(wobble) + comet_x, sin(wobble) + comet_y, comet_z);
-    glBindTexture(GL_TEXTURE_2D, particle_texture);
+    shown_x = comet_x;
+    shown_y = comet_y;
+    shown_z = comet_z;
 
     const float step_divisor = comet_slowdown * 1000.0f;
-    int drawn = 0;
-    for (CometParticle& p : comet_particles) {
-        if (!p.active) continue;
-        add_particle(drawn++, p);
-
+    for (int i = 0; i < comet_particle_count; ++i) {
+        CometParticle& p = comet_particles[i];
+        shown_particles[i] = {p.x, p.y, p.red, p.green, p.blue, p.life};
         p.x += p.vx / step_divisor;
         p.y += p.vy / step_divisor;
         p.z += p.vz / step_divisor;
@@ -236,7 +235,20 @@ void draw_comet() {
         // Strictly below: a life of exactly 0 is drawn once more, at alpha 0.
         if (p.life < 0.0f) emit_again(&p);
     }
-    draw_particles(drawn);
+}
+
+void draw_comet(float tumble_angle) {
+    if (!comet_shown) return;
+    glPushMatrix();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
+    const double wobble = static_cast<double>(tumble_angle) / degrees_per_radian;
+    glTranslated(cos(wobble) + shown_x, sin(wobble) + shown_y, shown_z);
+    glBindTexture(GL_TEXTURE_2D, particle_texture);
+    for (int i = 0; i < comet_particle_count; ++i) add_particle(i, shown_particles[i]);
+    draw_particles(comet_particle_count);
     glPopMatrix();
 }
 
@@ -248,4 +260,5 @@ void reset_comet() {
     comet_speed_x = comet_speed_y = 0.0f;
     comet_red = comet_green = comet_blue = 0.0f;
     for (CometParticle& p : comet_particles) p = CometParticle{};
+    comet_shown = false;
 }

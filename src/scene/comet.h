@@ -2,16 +2,16 @@
 // space, starting 500 ticks after the run starts and 500 ticks after each
 // comet has left its box.
 // The rest of the program may use: restart_comet (the scene's start-up),
-// tick_comet (once per tick, from advance_scene), draw_comet (the frame's
-// comet stage), and the state below (read by tools and tests).
+// shape_comet (the drawing's set-up), step_comet and tick_comet (the
+// scene's step, in that order), draw_comet (the frame's comet stage), and
+// the state below (read by tools and tests).
 #pragma once
 
 #include "platform.h"
 
 struct CometParticle {
-    bool active;  // set at every start; nothing clears it
-    float life;   // 1 at emission; also the particle's alpha
-    float fade;   // life lost per frame
+    float life;  // 1 at emission; also the particle's alpha
+    float fade;  // life lost per frame
     float red, green, blue;
     float x, y, z;     // place in the comet's frame
     float vx, vy, vz;  // velocity, scaled down by comet_slowdown * 1000
@@ -45,11 +45,19 @@ const LONG comet_start_tick = 500;
 
 // Chooses the direction and resets every particle except its place.
 void restart_comet();
+// The particles' texture corners and triangles, once, before the first draw.
+void shape_comet();
+// Moves a flying comet and its particles, ending it once it leaves its
+// box, and keeps what its frame shows: where it was and its particles as
+// they were before the move.
+void step_comet();
 // Counts a tick; on the 500th since the last comet, starts the next one.
 void tick_comet();
-// Expects the identity model-view matrix, texturing and the depth test on.
-// Leaves the matrix as received, blending on with (GL_SRC_ALPHA, GL_ONE).
-void draw_comet();
+// Draws what the last step_comet kept, the comet's place turned by the
+// tumble angle the frame shows. Expects the identity model-view matrix,
+// texturing and the depth test on. Leaves the matrix as received, blending
+// on with (GL_SRC_ALPHA, GL_ONE).
+void draw_comet(float tumble_angle);
 
 // Back to program start (idle, counter 0, particles zero), for a new run
 // in one process.

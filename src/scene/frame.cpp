@@ -1,4 +1,4 @@
-// The frame's stages in order, the planet table and the advance.
+// The scene's start-up, its step and the frame's stages in order.
 #include "scene/frame.h"
 
 #include <math.h>
@@ -8,69 +8,17 @@
 #include "assets/textures.h"
 #include "scene/comet.h"
 #include "scene/mote_rings.h"
+#include "scene/planets.h"
 #include "scene/scene_state.h"
-#include "scene/sphere.h"
 #include "scene/sun.h"
 
 namespace {
-
-struct Tilt {
-    float angle;  // 0: none
-    float x, y, z;
-};
-
-void draw_moon();
-
-struct PlanetRow {
-    PlanetSlot slot;
-    double centre_x, centre_y;
-    double radius;
-    float orbit_lean;  // about x, outside the tumble: the whole orbit leans (0: none)
-    float orbit_step;
-    Tilt tilt;
-    float spin_step;
-    AngleWrap spin_wrap;
-    double sphere_radius;
-    void (*inside)();  // drawn in the body's frame after its sphere, or NULL
-};
-
-// In drawing order, innermost first. Every orbit falls and wraps below -360.
-const PlanetRow planet_rows[] = {
-    {mercury_slot, 0, 0, 5, 0, -0.09f, {0, 0, 0, 0}, -0.2f, wrap_below_minus_360, 0.07, NULL},
-    {venus_slot, 0, 0, 8, 0, -0.08f, {0, 0, 0, 0}, -0.5f, wrap_below_minus_360, 0.09, NULL},
-    {earth_slot, 0, 0, 11, 0, -0.07f, {20, 1, 0, 0}, -0.5f, wrap_below_minus_360, 0.1, draw_moon},
-    {mars_slot, 0, 0, 14, 0, -0.06f, {-20, 0, 1, 0}, -0.5f, wrap_below_minus_360, 0.08, NULL},
-    {jupiter_slot, 0, 0, 21, 0, -0.05f, {0, 0, 0, 0}, -0.5f, wrap_below_minus_360, 0.6, NULL},
-    {saturn_slot, 0, 0, 25, 0, -0.04f, {-20, 0, 1, 0}, -0.5f, wrap_below_minus_360, 0.45, draw_saturn_rings},
-    {uranus_slot, 0, 0, 29, 0, -0.03f, {80, 0, 1, 0}, 0.5f, wrap_above_360, 0.3, NULL},
-    {neptune_slot, 0, 0, 33, 0, -0.02f, {20, 1, 0, 0}, -0.5f, wrap_below_minus_360, 0.3, NULL},
-    {pluto_slot, -7, 2, 36, 15, -0.01f, {80, 1, 0, 0}, -0.5f, wrap_below_minus_360, 0.025, NULL},
-};
-
-const int row_count = sizeof planet_rows / sizeof planet_rows[0];
-const int sphere_slices = 20;
-const int sphere_stacks = 20;
-
-// Made once by build_planets and drawn from arrays, each in one batch of
-// fewer than batch_indices: each row's sphere and the moon's after them,
-// and each row's orbit line, closed at the whole degrees 0 to 360. The
-// lines that do not lean share one place, so up to orbits_per_draw of them
-// go in one draw of separate segments, each loop's closing one included.
-Sphere spheres[row_count + 1];
-const int moon_sphere = row_count;
-const int orbit_points = 361;
-float orbits[row_count][orbit_points][2];
-const int orbits_per_draw = batch_indices / (2 * orbit_points);
-GLushort orbit_segments[orbits_per_draw][orbit_points][2];
 
 const float title_fade_step = 0.002f;
 const float sway_step = 0.01f;
 const float sway_wrap = 360.0f;
 const double sway_radius = 5.0;
 const float tumble_step = 0.02f;
-const float moon_step = -0.2f;
-const double moon_orbit_radius = 0.3;
-const double moon_sphere_radius = 0.02;
 const float background_distance = -2.0f;
 const float background_half_size = 1.1f;
 const float background_repeats = 3.0f;
@@ -78,6 +26,17 @@ const float background_scroll_step = 0.0002f;
 const float camera_step = 0.0012f;
 const float camera_near = -10.0f;
 const float camera_far = -90.0f;
+
+// What the last step showed of the values it has since moved on: the
+// background's scroll, the camera's depth and the tumble as they were when
+// the frame drew them, and whether the title was still there.
+struct Shown {
+    float background_scroll;
+    float camera_depth;
+    float tumble_angle;
+    bool title;
+};
+Shown shown;
 
 // The sway runs on for ever: held in single precision an angle stops
 // growing at 262144 (2^18, where 0.01 is under half a unit in the last
@@ -92,14 +51,9 @@ void sway(float* angle) {
     if (*angle > sway_wrap) *angle -= sway_wrap;
 }
 
-double radians(float degrees) {
-    return static_cast<double>(degrees) / degrees_per_radian;
-}
-
 void draw_title() {
-    if (!(title_alpha > 0.0f)) return;
+    if (!shown.title) return;
     glPushMatrix();
-    title_alpha -= title_fade_step;
     glColor4f(0.0f, 0.0f, 1.0f, title_alpha);
     glTranslatef(7.0f, -6.0f, -30.0f);
     glDisable(GL_TEXTURE_2D);
@@ -149,7 +103,7 @@ void draw_background() {
     };
     glBegin(GL_QUADS);
     for (const auto& c : corners) {
-        glTexCoord2f(background_scroll + c[2], c[3] - background_scroll);
+        glTexCoord2f(shown.background_scroll + c[2], c[3] - shown.background_scroll);
         glVertex3f(c[0], c[1], 0.0f);
     }
     glEnd();
@@ -159,10 +113,8 @@ void draw_background() {
 }
 
 void system_transform() {
-    sway(&sway_angle_x);
-    sway(&sway_angle_y);
-    glTranslatef(static_cast<float>(cos(radians(sway_angle_x)) * sway_radius),
-                 static_cast<float>(sin(radians(sway_angle_y)) * sway_radius), camera_depth);
+    glTranslatef(static_cast<float>(cos(sway_angle_x / degrees_per_radian) * sway_radius),
+                 static_cast<float>(sin(sway_angle_y / degrees_per_radian) * sway_radius), shown.camera_depth);
     glEnable(GL_DEPTH_TEST);
     // The bodies, orbit lines and motes have alpha 1: they replace what
     // lies behind them, as blending with (source alpha, zero) would, and
@@ -170,117 +122,44 @@ void system_transform() {
     glDisable(GL_BLEND);
 }
 
-void draw_moon() {
-    step_angle(&moon_angle, moon_step, wrap_below_minus_360);
-    glPushMatrix();
-    glTranslated(cos(radians(moon_angle)) * moon_orbit_radius, sin(radians(moon_angle)) * moon_orbit_radius, 0.0);
-    glBindTexture(GL_TEXTURE_2D, planet_textures[mercury_slot]);
-    draw_sphere(spheres[moon_sphere]);
-    glPopMatrix();
-}
-
-// Orbit lines from `first`, count of them, all leaning as row `first` does.
-void draw_orbit_lines(int first, int count) {
-    glPushMatrix();
-    const float lean = planet_rows[first].orbit_lean;
-    if (lean != 0.0f) glRotatef(lean, 1.0f, 0.0f, 0.0f);
-    glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
-    glVertexPointer(2, GL_FLOAT, 0, orbits[first]);
-    glDrawElements(GL_LINES, count * orbit_points * 2, GL_UNSIGNED_SHORT, orbit_segments);
-    glPopMatrix();
-}
-
-// After all the bodies: a line and a body meet only where the depth test
-// decides between them, whichever comes first.
-void draw_orbits() {
-    glDisable(GL_TEXTURE_2D);
-    glColor3f(0.0f, 0.0f, 0.4f);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    for (int first = 0; first < row_count;) {
-        int count = 1;
-        while (first + count < row_count && count < orbits_per_draw &&
-               planet_rows[first + count].orbit_lean == planet_rows[first].orbit_lean)
-            ++count;
-        draw_orbit_lines(first, count);
-        first += count;
-    }
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glEnable(GL_TEXTURE_2D);
-    // The texture environment multiplies by the colour: back to white.
-    glColor3f(1.0f, 1.0f, 1.0f);
-}
-
-void draw_planet(const PlanetRow& row, int index) {
-    PlanetState& planet = planets[row.slot];
-    step_angle(&planet.orbit_angle, row.orbit_step, wrap_below_minus_360);
-
-    glPushMatrix();
-    if (row.orbit_lean != 0.0f) glRotatef(row.orbit_lean, 1.0f, 0.0f, 0.0f);
-    glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
-    glTranslated(cos(radians(planet.orbit_angle)) * row.radius + row.centre_x,
-                 sin(radians(planet.orbit_angle)) * row.radius + row.centre_y, 0.0);
-
-    step_angle(&planet.spin_angle, row.spin_step, row.spin_wrap);
-    if (row.tilt.angle != 0.0f) glRotatef(row.tilt.angle, row.tilt.x, row.tilt.y, row.tilt.z);
-    glRotatef(planet.spin_angle, 0.0f, 0.0f, 1.0f);
-
-    glBindTexture(GL_TEXTURE_2D, planet_textures[row.slot]);
-    draw_sphere(spheres[index]);
-
-    if (row.inside) row.inside();
-    glPopMatrix();
-}
-
 }  // namespace
 
-void build_planets() {
-    // GLU's normals are left out: the scene never turns lighting on.
-    for (int i = 0; i < row_count; ++i)
-        make_sphere(planet_rows[i].sphere_radius, sphere_slices, sphere_stacks, true, &spheres[i]);
-    make_sphere(moon_sphere_radius, sphere_slices, sphere_stacks, true, &spheres[moon_sphere]);
-    for (int i = 0; i < row_count; ++i) {
-        const PlanetRow& row = planet_rows[i];
-        for (int degree = 0; degree < orbit_points; ++degree) {
-            const double a = degree / degrees_per_radian;
-            orbits[i][degree][0] = static_cast<float>(cos(a) * row.radius + row.centre_x);
-            orbits[i][degree][1] = static_cast<float>(sin(a) * row.radius + row.centre_y);
-        }
-    }
-    for (int orbit = 0; orbit < orbits_per_draw; ++orbit)
-        for (int point = 0; point < orbit_points; ++point) {
-            orbit_segments[orbit][point][0] = static_cast<GLushort>(orbit * orbit_points + point);
-            orbit_segments[orbit][point][1] = static_cast<GLushort>(orbit * orbit_points + (point + 1) % orbit_points);
-        }
+void start_scene() {
+    restart_comet();
+    init_belt_motes();
+    init_ring_motes();
+    start_sun();
+    start_planets();
 }
 
-void render_frame() {
-    glLoadIdentity();
-    glClear(GL_DEPTH_BUFFER_BIT);
-    draw_background();
-    draw_title();
-    glEnable(GL_TEXTURE_2D);
-    draw_comet();
-    // The comet's colours came from an array: back to white for the bodies.
-    glColor4ub(255, 255, 255, 255);
-    // No push: the rest of the frame stands behind the background's plane.
-    glTranslatef(0.0f, 0.0f, background_distance);
-    system_transform();
-    for (int i = 0; i < row_count; ++i) draw_planet(planet_rows[i], i);
-    draw_orbits();
-    draw_asteroid_belt();
+void init_scene() {
+    start_scene();
+    build_outline_font();
+    shape_comet();
+    shape_motes();
+    build_planets();
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    choose_sun_passes();
+}
 
-    // Used from the next frame on.
+void step_scene() {
+    shown.background_scroll = background_scroll;
+    shown.camera_depth = camera_depth;
+    shown.tumble_angle = tumble_angle;
+    shown.title = title_alpha > 0.0f;
+    if (shown.title) title_alpha -= title_fade_step;
+    step_comet();
+    sway(&sway_angle_x);
+    sway(&sway_angle_y);
+    step_planets();
+    step_motes();
     step_angle(&tumble_angle, tumble_step, wrap_above_360);
+    step_sun();
 
-    draw_sun();
-}
-
-void advance_scene() {
     background_scroll += background_scroll_step;
     if (background_scroll > 1.0f) background_scroll -= 1.0f;
-
     tick_comet();
-
     if (camera_receding)
         camera_depth -= camera_step;
     else
@@ -289,9 +168,28 @@ void advance_scene() {
     if (camera_depth < camera_far) camera_receding = FALSE;
 }
 
+void draw_frame() {
+    glLoadIdentity();
+    glClear(GL_DEPTH_BUFFER_BIT);
+    draw_background();
+    draw_title();
+    glEnable(GL_TEXTURE_2D);
+    draw_comet(shown.tumble_angle);
+    // The comet's colours came from an array: back to white for the bodies.
+    glColor4ub(255, 255, 255, 255);
+    // No push: the rest of the frame stands behind the background's plane.
+    glTranslatef(0.0f, 0.0f, background_distance);
+    system_transform();
+    draw_planets(shown.tumble_angle);
+    draw_orbits(shown.tumble_angle);
+    draw_asteroid_belt(shown.tumble_angle);
+    draw_sun();
+}
+
 void reset_scene() {
     reset_scene_state();
     reset_comet();
     reset_motes();
     reset_sun();
+    shown = Shown{};
 }

@@ -57,11 +57,13 @@ Colour colours[cloud_motes][mote_points];
 const int motes_per_draw = batch_indices / mote_corners;
 GLushort triangles[motes_per_draw * mote_corners];
 
-// Record i sits at i degrees plus the turning angle (summed as a float).
-void place(RingMote* mote, int i, float angle, double radius) {
+// Mote m's points about where record i sits: at i degrees plus the turning
+// angle (summed as a float) on the circle of the radius.
+void move_mote(int m, const RingMote& mote, int i, float angle, double radius) {
     const double radians = static_cast<double>(static_cast<float>(i) + angle) / degrees_per_radian;
-    mote->x = static_cast<float>(cos(radians) * radius + mote->offset_x);
-    mote->y = static_cast<float>(sin(radians) * radius + mote->offset_y);
+    const float x = static_cast<float>(cos(radians) * radius + mote.offset_x);
+    const float y = static_cast<float>(sin(radians) * radius + mote.offset_y);
+    for (int k = 0; k < mote_points; ++k) points[m][k] = {shapes[m][k].x + x, shapes[m][k].y + y, shapes[m][k].z};
 }
 
 // The triangles of the first motes_per_draw motes (every mote's are alike).
@@ -84,12 +86,6 @@ void shape_mote(int m, const RingMote& mote, double tilt, float red, float green
         shapes[m][k] = {p.x, static_cast<float>(p.y * c - p.z * s), static_cast<float>(p.y * s + p.z * c)};
         colours[m][k] = {red, green, blue};
     }
-}
-
-// Mote m's points about the place of `mote`.
-void move_mote(int m, const RingMote& mote) {
-    for (int k = 0; k < mote_points; ++k)
-        points[m][k] = {shapes[m][k].x + mote.x, shapes[m][k].y + mote.y, shapes[m][k].z};
 }
 
 // Motes first to first + count - 1, in their order. A mote
@@ -118,7 +114,6 @@ void init_motes(RingMote* motes, float blue, bool offset) {
         mote.green = 0.5f;
         mote.blue = blue;
         mote.size = static_cast<float>(random_range(0.0f, 5.0f) / 100.0);
-        mote.start_angle = belt_angle;
         if (offset) {
             // random_range reaches b + 1: the offsets span -0.5 to 1.5.
             mote.offset_x = static_cast<float>(random_range(-0.5f, 0.5f));
@@ -132,16 +127,19 @@ void init_motes(RingMote* motes, float blue, bool offset) {
 }  // namespace
 
 void init_belt_motes() {
-    number_triangles();
     init_motes(belt_motes, 0.3f, true);
-    for (int i = 0; i < mote_count; ++i) {
-        const RingMote& mote = belt_motes[i];
-        shape_mote(i, mote, 0.0, mote.red, mote.green, mote.blue);
-    }
 }
 
 void init_ring_motes() {
     init_motes(ring_motes, 0.0f, false);
+}
+
+void shape_motes() {
+    number_triangles();
+    for (int i = 0; i < mote_count; ++i) {
+        const RingMote& mote = belt_motes[i];
+        shape_mote(i, mote, 0.0, mote.red, mote.green, mote.blue);
+    }
     for (int i = 0; i < mote_count; ++i) {
         const RingMote& mote = ring_motes[i];
         const int m = ring_first + i * ring_count;
@@ -151,33 +149,29 @@ void init_ring_motes() {
     }
 }
 
+void step_motes() {
+    step_angle(&ring_angle, mote_turn_step, wrap_below_minus_360);
+    step_angle(&belt_angle, mote_turn_step, wrap_below_minus_360);
+}
+
 void draw_saturn_rings() {
     glDisable(GL_TEXTURE_2D);
-    step_angle(&ring_angle, mote_turn_step, wrap_below_minus_360);
     const double radii[ring_count] = {inner_ring.radius, middle_ring.radius, outer_ring_radius};
-    for (int i = 0; i < mote_count; ++i) {
-        // The record keeps the place of the last (outer) ring.
-        for (int ring = 0; ring < ring_count; ++ring) {
-            place(&ring_motes[i], i, ring_angle, radii[ring]);
-            move_mote(ring_first + i * ring_count + ring, ring_motes[i]);
-        }
-    }
+    for (int i = 0; i < mote_count; ++i)
+        for (int ring = 0; ring < ring_count; ++ring)
+            move_mote(ring_first + i * ring_count + ring, ring_motes[i], i, ring_angle, radii[ring]);
     draw_motes(ring_first, mote_count * ring_count);
     glEnable(GL_TEXTURE_2D);
     // Clamped to white by GL.
     glColor3f(255.0f, 255.0f, 255.0f);
 }
 
-void draw_asteroid_belt() {
+void draw_asteroid_belt(float tumble_angle) {
     glDisable(GL_TEXTURE_2D);
     glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
-    step_angle(&belt_angle, mote_turn_step, wrap_below_minus_360);
-    for (int i = 0; i < mote_count; ++i) {
-        place(&belt_motes[i], i, belt_angle, belt_radius);
-        move_mote(i, belt_motes[i]);
-    }
+    for (int i = 0; i < mote_count; ++i) move_mote(i, belt_motes[i], i, belt_angle, belt_radius);
     draw_motes(0, mote_count);
-    // Undoes the tumble above; the frame advances the tumble only later.
+    // Undoes the tumble above.
     glRotatef(-tumble_angle, 1.0f, 1.0f, 0.0f);
     glEnable(GL_TEXTURE_2D);
     glColor3f(255.0f, 255.0f, 255.0f);

@@ -1,7 +1,8 @@
 // Saturn's rings and the asteroid belt: clouds of tiny untextured spheres,
 // 360 records each (one per degree of arc), turning slowly.
 // The rest of the program may use: init_belt_motes and init_ring_motes
-// (the scene's start-up, in that order), draw_saturn_rings (inside
+// (the scene's start-up, in that order), shape_motes (the drawing's
+// set-up), step_motes (the scene's step), draw_saturn_rings (inside
 // Saturn's stage), draw_asteroid_belt (after Pluto's stage), and the
 // arrays and angles below (read by tools and tests).
 #pragma once
@@ -9,8 +10,6 @@
 struct RingMote {
     float red, green, blue;
     float size;                // radius of the mote's sphere
-    float start_angle;         // belt_angle when the mote was made; nothing reads it
-    float x, y;                // current place, rewritten each frame before drawing
     float offset_x, offset_y;  // fixed displacement from the circle
 };
 
@@ -24,6 +23,11 @@ extern float ring_angle;
 // Fill records 0 to 359 in order, drawing their random numbers in order.
 void init_belt_motes();
 void init_ring_motes();
+// The motes' shapes and colours, from the records, before the first draw.
+void shape_motes();
+
+// Turns the rings and the belt by one step each.
+void step_motes();
 
 // Expects Saturn's body frame; the three rings share its tilt and spin.
 // Leaves texturing on and the colour white; its matrix is discarded by the
@@ -31,7 +35,7 @@ void init_ring_motes();
 void draw_saturn_rings();
 // Expects the system transform; leaves it as received (its tumble rotation
 // undone), texturing on and the colour white.
-void draw_asteroid_belt();
+void draw_asteroid_belt(float tumble_angle);
 
 // Back to program start (angles 0, records zero), for a new run in one
 // process.

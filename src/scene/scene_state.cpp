@@ -1,11 +1,5 @@
-// The scene's random source, shared state and start-up.
+// The scene's random source and shared state.
 #include "scene/scene_state.h"
-
-#include "assets/outline_font.h"
-#include "scene/comet.h"
-#include "scene/frame.h"
-#include "scene/mote_rings.h"
-#include "scene/sun.h"
 
 namespace {
 
@@ -18,11 +12,6 @@ const float sway_angle_y_start = 50.0f;
 const float camera_depth_start = -10.0f;
 const float tumble_angle_start = 105.0f;
 const float background_scroll_start = 1.0f;
-
-const float earth_orbit_start = 155.0f;
-const float earth_spin_start = 105.5f;
-const float moon_angle_start = 6.0f;
-const float planet_spin_start = 0.5f;
 
 }  // namespace
 
@@ -61,30 +50,6 @@ uint32_t random_state() {
 void step_angle(float* angle, float step, AngleWrap wrap) {
     *angle += step;
     if (wrap == wrap_below_minus_360 ? *angle < -360.0f : *angle > 360.0f) *angle = 0.0f;
-}
-
-void init_scene() {
-    build_outline_font();
-    restart_comet();
-    init_belt_motes();
-    init_ring_motes();
-    build_planets();
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    start_sun();
-
-    planets[earth_slot].orbit_angle = earth_orbit_start;
-    planets[earth_slot].spin_angle = earth_spin_start;
-    moon_angle = moon_angle_start;
-
-    // The draws follow the comet's and the motes', so a seed fixes them all.
-    static const PlanetSlot drawn[] = {
-        mercury_slot, venus_slot, mars_slot, jupiter_slot, saturn_slot, uranus_slot, neptune_slot, pluto_slot,
-    };
-    for (PlanetSlot slot : drawn) {
-        planets[slot].orbit_angle = static_cast<float>(random_range(0.0f, 360.0f));
-        planets[slot].spin_angle = planet_spin_start;
-    }
 }
 
 void reset_scene_state() {

@@ -2,10 +2,10 @@
 // angles' wrap, the size of its draws, the scene's one random source, and
 // the animated state with its start values.
 // The rest of the program may use: random_seed (the saver hook seeds it once
-// per run), init_scene (the GL set-up's last step), the state below (read by
-// the scene's stages and the developer tools), step_angle and batch_indices
-// (the scene's stages), random_next and random_range (the scene's draws),
-// and reset_scene_state (a new run in one process).
+// per run), the state below (moved by the scene's step, read by its stages
+// and the developer tools), step_angle and batch_indices (the scene's
+// stages), random_next and random_range (the scene's draws), and
+// reset_scene_state (a new run in one process).
 #pragma once
 
 #include <stdint.h>
@@ -71,12 +71,6 @@ extern float tumble_angle;
 extern float background_scroll;
 // Given by init_scene.
 extern float moon_angle;
-
-// Runs once per display window, last in the GL set-up, with the context
-// current: the title font, the comet, the motes, the planets' shapes, the
-// depth test, then the sun's, the earth's, the moon's and the other
-// planets' start values.
-void init_scene();
 
 // Puts the values above and the generator back as they are at program
 // start (the tests run several runs in one process).

@@ -18,6 +18,8 @@ int sun_passes = 3;
 namespace {
 
 const float sun_step = 0.05f;
+// sun_angle before the last step: the mask is turned by it.
+float mask_angle;
 const float sun_half_size = 8.0f;
 
 // A layer is drawn only where its pass changes something: inside a polygon
@@ -211,6 +213,14 @@ void draw_one_pass() {
 }  // namespace
 
 void start_sun() {
+    sun_angle = 0.1f;
+    sun_counter_angle = 0.1f;
+    sun_red = 255.0f;
+    sun_green = 255.0f;
+    sun_blue = 0.0f;
+}
+
+void choose_sun_passes() {
     shape_layer(&mask_shape, sunmask_reach);
     shape_layer(&glow_shape, sun_reach);
     // A polygon inside the quad holds its turned copies too; the quad
@@ -220,11 +230,17 @@ void start_sun() {
     if (sun_passes == 1) set_up_units();
     OutputDebugStringA(sun_passes == 1 ? "orrelune: the sun in one pass (multitexture)\n"
                                        : "orrelune: the sun in three passes (one texture at a time)\n");
-    sun_angle = 0.1f;
-    sun_counter_angle = 0.1f;
-    sun_red = 255.0f;
-    sun_green = 255.0f;
-    sun_blue = 0.0f;
+}
+
+void step_sun() {
+    mask_angle = sun_angle;
+    sun_angle += sun_step;
+    sun_counter_angle -= sun_step;
+    // Only the forward angle is tested; the counter angle follows it.
+    if (sun_angle > 360.0f) {
+        sun_angle = 0.0f;
+        sun_counter_angle = 0.0f;
+    }
 }
 
 void draw_sun() {
@@ -232,19 +248,11 @@ void draw_sun() {
     glDisable(GL_DEPTH_TEST);
 
     // Mask: multiplies the frame by the texture, darkening behind the Sun.
-    glRotatef(sun_angle, 0.0f, 0.0f, 1.0f);
+    glRotatef(mask_angle, 0.0f, 0.0f, 1.0f);
     if (sun_passes == 3) {
         glBlendFunc(GL_DST_COLOR, GL_ZERO);
         glBindTexture(GL_TEXTURE_2D, sunmask_texture);
         draw_layer(mask_shape);
-    }
-
-    sun_angle += sun_step;
-    sun_counter_angle -= sun_step;
-    // Only the forward angle is tested; the counter angle follows it.
-    if (sun_angle > 360.0f) {
-        sun_angle = 0.0f;
-        sun_counter_angle = 0.0f;
     }
 
     // No matrix is saved between the layers: the rotations add up.
@@ -265,7 +273,7 @@ void draw_sun() {
 }
 
 void reset_sun() {
-    sun_angle = sun_counter_angle = 0.0f;
+    sun_angle = sun_counter_angle = mask_angle = 0.0f;
     sun_red = sun_green = sun_blue = 0.0f;
     sun_passes = 3;
 }

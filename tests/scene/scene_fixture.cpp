@@ -5,7 +5,6 @@
 #include "platform.h"
 #include <GL/osmesa.h>
 #include "layer_test.h"
-#include "one_pixel.h"
 #include "display/gl_window.h"
 #include "display/saver_hook.h"
 #include "scene/frame.h"
@@ -34,13 +33,10 @@ void start_run(uint32_t seed) {
     random_seed(seed);
     init_gl(view_width, view_height);
     resize_view(view_width, view_height);
-    // The runs here are looked at through the scene's values and matrices,
-    // never through their pixels.
-    draw_into_one_pixel();
 }
 
-void run_tick() {
-    render_frame();
-    glFinish();
-    advance_scene();
+void start_steps(uint32_t seed) {
+    reset_scene();
+    random_seed(seed);
+    start_scene();
 }

@@ -1,5 +1,5 @@
 // An offscreen GL context for the scene, and runs of the scene from program
-// start exactly as the frame clock runs them.
+// start.
 #pragma once
 
 #include <stdint.h>
@@ -12,7 +12,7 @@ bool make_offscreen_context();
 // Everything back to program start, then the saver hook's seed and the
 // display window's GL set-up (which ends with init_scene).
 void start_run(uint32_t seed);
-// One tick: the frame, the swap, the advance.
-void run_tick();
+// The same start without GL: for runs of the scene's steps alone.
+void start_steps(uint32_t seed);
 
 class SceneRun : public ::testing::Test {};

@@ -11,6 +11,7 @@
 
 #include "scene_fixture.h"
 #include "scene/comet.h"
+#include "scene/frame.h"
 #include "scene/mote_rings.h"
 #include "scene/scene_state.h"
 #include "scene/sun.h"
@@ -70,7 +71,7 @@ TEST_F(SceneRun, ToolJsonIsTheStateOfTheSameRun) {
     ASSERT_EQ(json.front(), '{');
 
     start_run(seed);
-    for (int tick = 0; tick < ticks; ++tick) run_tick();
+    for (int tick = 0; tick < ticks; ++tick) step_scene();
 
     struct Float {
         const char* key;

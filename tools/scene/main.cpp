@@ -1,7 +1,7 @@
-// orrelune-scene: runs the scene offscreen, each tick as the frame clock
-// runs it (frame, swap, advance), then prints the scene's state as JSON
-// and/or writes the last frame as a PNG. The frames before the last are
-// drawn into a single pixel, so long runs take seconds.
+// orrelune-scene: runs the scene offscreen, each tick's step as the frame
+// clock runs it, then prints the scene's state as JSON and/or writes the
+// last tick's frame as a PNG. Only that frame is drawn, so long runs take
+// seconds.
 //
 //   orrelune-scene [--seed S] [--ticks N] [--json] [--png FILE --size WxH]
 //
@@ -21,7 +21,6 @@
 #include "platform.h"
 #include <GL/osmesa.h>
 #include "layer_test.h"
-#include "one_pixel.h"
 #include "display/gl_window.h"
 #include "display/saver_hook.h"
 #include "scene/comet.h"
@@ -198,13 +197,10 @@ int main(int argc, char** argv) {
     init_gl(options.width, options.height);
     resize_view(options.width, options.height);
 
-    // Only the last frame is looked at, and only for a picture.
-    draw_into_one_pixel();
-    for (unsigned long tick = 0; tick < options.ticks; ++tick) {
-        if (options.png_path && tick + 1 == options.ticks) draw_whole_frames(options.width, options.height);
-        render_frame();
+    for (unsigned long tick = 0; tick < options.ticks; ++tick) step_scene();
+    if (options.png_path && options.ticks > 0) {
+        draw_frame();
         glFinish();  // the swap: the frame is complete in the buffer
-        advance_scene();
     }
 
     if (options.json) print_json();

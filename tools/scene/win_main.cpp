@@ -1,7 +1,7 @@
 // orrelune-scene for the Windows build: runs the scene in a WGL context of
-// a plain window, each tick as the frame clock runs it, and writes the last
-// frame as a 24-bit BMP, for comparing with the Linux tool's picture. The
-// frames before the last are drawn into a single pixel.
+// a plain window, each tick's step as the frame clock runs it, and writes
+// the last tick's frame as a 24-bit BMP, for comparing with the Linux
+// tool's picture. Only that frame is drawn.
 //
 //   orrelune-scene.exe [--seed S] [--ticks N] --bmp FILE --size WxH
 #include <stdio.h>
@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform.h"
-#include "one_pixel.h"
 #include "display/gl_window.h"
 #include "display/saver_hook.h"
 #include "scene/frame.h"
@@ -121,20 +120,16 @@ int main(int argc, char** argv) {
     resize_view(width, height);
 
     std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
-    // Only the last frame is looked at.
-    draw_into_one_pixel();
-    for (unsigned long tick = 0; tick < ticks; ++tick) {
-        if (tick + 1 == ticks) draw_whole_frames(width, height);
-        render_frame();
-        if (tick + 1 == ticks) {
-            // The finished frame, from the back buffer before the swap.
-            glFinish();
-            glReadBuffer(GL_BACK);
-            glPixelStorei(GL_PACK_ALIGNMENT, 1);
-            glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-        }
+    // Only the last frame is looked at: the ticks before it are steps alone.
+    for (unsigned long tick = 0; tick < ticks; ++tick) step_scene();
+    if (ticks > 0) {
+        draw_frame();
+        // The finished frame, from the back buffer before the swap.
+        glFinish();
+        glReadBuffer(GL_BACK);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
         SwapBuffers(display_state.device_context);
-        advance_scene();
     }
 
     wglMakeCurrent(NULL, NULL);
