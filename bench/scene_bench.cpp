@@ -20,7 +20,6 @@
 #include <GL/osmesa.h>
 #include "layer_test.h"
 #include "display/gl_window.h"
-#include "display/saver_hook.h"
 #include "scene/frame.h"
 #include "scene/scene_state.h"
 
@@ -122,7 +121,7 @@ struct OffscreenRun {
         OSMesaMakeCurrent(context, pixels.data(), GL_UNSIGNED_BYTE, width, height);
         reset_scene();
         random_seed(1);
-        init_gl(width, height);
+        init_gl(font_device_context, width, height);
         resize_view(width, height);
         for (int tick = 0; tick < 510; ++tick) {
             step_scene();
@@ -133,14 +132,16 @@ struct OffscreenRun {
     ~OffscreenRun() { OSMesaDestroyContext(context); }
 };
 
-void device_context_for_the_font() {
+HDC font_device_context = NULL;
+
+void make_font_device_context() {
     layer_use_null_driver();
     WNDCLASSA window_class = {};
     window_class.lpfnWndProc = DefWindowProcA;
     window_class.lpszClassName = "SceneBench";
     RegisterClassA(&window_class);
     HWND window = CreateWindowExA(0, "SceneBench", "", WS_POPUP, 0, 0, 64, 64, NULL, NULL, NULL, NULL);
-    display_state.device_context = GetDC(window);
+    font_device_context = GetDC(window);
 }
 
 // Counters per tick: cpu_ms, heap allocations of the whole process
@@ -199,7 +200,7 @@ BENCHMARK(BM_StepScene);
 }  // namespace
 
 int main(int argc, char** argv) {
-    device_context_for_the_font();
+    make_font_device_context();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

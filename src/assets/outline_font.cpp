@@ -5,8 +5,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "display/saver_hook.h"
-
 GLuint font_list_base;
 GLYPHMETRICSFLOAT glyph_metrics[256];
 
@@ -19,14 +17,14 @@ const FLOAT letter_depth = 0.2f;
 
 }  // namespace
 
-BOOL build_outline_font() {
+BOOL build_outline_font(HDC device_context) {
     font_list_base = glGenLists(font_list_count);
     // -12: matched against the character height, not the cell height.
     HFONT font = CreateFontA(-12, 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS,
                              CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Arial");
-    SelectObject(display_state.device_context, font);
-    return wglUseFontOutlinesA(display_state.device_context, 0, glyph_count, font_list_base, 0.0f, letter_depth,
-                               WGL_FONT_POLYGONS, glyph_metrics);
+    SelectObject(device_context, font);
+    return wglUseFontOutlinesA(device_context, 0, glyph_count, font_list_base, 0.0f, letter_depth, WGL_FONT_POLYGONS,
+                               glyph_metrics);
 }
 
 void print_centred(const char* format, ...) {

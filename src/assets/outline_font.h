@@ -1,7 +1,7 @@
 // Solid extruded 3D letters: one display list per character code, built
 // once, and a printer that centres a formatted text on the current origin.
 // The rest of the program may use: build_outline_font (once, from the
-// scene's start-up, with the rendering context current), print_centred,
+// display's GL set-up, with the rendering context current), print_centred,
 // font_list_base and glyph_metrics.
 #pragma once
 
@@ -13,9 +13,10 @@ extern GLuint font_list_base;
 // Per character code; only the cell advance x is read.
 extern GLYPHMETRICSFLOAT glyph_metrics[256];
 
-// Builds the lists of codes 0 to 254 from a bold italic "Arial" outline;
-// the outline build's result (non-zero for success).
-BOOL build_outline_font();
+// Builds the lists of codes 0 to 254 from a bold italic "Arial" outline,
+// selected into `device_context` (the one whose rendering context is
+// current); the outline build's result (non-zero for success).
+BOOL build_outline_font(HDC device_context);
 
 // Formats like printf into 256 bytes (a longer text is cut) and draws it
 // centred on the current origin along x, with the caller's colour and GL

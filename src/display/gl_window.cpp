@@ -3,14 +3,15 @@
 
 #include <stdlib.h>
 
+#include "assets/outline_font.h"
 #include "assets/textures.h"
-#include "display/saver_hook.h"
-#include "host/entry.h"
-#include "host/saver_window.h"
 #include "scene/frame.h"
 #include "scene/scene_state.h"
 
-KeyState key_state;
+DisplayState& display_state() {
+    static DisplayState state;
+    return state;
+}
 
 namespace {
 
@@ -32,7 +33,7 @@ void load_projection(LONG width, LONG height) {
 }
 
 // A failed step of the context's set-up ends the run: the window itself is
-// still made, and the host finishes its own steps first.
+// still made, and the saver window finishes its own steps first.
 void fail(const char* text) {
     MessageBoxA(NULL, text, "Error", MB_OK | MB_ICONERROR);
     PostQuitMessage(0);
@@ -67,33 +68,50 @@ void create_context(HWND window) {
         0,
         0,
     };
-    display_state.device_context = GetDC(window);
-    const int format = ChoosePixelFormat(display_state.device_context, &request);
+    DisplayState& display = display_state();
+    display.device_context = GetDC(window);
+    const int format = ChoosePixelFormat(display.device_context, &request);
     if (!format) return fail("Can't find pixelformat.");
-    if (!SetPixelFormat(display_state.device_context, format, &request)) return fail("Can't set pixelformat.");
-    display_state.render_context = wglCreateContext(display_state.device_context);
-    if (!display_state.render_context) return fail("Can't create GLRC.");
-    if (!wglMakeCurrent(display_state.device_context, display_state.render_context))
-        return fail("Can't activate GLRC.");
+    if (!SetPixelFormat(display.device_context, format, &request)) return fail("Can't set pixelformat.");
+    display.render_context = wglCreateContext(display.device_context);
+    if (!display.render_context) return fail("Can't create GLRC.");
+    if (!wglMakeCurrent(display.device_context, display.render_context)) return fail("Can't activate GLRC.");
 
     RECT client = {};
     GetClientRect(window, &client);
-    init_gl(client.right, client.bottom);
+    init_gl(display.device_context, client.right, client.bottom);
     SetTimer(window, frame_timer_id, frame_period_ms, NULL);
 }
 
 void tick(HWND window) {
+    const DisplayState& display = display_state();
     step_scene();
     draw_frame();
-    SwapBuffers(display_state.device_context);
-    // Synchronous: the release has run when the send returns. A daemon that
-    // hosts the run decides alone when it ends.
-    if (key_state.down[VK_ESCAPE] && !is_hosted) SendMessageA(window, WM_CLOSE, 0, 0);
+    SwapBuffers(display.device_context);
+    // Synchronous: the release has run when the send returns. A daemon whose
+    // window holds the run decides alone when it ends.
+    if (display.keys.down[VK_ESCAPE] && !display.in_daemon_window) SendMessageA(window, WM_CLOSE, 0, 0);
 }
 
 }  // namespace
 
-void init_gl(LONG width, LONG height) {
+void release_display() {
+    DisplayState& display = display_state();
+    if (display.window) KillTimer(display.window, frame_timer_id);
+    ChangeDisplaySettingsA(NULL, 0);
+    if (display.device_context) wglMakeCurrent(display.device_context, NULL);
+    if (display.render_context) {
+        wglDeleteContext(display.render_context);
+        display.render_context = NULL;
+    }
+    if (display.device_context) {
+        ReleaseDC(display.window, display.device_context);
+        display.device_context = NULL;
+    }
+    PostQuitMessage(0);
+}
+
+void init_gl(HDC device_context, LONG width, LONG height) {
     load_textures();
     glEnable(GL_TEXTURE_2D);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -101,6 +119,7 @@ void init_gl(LONG width, LONG height) {
     glShadeModel(GL_SMOOTH);
     load_projection(width, height);
     glEnable(GL_BLEND);
+    build_outline_font(device_context);
     init_scene();
 }
 
@@ -120,22 +139,30 @@ LRESULT CALLBACK gl_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_KEYDOWN:
     case WM_KEYUP:
         // Virtual-key codes are below 256; anything else is not a key.
-        if (wparam < 256) key_state.down[wparam] = message == WM_KEYDOWN;
+        if (wparam < 256) display_state().keys.down[wparam] = message == WM_KEYDOWN;
         return 0;
 
     case WM_MOUSEMOVE: {
-        if (display_state.small_window) return 0;
+        const DisplayState& display = display_state();
+        if (!display.full_screen) return 0;
         // Client coordinates, which match the screen's because the window
-        // sits at the corner of a host that sits at the screen's corner.
+        // sits at the corner of a saver window that sits at the screen's
+        // corner.
         const LONG x = LOWORD(lparam), y = HIWORD(lparam);
-        if (labs(x - display_state.start_cursor.x) + labs(y - display_state.start_cursor.y) > display_move_threshold)
+        if (labs(x - display.start_cursor.x) + labs(y - display.start_cursor.y) > display_move_threshold)
             SendMessageA(window, WM_CLOSE, 0, 0);
         return 0;
     }
 
     case WM_CLOSE:
-        // Not passed on: the host decides how the run ends.
-        request_saver_close(window);
+        // Not passed on. Releasing the display here would end a protected
+        // run without the prompt: the saver window's own close asks for the
+        // password first. Any other run ends at once through the release's
+        // quit message.
+        if (display_state().password_guarded)
+            SendMessageA(GetParent(window), WM_CLOSE, 0, 0);
+        else
+            release_display();
         return 0;
 
     case WM_DESTROY: release_display(); return 0;

@@ -1,18 +1,13 @@
 // The saver hook: reads the settings, makes the display window inside the
-// host, switches the display mode for a full-screen run, and releases it all.
+// saver window and switches the display mode for a full-screen run.
 #include "display/saver_hook.h"
 
 #include <math.h>
 #include <time.h>
 
 #include "display/gl_window.h"
-#include "host/entry.h"
-#include "host/saver_window.h"
 #include "scene/scene_state.h"
 #include "settings/settings_store.h"
-
-DisplayState display_state;
-HWND display_window;
 
 namespace {
 
@@ -30,7 +25,7 @@ const char mode_refused_text[] =
     "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?";
 
 // Resolution ids 2001 to 2006 and their picture sizes; 2000 (and 0, never
-// configured) mean the host's own size. False for ids with no row.
+// configured) mean the saver window's own size. False for ids with no row.
 bool resolution_size(LONG resolution_id, LONG* width, LONG* height) {
     for (const ResolutionRow& row : resolution_table) {
         if (row.id == resolution_id) {
@@ -55,7 +50,7 @@ LONG colour_bits_for(LONG colour_id) {
 // in Mesa's renderers and in many drivers), and a software renderer keeps
 // colour and depth buffers of the whole picture in memory, which an area of
 // 8192 x 8192 holds to about half a gigabyte (a 4K screen is an eighth of
-// that). A larger host shows the picture at its own shape, scaled down to
+// that). A larger saver window shows the picture at its own shape, scaled down to
 // fit, in its top-left corner.
 const double max_view_side = 16384;
 const double max_view_area = 8192.0 * 8192.0;
@@ -72,12 +67,12 @@ void bound_view_size(LONG* width, LONG* height) {
 }
 
 // Asks the platform for the chosen mode for the run; true when granted.
-bool change_display_mode() {
+bool change_display_mode(const DisplayState& display) {
     DEVMODEA mode = {};
     mode.dmSize = sizeof mode;
-    mode.dmPelsWidth = static_cast<DWORD>(display_state.view_width);
-    mode.dmPelsHeight = static_cast<DWORD>(display_state.view_height);
-    mode.dmBitsPerPel = static_cast<DWORD>(display_state.colour_bits);
+    mode.dmPelsWidth = static_cast<DWORD>(display.view_width);
+    mode.dmPelsHeight = static_cast<DWORD>(display.view_height);
+    mode.dmBitsPerPel = static_cast<DWORD>(display.colour_bits);
     mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
     return ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
 }
@@ -87,17 +82,22 @@ bool ask_to_go_on_windowed() {
     return MessageBoxA(NULL, mode_refused_text, "Brix GL", MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
 }
 
-// The prompt comes and goes while the host is being created and not yet
-// shown, so its going leaves the program without an active window, and the
-// host's rules take that loss of activation for the user leaving. The
-// answer decides instead: this drops that close request.
-void drop_pending_close(HWND host) {
+// The prompt comes and goes while the saver window is being created and not
+// yet shown, so its going leaves the program without an active window, and
+// the saver window's rules take that loss of activation for the user
+// leaving. The answer decides instead: this drops that close request.
+void drop_pending_close(HWND saver_window) {
     MSG dropped;
-    while (PeekMessageA(&dropped, host, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
+    while (PeekMessageA(&dropped, saver_window, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
     }
 }
 
-void create_display(HWND host) {
+}  // namespace
+
+void create_display(HWND saver_window, const DisplayRequest& request) {
+    DisplayState& display = display_state();
+    display.in_daemon_window = request.in_daemon_window;
+    display.password_guarded = request.password_guarded;
     const SaverSettings settings = load_saver_settings();
     random_seed(static_cast<uint32_t>(time(NULL)));
 
@@ -111,85 +111,55 @@ void create_display(HWND host) {
         return;
     }
 
-    if (display_state.host_width == 0) {
+    if (display.saver_width == 0) {
         RECT client = {};
-        GetClientRect(host, &client);
-        display_state.host_width = client.right;
-        display_state.host_height = client.bottom;
+        GetClientRect(saver_window, &client);
+        display.saver_width = client.right;
+        display.saver_height = client.bottom;
     }
     // A daemon's window is shown whole, whatever its size, and nothing of a
     // full-screen run applies: no mode, no hidden cursor, no closing on input.
-    if (display_state.host_width < small_window_width || is_hosted) display_state.small_window = true;
+    display.full_screen = display.saver_width >= small_window_width && !display.in_daemon_window;
 
     // An id the table doesn't know (only a hand-edited store holds one)
-    // takes the host's size like "Desktop Res", rather than a 0 x 0 picture.
-    if (display_state.small_window ||
-        !resolution_size(settings.resolution_id, &display_state.view_width, &display_state.view_height)) {
-        display_state.view_width = display_state.host_width;
-        display_state.view_height = display_state.host_height;
+    // takes the saver window's size like "Desktop Res", rather than a 0 x 0
+    // picture.
+    if (!display.full_screen || !resolution_size(settings.resolution_id, &display.view_width, &display.view_height)) {
+        display.view_width = display.saver_width;
+        display.view_height = display.saver_height;
     }
-    bound_view_size(&display_state.view_width, &display_state.view_height);
+    bound_view_size(&display.view_width, &display.view_height);
 
-    if (!display_state.small_window) ShowCursor(FALSE);
+    if (display.full_screen) ShowCursor(FALSE);
 
-    RECT frame = {0, 0, display_state.view_width, display_state.view_height};
+    RECT frame = {0, 0, display.view_width, display.view_height};
     AdjustWindowRectEx(&frame, WS_POPUP, FALSE, WS_EX_APPWINDOW);
-    display_window =
-        CreateWindowExA(0, "OpenGL", "Orrelune", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
-                        frame.right - frame.left, frame.bottom - frame.top, host, NULL, GetModuleHandleA(NULL), NULL);
-    if (!display_window) {
+    display.window = CreateWindowExA(0, "OpenGL", "Orrelune", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                                     0, 0, frame.right - frame.left, frame.bottom - frame.top, saver_window, NULL,
+                                     GetModuleHandleA(NULL), NULL);
+    if (!display.window) {
         MessageBoxA(NULL, "Window creation error.", "Error", MB_OK | MB_ICONERROR);
         return;
     }
 
-    display_state.colour_bits = colour_bits_for(settings.colour_id);
+    display.colour_bits = colour_bits_for(settings.colour_id);
 
-    if (!display_state.small_window && !change_display_mode()) {
+    if (display.full_screen && !change_display_mode(display)) {
         const bool windowed = ask_to_go_on_windowed();
-        drop_pending_close(host);
+        drop_pending_close(saver_window);
         if (!windowed) {
             MessageBoxA(NULL, "Program Will Now Close.", "ERROR", MB_OK | MB_ICONERROR);
             PostQuitMessage(0);
             return;
         }
     }
-    GetCursorPos(&display_state.start_cursor);
+    GetCursorPos(&display.start_cursor);
 }
 
-}  // namespace
-
-void release_display() {
-    if (display_window) KillTimer(display_window, frame_timer_id);
-    ChangeDisplaySettingsA(NULL, 0);
-    if (display_state.device_context) wglMakeCurrent(display_state.device_context, NULL);
-    if (display_state.render_context) {
-        wglDeleteContext(display_state.render_context);
-        display_state.render_context = NULL;
-    }
-    if (display_state.device_context) {
-        ReleaseDC(display_window, display_state.device_context);
-        display_state.device_context = NULL;
-    }
-    PostQuitMessage(0);
-}
-
-LRESULT scene_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    switch (message) {
-    case WM_CREATE:
-        // The host's creation always goes on: failures end the run through
-        // the quit message, never through -1 here.
-        create_display(window);
-        return 0;
-    case WM_DESTROY: release_display(); return 0;
-    case WM_SIZE:
-        // The daemon's window changed size (a new screen layout): the
-        // picture follows it.
-        if (is_hosted && display_window) {
-            LONG width = LOWORD(lparam), height = HIWORD(lparam);
-            bound_view_size(&width, &height);
-            MoveWindow(display_window, 0, 0, width, height, TRUE);
-        }
-        break;
-    }
-    return default_saver_proc(window, message, wparam, lparam);
+void follow_saver_size(LONG width, LONG height) {
+    // The daemon's window changed size (a new screen layout).
+    const DisplayState& display = display_state();
+    if (!display.in_daemon_window || !display.window) return;
+    bound_view_size(&width, &height);
+    MoveWindow(display.window, 0, 0, width, height, TRUE);
 }

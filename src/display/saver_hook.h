@@ -1,42 +1,30 @@
-// The display's hook into the saver host, the display's one record, and its
-// one release sequence.
-// The rest of the program may use: scene_saver_proc (the saver window's
-// procedure calls it for every message it does not consume), DisplayState
-// and display_state (the display window reads and fills it),
-// display_window and release_display.
+// The display's hooks into the saver window: they read the settings, make the
+// display window inside the saver window, switch the display mode for a
+// full-screen run, and let the picture follow a daemon's window.
+// The rest of the program may use: DisplayRequest, create_display and
+// follow_saver_size (the saver window calls them from its procedure), and
+// through display/gl_window.h the display's record and its release.
 #pragma once
 
 #include "platform.h"
 
-struct DisplayState {
-    LONG host_width;  // host's client width, measured once; 0 = not yet
-    LONG host_height;
-    bool small_window;  // host narrower than 640: a preview-sized picture
-    LONG view_width;    // the display window's size
-    LONG view_height;
-    LONG colour_bits;    // bits per pixel asked of the display mode
-    POINT start_cursor;  // cursor's screen position when the display was made
-    HDC device_context;  // the display window's (set by the display window)
-    HGLRC render_context;
+// What the saver window tells the display about its run.
+struct DisplayRequest {
+    // A daemon's window holds the run: the picture fills it whatever its
+    // size, follows its size and does nothing of a full-screen run.
+    bool in_daemon_window;
+    // A password guards the saver window's close: the display's own close
+    // goes through it.
+    bool password_guarded;
 };
-extern DisplayState display_state;
 
-// The display child of class "OpenGL", set by the hook once it is made; the
-// release acts on its timer and device context whichever window's message
-// started it.
-extern HWND display_window;
-
-// Hosts narrower than this get the small-window treatment.
+// Saver windows narrower than this get a preview-sized picture.
 const LONG small_window_width = 640;
-// The display window's frame timer.
-const UINT_PTR frame_timer_id = 101;
 
-// Builds the display on the host's WM_CREATE and releases it on WM_DESTROY
-// (0 for both, failures included); everything else goes to
-// default_saver_proc.
-LRESULT scene_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// On the saver window's WM_CREATE. Failures show their box and end the run
+// through the quit message; the saver window's creation always goes on.
+void create_display(HWND saver_window, const DisplayRequest& request);
 
-// Stops the frame timer, restores the display mode, releases the rendering
-// and device contexts and posts the quit message. Safe to run any number of
-// times: what is already released is not released again.
-void release_display();
+// On the saver window's WM_SIZE (its new client size): in a daemon's
+// window the picture follows it; otherwise nothing.
+void follow_saver_size(LONG width, LONG height);

@@ -1,13 +1,10 @@
 // Process entry, command-line switch and the launchers of the four modes.
 #include "host/entry.h"
 
+#include "host/host_state.h"
 #include "host/password.h"
 #include "host/saver_window.h"
 #include "settings/configure_dialog.h"
-
-HINSTANCE host_instance = NULL;
-bool is_win9x_family = false;
-bool is_hosted = false;
 
 namespace {
 
@@ -58,7 +55,7 @@ int run_switch(const char* tail) {
     case SaverMode::Preview: return run_preview(choice.handle_text);
     case SaverMode::Configure: return run_configuration(choice.foreground_owner ? GetForegroundWindow() : NULL);
     case SaverMode::ChangePassword:
-        if (!is_win9x_family) return -1;
+        if (!host_state().win9x_family) return -1;
         return run_change_password(choice.handle_text);
     }
     return -1;
@@ -117,25 +114,19 @@ const char* command_line_tail(const char* line) {
     return reinterpret_cast<const char*>(p);
 }
 
-int startup_show_state() {
-    STARTUPINFOA info = {};
-    info.cb = sizeof info;
-    GetStartupInfoA(&info);
-    return (info.dwFlags & STARTF_USESHOWWINDOW) ? info.wShowWindow : SW_SHOWDEFAULT;
-}
-
 void host_entry() {
     const char* tail = command_line_tail(GetCommandLineA());
-    int show = startup_show_state();
-    int result = saver_main(GetModuleHandleA(NULL), NULL, const_cast<LPSTR>(tail), show);
+    // The dispatcher reads no show state.
+    int result = saver_main(GetModuleHandleA(NULL), NULL, const_cast<LPSTR>(tail), SW_SHOWDEFAULT);
     // Straight out: the run-time's own exit processing is not wanted here.
     ExitProcess(static_cast<UINT>(result));
 }
 
 int saver_main(HINSTANCE instance, HINSTANCE, LPSTR tail, int) {
-    host_instance = instance;
-    is_win9x_family = query_win9x_family();
-    is_hosted = GetSystemMetrics(hosted_metric) != 0;
+    HostState& host = host_state();
+    host.instance = instance;
+    host.win9x_family = query_win9x_family();
+    host.in_daemon_window = GetSystemMetrics(daemon_window_metric) != 0;
 
     outer_fault_filter = SetUnhandledExceptionFilter(host_fault_filter);
     int result = run_switch(tail);
@@ -168,13 +159,8 @@ int run_change_password(const char* text) {
 }
 
 int run_configuration(HWND owner) {
-    register_dialog_classes(host_instance);
-    return static_cast<int>(
-        DialogBoxParamA(host_instance, MAKEINTRESOURCEA(configure_dialog_template), owner, configure_dialog_proc, 0));
-}
-
-bool register_dialog_classes(HINSTANCE) {
-    return true;
+    return static_cast<int>(DialogBoxParamA(host_state().instance, MAKEINTRESOURCEA(configure_dialog_template), owner,
+                                            configure_dialog_proc, 0));
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {

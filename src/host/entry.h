@@ -1,7 +1,9 @@
-// Process entry and mode dispatch of the saver host.
-// The rest of the program may use: host_instance, is_win9x_family and
-// is_hosted (set once before any mode runs), SaverMode, and the launchers below. host_entry is the
-// process's real start; command_line_tail is its argument-tail computation.
+// Process entry and mode dispatch of the program.
+// The rest of the program may use: SaverMode and the launchers below; what
+// the dispatcher learns before any mode runs (the module instance, the
+// platform family, a daemon's window) is in the host's record
+// (host/host_state.h). host_entry is the process's real start;
+// command_line_tail is its argument-tail computation.
 #pragma once
 
 #include "platform.h"
@@ -9,18 +11,10 @@
 // The four run modes that the command-line switch selects.
 enum class SaverMode { Saver, Preview, Configure, ChangePassword };
 
-// The program's module instance; window class, icon and dialog come from it.
-extern HINSTANCE host_instance;
-// The platform reports the 9x family (platform id 1): gates the password hooks.
-extern bool is_win9x_family;
-// A screen-saver daemon hosts the run: it started the program to draw inside
-// a window of its own (the Preview mode's window) and owns the screen, the
-// keyboard and mouse and the end of the run. The picture then fills that
-// window, follows its size and does nothing else. Asked of the platform once,
-// like the family, as a system metric that only such a platform answers;
-// Windows answers 0 for an index it does not know.
-extern bool is_hosted;
-const int hosted_metric = 0x4F52;
+// Whether a screen-saver daemon's window holds the run is asked of the
+// platform once, like the family, as a system metric that only such a
+// platform answers; Windows answers 0 for an index it does not know.
+const int daemon_window_metric = 0x4F52;
 
 // Exit code of a process whose mode ended in a fault that the platform's
 // last-chance report asked us to handle: the running state is switched off
@@ -35,10 +29,6 @@ const UINT fault_exit_code = 3;
 // not; a quote inside a quoted name is escaped with a backslash) and the
 // separators that follow it. Points into `line`.
 const char* command_line_tail(const char* line);
-
-// The show state handed to saver_main: the starter's show value when it gave
-// one, SW_SHOWDEFAULT otherwise.
-int startup_show_state();
 
 // The first switch of an argument tail, as the dispatcher reads it.
 struct SaverSwitch {
@@ -62,6 +52,3 @@ DWORD parse_window_handle(const char* text);
 int run_preview(const char* text);
 int run_configuration(HWND owner);
 int run_change_password(const char* text);
-
-// Hook before the configuration dialog: the dialog needs no classes of its own.
-bool register_dialog_classes(HINSTANCE instance);

@@ -2,12 +2,10 @@
 // password change, and the 200 ms guard between prompts.
 #include "host/password.h"
 
-#include "host/entry.h"
-#include "host/saver_window.h"
+#include "host/host_state.h"
 
 namespace {
 
-const DWORD never = 0xFFFFFFFFu;
 // A close request this soon after a prompt ended is refused without a new
 // prompt: it is usually the same input that dismissed the prompt.
 const DWORD prompt_quiet_ms = 200;
@@ -30,64 +28,64 @@ bool password_protection_on() {
 
 }  // namespace
 
-HMODULE password_module = NULL;
-VerifyPasswordProc verifier_entry = NULL;
-DWORD last_verify_tick = never;
-
 DWORD tick_elapsed(DWORD earlier, DWORD later) {
     return later - earlier;
 }
 
 void set_saver_running(bool on) {
-    if (!is_win9x_family) return;
+    if (!host_state().win9x_family) return;
     UINT previous = 0;
     SystemParametersInfoA(SPI_SCREENSAVERRUNNING, on ? 1 : 0, &previous, 0);
 }
 
 void load_password_verifier() {
-    if (!is_win9x_family) return;
-    if (password_module != NULL) unload_password_verifier();
+    HostState& host = host_state();
+    if (!host.win9x_family) return;
+    if (host.password_module != NULL) unload_password_verifier();
     if (!password_protection_on()) return;
 
-    password_module = LoadLibraryA("PASSWORD.CPL");
-    if (password_module == NULL) return;
-    verifier_entry = module_entry<VerifyPasswordProc>(password_module, "VerifyScreenSavePwd");
-    if (verifier_entry != NULL)
+    host.password_module = LoadLibraryA("PASSWORD.CPL");
+    if (host.password_module == NULL) return;
+    host.verifier = module_entry<VerifyPasswordProc>(host.password_module, "VerifyScreenSavePwd");
+    if (host.verifier != NULL)
         set_saver_running(true);
     else
         unload_password_verifier();
 }
 
 void unload_password_verifier() {
-    if (!is_win9x_family || password_module == NULL) return;
-    FreeLibrary(password_module);
-    password_module = NULL;
-    if (verifier_entry != NULL) {
-        verifier_entry = NULL;
+    HostState& host = host_state();
+    if (!host.win9x_family || host.password_module == NULL) return;
+    FreeLibrary(host.password_module);
+    host.password_module = NULL;
+    if (host.verifier != NULL) {
+        host.verifier = NULL;
         set_saver_running(false);
     }
 }
 
 bool verify_password_on_close(HWND window) {
-    if (is_verifying) return false;
-    if (verifier_entry == NULL) {
-        is_closing = true;
+    HostState& host = host_state();
+    if (host.verifying) return false;
+    if (host.verifier == NULL) {
+        host.closing = true;
         return true;
     }
     DWORD now = GetTickCount();
-    if (last_verify_tick != never && tick_elapsed(last_verify_tick, now) < prompt_quiet_ms) return false;
+    if (host.last_verify_tick != never_verified && tick_elapsed(host.last_verify_tick, now) < prompt_quiet_ms)
+        return false;
 
-    is_verifying = true;
+    host.verifying = true;
     // Frame ticks that piled up must not run behind the prompt.
     MSG dropped;
     PeekMessageA(&dropped, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
     PeekMessageA(&dropped, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
     LRESULT verdict = SendMessageA(window, WM_APP, 0, 0);
-    is_closing = verdict != 0;
-    is_verifying = false;
+    host.closing = verdict != 0;
+    host.verifying = false;
     if (verdict == 0) SetCursor(NULL);
-    last_verify_tick = GetTickCount();
-    return is_closing;
+    host.last_verify_tick = GetTickCount();
+    return host.closing;
 }
 
 void change_password(HWND owner) {

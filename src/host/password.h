@@ -1,20 +1,11 @@
 // The platform's screen-saver password hooks (9x family only; elsewhere every
 // function here does nothing and closing is never held back).
-// The rest of the program may use: the functions below, and verifier_entry,
-// which answers the saver window's verification request.
+// The rest of the program may use: the functions below. The loaded verifier,
+// which answers the saver window's verification request, is in the host's
+// record (host/host_state.h).
 #pragma once
 
 #include "platform.h"
-
-// VerifyScreenSavePwd(window): non-zero when the saver may close.
-typedef BOOL(WINAPI* VerifyPasswordProc)(HWND);
-
-// "PASSWORD.CPL" while it is loaded.
-extern HMODULE password_module;
-// Its "VerifyScreenSavePwd", or NULL.
-extern VerifyPasswordProc verifier_entry;
-// Tick count read just after the last prompt ended; all ones means never.
-extern DWORD last_verify_tick;
 
 // Loads the verifier when the user's saver password is on; switches the
 // system's saver-running state on with it.

@@ -1,15 +1,10 @@
 // The saver window, its class and loop, and the dismissal rules.
 #include "host/saver_window.h"
 
+#include "display/gl_window.h"
 #include "display/saver_hook.h"
-#include "host/entry.h"
+#include "host/host_state.h"
 #include "host/password.h"
-
-bool is_preview = false;
-bool is_closing = false;
-bool is_verifying = false;
-POINT remembered_cursor = {0, 0};
-HWND saver_window = NULL;
 
 namespace {
 
@@ -52,14 +47,18 @@ bool is_refused_system_command(WPARAM command) {
     return command == SC_NEXTWINDOW || command == SC_PREVWINDOW || command == SC_SCREENSAVE;
 }
 
+LRESULT CALLBACK saver_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT default_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
 }  // namespace
 
 int run_saver_window(HWND parent) {
+    HostState& host = host_state();
     WNDCLASSA saver_class = {};
     saver_class.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
     saver_class.lpfnWndProc = saver_window_proc;
-    saver_class.hInstance = host_instance;
-    saver_class.hIcon = LoadIconA(host_instance, MAKEINTRESOURCEA(class_icon_id));
+    saver_class.hInstance = host.instance;
+    saver_class.hIcon = LoadIconA(host.instance, MAKEINTRESOURCEA(class_icon_id));
     saver_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     saver_class.lpszClassName = saver_class_name;
 
@@ -74,7 +73,7 @@ int run_saver_window(HWND parent) {
         style = preview_style;
         ex_style = 0;
         title = preview_title;
-        is_preview = true;
+        host.preview = true;
     } else {
         width = GetSystemMetrics(SM_CXSCREEN);
         height = GetSystemMetrics(SM_CYSCREEN);
@@ -90,14 +89,14 @@ int run_saver_window(HWND parent) {
     }
 
     if (RegisterClassA(&saver_class))
-        saver_window = CreateWindowExA(ex_style, saver_class_name, title, style, 0, 0, width, height, parent, NULL,
-                                       host_instance, NULL);
+        host.saver_window = CreateWindowExA(ex_style, saver_class_name, title, style, 0, 0, width, height, parent, NULL,
+                                            host.instance, NULL);
 
     // Without a window no message is ever retrieved; report "nothing ran"
     // like the other launchers rather than a success.
     int result = -1;
-    if (saver_window != NULL) {
-        if (!is_preview) SetForegroundWindow(saver_window);
+    if (host.saver_window != NULL) {
+        if (!host.preview) SetForegroundWindow(host.saver_window);
         MSG msg = {};
         // An unfiltered GetMessageA can't fail, but a -1 must not spin.
         while (GetMessageA(&msg, NULL, 0, 0) > 0) {
@@ -111,41 +110,44 @@ int run_saver_window(HWND parent) {
     return result;
 }
 
-void request_saver_close(HWND display) {
-    // Releasing the display here would end a protected run without the
-    // prompt.
-    if (verifier_entry != NULL) {
-        SendMessageA(GetParent(display), WM_CLOSE, 0, 0);
-        return;
-    }
-    release_display();
-}
+namespace {
 
 LRESULT CALLBACK saver_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    HostState& host = host_state();
     switch (message) {
-    case WM_CREATE:
+    case WM_CREATE: {
         detach_input_context(window);
-        GetCursorPos(&remembered_cursor);
-        if (!is_preview) SetCursor(NULL);
-        break;
+        GetCursorPos(&host.remembered_cursor);
+        if (!host.preview) SetCursor(NULL);
+        DisplayRequest request = {};
+        request.in_daemon_window = host.in_daemon_window;
+        request.password_guarded = host.verifier != NULL;
+        // Never -1, whatever the display's fate: its failures end the run
+        // through the quit message.
+        create_display(window, request);
+        return 0;
+    }
 
     case WM_DESTROY:
         reattach_input_context(window);
         PostQuitMessage(0);
-        break;
+        release_display();
+        return 0;
+
+    case WM_SIZE: follow_saver_size(LOWORD(lparam), HIWORD(lparam)); break;
 
     case WM_SETTEXT:
         // The title identifies a running saver to other saver processes.
         return 0;
 
     case WM_PAINT:
-        if (is_closing) return DefWindowProcA(window, message, wparam, lparam);
-        if (!is_preview) SetCursor(NULL);
+        if (host.closing) return DefWindowProcA(window, message, wparam, lparam);
+        if (!host.preview) SetCursor(NULL);
         break;
 
     case WM_HELP:
     case WM_CONTEXTMENU:
-        if (is_preview) {
+        if (host.preview) {
             HWND parent = GetParent(window);
             if (parent != NULL && IsWindow(parent))
                 PostMessageA(parent, message, reinterpret_cast<WPARAM>(parent), lparam);
@@ -159,37 +161,39 @@ LRESULT CALLBACK saver_window_proc(HWND window, UINT message, WPARAM wparam, LPA
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-        if (is_closing) return DefWindowProcA(window, message, wparam, lparam);
+        if (host.closing) return DefWindowProcA(window, message, wparam, lparam);
         break;
 
     case WM_SYSCOMMAND:
         // No task switching and no second saver started from this one.
-        if (!is_preview && is_refused_system_command(wparam)) return 0;
+        if (!host.preview && is_refused_system_command(wparam)) return 0;
         break;
 
     case WM_TIMER:
-        if (is_closing) return 0;
+        if (host.closing) return 0;
         Sleep(0);
         break;
     }
-    return scene_saver_proc(window, message, wparam, lparam);
+    return default_saver_proc(window, message, wparam, lparam);
 }
 
 LRESULT default_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (is_preview || is_closing) return DefWindowProcA(window, message, wparam, lparam);
+    HostState& host = host_state();
+    if (host.preview || host.closing) return DefWindowProcA(window, message, wparam, lparam);
 
-    // The close and the verification request come before the is_verifying
-    // test: the password prompt sends the request while it is verifying.
-    if (message == WM_CLOSE && is_win9x_family) {
+    // The close and the verification request come before the test of a
+    // verification in progress: the password prompt sends the request while
+    // it is verifying.
+    if (message == WM_CLOSE && host.win9x_family) {
         if (!verify_password_on_close(window)) {
-            GetCursorPos(&remembered_cursor);
+            GetCursorPos(&host.remembered_cursor);
             return 0;
         }
         return DefWindowProcA(window, message, wparam, lparam);
     }
-    if (message == WM_APP && is_win9x_family) return verifier_entry != NULL ? verifier_entry(window) : 1;
+    if (message == WM_APP && host.win9x_family) return host.verifier != NULL ? host.verifier(window) : 1;
 
-    if (is_verifying) return DefWindowProcA(window, message, wparam, lparam);
+    if (host.verifying) return DefWindowProcA(window, message, wparam, lparam);
 
     switch (message) {
     case WM_SHOWWINDOW:
@@ -213,13 +217,15 @@ LRESULT default_saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
         // coordinates, and the remembered point is on the screen.
         POINT now;
         GetCursorPos(&now);
-        DWORD distance = distance_1d(now.x, remembered_cursor.x) + distance_1d(now.y, remembered_cursor.y);
+        DWORD distance = distance_1d(now.x, host.remembered_cursor.x) + distance_1d(now.y, host.remembered_cursor.y);
         if (distance > mouse_move_threshold) {
             PostMessageA(window, WM_CLOSE, 0, 0);
-            remembered_cursor = now;
+            host.remembered_cursor = now;
         }
         break;
     }
     }
     return DefWindowProcA(window, message, wparam, lparam);
 }
+
+}  // namespace

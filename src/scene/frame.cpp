@@ -134,7 +134,6 @@ void start_scene() {
 
 void init_scene() {
     start_scene();
-    build_outline_font();
     shape_comet();
     shape_motes();
     build_planets();

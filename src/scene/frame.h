@@ -9,7 +9,7 @@
 #pragma once
 
 // The scene's start values and its random draws in order, then what the
-// drawing needs made once (the title font, the shapes, the Sun's passes).
+// drawing needs made once (the shapes, the Sun's passes).
 // Runs once per display window with the context current.
 void init_scene();
 // The start values and the random draws of init_scene alone; makes no GL

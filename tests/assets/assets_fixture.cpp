@@ -2,10 +2,10 @@
 
 #include <GL/osmesa.h>
 #include "layer_test.h"
-#include "display/saver_hook.h"
 
 namespace {
 std::vector<GLubyte> buffer(view_width* view_height * 4);
+HDC device_context = NULL;
 }  // namespace
 
 bool make_offscreen_context() {
@@ -15,9 +15,13 @@ bool make_offscreen_context() {
     window_class.lpszClassName = "AssetTests";
     RegisterClassA(&window_class);
     HWND window = CreateWindowExA(0, "AssetTests", "", WS_POPUP, 0, 0, view_width, view_height, NULL, NULL, NULL, NULL);
-    display_state.device_context = GetDC(window);
+    device_context = GetDC(window);
     OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
     return context && OSMesaMakeCurrent(context, buffer.data(), GL_UNSIGNED_BYTE, view_width, view_height);
+}
+
+HDC font_device_context() {
+    return device_context;
 }
 
 std::vector<GLubyte> read_view() {

@@ -9,8 +9,10 @@
 const int view_width = 512;
 const int view_height = 128;
 
-// Makes the context current and gives the font its device context; once.
+// Makes the context current and a device context for the font; once.
 bool make_offscreen_context();
+// That device context.
+HDC font_device_context();
 
 // The view's pixels as RGBA, bottom row first.
 std::vector<GLubyte> read_view();

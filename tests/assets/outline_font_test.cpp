@@ -14,11 +14,11 @@
 
 namespace {
 
-// The title font, built once as the scene's start-up builds it.
+// The title font, built once as the display's GL set-up builds it.
 class TitleFont : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static const BOOL built = build_outline_font();
+        static const BOOL built = build_outline_font(font_device_context());
         ASSERT_TRUE(built) << "no outline font (is an \"Arial\" face installed?)";
     }
 };

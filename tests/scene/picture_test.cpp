@@ -98,7 +98,7 @@ Frame render(const RunOptions& options, std::vector<Frame>* kept = nullptr) {
                 OSMesaMakeCurrent(context, frame.rgba.data(), GL_UNSIGNED_BYTE, options.width, options.height));
     reset_scene();
     random_seed(options.seed);
-    init_gl(options.width, options.height);
+    init_gl(font_device_context(), options.width, options.height);
     resize_view(options.width, options.height);
     if (options.no_sun) {
         // In place: the one pass keeps its textures bound to their units.

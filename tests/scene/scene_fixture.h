@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
-// Makes the context current and gives the font a device context; once.
+#include "platform.h"
+
+// Makes the context current and a device context for the font; once.
 bool make_offscreen_context();
+// That device context, for the GL set-up.
+HDC font_device_context();
 
 // Everything back to program start, then the saver hook's seed and the
 // display window's GL set-up (which ends with init_scene).

@@ -52,17 +52,6 @@ TEST(CommandLineTail, SkipsTheProgramNameAndSeparators) {
     for (const Case& c : cases) EXPECT_STREQ(command_line_tail(c.line), c.tail) << "line: " << c.line;
 }
 
-TEST(StartupShowState, UsesTheStartersValueOnlyWhenFlagged) {
-    layer_use_null_driver();
-    layer_reset();
-    layer_set_startup_info(0, SW_HIDE);
-    EXPECT_EQ(startup_show_state(), SW_SHOWDEFAULT);
-    layer_set_startup_info(STARTF_USESHOWWINDOW, SW_HIDE);
-    EXPECT_EQ(startup_show_state(), SW_HIDE);
-    layer_set_startup_info(STARTF_USESHOWWINDOW, SW_SHOWNORMAL);
-    EXPECT_EQ(startup_show_state(), SW_SHOWNORMAL);
-}
-
 TEST(ParseWindowHandle, ReadsLeadingDecimalDigitsThatFit32Bits) {
     struct Case {
         const char* text;
@@ -293,8 +282,8 @@ TEST_F(Dispatch, PlatformFamilyIsRecordedBeforeTheModeRuns) {
         layer_set_platform(c.platform_id, c.query_fails);
         char tail[] = "/x";
         EXPECT_EQ(saver_main(reinterpret_cast<HINSTANCE>(0x4000), NULL, tail, SW_SHOWDEFAULT), -1);
-        EXPECT_EQ(is_win9x_family, c.win9x) << "platform " << c.platform_id << " fails " << c.query_fails;
-        EXPECT_EQ(host_instance, reinterpret_cast<HINSTANCE>(0x4000));
+        EXPECT_EQ(host_state().win9x_family, c.win9x) << "platform " << c.platform_id << " fails " << c.query_fails;
+        EXPECT_EQ(host_state().instance, reinterpret_cast<HINSTANCE>(0x4000));
     }
 }
 

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "display/saver_hook.h"
+#include "display/gl_window.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ const UINT run_steps_message = WM_USER + 1;
 LRESULT CALLBACK stepper_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message != run_steps_message) return DefWindowProcA(window, message, wparam, lparam);
     ran_steps = true;
-    HWND saver = saver_window;
+    HWND saver = host_state().saver_window;
     if (pending_steps) pending_steps(saver);
     if (saver != NULL && IsWindow(saver)) DestroyWindow(saver);
     return 0;
@@ -50,19 +50,9 @@ void HostTest::SetUp() {
 void HostTest::reset_process_state() {
     layer_use_null_driver();
     layer_reset();
-    host_instance = GetModuleHandleA(NULL);
-    is_win9x_family = false;
-    is_hosted = false;
-    is_preview = false;
-    is_closing = false;
-    is_verifying = false;
-    remembered_cursor = POINT{0, 0};
-    saver_window = NULL;
-    password_module = NULL;
-    verifier_entry = NULL;
-    last_verify_tick = 0xFFFFFFFFu;
-    display_state = DisplayState{};
-    display_window = NULL;
+    host_state() = HostState{};
+    host_state().instance = GetModuleHandleA(NULL);
+    display_state() = DisplayState{};
     pending_steps = nullptr;
     ran_steps = false;
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "host/entry.h"
+#include "host/host_state.h"
 #include "host/password.h"
 #include "host/saver_window.h"
 #include "layer_test.h"

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "display/gl_window.h"
-#include "display/saver_hook.h"
 
 namespace {
 
@@ -53,17 +52,17 @@ TEST_F(Hosted, PictureFillsTheDaemonsWindowAndNothingOfAFullScreenRunApplies) {
     store_full_screen_settings();
     host_in(1024, 768);
     int result = run_main_with(tail, [&](HWND saver) {
-        EXPECT_TRUE(is_hosted);
-        ASSERT_NE(display_window, nullptr);
+        EXPECT_TRUE(host_state().in_daemon_window);
+        ASSERT_NE(display_state().window, nullptr);
         EXPECT_EQ(GetParent(saver), host);
-        RECT picture = client_of(display_window);
+        RECT picture = client_of(display_state().window);
         EXPECT_EQ(picture.right, 1024);
         EXPECT_EQ(picture.bottom, 768);
         EXPECT_EQ(layer_last_display_request().calls, 0);
         EXPECT_EQ(layer_message_box_count(), 0);
         EXPECT_EQ(cursor_count(), 0);
         EXPECT_FALSE(layer_cursor_hidden(saver));
-        EXPECT_FALSE(layer_cursor_hidden(display_window));
+        EXPECT_FALSE(layer_cursor_hidden(display_state().window));
 
         // Input of every kind, at the host and at the picture, with Escape
         // down at a tick: the daemon alone ends the run.
@@ -72,14 +71,14 @@ TEST_F(Hosted, PictureFillsTheDaemonsWindowAndNothingOfAFullScreenRunApplies) {
         for (UINT message : inputs) SendMessageA(saver, message, VK_ESCAPE, 0);
         SendMessageA(saver, WM_ACTIVATEAPP, FALSE, 0);
         SendMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(900, 700));
-        SendMessageA(display_window, WM_MOUSEMOVE, 0, MAKELPARAM(900, 700));
-        SendMessageA(display_window, WM_KEYDOWN, VK_ESCAPE, 0);
+        SendMessageA(display_state().window, WM_MOUSEMOVE, 0, MAKELPARAM(900, 700));
+        SendMessageA(display_state().window, WM_KEYDOWN, VK_ESCAPE, 0);
         const int swaps = layer_gdi_counts().swaps;
-        SendMessageA(display_window, WM_TIMER, frame_timer_id, 0);
+        SendMessageA(display_state().window, WM_TIMER, frame_timer_id, 0);
         EXPECT_EQ(layer_gdi_counts().swaps, swaps + 1);
         EXPECT_FALSE(take_posted_close(saver));
         EXPECT_EQ(layer_last_display_request().calls, 0);  // no release ran
-        EXPECT_NE(display_state.render_context, nullptr);
+        EXPECT_NE(display_state().render_context, nullptr);
     });
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(steps_ran());
@@ -88,15 +87,15 @@ TEST_F(Hosted, PictureFillsTheDaemonsWindowAndNothingOfAFullScreenRunApplies) {
 TEST_F(Hosted, PictureFollowsTheDaemonsWindowWhenItsSizeChanges) {
     host_in(1024, 768);
     run_main_with(tail, [&](HWND saver) {
-        ASSERT_NE(display_window, nullptr);
+        ASSERT_NE(display_state().window, nullptr);
         layer_resize_foreign_window(host, 1280, 720);
         EXPECT_EQ(client_of(saver).right, 1280);
         EXPECT_EQ(client_of(saver).bottom, 720);
-        EXPECT_EQ(client_of(display_window).right, 1280);
-        EXPECT_EQ(client_of(display_window).bottom, 720);
+        EXPECT_EQ(client_of(display_state().window).right, 1280);
+        EXPECT_EQ(client_of(display_state().window).bottom, 720);
         layer_resize_foreign_window(host, 300, 200);
-        EXPECT_EQ(client_of(display_window).right, 300);
-        EXPECT_EQ(client_of(display_window).bottom, 200);
+        EXPECT_EQ(client_of(display_state().window).right, 300);
+        EXPECT_EQ(client_of(display_state().window).bottom, 200);
     });
 }
 
@@ -129,12 +128,12 @@ TEST_F(Hosted, APictureBeyondWhatGLCanDrawIsScaledDownToItsBound) {
         reset_process_state();
         host_in(size.width, size.height);
         run_main_with(tail, [&](HWND) {
-            ASSERT_NE(display_window, nullptr);
-            check(client_of(display_window), size.width, size.height, size.bounded);
+            ASSERT_NE(display_state().window, nullptr);
+            check(client_of(display_state().window), size.width, size.height, size.bounded);
             layer_resize_foreign_window(host, 1024, 768);
-            check(client_of(display_window), 1024, 768, false);
+            check(client_of(display_state().window), 1024, 768, false);
             layer_resize_foreign_window(host, size.width, size.height);
-            check(client_of(display_window), size.width, size.height, size.bounded);
+            check(client_of(display_state().window), size.width, size.height, size.bounded);
         });
     }
 }
@@ -156,8 +155,8 @@ TEST_F(Hosted, APreviewThatNoDaemonHostsKeepsItsRules) {
     std::string text = "/p " + std::to_string(reinterpret_cast<UINT_PTR>(parent));
     layer_push_message_box_answer(IDYES);
     run_main_with(text, [&](HWND) {
-        EXPECT_FALSE(is_hosted);
-        EXPECT_FALSE(display_state.small_window);
+        EXPECT_FALSE(host_state().in_daemon_window);
+        EXPECT_TRUE(display_state().full_screen);
         EXPECT_EQ(layer_last_display_request().calls, 1);
     });
 }

@@ -6,7 +6,6 @@
 #include "host_fixture.h"
 
 #include "display/gl_window.h"
-#include "display/saver_hook.h"
 
 namespace {
 
@@ -54,7 +53,7 @@ TEST_F(Password, VerifierIsNeverLoadedOutsideThe9xFamilyOrInThePreview) {
         register_password_cpl();
         if (win9x_preview) {
             layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
-            is_win9x_family = true;
+            host_state().win9x_family = true;
         }
         HWND parent = win9x_preview ? layer_create_foreign_window(200, 150) : NULL;
         int result = run_saver_with(parent, [&](HWND window) {
@@ -71,7 +70,7 @@ TEST_F(Password, VerifierIsNeverLoadedOutsideThe9xFamilyOrInThePreview) {
         if (!win9x_preview) {
             load_password_verifier();
             EXPECT_EQ(layer_module_load_count("PASSWORD.CPL"), 0);
-            EXPECT_EQ(verifier_entry, nullptr);
+            EXPECT_EQ(host_state().verifier, nullptr);
         }
     }
 }
@@ -100,21 +99,21 @@ TEST_F(Password, VerifierLoadsOnlyWithTheSettingOnAndTheModulesEntry) {
         SCOPED_TRACE(c.name);
         reset_process_state();
         layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
-        is_win9x_family = true;
+        host_state().win9x_family = true;
         if (!c.setting.empty()) set_password_setting(c.setting.data(), DWORD(c.setting.size()), c.type);
         if (c.module != Missing) register_password_cpl(c.module == Complete);
 
         load_password_verifier();
-        EXPECT_EQ(verifier_entry != NULL, c.loaded);
-        EXPECT_EQ(password_module != NULL, c.loaded);
+        EXPECT_EQ(host_state().verifier != NULL, c.loaded);
+        EXPECT_EQ(host_state().password_module != NULL, c.loaded);
         EXPECT_EQ(layer_module_load_count("PASSWORD.CPL"), c.loaded ? 1 : 0);
         // Loading again replaces, never stacks.
         load_password_verifier();
         EXPECT_EQ(layer_module_load_count("PASSWORD.CPL"), c.loaded ? 1 : 0);
 
         unload_password_verifier();
-        EXPECT_EQ(verifier_entry, nullptr);
-        EXPECT_EQ(password_module, nullptr);
+        EXPECT_EQ(host_state().verifier, nullptr);
+        EXPECT_EQ(host_state().password_module, nullptr);
         EXPECT_EQ(layer_module_load_count("PASSWORD.CPL"), 0);
     }
 }
@@ -133,7 +132,7 @@ TEST_F(Password, CloseAsksTheVerifierButNotWithin200MsOfTheLastPrompt) {
     HWND saver = NULL;
     char tail[] = "/s";
     verifier.during_prompt = [&](HWND window) {
-        EXPECT_TRUE(is_verifying);
+        EXPECT_TRUE(host_state().verifying);
         // While the prompt shows, close requests and input change nothing.
         EXPECT_EQ(SendMessageA(window, WM_CLOSE, 0, 0), 0);
         SendMessageA(window, WM_KEYDOWN, 'A', 0);
@@ -152,11 +151,11 @@ TEST_F(Password, CloseAsksTheVerifierButNotWithin200MsOfTheLastPrompt) {
         ASSERT_EQ(verifier.windows.size(), 1u);
         EXPECT_EQ(verifier.windows[0], window);
         EXPECT_TRUE(IsWindow(window));
-        EXPECT_FALSE(is_closing);
-        EXPECT_FALSE(is_verifying);
+        EXPECT_FALSE(host_state().closing);
+        EXPECT_FALSE(host_state().verifying);
         EXPECT_TRUE(layer_cursor_hidden(window));
-        EXPECT_EQ(remembered_cursor.x, 300);
-        EXPECT_EQ(remembered_cursor.y, 300);
+        EXPECT_EQ(host_state().remembered_cursor.x, 300);
+        EXPECT_EQ(host_state().remembered_cursor.y, 300);
         // Movement is measured from where the cursor was at the refusal.
         layer_set_cursor(304, 300);
         SendMessageA(window, WM_MOUSEMOVE, 0, 0);
@@ -170,13 +169,13 @@ TEST_F(Password, CloseAsksTheVerifierButNotWithin200MsOfTheLastPrompt) {
         layer_advance_ticks(1);
         SendMessageA(window, WM_CLOSE, 0, 0);
         EXPECT_EQ(verifier.windows.size(), 2u);
-        EXPECT_TRUE(is_closing);
+        EXPECT_TRUE(host_state().closing);
         EXPECT_FALSE(IsWindow(window));
     });
     EXPECT_EQ(result, 0);
     EXPECT_NE(saver, nullptr);
     EXPECT_EQ(layer_module_load_count("PASSWORD.CPL"), 0);
-    EXPECT_EQ(verifier_entry, nullptr);
+    EXPECT_EQ(host_state().verifier, nullptr);
 }
 
 TEST_F(Password, WithoutAVerifierTheFirstCloseGoesThrough) {
@@ -190,7 +189,7 @@ TEST_F(Password, WithoutAVerifierTheFirstCloseGoesThrough) {
         // On the 9x family the verification request is answered "may close".
         EXPECT_EQ(SendMessageA(window, WM_APP, 0, 0), 1);
         SendMessageA(window, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(is_closing);
+        EXPECT_TRUE(host_state().closing);
         EXPECT_FALSE(IsWindow(window));
     });
     EXPECT_EQ(result, 0);
@@ -212,16 +211,16 @@ TEST_F(Password, WhenNoWindowCanBeMadeTheRunReportsNothingRanAndUnloadsTheVerifi
     char tail[] = "/s";
     EXPECT_EQ(run_main_with(tail, nullptr), -1);
     EXPECT_FALSE(steps_ran());
-    EXPECT_EQ(saver_window, nullptr);
+    EXPECT_EQ(host_state().saver_window, nullptr);
     EXPECT_EQ(layer_module_load_count("PASSWORD.CPL"), 0);
-    EXPECT_EQ(verifier_entry, nullptr);
+    EXPECT_EQ(host_state().verifier, nullptr);
 }
 
 }  // namespace
 
 TEST_F(Password, ProtectedRunTellsTheSystemItRunsUntilTheLoopEnds) {
     layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
-    is_win9x_family = true;
+    host_state().win9x_family = true;
     password_on();
     register_password_cpl();
     EXPECT_FALSE(layer_saver_running());
@@ -238,7 +237,7 @@ TEST_F(Password, DisplayWindowsOwnCloseAsksForThePasswordWhenProtected) {
         reset_process_state();
         verifier = FakeVerifier();
         layer_set_platform(VER_PLATFORM_WIN32_WINDOWS);
-        is_win9x_family = true;
+        host_state().win9x_family = true;
         if (protected_run) {
             password_on();
             register_password_cpl();
@@ -247,8 +246,8 @@ TEST_F(Password, DisplayWindowsOwnCloseAsksForThePasswordWhenProtected) {
         layer_set_fake_ticks(1000);
         layer_set_cursor(100, 100);
         int result = run_saver_with(NULL, [&](HWND window) {
-            ASSERT_NE(display_window, nullptr);
-            SendMessageA(display_window, WM_MOUSEMOVE, 0, MAKELPARAM(120, 100));
+            ASSERT_NE(display_state().window, nullptr);
+            SendMessageA(display_state().window, WM_MOUSEMOVE, 0, MAKELPARAM(120, 100));
             if (!protected_run) {
                 // Released at once: the quit message ends the loop.
                 EXPECT_TRUE(verifier.windows.empty());
@@ -258,8 +257,8 @@ TEST_F(Password, DisplayWindowsOwnCloseAsksForThePasswordWhenProtected) {
             EXPECT_EQ(verifier.windows[0], window);
             EXPECT_TRUE(IsWindow(window));  // refused: the saver goes on
             layer_advance_ticks(500);
-            SendMessageA(display_window, WM_KEYDOWN, VK_ESCAPE, 0);
-            SendMessageA(display_window, WM_TIMER, frame_timer_id, 0);
+            SendMessageA(display_state().window, WM_KEYDOWN, VK_ESCAPE, 0);
+            SendMessageA(display_state().window, WM_TIMER, frame_timer_id, 0);
             EXPECT_EQ(verifier.windows.size(), 2u);
             EXPECT_FALSE(IsWindow(window));  // accepted: closed
         });

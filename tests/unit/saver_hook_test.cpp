@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "display/saver_hook.h"
+#include "display/gl_window.h"
 
 namespace {
 
@@ -78,17 +78,17 @@ TEST_F(SaverHook, SettingsChooseThePictureAndTheModeOfAFullScreenRun) {
         reset_process_state();
         if (c.stored) store_settings(c.resolution, c.colour);
         int result = run_saver_with(NULL, [&](HWND host) {
-            ASSERT_NE(display_window, nullptr);
-            EXPECT_EQ(GetParent(display_window), host);
+            ASSERT_NE(display_state().window, nullptr);
+            EXPECT_EQ(GetParent(display_state().window), host);
             char class_name[16] = "", title[16] = "";
-            GetClassNameA(display_window, class_name, sizeof class_name);
-            GetWindowTextA(display_window, title, sizeof title);
+            GetClassNameA(display_state().window, class_name, sizeof class_name);
+            GetWindowTextA(display_state().window, title, sizeof title);
             EXPECT_STREQ(class_name, "OpenGL");
             EXPECT_STREQ(title, "Orrelune");
-            RECT child = client_of(display_window);
+            RECT child = client_of(display_state().window);
             EXPECT_EQ(child.right, c.width);
             EXPECT_EQ(child.bottom, c.height);
-            EXPECT_FALSE(display_state.small_window);
+            EXPECT_TRUE(display_state().full_screen);
             EXPECT_EQ(cursor_count(), -1);
 
             LayerDisplayRequest request = layer_last_display_request();
@@ -120,9 +120,9 @@ TEST_F(SaverHook, HostsNarrowerThan640AreSmallWindowsWhateverTheSettings) {
         HWND parent = layer_create_foreign_window(c.width, 400);
         layer_push_message_box_answer(IDYES);  // 640 x 480 is offered: not needed
         run_saver_with(parent, [&](HWND) {
-            ASSERT_NE(display_window, nullptr);
-            RECT child = client_of(display_window);
-            EXPECT_EQ(display_state.small_window, c.small);
+            ASSERT_NE(display_state().window, nullptr);
+            RECT child = client_of(display_state().window);
+            EXPECT_EQ(display_state().full_screen, !c.small);
             EXPECT_EQ(child.right, c.small ? c.width : 640);
             EXPECT_EQ(child.bottom, c.small ? 400 : 480);
             EXPECT_EQ(cursor_count(), c.small ? 0 : -1);
@@ -142,11 +142,11 @@ TEST_F(SaverHook, RefusedModeAsksAndGoesOnWindowedOnYes) {
         EXPECT_EQ(boxes[0].text, refused_text);
         EXPECT_EQ(boxes[0].caption, "Brix GL");
         EXPECT_EQ(boxes[0].type, UINT(MB_YESNO | MB_ICONEXCLAMATION));
-        RECT child = client_of(display_window);
+        RECT child = client_of(display_state().window);
         EXPECT_EQ(child.right, 1600);
         EXPECT_EQ(child.bottom, 1200);
-        EXPECT_EQ(display_state.start_cursor.x, 33);
-        EXPECT_EQ(display_state.start_cursor.y, 44);
+        EXPECT_EQ(display_state().start_cursor.x, 33);
+        EXPECT_EQ(display_state().start_cursor.y, 44);
         EXPECT_EQ(cursor_count(), -1);
     });
     EXPECT_EQ(result, 0);
@@ -166,7 +166,7 @@ TEST_F(SaverHook, RefusedModeEndsTheRunOnNo) {
     EXPECT_EQ(boxes[1].caption, "ERROR");
     EXPECT_EQ(boxes[1].type, UINT(MB_OK | MB_ICONERROR));
     // The run ended before the cursor position was taken.
-    EXPECT_EQ(display_state.start_cursor.x, 0);
+    EXPECT_EQ(display_state().start_cursor.x, 0);
 }
 
 TEST_F(SaverHook, ClassRegistrationFailureShowsABoxAndLeavesTheHostBare) {
@@ -177,7 +177,7 @@ TEST_F(SaverHook, ClassRegistrationFailureShowsABoxAndLeavesTheHostBare) {
     ASSERT_NE(RegisterClassA(&taken), 0);
     int result = run_saver_with(NULL, [&](HWND host) {
         EXPECT_TRUE(IsWindow(host));
-        EXPECT_EQ(display_window, nullptr);
+        EXPECT_EQ(display_state().window, nullptr);
         EXPECT_EQ(cursor_count(), 0);
         EXPECT_EQ(layer_last_display_request().calls, 0);
     });
@@ -193,7 +193,7 @@ TEST_F(SaverHook, ChildWindowFailureShowsABoxAndChangesNoMode) {
     layer_refuse_next_window("OpenGL");
     int result = run_saver_with(NULL, [&](HWND host) {
         EXPECT_TRUE(IsWindow(host));
-        EXPECT_EQ(display_window, nullptr);
+        EXPECT_EQ(display_state().window, nullptr);
         EXPECT_EQ(layer_last_display_request().calls, 0);
     });
     EXPECT_EQ(result, 0);
@@ -205,7 +205,7 @@ TEST_F(SaverHook, ChildWindowFailureShowsABoxAndChangesNoMode) {
 
 TEST_F(SaverHook, ReleaseRunsForTheHostAndAgainForTheChildReleasingNothingTwice) {
     run_saver_with(NULL, [&](HWND) {
-        ASSERT_NE(display_window, nullptr);
+        ASSERT_NE(display_state().window, nullptr);
         // What the display window holds while it runs.
         LayerGdiCounts held = layer_gdi_counts();
         EXPECT_EQ(held.contexts, 1);
@@ -221,6 +221,6 @@ TEST_F(SaverHook, ReleaseRunsForTheHostAndAgainForTheChildReleasingNothingTwice)
     LayerDisplayRequest request = layer_last_display_request();
     EXPECT_EQ(request.calls, 3);
     EXPECT_FALSE(request.has_mode);
-    EXPECT_EQ(display_state.device_context, nullptr);
-    EXPECT_EQ(display_state.render_context, nullptr);
+    EXPECT_EQ(display_state().device_context, nullptr);
+    EXPECT_EQ(display_state().render_context, nullptr);
 }

@@ -36,7 +36,7 @@ TEST_F(SaverWindow, SaverModeCoversTheScreenWithATopmostPopup) {
         EXPECT_EQ(rect.bottom, 800);
         EXPECT_EQ(GetForegroundWindow(), window);
         EXPECT_TRUE(layer_cursor_hidden(window));
-        EXPECT_FALSE(is_preview);
+        EXPECT_FALSE(host_state().preview);
     });
     EXPECT_EQ(result, 0);
     EXPECT_NE(made, nullptr);
@@ -58,7 +58,7 @@ TEST_F(SaverWindow, PreviewFillsItsParentAndEndsWhenTheParentGoes) {
         EXPECT_EQ(client.right, 152);
         EXPECT_EQ(client.bottom, 112);
         EXPECT_FALSE(layer_cursor_hidden(window));
-        EXPECT_TRUE(is_preview);
+        EXPECT_TRUE(host_state().preview);
 
         layer_destroy_foreign_window(parent);
         EXPECT_FALSE(IsWindow(window));
@@ -73,7 +73,7 @@ TEST_F(SaverWindow, SecondSaverRaisesTheFirstAndCreatesNothing) {
         ASSERT_NE(first, nullptr);
         layer_set_foreground(elsewhere);
         EXPECT_EQ(run_saver_window(NULL), 0);
-        EXPECT_EQ(saver_window, first);
+        EXPECT_EQ(host_state().saver_window, first);
         EXPECT_EQ(GetForegroundWindow(), first);
         EXPECT_TRUE(IsWindow(first));
     });
@@ -159,8 +159,8 @@ TEST_F(SaverWindow, MouseMovementAboveFourPixelsFromTheRememberedPointCloses) {
         layer_set_cursor(100, 100);
         run_saver_with(NULL, [&](HWND window) {
             ASSERT_NE(window, nullptr);
-            EXPECT_EQ(remembered_cursor.x, 100);
-            EXPECT_EQ(remembered_cursor.y, 100);
+            EXPECT_EQ(host_state().remembered_cursor.x, 100);
+            EXPECT_EQ(host_state().remembered_cursor.y, 100);
             for (const Step& step : c.steps) {
                 layer_set_cursor(step.x, step.y);
                 // The message's own coordinates are not what counts.
@@ -237,14 +237,14 @@ TEST_F(SaverWindow, OnceClosingTimersAreDroppedAndInputClosesNothing) {
     layer_set_cursor(100, 100);
     run_saver_with(NULL, [&](HWND window) {
         ASSERT_NE(window, nullptr);
-        is_closing = true;
+        host_state().closing = true;
         EXPECT_EQ(SendMessageA(window, WM_TIMER, 101, 0), 0);
         layer_set_cursor(500, 500);
         for (UINT message : {UINT(WM_KEYDOWN), UINT(WM_LBUTTONDOWN), UINT(WM_MOUSEMOVE), UINT(WM_ACTIVATEAPP)}) {
             SendMessageA(window, message, 0, 0);
             EXPECT_FALSE(take_posted_close(window)) << "message 0x" << std::hex << message;
         }
-        EXPECT_EQ(remembered_cursor.x, 100);
+        EXPECT_EQ(host_state().remembered_cursor.x, 100);
         // A close goes straight on to the platform, which destroys the window.
         SendMessageA(window, WM_CLOSE, 0, 0);
         EXPECT_FALSE(IsWindow(window));
@@ -257,7 +257,7 @@ TEST_F(SaverWindow, OutsideThe9xFamilyCloseDestroysAtOnceAndTheVerifyRequestIsPl
         EXPECT_EQ(SendMessageA(window, WM_APP, 0, 0), 0);
         SendMessageA(window, WM_CLOSE, 0, 0);
         EXPECT_FALSE(IsWindow(window));
-        EXPECT_FALSE(is_closing);
+        EXPECT_FALSE(host_state().closing);
     });
 }
 

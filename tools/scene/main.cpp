@@ -22,7 +22,6 @@
 #include <GL/osmesa.h>
 #include "layer_test.h"
 #include "display/gl_window.h"
-#include "display/saver_hook.h"
 #include "scene/comet.h"
 #include "scene/frame.h"
 #include "scene/mote_rings.h"
@@ -166,7 +165,7 @@ void print_json() {
 
 // The outline font is built on the display window's device context: give
 // it one from a window of the layer's null driver, which needs no display.
-void make_device_context() {
+HDC make_device_context() {
     layer_use_null_driver();
     WNDCLASSA window_class = {};
     window_class.lpfnWndProc = DefWindowProcA;
@@ -175,7 +174,7 @@ void make_device_context() {
     RegisterClassA(&window_class);
     HWND window = CreateWindowExA(0, "OrreluneSceneTool", "orrelune-scene", WS_POPUP, 0, 0, 64, 64, NULL, NULL,
                                   window_class.hInstance, NULL);
-    display_state.device_context = GetDC(window);
+    return GetDC(window);
 }
 
 }  // namespace
@@ -184,7 +183,7 @@ int main(int argc, char** argv) {
     Options options;
     if (const int code = parse(argc, argv, &options)) return code;
 
-    make_device_context();
+    const HDC device_context = make_device_context();
     OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
     std::vector<GLubyte> pixels(static_cast<size_t>(options.width) * options.height * 4);
     if (!context || !OSMesaMakeCurrent(context, pixels.data(), GL_UNSIGNED_BYTE, options.width, options.height)) {
@@ -194,7 +193,7 @@ int main(int argc, char** argv) {
 
     // As the saver hook and the display window do at start.
     random_seed(options.seed);
-    init_gl(options.width, options.height);
+    init_gl(device_context, options.width, options.height);
     resize_view(options.width, options.height);
 
     for (unsigned long tick = 0; tick < options.ticks; ++tick) step_scene();

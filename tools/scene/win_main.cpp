@@ -12,7 +12,6 @@
 
 #include "platform.h"
 #include "display/gl_window.h"
-#include "display/saver_hook.h"
 #include "scene/frame.h"
 #include "scene/scene_state.h"
 
@@ -103,20 +102,20 @@ int main(int argc, char** argv) {
     request.cColorBits = 24;
     request.cDepthBits = 16;
     request.iLayerType = PFD_MAIN_PLANE;
-    display_state.device_context = GetDC(window);
-    const int format = ChoosePixelFormat(display_state.device_context, &request);
-    if (!format || !SetPixelFormat(display_state.device_context, format, &request)) {
+    const HDC device_context = GetDC(window);
+    const int format = ChoosePixelFormat(device_context, &request);
+    if (!format || !SetPixelFormat(device_context, format, &request)) {
         fprintf(stderr, "orrelune-scene: no pixel format\n");
         return 1;
     }
-    display_state.render_context = wglCreateContext(display_state.device_context);
-    if (!display_state.render_context || !wglMakeCurrent(display_state.device_context, display_state.render_context)) {
+    const HGLRC render_context = wglCreateContext(device_context);
+    if (!render_context || !wglMakeCurrent(device_context, render_context)) {
         fprintf(stderr, "orrelune-scene: no GL context\n");
         return 1;
     }
 
     random_seed(static_cast<uint32_t>(seed));
-    init_gl(width, height);
+    init_gl(device_context, width, height);
     resize_view(width, height);
 
     std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
@@ -129,11 +128,11 @@ int main(int argc, char** argv) {
         glReadBuffer(GL_BACK);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-        SwapBuffers(display_state.device_context);
+        SwapBuffers(device_context);
     }
 
     wglMakeCurrent(NULL, NULL);
-    wglDeleteContext(display_state.render_context);
+    wglDeleteContext(render_context);
     DestroyWindow(window);
     if (!write_bmp(bmp_path, rgb, width, height)) {
         fprintf(stderr, "orrelune-scene: can't write %s\n", bmp_path);

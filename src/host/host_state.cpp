@@ -1,0 +1,6 @@
+#include "host/host_state.h"
+
+HostState& host_state() {
+    static HostState state;
+    return state;
+}
