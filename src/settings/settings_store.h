@@ -6,7 +6,7 @@
 
 #include "platform.h"
 
-// Resolution ids are the dialog's radio-button ids: 2000 is the host's own
+// Resolution ids are the dialog's radio-button ids: 2000 is the saver window's own
 // size, 2001 to 2006 fixed sizes. Colour ids: 1000 is 16 bits per pixel,
 // 1001 is 32. A value never stored reads as 0.
 struct SaverSettings {

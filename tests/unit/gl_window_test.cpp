@@ -97,7 +97,7 @@ TEST_F(HostTest, EachContextStepThatFailsShowsItsBoxAndEndsTheRun) {
         EXPECT_STREQ(box.text, c.text);
         EXPECT_STREQ(box.caption, "Error");
         EXPECT_EQ(box.type, UINT(MB_OK | MB_ICONERROR));
-        // The host still finished its own steps: the mode was asked for.
+        // The saver window still finished its own steps: the mode was asked for.
         EXPECT_GE(layer_last_display_request().calls, 1);
         EXPECT_EQ(layer_gdi_counts().repeated_releases, 0);
     }

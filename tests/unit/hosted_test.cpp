@@ -13,10 +13,10 @@ class Hosted : public HostTest {
 protected:
     // A daemon's full-screen window, and the switch that the Linux entry
     // makes of --root or --window-id.
-    void host_in(int width, int height) {
-        host = layer_create_foreign_window(width, height);
-        layer_set_hosted(host);
-        tail = "/p " + std::to_string(reinterpret_cast<UINT_PTR>(host));
+    void start_in_daemon_window(int width, int height) {
+        daemon_window = layer_create_foreign_window(width, height);
+        layer_set_hosted(daemon_window);
+        tail = "/p " + std::to_string(reinterpret_cast<UINT_PTR>(daemon_window));
     }
     void store_full_screen_settings() {
         // 1600 x 1200 at 32 bits: a size the null screen does not offer.
@@ -30,7 +30,7 @@ protected:
         RegCloseKey(key);
     }
 
-    HWND host = NULL;
+    HWND daemon_window = NULL;
     std::string tail;
 };
 
@@ -50,11 +50,11 @@ int cursor_count() {
 
 TEST_F(Hosted, PictureFillsTheDaemonsWindowAndNothingOfAFullScreenRunApplies) {
     store_full_screen_settings();
-    host_in(1024, 768);
+    start_in_daemon_window(1024, 768);
     int result = run_main_with(tail, [&](HWND saver) {
         EXPECT_TRUE(host_state().in_daemon_window);
         ASSERT_NE(display_state().window, nullptr);
-        EXPECT_EQ(GetParent(saver), host);
+        EXPECT_EQ(GetParent(saver), daemon_window);
         RECT picture = client_of(display_state().window);
         EXPECT_EQ(picture.right, 1024);
         EXPECT_EQ(picture.bottom, 768);
@@ -64,7 +64,7 @@ TEST_F(Hosted, PictureFillsTheDaemonsWindowAndNothingOfAFullScreenRunApplies) {
         EXPECT_FALSE(layer_cursor_hidden(saver));
         EXPECT_FALSE(layer_cursor_hidden(display_state().window));
 
-        // Input of every kind, at the host and at the picture, with Escape
+        // Input of every kind, at the daemon.s window and at the picture, with Escape
         // down at a tick: the daemon alone ends the run.
         layer_set_cursor(500, 400);
         const UINT inputs[] = {WM_KEYDOWN, WM_SYSKEYDOWN, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN};
@@ -85,15 +85,15 @@ TEST_F(Hosted, PictureFillsTheDaemonsWindowAndNothingOfAFullScreenRunApplies) {
 }
 
 TEST_F(Hosted, PictureFollowsTheDaemonsWindowWhenItsSizeChanges) {
-    host_in(1024, 768);
+    start_in_daemon_window(1024, 768);
     run_main_with(tail, [&](HWND saver) {
         ASSERT_NE(display_state().window, nullptr);
-        layer_resize_foreign_window(host, 1280, 720);
+        layer_resize_foreign_window(daemon_window, 1280, 720);
         EXPECT_EQ(client_of(saver).right, 1280);
         EXPECT_EQ(client_of(saver).bottom, 720);
         EXPECT_EQ(client_of(display_state().window).right, 1280);
         EXPECT_EQ(client_of(display_state().window).bottom, 720);
-        layer_resize_foreign_window(host, 300, 200);
+        layer_resize_foreign_window(daemon_window, 300, 200);
         EXPECT_EQ(client_of(display_state().window).right, 300);
         EXPECT_EQ(client_of(display_state().window).bottom, 200);
     });
@@ -126,13 +126,13 @@ TEST_F(Hosted, APictureBeyondWhatGLCanDrawIsScaledDownToItsBound) {
     for (const auto& size : sizes) {
         SCOPED_TRACE(std::to_string(size.width) + " x " + std::to_string(size.height));
         reset_process_state();
-        host_in(size.width, size.height);
+        start_in_daemon_window(size.width, size.height);
         run_main_with(tail, [&](HWND) {
             ASSERT_NE(display_state().window, nullptr);
             check(client_of(display_state().window), size.width, size.height, size.bounded);
-            layer_resize_foreign_window(host, 1024, 768);
+            layer_resize_foreign_window(daemon_window, 1024, 768);
             check(client_of(display_state().window), 1024, 768, false);
-            layer_resize_foreign_window(host, size.width, size.height);
+            layer_resize_foreign_window(daemon_window, size.width, size.height);
             check(client_of(display_state().window), size.width, size.height, size.bounded);
         });
     }
@@ -141,7 +141,7 @@ TEST_F(Hosted, APictureBeyondWhatGLCanDrawIsScaledDownToItsBound) {
 // Nobody could answer a box while the daemon holds the input: the failure is
 // one line on stderr and the run ends as the box's answer would end it.
 TEST_F(Hosted, AFailureIsALineOnStderrNotABox) {
-    host_in(1024, 768);
+    start_in_daemon_window(1024, 768);
     layer_fail_next_gl_call(LAYER_FAIL_CREATE_CONTEXT);
     testing::internal::CaptureStderr();
     int result = run_main_with(tail, [](HWND) {});

@@ -1,4 +1,4 @@
-// The display hook: what a saver or preview run builds on the host's
+// The display hook: what a saver or preview run builds on the saver
 // creation, which settings lead to which picture and display mode, the
 // prompt when the mode is refused, and the release that runs more than once.
 #include "host_fixture.h"
@@ -77,9 +77,9 @@ TEST_F(SaverHook, SettingsChooseThePictureAndTheModeOfAFullScreenRun) {
         SCOPED_TRACE(c.name);
         reset_process_state();
         if (c.stored) store_settings(c.resolution, c.colour);
-        int result = run_saver_with(NULL, [&](HWND host) {
+        int result = run_saver_with(NULL, [&](HWND saver) {
             ASSERT_NE(display_state().window, nullptr);
-            EXPECT_EQ(GetParent(display_state().window), host);
+            EXPECT_EQ(GetParent(display_state().window), saver);
             char class_name[16] = "", title[16] = "";
             GetClassNameA(display_state().window, class_name, sizeof class_name);
             GetWindowTextA(display_state().window, title, sizeof title);
@@ -175,8 +175,8 @@ TEST_F(SaverHook, ClassRegistrationFailureShowsABoxAndLeavesTheHostBare) {
     taken.hInstance = GetModuleHandleA(NULL);
     taken.lpszClassName = "OpenGL";
     ASSERT_NE(RegisterClassA(&taken), 0);
-    int result = run_saver_with(NULL, [&](HWND host) {
-        EXPECT_TRUE(IsWindow(host));
+    int result = run_saver_with(NULL, [&](HWND saver) {
+        EXPECT_TRUE(IsWindow(saver));
         EXPECT_EQ(display_state().window, nullptr);
         EXPECT_EQ(cursor_count(), 0);
         EXPECT_EQ(layer_last_display_request().calls, 0);
@@ -191,8 +191,8 @@ TEST_F(SaverHook, ClassRegistrationFailureShowsABoxAndLeavesTheHostBare) {
 
 TEST_F(SaverHook, ChildWindowFailureShowsABoxAndChangesNoMode) {
     layer_refuse_next_window("OpenGL");
-    int result = run_saver_with(NULL, [&](HWND host) {
-        EXPECT_TRUE(IsWindow(host));
+    int result = run_saver_with(NULL, [&](HWND saver) {
+        EXPECT_TRUE(IsWindow(saver));
         EXPECT_EQ(display_state().window, nullptr);
         EXPECT_EQ(layer_last_display_request().calls, 0);
     });
@@ -217,7 +217,7 @@ TEST_F(SaverHook, ReleaseRunsForTheHostAndAgainForTheChildReleasingNothingTwice)
     EXPECT_EQ(counts.device_contexts, 0);
     EXPECT_FALSE(counts.context_current);
     EXPECT_EQ(counts.repeated_releases, 0);
-    // The host's destruction and the child's each restored the mode.
+    // The saver window.s destruction and the child's each restored the mode.
     LayerDisplayRequest request = layer_last_display_request();
     EXPECT_EQ(request.calls, 3);
     EXPECT_FALSE(request.has_mode);
