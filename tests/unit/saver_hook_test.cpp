@@ -107,7 +107,7 @@ TEST_F(SaverHook, SettingsChooseThePictureAndTheModeOfAFullScreenRun) {
     }
 }
 
-TEST_F(SaverHook, HostsNarrowerThan640AreSmallWindowsWhateverTheSettings) {
+TEST_F(SaverHook, SaverWindowsNarrowerThan640GetTheirOwnSizeWhateverTheSettings) {
     store_settings(2006, 1001);
     struct {
         int width;
@@ -169,7 +169,7 @@ TEST_F(SaverHook, RefusedModeEndsTheRunOnNo) {
     EXPECT_EQ(display_state().start_cursor.x, 0);
 }
 
-TEST_F(SaverHook, ClassRegistrationFailureShowsABoxAndLeavesTheHostBare) {
+TEST_F(SaverHook, ClassRegistrationFailureShowsABoxAndLeavesTheSaverWindowBare) {
     WNDCLASSA taken = {};
     taken.lpfnWndProc = DefWindowProcA;
     taken.hInstance = GetModuleHandleA(NULL);
@@ -203,7 +203,7 @@ TEST_F(SaverHook, ChildWindowFailureShowsABoxAndChangesNoMode) {
     EXPECT_EQ(boxes[0].caption, "Error");
 }
 
-TEST_F(SaverHook, ReleaseRunsForTheHostAndAgainForTheChildReleasingNothingTwice) {
+TEST_F(SaverHook, ReleaseRunsForTheSaverWindowAndAgainForTheChildReleasingNothingTwice) {
     run_saver_with(NULL, [&](HWND) {
         ASSERT_NE(display_state().window, nullptr);
         // What the display window holds while it runs.
