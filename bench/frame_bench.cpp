@@ -248,8 +248,10 @@ int parse(int argc, char** argv, Options* options) {
     }
     if (options->seconds <= 0 || options->warm_up < 0 || options->rounds < 1)
         return usage("--seconds and --rounds want positive numbers");
-    options->programs.push_back({"floor", {FLOOR_PATH}, false});
-    options->programs.push_back({"limit (four full-screen passes)", {FLOOR_PATH, "/limit"}, false});
+    // Started as a saver (/s), as the layer reads a run with no switch as
+    // the settings dialog, which on Wayland goes to X.
+    options->programs.push_back({"floor", {FLOOR_PATH, "/s"}, false});
+    options->programs.push_back({"limit (four full-screen passes)", {FLOOR_PATH, "/s", "/limit"}, false});
     options->programs.insert(options->programs.end(), peers.begin(), peers.end());
     return 0;
 }

@@ -840,6 +840,10 @@ wl_display* wl_driver_display() {
     return display;
 }
 
+bool wl_read_events(int timeout_ms) {
+    return display && !connection_gone && read_events(timeout_ms);
+}
+
 WlSurface* wl_primary_surface(HWND handle) {
     WlWindow* top = find_window(toplevel_of(handle));
     if (!top) return nullptr;

@@ -4,11 +4,13 @@
 // depth bits), an EGL context per rendering context, and the EGL window
 // surface of each output a full-screen window shows on.
 //
-// Frames follow the compositor's frame callbacks: a surface whose last
-// frame has not been taken yet skips the next (the compositor sends no
-// callback for a surface nobody sees, such as under a lock screen, and the
-// program's frame clock goes on meanwhile). The picture is drawn once, on
-// the largest output's surface; the other outputs get a scaled copy.
+// Frames follow the compositor's frame callbacks: a swap waits until the
+// compositor has taken the last frame, so the program draws no more frames
+// than are shown. The compositor sends no callback for a surface nobody
+// sees (under a lock screen, an output switched off), so the wait is
+// bounded and that frame then goes unshown. The picture is drawn once, on
+// the largest output's surface; the other outputs get a scaled copy (or
+// skip it while their last one is still held).
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
 #include "wayland/wl_private.h"
@@ -16,6 +18,8 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 #include <stdio.h>
+
+#include <chrono>
 
 namespace {
 
@@ -157,7 +161,8 @@ void frame_done(void* data, wl_callback* callback, uint32_t) {
 const wl_callback_listener frame_listener = {frame_done};
 
 // Presents the surface's back buffer when the compositor has taken the last
-// frame; eglSwapBuffers itself never waits (swap interval 0).
+// frame; eglSwapBuffers itself never waits (swap interval 0): the wait is
+// ours, bounded.
 void present(WlSurface* surface) {
     if (surface->frame) return;
     if (!surface->unpaced) {
@@ -170,8 +175,24 @@ void present(WlSurface* surface) {
     eglSwapBuffers(egl_display, surface->egl_surface);
 }
 
+// Long enough to cover a frame at any refresh rate and a busy compositor;
+// short enough that a hidden run draws only a few frames a second.
+constexpr int frame_wait_ms = 250;
+
+void wait_for_frame(HWND window) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(frame_wait_ms);
+    for (;;) {
+        // Looked up afresh each time: an output may go while we wait.
+        WlSurface* primary = wl_primary_surface(window);
+        if (!primary || !primary->frame) return;
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !wl_read_events(static_cast<int>(left.count()))) return;
+    }
+}
+
 void egl_swap_buffers(HWND window) {
     if (!current_context || current_window != window) return;
+    wait_for_frame(window);
     WlSurface* primary = wl_primary_surface(window);
     if (!primary) return;
     std::vector<WlSurface*> others = wl_other_surfaces(window);

@@ -50,6 +50,11 @@ const LayerGlDriver* wl_gl_driver();
 // The connection; null until the driver is open.
 wl_display* wl_driver_display();
 
+// Reads and dispatches what the compositor sent, waiting up to timeout_ms;
+// false when the connection broke (the next event pump deals with that).
+// Surfaces may go meanwhile, but no window of the program does.
+bool wl_read_events(int timeout_ms);
+
 // The surface a window draws into (that of its full-screen ancestor on the
 // largest output), and the others that show the same picture; null/empty
 // when it shows on no output yet.
