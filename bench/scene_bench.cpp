@@ -193,7 +193,7 @@ void BM_StepScene(benchmark::State& state) {
     random_seed(1);
     start_scene();
     count_ticks(state, step_scene);
-    benchmark::DoNotOptimize(camera_depth);
+    benchmark::DoNotOptimize(scene.camera_depth);
 }
 BENCHMARK(BM_StepScene);
 

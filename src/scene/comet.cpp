@@ -6,20 +6,11 @@
 #include "assets/textures.h"
 #include "scene/scene_state.h"
 
-CometParticle comet_particles[comet_particle_count];
-
 const float comet_colours[comet_colour_count][3] = {
     {1.0f, 0.5f, 0.5f}, {1.0f, 0.75f, 0.5f}, {1.0f, 1.0f, 0.5f}, {0.75f, 1.0f, 0.5f},
     {0.5f, 1.0f, 0.5f}, {0.5f, 1.0f, 0.75f}, {0.5f, 1.0f, 1.0f}, {0.5f, 0.75f, 1.0f},
     {0.5f, 0.5f, 1.0f}, {0.75f, 0.5f, 1.0f}, {1.0f, 0.5f, 1.0f}, {1.0f, 0.5f, 0.75f},
 };
-
-BOOL comet_active;
-LONG comet_ticks;
-LONG comet_direction;
-float comet_x, comet_y, comet_z;
-float comet_speed_x, comet_speed_y;
-float comet_red, comet_green, comet_blue;
 
 namespace {
 
@@ -40,16 +31,6 @@ float draw_float(float a, float b) {
 float draw_scaled(float a, float b, double divisor) {
     return static_cast<float>(random_range(a, b) / divisor);
 }
-
-// What the last step showed: whether the comet flew, its place, and its
-// particles as they were before that step moved them.
-struct ShownParticle {
-    float x, y;
-    float red, green, blue, life;
-};
-bool comet_shown;
-float shown_x, shown_y, shown_z;
-ShownParticle shown_particles[comet_particle_count];
 
 // The frame's particles: each a square of four corners about the place it
 // had before its move, in its colour with its life as alpha, as the strip
@@ -105,16 +86,16 @@ void draw_particles(int count) {
     glShadeModel(GL_SMOOTH);
 }
 
-void emit_again(CometParticle* p) {
+void emit_again(CometParticle* p, const Comet& comet) {
     p->life = 1.0f;
     p->fade = draw_fade();
     p->x = p->y = p->z = 0.0f;
     p->vx = static_cast<float>(random_next() % 60 - 32);
     p->vy = static_cast<float>(random_next() % 60 - 30);
     p->vz = static_cast<float>(random_next() % 60 - 30);
-    p->red = comet_red;
-    p->green = comet_green;
-    p->blue = comet_blue;
+    p->red = comet.red;
+    p->green = comet.green;
+    p->blue = comet.blue;
 }
 
 // The row of comet_colours for particle i at a start. (i + 1) / 83 would
@@ -125,49 +106,49 @@ int comet_colour_row(int i) {
     return row < comet_colour_count ? row : comet_colour_count - 1;
 }
 
-void start_comet() {
-    comet_active = TRUE;
-    restart_comet();
+void start_comet(Comet* comet) {
+    comet->active = TRUE;
+    restart_comet(comet);
     // The draws are made in the order written; random_range reaches b + 1.
-    switch (comet_direction) {
+    switch (comet->direction) {
     case 0:
     case 1:
-        comet_x = draw_float(-40.0f, 40.0f);
-        comet_speed_x = draw_scaled(-1.0f, 2.0f, 100.0);
-        comet_speed_y = draw_scaled(0.0f, 5.0f, 10.0);
-        if (comet_direction == 1) comet_speed_y = -comet_speed_y;
-        comet_z = draw_float(-80.0f, 40.0f);
-        comet_y = comet_direction == 0 ? -comet_box : comet_box;
+        comet->x = draw_float(-40.0f, 40.0f);
+        comet->speed_x = draw_scaled(-1.0f, 2.0f, 100.0);
+        comet->speed_y = draw_scaled(0.0f, 5.0f, 10.0);
+        if (comet->direction == 1) comet->speed_y = -comet->speed_y;
+        comet->z = draw_float(-80.0f, 40.0f);
+        comet->y = comet->direction == 0 ? -comet_box : comet_box;
         break;
     default:
-        comet_y = draw_float(-30.0f, 30.0f);
-        comet_speed_x = draw_scaled(0.0f, 5.0f, 10.0);
-        if (comet_direction == 3) comet_speed_x = -comet_speed_x;
-        comet_speed_y = draw_scaled(-1.0f, 2.0f, 100.0);
-        comet_z = draw_float(-80.0f, 40.0f);
-        comet_x = comet_direction == 2 ? -comet_box : comet_box;
+        comet->y = draw_float(-30.0f, 30.0f);
+        comet->speed_x = draw_scaled(0.0f, 5.0f, 10.0);
+        if (comet->direction == 3) comet->speed_x = -comet->speed_x;
+        comet->speed_y = draw_scaled(-1.0f, 2.0f, 100.0);
+        comet->z = draw_float(-80.0f, 40.0f);
+        comet->x = comet->direction == 2 ? -comet_box : comet_box;
         break;
     }
-    comet_blue = draw_scaled(0.0f, 10.0f, 10.0);
-    comet_red = draw_scaled(0.0f, 10.0f, 10.0);
-    comet_green = draw_scaled(0.0f, 10.0f, 10.0);
+    comet->blue = draw_scaled(0.0f, 10.0f, 10.0);
+    comet->red = draw_scaled(0.0f, 10.0f, 10.0);
+    comet->green = draw_scaled(0.0f, 10.0f, 10.0);
 }
 
 }  // namespace
 
-void restart_comet() {
+void restart_comet(Comet* comet) {
     // Both draws are made whichever way the first one falls.
     const float d1 = draw_float(1.0f, 10.0f);
     const float d2 = draw_float(1.0f, 10.0f);
     if (d1 > 5.0f)
-        comet_direction = d2 > 5.0f ? 0 : 1;
+        comet->direction = d2 > 5.0f ? 0 : 1;
     else
-        comet_direction = d2 > 5.0f ? 2 : 3;
+        comet->direction = d2 > 5.0f ? 2 : 3;
     // The tail is pulled back towards the side the comet enters from.
     static const float pulls[4][2] = {{0.0f, -pull}, {0.0f, pull}, {-pull, 0.0f}, {pull, 0.0f}};
 
     for (int i = 0; i < comet_particle_count; ++i) {
-        CometParticle& p = comet_particles[i];
+        CometParticle& p = comet->particles[i];
         p.life = 1.0f;
         p.fade = draw_fade();
         const float* colour = comet_colours[comet_colour_row(i)];
@@ -175,17 +156,17 @@ void restart_comet() {
         p.green = colour[1];
         p.blue = colour[2];
         p.vx = p.vy = p.vz = 0.0f;
-        p.ax = pulls[comet_direction][0];
-        p.ay = pulls[comet_direction][1];
+        p.ax = pulls[comet->direction][0];
+        p.ay = pulls[comet->direction][1];
         p.az = 0.0f;
         // x, y and z stay where the last comet left them.
     }
 }
 
-void tick_comet() {
-    ++comet_ticks;
+void tick_comet(Comet* comet) {
+    ++comet->ticks;
     // Equality: while a comet is out the counter runs past the start tick.
-    if (comet_ticks == comet_start_tick) start_comet();
+    if (comet->ticks == comet_start_tick) start_comet(comet);
 }
 
 void shape_comet() {
@@ -202,29 +183,29 @@ void shape_comet() {
             particle_triangles[i * corner_uses + k] = static_cast<GLushort>(i * corners + strip[k]);
 }
 
-void step_comet() {
-    comet_shown = comet_active != FALSE;
-    if (!comet_active) return;
+void step_comet(Comet* comet, BOOL camera_receding) {
+    comet->shown = comet->active != FALSE;
+    if (!comet->active) return;
     // x is tested after its step and y before its step, so a comet leaving
     // through the top or bottom ends one frame later than through a side.
-    comet_x += comet_speed_x;
-    if (comet_x < -comet_box || comet_x > comet_box || comet_y > comet_box || comet_y < -comet_box) {
-        comet_active = FALSE;
-        comet_ticks = 0;
+    comet->x += comet->speed_x;
+    if (comet->x < -comet_box || comet->x > comet_box || comet->y > comet_box || comet->y < -comet_box) {
+        comet->active = FALSE;
+        comet->ticks = 0;
     }
-    comet_y += comet_speed_y;
+    comet->y += comet->speed_y;
     if (camera_receding)
-        comet_z += comet_depth_drift;
+        comet->z += comet_depth_drift;
     else
-        comet_z -= comet_depth_drift;
-    shown_x = comet_x;
-    shown_y = comet_y;
-    shown_z = comet_z;
+        comet->z -= comet_depth_drift;
+    comet->shown_x = comet->x;
+    comet->shown_y = comet->y;
+    comet->shown_z = comet->z;
 
     const float step_divisor = comet_slowdown * 1000.0f;
     for (int i = 0; i < comet_particle_count; ++i) {
-        CometParticle& p = comet_particles[i];
-        shown_particles[i] = {p.x, p.y, p.red, p.green, p.blue, p.life};
+        CometParticle& p = comet->particles[i];
+        comet->shown_particles[i] = {p.x, p.y, p.red, p.green, p.blue, p.life};
         p.x += p.vx / step_divisor;
         p.y += p.vy / step_divisor;
         p.z += p.vz / step_divisor;
@@ -233,32 +214,21 @@ void step_comet() {
         p.vz += p.az;
         p.life -= p.fade;
         // Strictly below: a life of exactly 0 is drawn once more, at alpha 0.
-        if (p.life < 0.0f) emit_again(&p);
+        if (p.life < 0.0f) emit_again(&p, *comet);
     }
 }
 
-void draw_comet(float tumble_angle) {
-    if (!comet_shown) return;
+void draw_comet(const Comet& comet, float tumble_angle) {
+    if (!comet.shown) return;
     glPushMatrix();
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
     glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
     const double wobble = static_cast<double>(tumble_angle) / degrees_per_radian;
-    glTranslated(cos(wobble) + shown_x, sin(wobble) + shown_y, shown_z);
+    glTranslated(cos(wobble) + comet.shown_x, sin(wobble) + comet.shown_y, comet.shown_z);
     glBindTexture(GL_TEXTURE_2D, particle_texture);
-    for (int i = 0; i < comet_particle_count; ++i) add_particle(i, shown_particles[i]);
+    for (int i = 0; i < comet_particle_count; ++i) add_particle(i, comet.shown_particles[i]);
     draw_particles(comet_particle_count);
     glPopMatrix();
-}
-
-void reset_comet() {
-    comet_active = FALSE;
-    comet_ticks = 0;
-    comet_direction = 0;
-    comet_x = comet_y = comet_z = 0.0f;
-    comet_speed_x = comet_speed_y = 0.0f;
-    comet_red = comet_green = comet_blue = 0.0f;
-    for (CometParticle& p : comet_particles) p = CometParticle{};
-    comet_shown = false;
 }

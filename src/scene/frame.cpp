@@ -27,17 +27,6 @@ const float camera_step = 0.0012f;
 const float camera_near = -10.0f;
 const float camera_far = -90.0f;
 
-// What the last step showed of the values it has since moved on: the
-// background's scroll, the camera's depth and the tumble as they were when
-// the frame drew them, and whether the title was still there.
-struct Shown {
-    float background_scroll;
-    float camera_depth;
-    float tumble_angle;
-    bool title;
-};
-Shown shown;
-
 // The sway runs on for ever: held in single precision an angle stops
 // growing at 262144 (2^18, where 0.01 is under half a unit in the last
 // place), and its step already drifts well before that. Taking a whole
@@ -52,9 +41,9 @@ void sway(float* angle) {
 }
 
 void draw_title() {
-    if (!shown.title) return;
+    if (!scene.shown.title) return;
     glPushMatrix();
-    glColor4f(0.0f, 0.0f, 1.0f, title_alpha);
+    glColor4f(0.0f, 0.0f, 1.0f, scene.title_alpha);
     glTranslatef(7.0f, -6.0f, -30.0f);
     glDisable(GL_TEXTURE_2D);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
@@ -103,7 +92,7 @@ void draw_background() {
     };
     glBegin(GL_QUADS);
     for (const auto& c : corners) {
-        glTexCoord2f(shown.background_scroll + c[2], c[3] - shown.background_scroll);
+        glTexCoord2f(scene.shown.background_scroll + c[2], c[3] - scene.shown.background_scroll);
         glVertex3f(c[0], c[1], 0.0f);
     }
     glEnd();
@@ -113,8 +102,9 @@ void draw_background() {
 }
 
 void system_transform() {
-    glTranslatef(static_cast<float>(cos(sway_angle_x / degrees_per_radian) * sway_radius),
-                 static_cast<float>(sin(sway_angle_y / degrees_per_radian) * sway_radius), shown.camera_depth);
+    glTranslatef(static_cast<float>(cos(scene.sway_angle_x / degrees_per_radian) * sway_radius),
+                 static_cast<float>(sin(scene.sway_angle_y / degrees_per_radian) * sway_radius),
+                 scene.shown.camera_depth);
     glEnable(GL_DEPTH_TEST);
     // The bodies, orbit lines and motes have alpha 1: they replace what
     // lies behind them, as blending with (source alpha, zero) would, and
@@ -125,17 +115,16 @@ void system_transform() {
 }  // namespace
 
 void start_scene() {
-    restart_comet();
-    init_belt_motes();
-    init_ring_motes();
-    start_sun();
-    start_planets();
+    restart_comet(&scene.comet);
+    start_motes(&scene.motes);
+    start_sun(&scene.sun);
+    start_planets(&scene);
 }
 
 void init_scene() {
     start_scene();
     shape_comet();
-    shape_motes();
+    shape_motes(scene.motes);
     build_planets();
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
@@ -143,28 +132,28 @@ void init_scene() {
 }
 
 void step_scene() {
-    shown.background_scroll = background_scroll;
-    shown.camera_depth = camera_depth;
-    shown.tumble_angle = tumble_angle;
-    shown.title = title_alpha > 0.0f;
-    if (shown.title) title_alpha -= title_fade_step;
-    step_comet();
-    sway(&sway_angle_x);
-    sway(&sway_angle_y);
-    step_planets();
-    step_motes();
-    step_angle(&tumble_angle, tumble_step, wrap_above_360);
-    step_sun();
+    scene.shown.background_scroll = scene.background_scroll;
+    scene.shown.camera_depth = scene.camera_depth;
+    scene.shown.tumble_angle = scene.tumble_angle;
+    scene.shown.title = scene.title_alpha > 0.0f;
+    if (scene.shown.title) scene.title_alpha -= title_fade_step;
+    step_comet(&scene.comet, scene.camera_receding);
+    sway(&scene.sway_angle_x);
+    sway(&scene.sway_angle_y);
+    step_planets(&scene);
+    step_motes(&scene.motes);
+    step_angle(&scene.tumble_angle, tumble_step, wrap_above_360);
+    step_sun(&scene.sun);
 
-    background_scroll += background_scroll_step;
-    if (background_scroll > 1.0f) background_scroll -= 1.0f;
-    tick_comet();
-    if (camera_receding)
-        camera_depth -= camera_step;
+    scene.background_scroll += background_scroll_step;
+    if (scene.background_scroll > 1.0f) scene.background_scroll -= 1.0f;
+    tick_comet(&scene.comet);
+    if (scene.camera_receding)
+        scene.camera_depth -= camera_step;
     else
-        camera_depth += camera_step;
-    if (camera_depth > camera_near) camera_receding = TRUE;
-    if (camera_depth < camera_far) camera_receding = FALSE;
+        scene.camera_depth += camera_step;
+    if (scene.camera_depth > camera_near) scene.camera_receding = TRUE;
+    if (scene.camera_depth < camera_far) scene.camera_receding = FALSE;
 }
 
 void draw_frame() {
@@ -173,22 +162,19 @@ void draw_frame() {
     draw_background();
     draw_title();
     glEnable(GL_TEXTURE_2D);
-    draw_comet(shown.tumble_angle);
+    draw_comet(scene.comet, scene.shown.tumble_angle);
     // The comet's colours came from an array: back to white for the bodies.
     glColor4ub(255, 255, 255, 255);
     // No push: the rest of the frame stands behind the background's plane.
     glTranslatef(0.0f, 0.0f, background_distance);
     system_transform();
-    draw_planets(shown.tumble_angle);
-    draw_orbits(shown.tumble_angle);
-    draw_asteroid_belt(shown.tumble_angle);
-    draw_sun();
+    draw_planets(scene);
+    draw_orbits(scene);
+    draw_asteroid_belt(scene.motes, scene.shown.tumble_angle);
+    draw_sun(scene.sun);
 }
 
 void reset_scene() {
-    reset_scene_state();
-    reset_comet();
-    reset_motes();
-    reset_sun();
-    shown = Shown{};
+    scene = Scene{};
+    sun_passes = 3;
 }

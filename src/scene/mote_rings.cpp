@@ -7,11 +7,6 @@
 #include "scene/scene_state.h"
 #include "scene/sphere.h"
 
-RingMote belt_motes[mote_count];
-RingMote ring_motes[mote_count];
-float belt_angle;
-float ring_angle;
-
 namespace {
 
 const double pi = 3.14159265358979323846;
@@ -126,22 +121,19 @@ void init_motes(RingMote* motes, float blue, bool offset) {
 
 }  // namespace
 
-void init_belt_motes() {
-    init_motes(belt_motes, 0.3f, true);
+void start_motes(MoteClouds* motes) {
+    init_motes(motes->belt, 0.3f, true);
+    init_motes(motes->rings, 0.0f, false);
 }
 
-void init_ring_motes() {
-    init_motes(ring_motes, 0.0f, false);
-}
-
-void shape_motes() {
+void shape_motes(const MoteClouds& motes) {
     number_triangles();
     for (int i = 0; i < mote_count; ++i) {
-        const RingMote& mote = belt_motes[i];
+        const RingMote& mote = motes.belt[i];
         shape_mote(i, mote, 0.0, mote.red, mote.green, mote.blue);
     }
     for (int i = 0; i < mote_count; ++i) {
-        const RingMote& mote = ring_motes[i];
+        const RingMote& mote = motes.rings[i];
         const int m = ring_first + i * ring_count;
         shape_mote(m, mote, ring_tilt, inner_ring.red, inner_ring.green, inner_ring.blue);
         shape_mote(m + 1, mote, ring_tilt, middle_ring.red, middle_ring.green, middle_ring.blue);
@@ -149,35 +141,30 @@ void shape_motes() {
     }
 }
 
-void step_motes() {
-    step_angle(&ring_angle, mote_turn_step, wrap_below_minus_360);
-    step_angle(&belt_angle, mote_turn_step, wrap_below_minus_360);
+void step_motes(MoteClouds* motes) {
+    step_angle(&motes->ring_angle, mote_turn_step, wrap_below_minus_360);
+    step_angle(&motes->belt_angle, mote_turn_step, wrap_below_minus_360);
 }
 
-void draw_saturn_rings() {
+void draw_saturn_rings(const MoteClouds& motes) {
     glDisable(GL_TEXTURE_2D);
     const double radii[ring_count] = {inner_ring.radius, middle_ring.radius, outer_ring_radius};
     for (int i = 0; i < mote_count; ++i)
         for (int ring = 0; ring < ring_count; ++ring)
-            move_mote(ring_first + i * ring_count + ring, ring_motes[i], i, ring_angle, radii[ring]);
+            move_mote(ring_first + i * ring_count + ring, motes.rings[i], i, motes.ring_angle, radii[ring]);
     draw_motes(ring_first, mote_count * ring_count);
     glEnable(GL_TEXTURE_2D);
     // Clamped to white by GL.
     glColor3f(255.0f, 255.0f, 255.0f);
 }
 
-void draw_asteroid_belt(float tumble_angle) {
+void draw_asteroid_belt(const MoteClouds& motes, float tumble_angle) {
     glDisable(GL_TEXTURE_2D);
     glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
-    for (int i = 0; i < mote_count; ++i) move_mote(i, belt_motes[i], i, belt_angle, belt_radius);
+    for (int i = 0; i < mote_count; ++i) move_mote(i, motes.belt[i], i, motes.belt_angle, belt_radius);
     draw_motes(0, mote_count);
     // Undoes the tumble above.
     glRotatef(-tumble_angle, 1.0f, 1.0f, 0.0f);
     glEnable(GL_TEXTURE_2D);
     glColor3f(255.0f, 255.0f, 255.0f);
-}
-
-void reset_motes() {
-    belt_angle = ring_angle = 0.0f;
-    for (int i = 0; i < mote_count; ++i) belt_motes[i] = ring_motes[i] = RingMote{};
 }

@@ -72,7 +72,7 @@ double radians(float degrees) {
     return static_cast<double>(degrees) / degrees_per_radian;
 }
 
-void draw_moon() {
+void draw_moon(float moon_angle) {
     glPushMatrix();
     glTranslated(cos(radians(moon_angle)) * moon_orbit_radius, sin(radians(moon_angle)) * moon_orbit_radius, 0.0);
     glBindTexture(GL_TEXTURE_2D, planet_textures[mercury_slot]);
@@ -91,8 +91,9 @@ void draw_orbit_lines(int first, int count, float tumble_angle) {
     glPopMatrix();
 }
 
-void draw_planet(const PlanetRow& row, int index, float tumble_angle) {
-    const PlanetState& planet = planets[row.slot];
+void draw_planet(const Scene& scene, const PlanetRow& row, int index) {
+    const PlanetState& planet = scene.planets[row.slot];
+    const float tumble_angle = scene.shown.tumble_angle;
     glPushMatrix();
     if (row.orbit_lean != 0.0f) glRotatef(row.orbit_lean, 1.0f, 0.0f, 0.0f);
     glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
@@ -104,17 +105,18 @@ void draw_planet(const PlanetRow& row, int index, float tumble_angle) {
     glBindTexture(GL_TEXTURE_2D, planet_textures[row.slot]);
     draw_sphere(spheres[index]);
 
-    if (row.moon) draw_moon();
-    if (row.rings) draw_saturn_rings();
+    if (row.moon) draw_moon(scene.moon_angle);
+    if (row.rings) draw_saturn_rings(scene.motes);
     glPopMatrix();
 }
 
 }  // namespace
 
-void start_planets() {
+void start_planets(Scene* scene) {
+    PlanetState* planets = scene->planets;
     planets[earth_slot].orbit_angle = earth_orbit_start;
     planets[earth_slot].spin_angle = earth_spin_start;
-    moon_angle = moon_angle_start;
+    scene->moon_angle = moon_angle_start;
 
     // The draws follow the comet's and the motes', so a seed fixes them all.
     static const PlanetSlot drawn[] = {
@@ -146,20 +148,20 @@ void build_planets() {
         }
 }
 
-void step_planets() {
+void step_planets(Scene* scene) {
     for (const PlanetRow& row : planet_rows) {
-        PlanetState& planet = planets[row.slot];
+        PlanetState& planet = scene->planets[row.slot];
         step_angle(&planet.orbit_angle, row.orbit_step, wrap_below_minus_360);
         step_angle(&planet.spin_angle, row.spin_step, row.spin_wrap);
     }
-    step_angle(&moon_angle, moon_step, wrap_below_minus_360);
+    step_angle(&scene->moon_angle, moon_step, wrap_below_minus_360);
 }
 
-void draw_planets(float tumble_angle) {
-    for (int i = 0; i < row_count; ++i) draw_planet(planet_rows[i], i, tumble_angle);
+void draw_planets(const Scene& scene) {
+    for (int i = 0; i < row_count; ++i) draw_planet(scene, planet_rows[i], i);
 }
 
-void draw_orbits(float tumble_angle) {
+void draw_orbits(const Scene& scene) {
     glDisable(GL_TEXTURE_2D);
     glColor3f(0.0f, 0.0f, 0.4f);
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -168,7 +170,7 @@ void draw_orbits(float tumble_angle) {
         while (first + count < row_count && count < orbits_per_draw &&
                planet_rows[first + count].orbit_lean == planet_rows[first].orbit_lean)
             ++count;
-        draw_orbit_lines(first, count, tumble_angle);
+        draw_orbit_lines(first, count, scene.shown.tumble_angle);
         first += count;
     }
     glDisableClientState(GL_VERTEX_ARRAY);

@@ -6,18 +6,20 @@
 // frame's stages, in that order).
 #pragma once
 
+#include "scene/scene_state.h"
+
 // The earth's and the moon's start values, and the other planets' start
 // angles drawn in order.
-void start_planets();
+void start_planets(Scene* scene);
 // Makes the planets' and the moon's spheres and the orbit lines, once.
 void build_planets();
 
 // Moves every orbit, spin and the moon by one step.
-void step_planets();
+void step_planets(Scene* scene);
 
-// Each planet where its angles put it, tumbled by the given angle, after
-// the system transform.
-void draw_planets(float tumble_angle);
+// Each planet where its angles put it, tumbled by the angle the frame
+// shows, after the system transform.
+void draw_planets(const Scene& scene);
 // After all the bodies: a line and a body meet only where the depth test
 // decides between them, whichever comes first.
-void draw_orbits(float tumble_angle);
+void draw_orbits(const Scene& scene);

@@ -1,11 +1,10 @@
 // What the whole scene shares: the angle convention and the turning
 // angles' wrap, the size of its draws, the scene's one random source, and
-// the animated state with its start values.
+// the scene's state, one record with its start values.
 // The rest of the program may use: random_seed (the saver hook seeds it once
-// per run), the state below (moved by the scene's step, read by its stages
-// and the developer tools), step_angle and batch_indices (the scene's
-// stages), random_next and random_range (the scene's draws), and
-// reset_scene_state (a new run in one process).
+// per run), `scene` (moved by the scene's step, read by its stages and the
+// developer tools), step_angle and batch_indices (the scene's stages),
+// random_next and random_range (the scene's draws).
 #pragma once
 
 #include <stdint.h>
@@ -28,15 +27,13 @@ enum AngleWrap { wrap_below_minus_360, wrap_above_360 };
 // Adds step (negative for a falling angle), then applies the wrap.
 void step_angle(float* angle, float step, AngleWrap wrap);
 
-// The scene's 15-bit generator: its state is 1 at program start.
+// The scene's 15-bit generator, on scene.generator (1 at program start).
 void random_seed(uint32_t seed);
 // The next number from 0 to 32767.
 int random_next();
 // A number from a to b + 1, both ends included (q = r / 32767 in double
 // precision, rounded to a float, then a + q * (b - a + 1) in double).
 double random_range(float a, float b);
-// The generator's state, for the developer tools that print the scene.
-uint32_t random_state();
 
 // One planet's two animated angles, in degrees.
 struct PlanetState {
@@ -57,21 +54,106 @@ enum PlanetSlot {
     pluto_slot,
 };
 const int planet_count = pluto_slot + 1;
-extern PlanetState planets[planet_count];
 // The image names of the slots: "earth", "mercury", ... "pluto".
 extern const char* const planet_names[planet_count];
 
-// Held from program start; init_scene does not reset them.
-extern float title_alpha;
-extern float sway_angle_x;
-extern float sway_angle_y;
-extern float camera_depth;
-extern BOOL camera_receding;
-extern float tumble_angle;
-extern float background_scroll;
-// Given by init_scene.
-extern float moon_angle;
+struct CometParticle {
+    float life;  // 1 at emission; also the particle's alpha
+    float fade;  // life lost per frame
+    float red, green, blue;
+    float x, y, z;     // place in the comet's frame
+    float vx, vy, vz;  // velocity, scaled down by comet_slowdown * 1000
+    float ax, ay, az;  // pull, added to the velocity each frame
+};
+const int comet_particle_count = 1000;
 
-// Puts the values above and the generator back as they are at program
-// start (the tests run several runs in one process).
-void reset_scene_state();
+// A particle as the comet's frame shows it.
+struct ShownParticle {
+    float x, y;
+    float red, green, blue, life;
+};
+
+struct Comet {
+    // The comet is moved and drawn only while active is set.
+    BOOL active;
+    // Ticks since program start or since the last comet ended.
+    LONG ticks;
+    // 0: enters at the bottom, 1: top, 2: left, 3: right.
+    LONG direction;
+    // The centre in eye space; the particles are drawn 55 units behind.
+    float x, y, z;
+    float speed_x, speed_y;
+    // The colour of particles emitted again.
+    float red, green, blue;
+    CometParticle particles[comet_particle_count];
+
+    // What the last step showed: whether the comet flew, its place, and
+    // its particles as they were before that step moved them.
+    bool shown;
+    float shown_x, shown_y, shown_z;
+    ShownParticle shown_particles[comet_particle_count];
+};
+
+struct RingMote {
+    float red, green, blue;
+    float size;                // radius of the mote's sphere
+    float offset_x, offset_y;  // fixed displacement from the circle
+};
+const int mote_count = 360;
+
+// Saturn's rings and the asteroid belt: a record per degree of arc each,
+// and their turning angles in degrees, which fall from 0 and wrap to 0
+// below -360.
+struct MoteClouds {
+    RingMote belt[mote_count];
+    RingMote rings[mote_count];
+    float belt_angle;
+    float ring_angle;
+};
+
+struct Sun {
+    // The mask's and the yellow layer's rotation step, and the red
+    // layer's, in degrees.
+    float angle;
+    float counter_angle;
+    // The yellow layer's colour on a 0 to 255 scale.
+    float red, green, blue;
+    // angle before the last step: the mask is turned by it.
+    float mask_angle;
+};
+
+// What the last step showed of the values it has since moved on: the
+// background's scroll, the camera's depth and the tumble as they were when
+// the frame drew them, and whether the title was still there.
+struct FrameShown {
+    float background_scroll;
+    float camera_depth;
+    float tumble_angle;
+    bool title;
+};
+
+// Everything in the scene that changes, as it is at program start. The
+// first seven values are held from program start (init_scene does not
+// reset them); the rest are given by init_scene.
+struct Scene {
+    uint32_t generator = 1;
+    float title_alpha = 1.0f;
+    float sway_angle_x = -90.0f;
+    float sway_angle_y = 50.0f;
+    float camera_depth = -10.0f;
+    BOOL camera_receding = TRUE;
+    float tumble_angle = 105.0f;
+    float background_scroll = 1.0f;
+
+    PlanetState planets[planet_count] = {};
+    float moon_angle = 0.0f;
+    Comet comet = {};
+    MoteClouds motes = {};
+    Sun sun = {};
+    FrameShown shown = {};
+};
+
+// The scene of the program's one display window: the scene's step moves it
+// and its stages draw it; the generator's functions above use its
+// generator. Put back to program start by reset_scene.
+extern Scene scene;

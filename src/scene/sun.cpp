@@ -8,18 +8,11 @@
 #include "platform.h"
 #include "assets/textures.h"
 
-float sun_angle;
-float sun_counter_angle;
-float sun_red;
-float sun_green;
-float sun_blue;
 int sun_passes = 3;
 
 namespace {
 
 const float sun_step = 0.05f;
-// sun_angle before the last step: the mask is turned by it.
-float mask_angle;
 const float sun_half_size = 8.0f;
 
 // A layer is drawn only where its pass changes something: inside a polygon
@@ -197,9 +190,9 @@ void stop_unit(GLenum unit) {
 // layer's frame with its colour current; the red layer's texture is turned
 // back by the yellow layer's own turn, the mask's by that and the red
 // layer's. Leaves the blend function adding, for the next frame.
-void draw_one_pass() {
-    turn_unit(red_unit, 0.0f, sun_angle);
-    turn_unit(mask_unit, sun_counter_angle, sun_angle);
+void draw_one_pass(const Sun& sun) {
+    turn_unit(red_unit, 0.0f, sun.angle);
+    turn_unit(mask_unit, sun.counter_angle, sun.angle);
     client_active_texture(yellow_unit);
     glBlendFunc(GL_ONE, GL_SRC_ALPHA);
     draw_layer(sun_shape);
@@ -212,12 +205,12 @@ void draw_one_pass() {
 
 }  // namespace
 
-void start_sun() {
-    sun_angle = 0.1f;
-    sun_counter_angle = 0.1f;
-    sun_red = 255.0f;
-    sun_green = 255.0f;
-    sun_blue = 0.0f;
+void start_sun(Sun* sun) {
+    sun->angle = 0.1f;
+    sun->counter_angle = 0.1f;
+    sun->red = 255.0f;
+    sun->green = 255.0f;
+    sun->blue = 0.0f;
 }
 
 void choose_sun_passes() {
@@ -232,23 +225,23 @@ void choose_sun_passes() {
                                        : "orrelune: the sun in three passes (one texture at a time)\n");
 }
 
-void step_sun() {
-    mask_angle = sun_angle;
-    sun_angle += sun_step;
-    sun_counter_angle -= sun_step;
+void step_sun(Sun* sun) {
+    sun->mask_angle = sun->angle;
+    sun->angle += sun_step;
+    sun->counter_angle -= sun_step;
     // Only the forward angle is tested; the counter angle follows it.
-    if (sun_angle > 360.0f) {
-        sun_angle = 0.0f;
-        sun_counter_angle = 0.0f;
+    if (sun->angle > 360.0f) {
+        sun->angle = 0.0f;
+        sun->counter_angle = 0.0f;
     }
 }
 
-void draw_sun() {
+void draw_sun(const Sun& sun) {
     glEnable(GL_BLEND);
     glDisable(GL_DEPTH_TEST);
 
     // Mask: multiplies the frame by the texture, darkening behind the Sun.
-    glRotatef(mask_angle, 0.0f, 0.0f, 1.0f);
+    glRotatef(sun.mask_angle, 0.0f, 0.0f, 1.0f);
     if (sun_passes == 3) {
         glBlendFunc(GL_DST_COLOR, GL_ZERO);
         glBindTexture(GL_TEXTURE_2D, sunmask_texture);
@@ -256,7 +249,7 @@ void draw_sun() {
     }
 
     // No matrix is saved between the layers: the rotations add up.
-    glRotatef(sun_counter_angle, 0.0f, 0.0f, 1.0f);
+    glRotatef(sun.counter_angle, 0.0f, 0.0f, 1.0f);
     glBindTexture(GL_TEXTURE_2D, sun_texture);
     if (sun_passes == 3) {
         glBlendFunc(GL_ONE, GL_ONE);
@@ -264,16 +257,10 @@ void draw_sun() {
         draw_layer(glow_shape);
     }
 
-    glRotatef(sun_angle, 0.0f, 0.0f, 1.0f);
-    glColor4ub(static_cast<GLubyte>(sun_red), static_cast<GLubyte>(sun_green), static_cast<GLubyte>(sun_blue), 255);
+    glRotatef(sun.angle, 0.0f, 0.0f, 1.0f);
+    glColor4ub(static_cast<GLubyte>(sun.red), static_cast<GLubyte>(sun.green), static_cast<GLubyte>(sun.blue), 255);
     if (sun_passes == 1)
-        draw_one_pass();  // in the yellow layer's frame, the other two layers turned back to theirs
+        draw_one_pass(sun);  // in the yellow layer's frame, the other two layers turned back to theirs
     else
         draw_layer(glow_shape);
-}
-
-void reset_sun() {
-    sun_angle = sun_counter_angle = mask_angle = 0.0f;
-    sun_red = sun_green = sun_blue = 0.0f;
-    sun_passes = 3;
 }

@@ -115,7 +115,7 @@ Frame render(const RunOptions& options, std::vector<Frame>* kept = nullptr) {
         const bool looked_at =
             n == options.frames || std::find(options.keep.begin(), options.keep.end(), n) != options.keep.end();
         if (options.before_frame) options.before_frame(n);
-        frame.tumble_used = tumble_angle;
+        frame.tumble_used = scene.tumble_angle;
         step_scene();
         if (!looked_at) continue;
         draw_frame();
@@ -126,10 +126,10 @@ Frame render(const RunOptions& options, std::vector<Frame>* kept = nullptr) {
         for (int i = 0; i < 3; ++i) frame.system[i] = model[12 + i];
         glGetDoublev(GL_PROJECTION_MATRIX, frame.projection);
         glGetIntegerv(GL_VIEWPORT, frame.viewport);
-        for (int i = 0; i < planet_count; ++i) frame.planets_used[i] = planets[i];
-        frame.comet_centre[0] = static_cast<float>(cos(frame.tumble_used / degrees_per_radian) + comet_x);
-        frame.comet_centre[1] = static_cast<float>(sin(frame.tumble_used / degrees_per_radian) + comet_y);
-        frame.comet_centre[2] = comet_z - 55.0f;
+        for (int i = 0; i < planet_count; ++i) frame.planets_used[i] = scene.planets[i];
+        frame.comet_centre[0] = static_cast<float>(cos(frame.tumble_used / degrees_per_radian) + scene.comet.x);
+        frame.comet_centre[1] = static_cast<float>(sin(frame.tumble_used / degrees_per_radian) + scene.comet.y);
+        frame.comet_centre[2] = scene.comet.z - 55.0f;
         if (kept && n != options.frames) kept->push_back(frame);
     }
 
@@ -285,7 +285,7 @@ TEST_F(SceneRun, TitleShowsBlueWhereItSitsAndIsGoneAfterFrame501) {
         options.frames = last;
         options.keep.clear();
         options.before_frame = [last](int n) {
-            if (n == last) title_alpha = -1.0f;
+            if (n == last) scene.title_alpha = -1.0f;
         };
         const Frame without = render(options);
         const Frame& with = kept[i];
@@ -458,7 +458,7 @@ TEST_F(SceneRun, CometAppearsAfterTick500AroundItsCentre) {
     options.keep = {500};
     std::vector<Frame> kept[2];
     const Frame with = render(options, &kept[0]);
-    options.before_frame = [](int) { comet_active = FALSE; };
+    options.before_frame = [](int) { scene.comet.active = FALSE; };
     const Frame without = render(options, &kept[1]);
 
     ASSERT_EQ(kept[0].size(), 1u);

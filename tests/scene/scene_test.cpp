@@ -70,26 +70,26 @@ TEST_F(SceneRun, DrawingChangesNothingTheStepsMake) {
     };
     auto values = [] {
         std::vector<Value> v = {
-            {"title", title_alpha},
-            {"sway x", sway_angle_x},
-            {"sway y", sway_angle_y},
-            {"camera", camera_depth},
-            {"tumble", tumble_angle},
-            {"scroll", background_scroll},
-            {"moon", moon_angle},
-            {"sun", sun_angle},
-            {"sun counter", sun_counter_angle},
-            {"rings", ring_angle},
-            {"belt", belt_angle},
-            {"comet x", comet_x},
-            {"comet y", comet_y},
-            {"comet z", comet_z},
-            {"comet ticks", static_cast<double>(comet_ticks)},
-            {"random", static_cast<double>(random_state())},
+            {"title", scene.title_alpha},
+            {"sway x", scene.sway_angle_x},
+            {"sway y", scene.sway_angle_y},
+            {"camera", scene.camera_depth},
+            {"tumble", scene.tumble_angle},
+            {"scroll", scene.background_scroll},
+            {"moon", scene.moon_angle},
+            {"sun", scene.sun.angle},
+            {"sun counter", scene.sun.counter_angle},
+            {"rings", scene.motes.ring_angle},
+            {"belt", scene.motes.belt_angle},
+            {"comet x", scene.comet.x},
+            {"comet y", scene.comet.y},
+            {"comet z", scene.comet.z},
+            {"comet ticks", static_cast<double>(scene.comet.ticks)},
+            {"random", static_cast<double>(scene.generator)},
         };
         for (int i = 0; i < planet_count; ++i) {
-            v.push_back({planet_names[i], planets[i].orbit_angle});
-            v.push_back({planet_names[i], planets[i].spin_angle});
+            v.push_back({planet_names[i], scene.planets[i].orbit_angle});
+            v.push_back({planet_names[i], scene.planets[i].spin_angle});
         }
         return v;
     };
@@ -104,7 +104,7 @@ TEST_F(SceneRun, DrawingChangesNothingTheStepsMake) {
     for (int tick = 0; tick < ticks; ++tick) step_scene();
     const std::vector<Value> stepped = values();
     for (size_t i = 0; i < drawn.size(); ++i) EXPECT_EQ(drawn[i].value, stepped[i].value) << drawn[i].name;
-    EXPECT_TRUE(comet_active);
+    EXPECT_TRUE(scene.comet.active);
 }
 
 TEST(Comet, StartColoursByParticle) {
@@ -119,9 +119,9 @@ TEST(Comet, StartColoursByParticle) {
         {999, 1.0f, 0.5f, 0.75f},
     };
     reset_scene();
-    restart_comet();
+    restart_comet(&scene.comet);
     for (const Case& c : cases) {
-        const CometParticle& p = comet_particles[c.particle];
+        const CometParticle& p = scene.comet.particles[c.particle];
         EXPECT_EQ(p.life, 1.0f);
         EXPECT_EQ(p.red, c.red) << "particle " << c.particle;
         EXPECT_EQ(p.green, c.green) << "particle " << c.particle;
@@ -138,11 +138,12 @@ TEST(Camera, TurnsAfter66675TicksOnACycleOf133352) {
     };
     const Turn expected[] = {{66675, false, -90.0009f}, {133351, true, -9.9988f}, {66675 + 133352, false, -90.0009f}};
     std::vector<Turn> turns;
-    BOOL receding = camera_receding;
+    BOOL receding = scene.camera_receding;
     for (long tick = 1; tick <= 66675 + 133352; ++tick) {
         step_scene();
-        if (camera_receding != receding) turns.push_back({tick, camera_receding != FALSE, camera_depth});
-        receding = camera_receding;
+        if (scene.camera_receding != receding)
+            turns.push_back({tick, scene.camera_receding != FALSE, scene.camera_depth});
+        receding = scene.camera_receding;
     }
     ASSERT_EQ(turns.size(), sizeof expected / sizeof expected[0]);
     for (size_t i = 0; i < turns.size(); ++i) {
@@ -161,20 +162,23 @@ TEST_F(SceneRun, MilestonesOfTheFirst7200Ticks) {
         std::function<bool()> holds;
     };
     const Milestone milestones[] = {
-        {1, "title drawn at 0.998", [] { return title_alpha == 0.998f; }},
+        {1, "title drawn at 0.998", [] { return scene.title_alpha == 0.998f; }},
         {1, "sun layers at 0.1, 0.15 and 0.3 degrees",
-         [] { return sun_angle == 0.15f && fabsf(0.1f + sun_counter_angle - 0.15f) < 1e-6f; }},
-        {1, "background scroll wrapped to about 0.0002", [] { return fabsf(background_scroll - 0.0002f) < 1e-6f; }},
-        {499, "no comet yet", [] { return !comet_active && comet_ticks == 499; }},
-        {500, "comet starts on tick 500", [] { return comet_active && comet_ticks == 500; }},
-        {500, "title still drawn", [] { return title_alpha > 0.0f; }},
-        {501, "title's last frame, at about -0.002", [] { return title_alpha < 0.0f && title_alpha > -0.0021f; }},
-        {502, "title no longer drawn", [] { return title_alpha < 0.0f && title_alpha > -0.0021f; }},
-        {6546, "motes still turning", [] { return ring_angle < -359.9f && belt_angle < -359.9f; }},
-        {6547, "motes wrap to 0", [] { return ring_angle == 0.0f && belt_angle == 0.0f; }},
-        {7198, "sun just below a turn", [] { return sun_angle > 359.9f && sun_angle <= 360.0f; }},
-        {7199, "sun resets both angles", [] { return sun_angle == 0.0f && sun_counter_angle == 0.0f; }},
-        {7200, "after the reset the angles sum to 0", [] { return sun_angle + sun_counter_angle == 0.0f; }},
+         [] { return scene.sun.angle == 0.15f && fabsf(0.1f + scene.sun.counter_angle - 0.15f) < 1e-6f; }},
+        {1, "background scroll wrapped to about 0.0002",
+         [] { return fabsf(scene.background_scroll - 0.0002f) < 1e-6f; }},
+        {499, "no comet yet", [] { return !scene.comet.active && scene.comet.ticks == 499; }},
+        {500, "comet starts on tick 500", [] { return scene.comet.active && scene.comet.ticks == 500; }},
+        {500, "title still drawn", [] { return scene.title_alpha > 0.0f; }},
+        {501, "title's last frame, at about -0.002",
+         [] { return scene.title_alpha < 0.0f && scene.title_alpha > -0.0021f; }},
+        {502, "title no longer drawn", [] { return scene.title_alpha < 0.0f && scene.title_alpha > -0.0021f; }},
+        {6546, "motes still turning",
+         [] { return scene.motes.ring_angle < -359.9f && scene.motes.belt_angle < -359.9f; }},
+        {6547, "motes wrap to 0", [] { return scene.motes.ring_angle == 0.0f && scene.motes.belt_angle == 0.0f; }},
+        {7198, "sun just below a turn", [] { return scene.sun.angle > 359.9f && scene.sun.angle <= 360.0f; }},
+        {7199, "sun resets both angles", [] { return scene.sun.angle == 0.0f && scene.sun.counter_angle == 0.0f; }},
+        {7200, "after the reset the angles sum to 0", [] { return scene.sun.angle + scene.sun.counter_angle == 0.0f; }},
     };
     start_steps(1);
     long tick = 0;
@@ -183,11 +187,11 @@ TEST_F(SceneRun, MilestonesOfTheFirst7200Ticks) {
         while (tick < m.tick) {
             step_scene();
             ++tick;
-            if (tick == 501) title_at_501 = title_alpha;
+            if (tick == 501) title_at_501 = scene.title_alpha;
         }
         EXPECT_TRUE(m.holds()) << "tick " << m.tick << ": " << m.what;
     }
-    EXPECT_EQ(title_alpha, title_at_501);
+    EXPECT_EQ(scene.title_alpha, title_at_501);
 }
 
 TEST_F(SceneRun, FirstFrameStandsTheSystemBehindTheBackground) {
@@ -205,8 +209,8 @@ TEST_F(SceneRun, SwayKeepsMovingSmoothlyAcrossItsWrap) {
     start_run(1);
     // Far past the first turns, where single precision would slow and
     // stall the sway.
-    sway_angle_x = 359.95f;
-    sway_angle_y = 359.97f;
+    scene.sway_angle_x = 359.95f;
+    scene.sway_angle_y = 359.97f;
     float last[3];
     step_scene();
     draw_frame();
@@ -223,8 +227,8 @@ TEST_F(SceneRun, SwayKeepsMovingSmoothlyAcrossItsWrap) {
         EXPECT_LE(fabs(now[1] - last[1]), step) << "frame " << frame;
         for (int i = 0; i < 3; ++i) last[i] = now[i];
     }
-    EXPECT_LT(sway_angle_x, 1.0f);
-    EXPECT_LT(sway_angle_y, 1.0f);
+    EXPECT_LT(scene.sway_angle_x, 1.0f);
+    EXPECT_LT(scene.sway_angle_y, 1.0f);
 }
 
 TEST_F(SceneRun, AnglesWrapToZeroNotByATurn) {
@@ -235,11 +239,11 @@ TEST_F(SceneRun, AnglesWrapToZeroNotByATurn) {
     };
     start_steps(1);
     const Case cases[] = {
-        {"mercury's orbit, below -360", &planets[mercury_slot].orbit_angle, -359.95f},
-        {"earth's spin, below -360", &planets[earth_slot].spin_angle, -359.8f},
-        {"uranus's spin, above 360", &planets[uranus_slot].spin_angle, 359.8f},
-        {"the moon, below -360", &moon_angle, -359.9f},
-        {"the tumble, above 360", &tumble_angle, 359.99f},
+        {"mercury's orbit, below -360", &scene.planets[mercury_slot].orbit_angle, -359.95f},
+        {"earth's spin, below -360", &scene.planets[earth_slot].spin_angle, -359.8f},
+        {"uranus's spin, above 360", &scene.planets[uranus_slot].spin_angle, 359.8f},
+        {"the moon, below -360", &scene.moon_angle, -359.9f},
+        {"the tumble, above 360", &scene.tumble_angle, 359.99f},
     };
     for (const Case& c : cases) *c.angle = c.start;
     step_scene();
@@ -265,19 +269,19 @@ TEST_F(SceneRun, CometBoxIsStrictAndTestsYBeforeItsStep) {
     };
     for (const Case& c : cases) {
         start_steps(1);
-        comet_active = TRUE;
-        comet_ticks = 700;
-        comet_x = c.x;
-        comet_y = c.y;
-        comet_speed_x = c.speed_x;
-        comet_speed_y = c.speed_y;
-        for (int frame = 0; frame < c.frames; ++frame) step_comet();
-        EXPECT_EQ(comet_active != FALSE, c.active_after) << c.what;
-        EXPECT_EQ(comet_ticks, c.active_after ? 700 : 0) << c.what;
+        scene.comet.active = TRUE;
+        scene.comet.ticks = 700;
+        scene.comet.x = c.x;
+        scene.comet.y = c.y;
+        scene.comet.speed_x = c.speed_x;
+        scene.comet.speed_y = c.speed_y;
+        for (int frame = 0; frame < c.frames; ++frame) step_comet(&scene.comet, scene.camera_receding);
+        EXPECT_EQ(scene.comet.active != FALSE, c.active_after) << c.what;
+        EXPECT_EQ(scene.comet.ticks, c.active_after ? 700 : 0) << c.what;
     }
     // The next comet comes 500 ticks after the last one left, and only then.
-    for (int tick = 1; tick < comet_start_tick; ++tick) tick_comet();
-    EXPECT_FALSE(comet_active);
-    tick_comet();
-    EXPECT_TRUE(comet_active);
+    for (int tick = 1; tick < comet_start_tick; ++tick) tick_comet(&scene.comet);
+    EXPECT_FALSE(scene.comet.active);
+    tick_comet(&scene.comet);
+    EXPECT_TRUE(scene.comet.active);
 }

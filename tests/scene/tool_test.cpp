@@ -78,38 +78,38 @@ TEST_F(SceneRun, ToolJsonIsTheStateOfTheSameRun) {
         float value;
     };
     const Float floats[] = {
-        {"title_alpha", title_alpha},
-        {"sway_angle_x", sway_angle_x},
-        {"sway_angle_y", sway_angle_y},
-        {"camera_depth", camera_depth},
-        {"tumble_angle", tumble_angle},
-        {"background_scroll", background_scroll},
-        {"moon_angle", moon_angle},
-        {"sun_angle", sun_angle},
-        {"sun_counter_angle", sun_counter_angle},
-        {"ring_angle", ring_angle},
-        {"belt_angle", belt_angle},
-        {"comet_x", comet_x},
-        {"comet_y", comet_y},
-        {"comet_z", comet_z},
-        {"comet_speed_x", comet_speed_x},
-        {"comet_speed_y", comet_speed_y},
-        {"comet_red", comet_red},
-        {"comet_green", comet_green},
-        {"comet_blue", comet_blue},
+        {"title_alpha", scene.title_alpha},
+        {"sway_angle_x", scene.sway_angle_x},
+        {"sway_angle_y", scene.sway_angle_y},
+        {"camera_depth", scene.camera_depth},
+        {"tumble_angle", scene.tumble_angle},
+        {"background_scroll", scene.background_scroll},
+        {"moon_angle", scene.moon_angle},
+        {"sun_angle", scene.sun.angle},
+        {"sun_counter_angle", scene.sun.counter_angle},
+        {"ring_angle", scene.motes.ring_angle},
+        {"belt_angle", scene.motes.belt_angle},
+        {"comet_x", scene.comet.x},
+        {"comet_y", scene.comet.y},
+        {"comet_z", scene.comet.z},
+        {"comet_speed_x", scene.comet.speed_x},
+        {"comet_speed_y", scene.comet.speed_y},
+        {"comet_red", scene.comet.red},
+        {"comet_green", scene.comet.green},
+        {"comet_blue", scene.comet.blue},
     };
     for (const Float& f : floats) EXPECT_EQ(static_cast<float>(json_number(json, f.key)), f.value) << f.key;
     for (int slot = 0; slot < planet_count; ++slot) {
         const size_t at = json.find(std::string("\"") + planet_names[slot] + "\":{");
         ASSERT_NE(at, std::string::npos) << planet_names[slot];
-        EXPECT_EQ(static_cast<float>(json_number(json, "orbit_angle", at)), planets[slot].orbit_angle);
-        EXPECT_EQ(static_cast<float>(json_number(json, "spin_angle", at)), planets[slot].spin_angle);
+        EXPECT_EQ(static_cast<float>(json_number(json, "orbit_angle", at)), scene.planets[slot].orbit_angle);
+        EXPECT_EQ(static_cast<float>(json_number(json, "spin_angle", at)), scene.planets[slot].spin_angle);
     }
-    EXPECT_EQ(json_flag(json, "camera_receding"), camera_receding != FALSE);
-    EXPECT_EQ(json_flag(json, "comet_active"), comet_active != FALSE);
-    EXPECT_EQ(json_number(json, "comet_ticks"), comet_ticks);
-    EXPECT_EQ(json_number(json, "comet_direction"), comet_direction);
-    EXPECT_EQ(json_number(json, "random_state"), random_state());
+    EXPECT_EQ(json_flag(json, "camera_receding"), scene.camera_receding != FALSE);
+    EXPECT_EQ(json_flag(json, "comet_active"), scene.comet.active != FALSE);
+    EXPECT_EQ(json_number(json, "comet_ticks"), scene.comet.ticks);
+    EXPECT_EQ(json_number(json, "comet_direction"), scene.comet.direction);
+    EXPECT_EQ(json_number(json, "random_state"), scene.generator);
 }
 
 TEST(SceneTool, PngIsTheLastFrameAtTheGivenSize) {

@@ -125,42 +125,42 @@ void print_float(const char* name, float value, bool last = false) {
 
 void print_json() {
     printf("{");
-    print_float("title_alpha", title_alpha);
-    print_float("sway_angle_x", sway_angle_x);
-    print_float("sway_angle_y", sway_angle_y);
-    print_float("camera_depth", camera_depth);
-    printf("\"camera_receding\":%s,", camera_receding ? "true" : "false");
-    print_float("tumble_angle", tumble_angle);
-    print_float("background_scroll", background_scroll);
-    print_float("moon_angle", moon_angle);
+    print_float("title_alpha", scene.title_alpha);
+    print_float("sway_angle_x", scene.sway_angle_x);
+    print_float("sway_angle_y", scene.sway_angle_y);
+    print_float("camera_depth", scene.camera_depth);
+    printf("\"camera_receding\":%s,", scene.camera_receding ? "true" : "false");
+    print_float("tumble_angle", scene.tumble_angle);
+    print_float("background_scroll", scene.background_scroll);
+    print_float("moon_angle", scene.moon_angle);
     printf("\"planets\":{");
     // In the order of the planets from the sun outward.
     static const PlanetSlot order[] = {mercury_slot, venus_slot,  earth_slot,   mars_slot, jupiter_slot,
                                        saturn_slot,  uranus_slot, neptune_slot, pluto_slot};
     for (PlanetSlot slot : order) {
         printf("\"%s\":{", planet_names[slot]);
-        print_float("orbit_angle", planets[slot].orbit_angle);
-        print_float("spin_angle", planets[slot].spin_angle, true);
+        print_float("orbit_angle", scene.planets[slot].orbit_angle);
+        print_float("spin_angle", scene.planets[slot].spin_angle, true);
         printf("}%s", slot == pluto_slot ? "" : ",");
     }
     printf("},");
-    print_float("sun_angle", sun_angle);
-    print_float("sun_counter_angle", sun_counter_angle);
+    print_float("sun_angle", scene.sun.angle);
+    print_float("sun_counter_angle", scene.sun.counter_angle);
     printf("\"sun_passes\":%d,", sun_passes);
-    print_float("ring_angle", ring_angle);
-    print_float("belt_angle", belt_angle);
-    printf("\"comet_active\":%s,", comet_active ? "true" : "false");
-    printf("\"comet_ticks\":%ld,", static_cast<long>(comet_ticks));
-    printf("\"comet_direction\":%ld,", static_cast<long>(comet_direction));
-    print_float("comet_x", comet_x);
-    print_float("comet_y", comet_y);
-    print_float("comet_z", comet_z);
-    print_float("comet_speed_x", comet_speed_x);
-    print_float("comet_speed_y", comet_speed_y);
-    print_float("comet_red", comet_red);
-    print_float("comet_green", comet_green);
-    print_float("comet_blue", comet_blue);
-    printf("\"random_state\":%lu}\n", static_cast<unsigned long>(random_state()));
+    print_float("ring_angle", scene.motes.ring_angle);
+    print_float("belt_angle", scene.motes.belt_angle);
+    printf("\"comet_active\":%s,", scene.comet.active ? "true" : "false");
+    printf("\"comet_ticks\":%ld,", static_cast<long>(scene.comet.ticks));
+    printf("\"comet_direction\":%ld,", static_cast<long>(scene.comet.direction));
+    print_float("comet_x", scene.comet.x);
+    print_float("comet_y", scene.comet.y);
+    print_float("comet_z", scene.comet.z);
+    print_float("comet_speed_x", scene.comet.speed_x);
+    print_float("comet_speed_y", scene.comet.speed_y);
+    print_float("comet_red", scene.comet.red);
+    print_float("comet_green", scene.comet.green);
+    print_float("comet_blue", scene.comet.blue);
+    printf("\"random_state\":%lu}\n", static_cast<unsigned long>(scene.generator));
 }
 
 // The outline font is built on the display window's device context: give
