@@ -16,6 +16,8 @@ bool x11_app_active;
 
 namespace {
 
+bool keyboard_grabbed;  // a window of ours holds the keyboard grab
+
 bool owns(Window window) {
     return window && layer_core_owns((HWND)(uintptr_t)window);
 }
@@ -79,10 +81,15 @@ void translate_motion(XMotionEvent* event) {
     layer_core_raw_motion(&motion);
 }
 
-bool focus_is_ours(Display* display) {
+Window input_focus(Display* display) {
     Window focus;
     int revert;
     XGetInputFocus(display, &focus, &revert);
+    return focus;
+}
+
+bool focus_is_ours(Display* display) {
+    Window focus = input_focus(display);
     x11_trap_errors();
     bool ours = focus != None && focus != PointerRoot && x11_find_window(x11_toplevel_of(focus));
     x11_untrap_errors();
@@ -90,6 +97,16 @@ bool focus_is_ours(Display* display) {
 }
 
 void translate_focus(Display* display, XFocusChangeEvent* event) {
+    // X tells of a keyboard grab's start and end as focus changes of their own.
+    if (event->type == FocusIn && event->mode == NotifyGrab && event->detail != NotifyPointer && owns(event->window))
+        keyboard_grabbed = true;
+    if (event->type == FocusOut && event->mode == NotifyUngrab) keyboard_grabbed = false;
+    // A window manager may put the focus on no window at all while our grab
+    // holds (Xwayland's does, soon after the saver window has taken it):
+    // the keys still come to us, so the user has not gone to another program.
+    if (event->type == FocusOut && event->mode == NotifyWhileGrabbed && keyboard_grabbed &&
+        input_focus(display) == None)
+        return;
     // Grabs move the focus for a moment and give it back: that is not a
     // change of activation. Nor is the focus moving within our own windows.
     if (event->mode == NotifyGrab || event->mode == NotifyUngrab) return;

@@ -166,6 +166,19 @@ TEST_F(ProgramTest, AnotherClientTakingTheFocusEndsTheSaverWithZero) {
     XSync(display, False);
 }
 
+// A window manager may put the focus on no window while the saver holds the
+// keyboard: the keys still come to the saver, so the user has not left.
+TEST_F(ProgramTest, FocusOnNoWindowWhileTheSaverHoldsTheKeyboardLeavesItRunning) {
+    Child* saver;
+    ASSERT_NE(start_saver(&saver), None) << read_stderr(*saver);
+    XSetInputFocus(display, None, RevertToPointerRoot, CurrentTime);
+    XSync(display, False);
+    EXPECT_TRUE(wait_for_frames(display, 2, 10000));  // the focus change handled
+    EXPECT_TRUE(still_running(*saver)) << read_stderr(*saver);
+    ASSERT_TRUE(xdotool("key x"));
+    EXPECT_EQ(wait_exit(saver, 20000), 0) << read_stderr(*saver);
+}
+
 TEST_F(ProgramTest, SecondSaverFindsTheFirstRaisesItAndLeaves) {
     Child* first;
     Window window = start_saver(&first);

@@ -11,6 +11,7 @@
 
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <functional>
 
 #include "e2e_support.h"
@@ -198,6 +199,42 @@ TEST_F(WaylandRun, CompositorGoingAwayEndsTheRunAtOnce) {
     EXPECT_EQ(ended(&saver, 5000), 1);
     std::string said = read_stderr(saver);
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+}
+
+// The X11 build on sway's Xwayland, as a user without the Wayland driver
+// meets it. Xwayland takes no root clients, so it runs as sway's own user.
+class XwaylandRun : public WaylandRun {
+public:
+    void SetUp() override {
+        sway = start_sway(640, 480, "", true);
+        output = sway_outputs(sway).at(0);
+    }
+};
+
+// Its window manager moves the focus soon after the saver has taken it; the
+// run goes on until input.
+TEST_F(XwaylandRun, SaverRunsUntilInput) {
+    std::string display = xwayland_display(sway);
+    ASSERT_FALSE(display.empty());
+    std::vector<std::string> env = sway_env(sway);
+    env.insert(env.end(), {"WAYLAND_DISPLAY", "DISPLAY=" + display});
+    saver = spawn(as_unprivileged({ORRELUNE_PATH, "/s"}, {}), env);
+    ASSERT_TRUE(wait_for_picture(sway, output)) << read_stderr(saver);
+
+    // Well past the moment it used to end at, and frames still coming.
+    int frames = 0;
+    Picture last, now;
+    auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
+        ASSERT_EQ(ended(&saver, 0), not_yet) << read_stderr(saver);
+        ASSERT_TRUE(screenshot(sway, output, &now));
+        if (now.rgb != last.rgb) ++frames;
+        last = now;
+    }
+    EXPECT_GT(share_unlike(last, sway_background), 0.95);
+    EXPECT_GE(frames, 3);
+    ASSERT_EQ(ended(&saver, 0), not_yet) << read_stderr(saver);
+    EXPECT_EQ(end_with_key("Escape"), 0) << read_stderr(saver);
 }
 
 // Both WAYLAND_DISPLAY and DISPLAY set: Wayland, unless ORRELUNE_DRIVER
