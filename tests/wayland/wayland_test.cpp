@@ -12,6 +12,7 @@
 #include <X11/Xlib.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 
 #include "e2e_support.h"
@@ -199,6 +200,52 @@ TEST_F(WaylandRun, CompositorGoingAwayEndsTheRunAtOnce) {
     EXPECT_EQ(ended(&saver, 5000), 1);
     std::string said = read_stderr(saver);
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+}
+
+// Another program's fullscreen window beneath (a terminal all magenta):
+// the picture covers it.
+TEST_F(WaylandRun, FullscreenWindowBeneathIsCovered) {
+    const unsigned magenta = 0xFF00FF;
+    Child terminal =
+        spawn({FOOT_PATH, "--fullscreen", "-o", "colors.background=ff00ff", "sleep", "600"}, sway_env(sway));
+    Picture shown;
+    auto magenta_share = [&] { return 1 - share_unlike(shown, magenta); };
+    ASSERT_TRUE(wait_until([&] { return screenshot(sway, output, &shown) && magenta_share() > 0.9; }, 30000))
+        << read_stderr(terminal);
+    start_saver();
+    EXPECT_TRUE(wait_for_picture(sway, output)) << read_stderr(saver);
+    ASSERT_TRUE(screenshot(sway, output, &shown));
+    EXPECT_LT(magenta_share(), 0.001);
+    kill_child(&terminal);
+}
+
+// swayidle runs the saver when the seat has been idle for a while, and the
+// input that ends the idle ends the run; the next idle starts another.
+TEST_F(WaylandRun, SwayidleStartsItOnIdleAndInputEndsIt) {
+    std::string pid_file = sway.dir + "/saver.pid";
+    Child idle = spawn({SWAYIDLE_PATH, "-w", "timeout", "1", "echo $$ > " + pid_file + "; exec " ORRELUNE_PATH " /s"},
+                       sway_env(sway));
+    auto started = [&](int not_this) {
+        int pid = 0;
+        wait_until(
+            [&] {
+                std::ifstream(pid_file) >> pid;
+                return pid != not_this && processes_of(ORRELUNE_PATH).count(pid);
+            },
+            30000);
+        return pid;
+    };
+    int first = started(0);
+    ASSERT_NE(first, 0) << read_stderr(idle);
+    ASSERT_TRUE(wait_for_picture(sway, output));
+    ASSERT_TRUE(pointer_command(&pointer, "move 1 0") && pointer_command(&pointer, "move 8 5"));
+    EXPECT_TRUE(wait_until([&] { return !processes_of(ORRELUNE_PATH).count(first); }, 15000));
+
+    int second = started(first);
+    EXPECT_NE(second, 0) << read_stderr(idle);
+    EXPECT_TRUE(wait_for_picture(sway, output));
+    kill_child(&idle);
+    if (second) kill(second, SIGTERM);
 }
 
 // The X11 build on sway's Xwayland, as a user without the Wayland driver
