@@ -10,8 +10,10 @@
 #include <sys/wait.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -246,6 +248,63 @@ TEST_F(WaylandRun, SwayidleStartsItOnIdleAndInputEndsIt) {
     EXPECT_TRUE(wait_for_picture(sway, output));
     kill_child(&idle);
     if (second) kill(second, SIGTERM);
+}
+
+// weston offers no layer-shell: the program takes a fullscreen toplevel.
+// weston runs in a window of a private X server, whose picture shows its
+// frames and from which its input comes.
+class WestonRun : public ::testing::Test {
+public:
+    void SetUp() override {
+        x = start_xserver(640, 480);
+        display = XOpenDisplay(x.name.c_str());
+        ASSERT_NE(display, nullptr);
+        char dir[] = "/tmp/orrelune-weston-XXXXXX";
+        runtime = mkdtemp(dir);
+        std::ofstream(runtime + "/weston.ini")
+            << "[shell]\nbackground-color=0xff" << std::hex << sway_background << "\npanel-position=none\n";
+        weston = spawn({WESTON_PATH, "--backend=x11-backend.so", "--use-pixman", "--width=640", "--height=480",
+                        "--socket=wayland-1", "--idle-time=0", "--config=" + runtime + "/weston.ini"},
+                       {"DISPLAY=" + x.name, "XDG_RUNTIME_DIR=" + runtime, "WAYLAND_DISPLAY", "WAYLAND_SOCKET"});
+        struct stat socket;
+        ASSERT_TRUE(wait_until([&] { return stat((runtime + "/wayland-1").c_str(), &socket) == 0; }, 30000))
+            << read_stderr(weston);
+        ASSERT_TRUE(wait_until([&] { return covered() < 0.01; }, 30000)) << "weston's desktop shows";
+    }
+    void TearDown() override {
+        kill_child(&saver);
+        kill_child(&weston);
+        if (display) XCloseDisplay(display);
+        stop_xserver(&x);
+        std::filesystem::remove_all(runtime);
+    }
+    // The share of weston's window that is not its background.
+    double covered() {
+        XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, 640, 480, AllPlanes, ZPixmap);
+        if (!image) return 0;
+        size_t unlike = 0;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x)
+                if ((XGetPixel(image, x, y) & 0xFFFFFF) != sway_background) ++unlike;
+        XDestroyImage(image);
+        return unlike / (640.0 * 480.0);
+    }
+
+    XServer x;
+    Display* display = nullptr;
+    std::string runtime;
+    Child weston, saver;
+};
+
+TEST_F(WestonRun, FullscreenToplevelPresentsFramesAndAKeyEndsIt) {
+    saver = spawn({ORRELUNE_PATH, "/s"}, {"XDG_RUNTIME_DIR=" + runtime, "WAYLAND_DISPLAY=wayland-1", "DISPLAY",
+                                          "WAYLAND_SOCKET", "ORRELUNE_DRIVER"});
+    EXPECT_TRUE(wait_until([&] { return covered() > 0.95; }, 30000)) << read_stderr(saver);
+    EXPECT_TRUE(wait_for_frames(display, 3, 30000));
+    EXPECT_GT(covered(), 0.95);
+    ASSERT_EQ(ended(&saver, 0), not_yet) << read_stderr(saver);
+    ASSERT_TRUE(xdotool("key Escape"));
+    EXPECT_EQ(ended(&saver, 15000), 0) << read_stderr(saver);
 }
 
 // The X11 build on sway's Xwayland, as a user without the Wayland driver
