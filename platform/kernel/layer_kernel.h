@@ -1,7 +1,8 @@
 // Private to the layer: kernel services that the layer's other parts use.
 // The program never includes this header.
 //   layer_run_exit_hooks - runs the layer_at_exit hooks (layer_test.h) now, once
-//   layer_hold_ending_signals - holds the signals that run them
+//   layer_hold_ending_signals, layer_release_ending_signals - a section
+//                        that the hooks wait for
 //   layer_handling_fault, layer_set_fault_check - the fault path (faults.cpp)
 //   layer_fixme_once   - the loud "not implemented" line, printed once per text
 //   layer_kernel_set_argv, layer_command_tail - the entry's command-line work
@@ -20,10 +21,13 @@
 // another thread runs them waits for them (with a bound); SIGINT, SIGTERM,
 // SIGHUP and SIGQUIT wait on the thread that runs them. Async-signal-safe.
 void layer_run_exit_hooks();
-// Holds those ending signals on this thread, whose handlers run the hooks,
-// so that they wait while it is in the middle of something the hooks also
-// use; `previous` gets the mask that pthread_sigmask restores. Async-signal-safe.
+// Holds those ending signals, whose handlers run the hooks, for a section of
+// work that the hooks also use (sections don't nest): on this thread they
+// wait for layer_release_ending_signals, and hooks that another thread runs
+// meanwhile (it took such a signal, or faulted) wait for the section's end.
+// `previous` keeps the mask to restore. Async-signal-safe.
 void layer_hold_ending_signals(sigset_t* previous);
+void layer_release_ending_signals(const sigset_t* previous);
 
 // Whether this process is inside the handling of a fault (a signal handler).
 bool layer_handling_fault();

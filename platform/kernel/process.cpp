@@ -42,6 +42,8 @@ int exit_hook_count = 0;
 // 0 before the hooks run, the id of the thread that runs them while they
 // run, -1 once they have run.
 int exit_hooks_state = 0;
+// The thread inside a section that holds the ending signals; 0: none.
+int holding_thread = 0;
 
 void load_args_from_proc() {
     FILE* file = fopen("/proc/self/cmdline", "rb");
@@ -84,6 +86,21 @@ void on_fatal_signal(int sig) {
 const int ending_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 // Those a screen-saver daemon ends a hosted run with.
 const int daemon_signals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void block_ending_signals(sigset_t* previous) {
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (int sig : ending_signals) sigaddset(&ending, sig);
+    pthread_sigmask(SIG_BLOCK, &ending, previous);
+}
+
+// Bounded, so that a thread stuck on a dead display cannot keep the process
+// from ending.
+template <typename Done>
+void wait_at_most_ten_seconds_for(Done done) {
+    const timespec pause = {0, 1000 * 1000};
+    for (int waited = 0; waited < 10 * 1000 && !done(); ++waited) nanosleep(&pause, nullptr);
+}
 
 void install_exit_paths() {
     atexit(layer_run_exit_hooks);
@@ -180,18 +197,20 @@ void layer_run_exit_hooks() {
     // The ending signals wait while this thread runs the hooks; on another
     // thread (any thread may take a signal) the handler waits for them below.
     sigset_t previous;
-    layer_hold_ending_signals(&previous);
+    block_ending_signals(&previous);
     const int self = static_cast<int>(gettid());
+    // A section that another thread holds them for (a display-mode change)
+    // ends first: the hooks would find its work half done.
+    wait_at_most_ten_seconds_for([self] {
+        const int holder = __atomic_load_n(&holding_thread, __ATOMIC_ACQUIRE);
+        return holder == 0 || holder == self;
+    });
     int state = 0;
     if (__atomic_compare_exchange_n(&exit_hooks_state, &state, self, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
         for (int i = exit_hook_count - 1; i >= 0; --i) exit_hooks[i]();
         __atomic_store_n(&exit_hooks_state, -1, __ATOMIC_RELEASE);
     } else if (state != -1 && state != self) {
-        // Bounded, so that a hook stuck on a dead display cannot keep the
-        // process from ending.
-        const timespec pause = {0, 1000 * 1000};
-        for (int waited = 0; waited < 10 * 1000 && __atomic_load_n(&exit_hooks_state, __ATOMIC_ACQUIRE) != -1; ++waited)
-            nanosleep(&pause, nullptr);
+        wait_at_most_ten_seconds_for([] { return __atomic_load_n(&exit_hooks_state, __ATOMIC_ACQUIRE) == -1; });
     }
     // A hook that faulted (state == self) comes back here: the process ends
     // without the rest.
@@ -199,10 +218,13 @@ void layer_run_exit_hooks() {
 }
 
 void layer_hold_ending_signals(sigset_t* previous) {
-    sigset_t ending;
-    sigemptyset(&ending);
-    for (int sig : ending_signals) sigaddset(&ending, sig);
-    pthread_sigmask(SIG_BLOCK, &ending, previous);
+    block_ending_signals(previous);
+    __atomic_store_n(&holding_thread, static_cast<int>(gettid()), __ATOMIC_RELEASE);
+}
+
+void layer_release_ending_signals(const sigset_t* previous) {
+    __atomic_store_n(&holding_thread, 0, __ATOMIC_RELEASE);
+    pthread_sigmask(SIG_SETMASK, previous, nullptr);
 }
 
 void layer_set_hosted(HWND window) {

@@ -298,7 +298,7 @@ int x11_list_modes(LayerDisplayMode* modes, int max) {
         }
         free_output(&state);
     }
-    pthread_sigmask(SIG_SETMASK, &held, nullptr);
+    layer_release_ending_signals(&held);
     return count;
 }
 
@@ -318,7 +318,7 @@ bool x11_current_mode(LayerDisplayMode* mode, int* bits) {
         }
         free_output(&state);
     }
-    pthread_sigmask(SIG_SETMASK, &held, nullptr);
+    layer_release_ending_signals(&held);
     return found;
 }
 
@@ -383,7 +383,7 @@ bool x11_set_mode(const LayerDisplayMode* wanted) {
         }
         free_output(&state);
     }
-    pthread_sigmask(SIG_SETMASK, &held, nullptr);
+    layer_release_ending_signals(&held);
     if (done) follow_on_shared_connection();
     return done;
 }
@@ -398,7 +398,7 @@ void x11_restore_mode() {
         XRRFreeScreenResources(resources);
     }
     switched = 0;
-    pthread_sigmask(SIG_SETMASK, &held, nullptr);
+    layer_release_ending_signals(&held);
     follow_on_shared_connection();
 }
 

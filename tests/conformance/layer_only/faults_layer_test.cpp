@@ -2,6 +2,7 @@
 // fault reaches the program's filter as a Windows exception, through the
 // platform's last-chance filter as on Windows.
 #include <signal.h>
+#include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -168,6 +169,40 @@ TEST(FaultDeathTest, AnEndingSignalWaitsForTheExitHooks) {
             },
             ended_by_exit_or_the_signal, "hook finished");
     }
+}
+
+// Whether the exit hooks ran inside a section that holds the ending signals.
+volatile sig_atomic_t inside_section = 0, hook_ran = 0;
+
+void say_whether_inside_the_section() {
+    hook_ran = 1;
+    const char* text = inside_section ? "hooks ran inside the section\n" : "hooks ran after the section\n";
+    ssize_t ignored = write(STDERR_FILENO, text, strlen(text));
+    (void)ignored;
+}
+
+// Work that holds the ending signals (a display-mode change) is finished
+// before the exit hooks run, also when another thread takes the signal and
+// runs them meanwhile.
+TEST(FaultDeathTest, AnEndingSignalTakenElsewhereWaitsForAHeldSection) {
+    EXPECT_EXIT(
+        {
+            layer_at_exit(say_whether_inside_the_section);
+            std::thread([] {
+                for (;;) pause();
+            }).detach();
+            sigset_t previous;
+            layer_hold_ending_signals(&previous);
+            inside_section = 1;
+            kill(getpid(), SIGTERM);
+            // Only the other thread can take it, and nothing else keeps its
+            // hooks from running at once: the section lasts a second for them.
+            for (int waited = 0; waited < 1000 && !hook_ran; ++waited) usleep(1000);
+            inside_section = 0;
+            layer_release_ending_signals(&previous);
+            for (;;) pause();
+        },
+        ::testing::KilledBySignal(SIGTERM), "hooks ran after the section");
 }
 
 TEST(FaultDeathTest, RemovingTheFilterRestoresTheSignals) {
