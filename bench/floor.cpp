@@ -17,16 +17,14 @@
 
 #include <vector>
 
-#include <windows.h>
-
-#include <GL/gl.h>
+#include "gl_context.h"
 
 namespace {
 
 const int image_size = 512;
 const UINT timer_id = 1;
 
-HDC device_context;
+GlWindow gl;
 GLuint texture;
 bool limit = false;
 GLuint mask_texture, glow_texture;
@@ -71,22 +69,6 @@ void make_sun_textures() {
     mask_texture = upload(size, mask);
 }
 
-bool make_context(HWND window) {
-    PIXELFORMATDESCRIPTOR request = {};
-    request.nSize = sizeof request;
-    request.nVersion = 1;
-    request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    request.iPixelType = PFD_TYPE_RGBA;
-    request.cColorBits = 16;
-    request.cDepthBits = 16;
-    request.iLayerType = PFD_MAIN_PLANE;
-    device_context = GetDC(window);
-    const int format = ChoosePixelFormat(device_context, &request);
-    if (!format || !SetPixelFormat(device_context, format, &request)) return false;
-    HGLRC context = wglCreateContext(device_context);
-    return context && wglMakeCurrent(device_context, context);
-}
-
 // The whole view, its image `repeats` times across.
 void draw_quad(float repeats) {
     glBegin(GL_QUADS);
@@ -119,13 +101,13 @@ void draw_frame() {
         draw_quad(1);
         glColor3ub(255, 255, 255);
     }
-    SwapBuffers(device_context);
+    SwapBuffers(gl.device_context);
 }
 
 LRESULT CALLBACK floor_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_CREATE:
-        if (!make_context(window)) {
+        if (!make_gl_context(window, &gl)) {
             PostQuitMessage(1);
             return 0;
         }

@@ -6,43 +6,14 @@
 
 #include <benchmark/benchmark.h>
 #include <layer_test.h>
-#include <windows.h>
 
-#include <GL/gl.h>
+#include "gl_context.h"
 
 namespace {
 
-struct GlWindow {
-    HWND window;
-    HDC dc;
-    HGLRC context;
-};
-
-bool open_gl_window(GlWindow* gl) {
-    WNDCLASSA wc{};
-    wc.style = CS_OWNDC;
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.lpszClassName = "FontBench";
-    if (!RegisterClassA(&wc)) return false;
-    gl->window = CreateWindowExA(0, "FontBench", "font bench", WS_POPUP | WS_VISIBLE, 0, 0, 64, 64, nullptr, nullptr,
-                                 nullptr, nullptr);
-    if (!gl->window) return false;
-    gl->dc = GetDC(gl->window);
-    PIXELFORMATDESCRIPTOR request{};
-    request.nSize = sizeof request;
-    request.nVersion = 1;
-    request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    request.iPixelType = PFD_TYPE_RGBA;
-    request.cColorBits = 16;
-    request.cDepthBits = 16;
-    if (!SetPixelFormat(gl->dc, ChoosePixelFormat(gl->dc, &request), &request)) return false;
-    gl->context = wglCreateContext(gl->dc);
-    return gl->context && wglMakeCurrent(gl->dc, gl->context);
-}
-
 void BM_BuildTitleFont(benchmark::State& state) {
     static GlWindow gl{};
-    static bool ready = open_gl_window(&gl);
+    static bool ready = open_gl_window("FontBench", 64, 64, &gl);
     if (!ready) {
         state.SkipWithError("no rendering context");
         return;
@@ -52,13 +23,13 @@ void BM_BuildTitleFont(benchmark::State& state) {
     for (auto _ : state) {
         HFONT font = CreateFontA(-12, 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS,
                                  CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Arial");
-        SelectObject(gl.dc, font);
-        if (!wglUseFontOutlinesA(gl.dc, 0, 255, base, 0.0f, 0.2f, WGL_FONT_POLYGONS, metrics)) {
+        SelectObject(gl.device_context, font);
+        if (!wglUseFontOutlinesA(gl.device_context, 0, 255, base, 0.0f, 0.2f, WGL_FONT_POLYGONS, metrics)) {
             state.SkipWithError("the outline build failed");
             break;
         }
         glFinish();
-        SelectObject(gl.dc, GetStockObject(SYSTEM_FONT));
+        SelectObject(gl.device_context, GetStockObject(SYSTEM_FONT));
         DeleteObject(font);
     }
     state.SetLabel(getenv("DISPLAY") ? "GLX context" : "null driver, no GL");

@@ -12,13 +12,11 @@
 #include <time.h>
 
 #include <new>
-#include <vector>
 
 #include <benchmark/benchmark.h>
 
 #include "platform.h"
-#include <GL/osmesa.h>
-#include "layer_test.h"
+#include "offscreen_context.h"
 #include "display/gl_window.h"
 #include "scene/frame.h"
 #include "scene/scene_state.h"
@@ -110,15 +108,17 @@ double process_cpu_seconds() {
     return now.tv_sec + now.tv_nsec * 1e-9;
 }
 
+// The outline font is built on a device context; set up in main.
+HDC font_device_context = NULL;
+
 // A fresh run in its own context at the given size; the comet is flying
 // (tick 500 has passed) so every stage draws.
 struct OffscreenRun {
-    OSMesaContext context = nullptr;
-    std::vector<GLubyte> pixels;
+    OffscreenContext offscreen;
+    bool ready;
 
-    OffscreenRun(int width, int height) : pixels(static_cast<size_t>(width) * height * 4) {
-        context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
-        OSMesaMakeCurrent(context, pixels.data(), GL_UNSIGNED_BYTE, width, height);
+    OffscreenRun(int width, int height) : ready(open_offscreen_context(&offscreen, width, height)) {
+        if (!ready) return;
         reset_scene();
         random_seed(1);
         init_gl(font_device_context, width, height);
@@ -129,20 +129,8 @@ struct OffscreenRun {
         }
         glFinish();
     }
-    ~OffscreenRun() { OSMesaDestroyContext(context); }
+    ~OffscreenRun() { close_offscreen_context(&offscreen); }
 };
-
-HDC font_device_context = NULL;
-
-void make_font_device_context() {
-    layer_use_null_driver();
-    WNDCLASSA window_class = {};
-    window_class.lpfnWndProc = DefWindowProcA;
-    window_class.lpszClassName = "SceneBench";
-    RegisterClassA(&window_class);
-    HWND window = CreateWindowExA(0, "SceneBench", "", WS_POPUP, 0, 0, 64, 64, NULL, NULL, NULL, NULL);
-    font_device_context = GetDC(window);
-}
 
 // Counters per tick: cpu_ms, heap allocations of the whole process
 // (allocs) and of the program's own code (own_allocs).
@@ -169,6 +157,7 @@ void whole_tick() {
 
 void BM_SceneTick(benchmark::State& state) {
     OffscreenRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    if (!run.ready) return state.SkipWithError("no offscreen GL context");
     count_ticks(state, whole_tick);
 }
 BENCHMARK(BM_SceneTick)->Args({32, 24})->Args({1024, 768})->Unit(benchmark::kMillisecond);
@@ -179,6 +168,7 @@ BENCHMARK(BM_SceneTick)->Args({32, 24})->Args({1024, 768})->Unit(benchmark::kMil
 // rasteriser's share.
 void BM_SceneTickWithoutPixels(benchmark::State& state) {
     OffscreenRun run(1024, 768);
+    if (!run.ready) return state.SkipWithError("no offscreen GL context");
     glViewport(0, 0, 1, 1);
     // The clear goes by the scissor, not the viewport.
     glScissor(0, 0, 1, 1);
@@ -200,7 +190,7 @@ BENCHMARK(BM_StepScene);
 }  // namespace
 
 int main(int argc, char** argv) {
-    make_font_device_context();
+    font_device_context = null_driver_device_context("SceneBench");
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -5,6 +5,7 @@
 
 #include "assets/outline_font.h"
 #include "assets/textures.h"
+#include "display/pixel_format.h"
 #include "scene/frame.h"
 #include "scene/scene_state.h"
 
@@ -40,39 +41,11 @@ void fail(const char* text) {
 }
 
 void create_context(HWND window) {
-    static const PIXELFORMATDESCRIPTOR request = {
-        40,
-        1,
-        PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER,
-        PFD_TYPE_RGBA,
-        16,
-        0,
-        0,
-        0,
-        0,
-        0,
-        0,
-        0,
-        0,  // colour bits; no per-channel sizes or shifts; no alpha
-        0,
-        0,
-        0,
-        0,
-        0,  // no accumulation buffer
-        16,
-        0,
-        0,  // depth bits; no stencil or auxiliary buffers
-        PFD_MAIN_PLANE,
-        0,
-        0,
-        0,
-        0,
-    };
     DisplayState& display = display_state();
     display.device_context = GetDC(window);
-    const int format = ChoosePixelFormat(display.device_context, &request);
+    const int format = ChoosePixelFormat(display.device_context, &display_pixel_format);
     if (!format) return fail("Can't find pixelformat.");
-    if (!SetPixelFormat(display.device_context, format, &request)) return fail("Can't set pixelformat.");
+    if (!SetPixelFormat(display.device_context, format, &display_pixel_format)) return fail("Can't set pixelformat.");
     display.render_context = wglCreateContext(display.device_context);
     if (!display.render_context) return fail("Can't create GLRC.");
     if (!wglMakeCurrent(display.device_context, display.render_context)) return fail("Can't activate GLRC.");

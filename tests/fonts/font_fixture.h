@@ -6,6 +6,7 @@
 #include <layer_test.h>
 #include <windows.h>
 
+#include "gl_context.h"
 #include "layer_driver.h"
 
 // The run sees no installed fonts (--no-fonts).
@@ -26,37 +27,14 @@ protected:
 
     void SetUp() override {
         layer_reset();
-        WNDCLASSA wc{};
-        wc.style = CS_OWNDC;
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.lpszClassName = "FontTest";
-        ASSERT_TRUE(RegisterClassA(&wc));
-        window = CreateWindowExA(0, "FontTest", "fonts", WS_POPUP | WS_VISIBLE, 0, 0, size, size, nullptr, nullptr,
-                                 nullptr, nullptr);
-        ASSERT_TRUE(window);
-        dc = GetDC(window);
-        PIXELFORMATDESCRIPTOR request{};
-        request.nSize = sizeof request;
-        request.nVersion = 1;
-        request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-        request.iPixelType = PFD_TYPE_RGBA;
-        request.cColorBits = 24;
-        request.cDepthBits = 16;
-        int format = ChoosePixelFormat(dc, &request);
-        ASSERT_TRUE(SetPixelFormat(dc, format, &request));
-        context = wglCreateContext(dc);
-        ASSERT_TRUE(context);
-        ASSERT_TRUE(wglMakeCurrent(dc, context));
+        // 8 bits a channel, so the pixels read back are the ones drawn.
+        ASSERT_TRUE(open_gl_window("FontTest", size, size, &gl, 24));
     }
 
     void TearDown() override {
-        wglMakeCurrent(nullptr, nullptr);
-        if (context) wglDeleteContext(context);
-        if (IsWindow(window)) DestroyWindow(window);
+        close_gl_window(&gl);
         layer_reset();
     }
 
-    HWND window = nullptr;
-    HDC dc = nullptr;
-    HGLRC context = nullptr;
+    GlWindow gl = {};
 };

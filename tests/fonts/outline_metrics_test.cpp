@@ -32,9 +32,10 @@ protected:
     void SetUp() override {
         FontWindow::SetUp();
         if (fonts_hidden) GTEST_SKIP() << "needs the installed fonts";
-        SelectObject(dc, program_font());
+        SelectObject(gl.device_context, program_font());
         fill_with_marks(build.metrics, 256);
-        build.result = wglUseFontOutlinesA(dc, 0, glyph_count, 1000, 0.0f, 0.2f, WGL_FONT_POLYGONS, build.metrics);
+        build.result =
+            wglUseFontOutlinesA(gl.device_context, 0, glyph_count, 1000, 0.0f, 0.2f, WGL_FONT_POLYGONS, build.metrics);
         ASSERT_TRUE(build.result);
     }
     Build build;
@@ -131,8 +132,8 @@ TEST_F(FontWindow, FailuresLeaveTheMetricsAlone) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(wglMakeCurrent(dc, context));
-        HDC target = c.prepare(dc);
+        ASSERT_TRUE(wglMakeCurrent(gl.device_context, gl.render_context));
+        HDC target = c.prepare(gl.device_context);
         GLYPHMETRICSFLOAT metrics[4];
         fill_with_marks(metrics, 4);
         EXPECT_FALSE(wglUseFontOutlinesA(target, 'A', 4, 1000, 0.0f, 0.2f, WGL_FONT_POLYGONS, metrics));
@@ -146,9 +147,9 @@ TEST_F(FontWindow, MissingFaceFailsWithoutACrash) {
     if (!fonts_hidden) GTEST_SKIP() << "runs with the fonts hidden (--no-fonts)";
     HFONT font = program_font();
     ASSERT_TRUE(font);
-    EXPECT_TRUE(SelectObject(dc, font));
+    EXPECT_TRUE(SelectObject(gl.device_context, font));
     GLYPHMETRICSFLOAT metrics[256] = {};
-    EXPECT_FALSE(wglUseFontOutlinesA(dc, 0, glyph_count, 1000, 0.0f, 0.2f, WGL_FONT_POLYGONS, metrics));
+    EXPECT_FALSE(wglUseFontOutlinesA(gl.device_context, 0, glyph_count, 1000, 0.0f, 0.2f, WGL_FONT_POLYGONS, metrics));
     for (const GLYPHMETRICSFLOAT& m : metrics) EXPECT_EQ(m.gmfCellIncX, 0.0f);
 }
 
@@ -164,10 +165,10 @@ TEST_F(FontWindow, FontObjectsFollowTheWin32Rules) {
     EXPECT_EQ(GetObjectA(font, 0, nullptr), static_cast<int>(sizeof(LOGFONTA)));
 
     // A fresh DC holds the stock system font; each selection hands back the one before.
-    EXPECT_EQ(SelectObject(dc, font), GetStockObject(SYSTEM_FONT));
+    EXPECT_EQ(SelectObject(gl.device_context, font), GetStockObject(SYSTEM_FONT));
     HFONT other = program_font();
-    EXPECT_EQ(SelectObject(dc, other), font);
-    EXPECT_EQ(SelectObject(dc, font), other);
+    EXPECT_EQ(SelectObject(gl.device_context, other), font);
+    EXPECT_EQ(SelectObject(gl.device_context, font), other);
 
     // A face name longer than the record holds is cut to fit it.
     char long_name[64];

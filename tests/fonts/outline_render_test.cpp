@@ -18,9 +18,10 @@ protected:
         if (on_null_driver()) GTEST_SKIP() << "needs the X11 driver";
         FontWindow::SetUp();
         if (fonts_hidden) GTEST_SKIP() << "needs the installed fonts";
-        SelectObject(dc, program_font());
+        SelectObject(gl.device_context, program_font());
         base = glGenLists(256);
-        ASSERT_TRUE(wglUseFontOutlinesA(dc, 0, glyph_count, base, 0.0f, 0.2f, WGL_FONT_POLYGONS, metrics));
+        ASSERT_TRUE(
+            wglUseFontOutlinesA(gl.device_context, 0, glyph_count, base, 0.0f, 0.2f, WGL_FONT_POLYGONS, metrics));
     }
 
     // Polygons a list draws, through GL's feedback mode.

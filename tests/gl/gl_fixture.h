@@ -1,25 +1,13 @@
 // A visible popup with two children, one of a CS_OWNDC class and one of a
-// class without it, for the device-context and WGL tests; and the pixel
-// format request the program makes.
+// class without it, for the device-context and WGL tests.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <layer_test.h>
 #include <windows.h>
 
+#include "display/pixel_format.h"
 #include "layer_driver.h"
-
-inline PIXELFORMATDESCRIPTOR program_request() {
-    PIXELFORMATDESCRIPTOR request{};
-    request.nSize = sizeof request;
-    request.nVersion = 1;
-    request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    request.iPixelType = PFD_TYPE_RGBA;
-    request.cColorBits = 16;
-    request.cDepthBits = 16;
-    request.iLayerType = PFD_MAIN_PLANE;
-    return request;
-}
 
 inline bool on_null_driver() {
     return layer_driver() == layer_null_driver();
@@ -59,7 +47,7 @@ protected:
     // A DC of the own-DC child with the program's format set.
     HDC formatted_dc() {
         HDC dc = GetDC(own_window);
-        PIXELFORMATDESCRIPTOR request = program_request();
+        PIXELFORMATDESCRIPTOR request = display_pixel_format;
         int format = ChoosePixelFormat(dc, &request);
         EXPECT_GT(format, 0);
         EXPECT_TRUE(SetPixelFormat(dc, format, &request));

@@ -39,7 +39,7 @@ TEST_F(NullGl, ChoosesTheClosestFormat) {
     HDC dc = GetDC(own_window);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        PIXELFORMATDESCRIPTOR request = program_request();
+        PIXELFORMATDESCRIPTOR request = display_pixel_format;
         request.dwFlags = c.flags;
         request.iPixelType = c.pixel_type;
         request.cColorBits = c.colour;
@@ -60,7 +60,7 @@ TEST_F(NullGl, InjectedFailuresFailTheNextCallOnly) {
         HWND window = child("GlOwnDc", 0);
         HDC dc = GetDC(window);
         layer_fail_next_gl_call(failure);
-        PIXELFORMATDESCRIPTOR request = program_request();
+        PIXELFORMATDESCRIPTOR request = display_pixel_format;
         int format = ChoosePixelFormat(dc, &request);
         EXPECT_EQ(format == 0, failure == LAYER_FAIL_CHOOSE_PIXEL_FORMAT);
         if (!format) format = ChoosePixelFormat(dc, &request);

@@ -45,7 +45,7 @@ using PixelFormats = GlWindows;
 
 TEST_F(PixelFormats, ClosestToTheProgramsRequestFitsIt) {
     HDC dc = GetDC(own_window);
-    PIXELFORMATDESCRIPTOR request = program_request();
+    PIXELFORMATDESCRIPTOR request = display_pixel_format;
     int format = ChoosePixelFormat(dc, &request);
     ASSERT_GT(format, 0);
     PIXELFORMATDESCRIPTOR got{};
@@ -66,7 +66,7 @@ TEST_F(PixelFormats, ClosestToTheProgramsRequestFitsIt) {
 // accumulation bits than the one chosen (each costs fill and memory).
 TEST_F(PixelFormats, TheChosenOneCarriesNoMoreThanTheRequestNeeds) {
     HDC dc = GetDC(own_window);
-    PIXELFORMATDESCRIPTOR request = program_request();
+    PIXELFORMATDESCRIPTOR request = display_pixel_format;
     PIXELFORMATDESCRIPTOR got{};
     ASSERT_TRUE(DescribePixelFormat(dc, ChoosePixelFormat(dc, &request), sizeof got, &got));
     const int count = DescribePixelFormat(dc, 0, 0, nullptr);
@@ -84,7 +84,7 @@ TEST_F(PixelFormats, TheChosenOneCarriesNoMoreThanTheRequestNeeds) {
 
 TEST_F(PixelFormats, AWindowTakesOneFormatForLife) {
     HDC dc = GetDC(common_window);
-    PIXELFORMATDESCRIPTOR request = program_request();
+    PIXELFORMATDESCRIPTOR request = display_pixel_format;
     int format = ChoosePixelFormat(dc, &request);
     int count = DescribePixelFormat(dc, 0, 0, nullptr);
     ASSERT_GT(format, 0);
@@ -148,7 +148,7 @@ TEST_F(RenderingContexts, GoOnWindowsWithAFormatOnly) {
 
     // A context made on one DC of a window goes on any DC of it.
     HDC first = GetDC(common_window);
-    PIXELFORMATDESCRIPTOR request = program_request();
+    PIXELFORMATDESCRIPTOR request = display_pixel_format;
     ASSERT_TRUE(SetPixelFormat(first, ChoosePixelFormat(first, &request), &request));
     HGLRC shared = wglCreateContext(first);
     HDC second = GetDC(common_window);

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform.h"
-#include <GL/osmesa.h>
+#include "offscreen_context.h"
 #include "scene_fixture.h"
 #include "assets/textures.h"
 #include "display/gl_window.h"
@@ -84,18 +84,11 @@ struct RunOptions {
 // Returns the last frame and puts those listed in keep into *kept, in
 // order. Frames that nobody looks at are stepped and not drawn.
 Frame render(const RunOptions& options, std::vector<Frame>* kept = nullptr) {
-    OSMesaContext previous = OSMesaGetCurrentContext();
-    GLint previous_width = 0, previous_height = 0, previous_format = 0;
-    void* previous_buffer = nullptr;
-    OSMesaGetColorBuffer(previous, &previous_width, &previous_height, &previous_format, &previous_buffer);
-
     Frame frame;
     frame.width = options.width;
     frame.height = options.height;
-    frame.rgba.resize(static_cast<size_t>(options.width) * options.height * 4);
-    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
-    EXPECT_TRUE(context &&
-                OSMesaMakeCurrent(context, frame.rgba.data(), GL_UNSIGNED_BYTE, options.width, options.height));
+    OffscreenContext offscreen;
+    EXPECT_TRUE(open_offscreen_context(&offscreen, options.width, options.height));
     reset_scene();
     random_seed(options.seed);
     init_gl(font_device_context(), options.width, options.height);
@@ -130,11 +123,14 @@ Frame render(const RunOptions& options, std::vector<Frame>* kept = nullptr) {
         frame.comet_centre[0] = static_cast<float>(cos(frame.tumble_used / degrees_per_radian) + scene.comet.x);
         frame.comet_centre[1] = static_cast<float>(sin(frame.tumble_used / degrees_per_radian) + scene.comet.y);
         frame.comet_centre[2] = scene.comet.z - 55.0f;
-        if (kept && n != options.frames) kept->push_back(frame);
+        if (kept && n != options.frames) {
+            frame.rgba = offscreen.pixels;
+            kept->push_back(frame);
+        }
     }
 
-    OSMesaDestroyContext(context);
-    if (previous) OSMesaMakeCurrent(previous, previous_buffer, GL_UNSIGNED_BYTE, previous_width, previous_height);
+    close_offscreen_context(&offscreen);
+    frame.rgba = offscreen.pixels;
     return frame;
 }
 

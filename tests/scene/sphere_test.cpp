@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform.h"
-#include <GL/osmesa.h>
+#include "offscreen_context.h"
 #include <gtest/gtest.h>
 #include "scene/sphere.h"
 
@@ -24,13 +24,8 @@ struct Case {
 // One frame of the sphere seen from the side and a little above, drawn by
 // `draw`, in a context of its own.
 std::vector<GLubyte> picture(const Case& c, bool from_arrays) {
-    std::vector<GLubyte> rgba(size * size * 4);
-    OSMesaContext previous = OSMesaGetCurrentContext();
-    GLint previous_width = 0, previous_height = 0, previous_format = 0;
-    void* previous_buffer = nullptr;
-    if (previous) OSMesaGetColorBuffer(previous, &previous_width, &previous_height, &previous_format, &previous_buffer);
-    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
-    EXPECT_TRUE(context && OSMesaMakeCurrent(context, rgba.data(), GL_UNSIGNED_BYTE, size, size));
+    OffscreenContext offscreen;
+    EXPECT_TRUE(open_offscreen_context(&offscreen, size, size));
 
     // A checked texture, so any texel out of place shows.
     GLubyte texels[8 * 8 * 3];
@@ -69,9 +64,8 @@ std::vector<GLubyte> picture(const Case& c, bool from_arrays) {
     }
     glFinish();
 
-    OSMesaDestroyContext(context);
-    if (previous) OSMesaMakeCurrent(previous, previous_buffer, GL_UNSIGNED_BYTE, previous_width, previous_height);
-    return rgba;
+    close_offscreen_context(&offscreen);
+    return offscreen.pixels;
 }
 
 }  // namespace

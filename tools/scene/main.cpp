@@ -19,8 +19,7 @@
 
 // The platform header first: it settles the GL calling-convention macros.
 #include "platform.h"
-#include <GL/osmesa.h>
-#include "layer_test.h"
+#include "offscreen_context.h"
 #include "display/gl_window.h"
 #include "scene/comet.h"
 #include "scene/frame.h"
@@ -163,30 +162,17 @@ void print_json() {
     printf("\"random_state\":%lu}\n", static_cast<unsigned long>(scene.generator));
 }
 
-// The outline font is built on the display window's device context: give
-// it one from a window of the layer's null driver, which needs no display.
-HDC make_device_context() {
-    layer_use_null_driver();
-    WNDCLASSA window_class = {};
-    window_class.lpfnWndProc = DefWindowProcA;
-    window_class.hInstance = GetModuleHandleA(NULL);
-    window_class.lpszClassName = "OrreluneSceneTool";
-    RegisterClassA(&window_class);
-    HWND window = CreateWindowExA(0, "OrreluneSceneTool", "orrelune-scene", WS_POPUP, 0, 0, 64, 64, NULL, NULL,
-                                  window_class.hInstance, NULL);
-    return GetDC(window);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
     if (const int code = parse(argc, argv, &options)) return code;
 
-    const HDC device_context = make_device_context();
-    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
-    std::vector<GLubyte> pixels(static_cast<size_t>(options.width) * options.height * 4);
-    if (!context || !OSMesaMakeCurrent(context, pixels.data(), GL_UNSIGNED_BYTE, options.width, options.height)) {
+    // The outline font is built on a device context: one from a window of the
+    // layer's null driver, which needs no display.
+    const HDC device_context = null_driver_device_context("OrreluneSceneTool");
+    OffscreenContext offscreen;
+    if (!open_offscreen_context(&offscreen, options.width, options.height)) {
         fprintf(stderr, "orrelune-scene: no offscreen GL context\n");
         return 1;
     }
@@ -204,10 +190,10 @@ int main(int argc, char** argv) {
 
     if (options.json) print_json();
     int status = 0;
-    if (options.png_path && !write_png(options.png_path, pixels, options.width, options.height)) {
+    if (options.png_path && !write_png(options.png_path, offscreen.pixels, options.width, options.height)) {
         fprintf(stderr, "orrelune-scene: can't write %s\n", options.png_path);
         status = 1;
     }
-    OSMesaDestroyContext(context);
+    close_offscreen_context(&offscreen);
     return status;
 }

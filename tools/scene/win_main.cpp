@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "gl_context.h"
 #include "display/gl_window.h"
 #include "scene/frame.h"
 #include "scene/scene_state.h"
@@ -82,40 +83,16 @@ int main(int argc, char** argv) {
     }
     if (!bmp_path || !width) return usage("--bmp and --size are needed");
 
-    WNDCLASSA window_class = {};
-    window_class.style = CS_OWNDC;
-    window_class.lpfnWndProc = DefWindowProcA;
-    window_class.hInstance = GetModuleHandleA(NULL);
-    window_class.lpszClassName = "OrreluneSceneTool";
-    RegisterClassA(&window_class);
-    HWND window = CreateWindowExA(0, "OrreluneSceneTool", "orrelune-scene", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
-                                  NULL, NULL, window_class.hInstance, NULL);
-    if (!window) return usage("no window");
-
     // As the display window asks, but with 8 bits a channel like the Linux
     // tool's offscreen buffer, so the two pictures can be compared.
-    PIXELFORMATDESCRIPTOR request = {};
-    request.nSize = sizeof request;
-    request.nVersion = 1;
-    request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    request.iPixelType = PFD_TYPE_RGBA;
-    request.cColorBits = 24;
-    request.cDepthBits = 16;
-    request.iLayerType = PFD_MAIN_PLANE;
-    const HDC device_context = GetDC(window);
-    const int format = ChoosePixelFormat(device_context, &request);
-    if (!format || !SetPixelFormat(device_context, format, &request)) {
-        fprintf(stderr, "orrelune-scene: no pixel format\n");
-        return 1;
-    }
-    const HGLRC render_context = wglCreateContext(device_context);
-    if (!render_context || !wglMakeCurrent(device_context, render_context)) {
+    GlWindow gl;
+    if (!open_gl_window("OrreluneSceneTool", width, height, &gl, 24)) {
         fprintf(stderr, "orrelune-scene: no GL context\n");
         return 1;
     }
 
     random_seed(static_cast<uint32_t>(seed));
-    init_gl(device_context, width, height);
+    init_gl(gl.device_context, width, height);
     resize_view(width, height);
 
     std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
@@ -128,12 +105,10 @@ int main(int argc, char** argv) {
         glReadBuffer(GL_BACK);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-        SwapBuffers(device_context);
+        SwapBuffers(gl.device_context);
     }
 
-    wglMakeCurrent(NULL, NULL);
-    wglDeleteContext(render_context);
-    DestroyWindow(window);
+    close_gl_window(&gl);
     if (!write_bmp(bmp_path, rgb, width, height)) {
         fprintf(stderr, "orrelune-scene: can't write %s\n", bmp_path);
         return 1;
