@@ -1,5 +1,6 @@
 // The thirteen textures as GL holds them after load_textures, read back from
 // Mesa's renderer and compared with the images the program carries.
+#include <iterator>
 #include <set>
 #include <vector>
 
@@ -7,24 +8,30 @@
 
 #include "assets_fixture.h"
 #include "assets/textures.h"
+#include "scene/scene_state.h"
 
 namespace {
 
 struct Expected {
     const char* name;
-    const GLuint* texture;
     int width, height;
+    bool planet;
 };
 
-const Expected textures[] = {
-    {"Particle", &particle_texture, 32, 32},    {"sun", &sun_texture, 128, 128},
-    {"earth", &planet_textures[0], 256, 128},   {"mercury", &planet_textures[1], 256, 128},
-    {"venus", &planet_textures[2], 256, 128},   {"mars", &planet_textures[3], 256, 128},
-    {"jupiter", &planet_textures[4], 256, 128}, {"saturn", &planet_textures[5], 256, 128},
-    {"uranus", &planet_textures[6], 256, 128},  {"neptune", &planet_textures[7], 256, 128},
-    {"pluto", &planet_textures[8], 256, 128},   {"background", &background_texture, 512, 512},
-    {"sunmask", &sunmask_texture, 128, 128},
+// The build's list of images.
+const Expected images[] = {
+#define ORRELUNE_IMAGE(name, width, height) {#name, width, height, false},
+#define ORRELUNE_PLANET(name, width, height) {#name, width, height, true},
+#include "image_list.inc"
 };
+
+// The texture made of each, in the list's order.
+const GLuint* const textures[] = {
+    &particle_texture,   &sun_texture,        &planet_textures[0], &planet_textures[1], &planet_textures[2],
+    &planet_textures[3], &planet_textures[4], &planet_textures[5], &planet_textures[6], &planet_textures[7],
+    &planet_textures[8], &background_texture, &sunmask_texture,
+};
+static_assert(std::size(textures) == std::size(images), "a texture for each image");
 
 // The embedded image's bytes; empty when the program carries none.
 std::vector<GLubyte> embedded(const char* name) {
@@ -78,11 +85,17 @@ TEST(Textures, EachHoldsItsEmbeddedImageAtItsSizeWithLinearFiltering) {
     EXPECT_EQ(static_cast<GLuint>(bound), sunmask_texture) << "the last one made stays bound";
 
     std::set<GLuint> names;
-    for (const Expected& e : textures) {
+    int planet_slot = 0;
+    for (size_t i = 0; i < std::size(images); ++i) {
+        const Expected& e = images[i];
+        const GLuint texture = *textures[i];
         SCOPED_TRACE(e.name);
-        EXPECT_NE(*e.texture, 0u);
-        EXPECT_TRUE(names.insert(*e.texture).second) << "shares its name with another texture";
-        glBindTexture(GL_TEXTURE_2D, *e.texture);
+        if (e.planet) {
+            EXPECT_STRCASEEQ(planet_names[planet_slot++], e.name) << "the scene's name for the slot";
+        }
+        EXPECT_NE(texture, 0u);
+        EXPECT_TRUE(names.insert(texture).second) << "shares its name with another texture";
+        glBindTexture(GL_TEXTURE_2D, texture);
         GLint width = 0, height = 0, min_filter = 0, mag_filter = 0;
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
@@ -95,7 +108,7 @@ TEST(Textures, EachHoldsItsEmbeddedImageAtItsSizeWithLinearFiltering) {
 
         const std::vector<GLubyte> image = embedded(e.name);
         ASSERT_EQ(image.size(), static_cast<size_t>(e.width * e.height * 3));
-        EXPECT_TRUE(texture_bytes(*e.texture, e.width, e.height) == image) << "the texels are not the stored bytes";
+        EXPECT_TRUE(texture_bytes(texture, e.width, e.height) == image) << "the texels are not the stored bytes";
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
@@ -131,7 +144,7 @@ TEST(Textures, StoredBytesRunFromTheTexelAtTheOrigin) {
         EXPECT_EQ(rgb[2], stored[2]) << "s " << c.s << " t " << c.t;
     }
 
-    for (const Expected& e : textures) {
+    for (const Expected& e : images) {
         SCOPED_TRACE(e.name);
         const std::vector<GLubyte> image = embedded(e.name);
         ASSERT_FALSE(image.empty());

@@ -2,6 +2,8 @@
 // by the name the program asks for, byte for byte the generated file, and
 // the icons. Builds for Windows too, where it reads the compiled .scr
 // resources under Wine.
+#include <ctype.h>
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -16,28 +18,30 @@ std::string read_file(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The build's list of images.
+const struct {
+    const char* name;
+    int width, height;
+} images[] = {
+#define ORRELUNE_IMAGE(name, width, height) {#name, width, height},
+#define ORRELUNE_PLANET ORRELUNE_IMAGE
+#include "image_list.inc"
+};
+
+// The program asks in lower case; the lookup ignores case.
 TEST(ProgramResources, EachImageIsFoundByTheProgramsNameWithTheGeneratedBytes) {
-    const struct {
-        const char* asked;
-        const char* file;
-        int width, height;
-    } images[] = {
-        {"Particle", "PARTICLE", 32, 32}, {"sun", "SUN", 128, 128},       {"earth", "EARTH", 256, 128},
-        {"mercury", "MERCURY", 256, 128}, {"venus", "VENUS", 256, 128},   {"mars", "MARS", 256, 128},
-        {"jupiter", "JUPITER", 256, 128}, {"saturn", "SATURN", 256, 128}, {"uranus", "URANUS", 256, 128},
-        {"neptune", "NEPTUNE", 256, 128}, {"pluto", "PLUTO", 256, 128},   {"background", "BACKGROUND", 512, 512},
-        {"sunmask", "SUNMASK", 128, 128},
-    };
     HMODULE self = GetModuleHandleA(nullptr);
     for (const auto& image : images) {
-        SCOPED_TRACE(image.asked);
-        HRSRC found = FindResourceA(self, image.asked, RT_RCDATA);
+        SCOPED_TRACE(image.name);
+        std::string asked = image.name;
+        for (char& c : asked) c = static_cast<char>(tolower(c));
+        HRSRC found = FindResourceA(self, asked.c_str(), RT_RCDATA);
         ASSERT_NE(found, nullptr);
         DWORD size = SizeofResource(self, found);
         ASSERT_EQ(size, static_cast<DWORD>(image.width * image.height * 3));
         const char* bytes = static_cast<const char*>(LockResource(LoadResource(self, found)));
         ASSERT_NE(bytes, nullptr);
-        std::string expected = read_file(std::string(IMAGE_DIR "/") + image.file + ".raw");
+        std::string expected = read_file(std::string(IMAGE_DIR "/") + image.name + ".raw");
         ASSERT_EQ(expected.size(), size) << "the generated file";
         EXPECT_TRUE(std::string(bytes, size) == expected);
     }
