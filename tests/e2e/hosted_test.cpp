@@ -19,42 +19,24 @@
 #include <string>
 #include <vector>
 
-#include "e2e_support.h"
+#include "program_fixture.h"
 
 namespace {
 
-const char* const program = ORRELUNE_PATH;
 const int screen_width = 1024, screen_height = 768;
 const unsigned long host_colour = 0x336699;
 
-XServer server;
-
-class ServerEnvironment : public testing::Environment {
+// A stored full-screen choice that this screen cannot show: a hosted run
+// must not care (no mode change, no "Brix GL" prompt).
+class HostedEnvironment : public ProgramEnvironment {
 public:
+    HostedEnvironment() : ProgramEnvironment(screen_width, screen_height) {}
     void SetUp() override {
-        server = start_xserver(screen_width, screen_height);
-        setenv("XDG_CONFIG_HOME", mkdtemp(config), 1);
-        // A stored full-screen choice that this screen cannot show: a hosted
-        // run must not care (no mode change, no "Brix GL" prompt).
-        std::string dir = std::string(config) + "/orrelune";
-        ASSERT_EQ(system(("mkdir -p '" + dir + "'").c_str()), 0);
-        FILE* file = fopen((dir + "/registry.reg").c_str(), "w");
-        ASSERT_NE(file, nullptr);
-        fputs(
-            "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Orrelune]\n"
-            "\"resolution\"=dword:000007d6\n\"color\"=dword:000003e9\n",
-            file);
-        fclose(file);
+        ProgramEnvironment::SetUp();
+        store_settings(2006, 1001);
     }
-    void TearDown() override {
-        stop_xserver(&server);
-        if (system((std::string("rm -rf ") + config).c_str()) != 0) fprintf(stderr, "could not remove %s\n", config);
-    }
-
-private:
-    char config[40] = "/tmp/orrelune-e2e-config-XXXXXX";
 };
-testing::Environment* const environment = testing::AddGlobalTestEnvironment(new ServerEnvironment);
+testing::Environment* const environment = testing::AddGlobalTestEnvironment(new HostedEnvironment);
 
 std::string hex(Window window) {
     char text[32];
@@ -89,20 +71,12 @@ XWindowAttributes attributes_of(Display* display, Window window) {
     return attributes;
 }
 
-class HostedTest : public testing::Test {
+class HostedTest : public ProgramRuns {
 protected:
-    void SetUp() override {
-        display = XOpenDisplay(server.name.c_str());
-        ASSERT_NE(display, nullptr);
-        root = DefaultRootWindow(display);
-    }
     void TearDown() override {
-        for (Child& child : running) {
-            kill_child(&child);
-            unlink(child.stderr_path.c_str());
-        }
+        end_runs();
         for (Window window : hosts) XDestroyWindow(display, window);
-        XCloseDisplay(display);
+        ProgramRuns::TearDown();
     }
 
     // A window of another client, as a daemon makes one for the saver.
@@ -116,13 +90,6 @@ protected:
         XSync(display, False);
         hosts.push_back(window);
         return window;
-    }
-
-    Child& run(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-        std::vector<std::string> argv = {program};
-        argv.insert(argv.end(), args.begin(), args.end());
-        running.push_back(spawn(argv, env));
-        return running.back();
     }
 
     // The picture: the program's "OpenGL" window somewhere inside `host`,
@@ -156,10 +123,7 @@ protected:
             10000);
     }
 
-    Display* display = nullptr;
-    Window root = None;
     std::vector<Window> hosts;
-    std::deque<Child> running;
 };
 
 struct HostedForm {

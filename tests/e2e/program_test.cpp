@@ -13,56 +13,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "e2e_support.h"
+#include "program_fixture.h"
 
 namespace {
 
-const char* const program = ORRELUNE_PATH;
 const char* const saver_class = "WindowsScreenSaverClass";
 
-// One private X server for the whole run.
-XServer server;
+testing::Environment* const environment = testing::AddGlobalTestEnvironment(new ProgramEnvironment);
 
-class ServerEnvironment : public testing::Environment {
-public:
-    void SetUp() override {
-        server = start_xserver();
-        // The program's settings go to a scratch directory, not the user's.
-        setenv("XDG_CONFIG_HOME", mkdtemp(config), 1);
-    }
-    void TearDown() override {
-        stop_xserver(&server);
-        std::string remove = std::string("rm -rf ") + config;
-        if (system(remove.c_str()) != 0) fprintf(stderr, "could not remove %s\n", config);
-    }
-
-private:
-    char config[40] = "/tmp/orrelune-e2e-config-XXXXXX";
-};
-testing::Environment* const environment = testing::AddGlobalTestEnvironment(new ServerEnvironment);
-
-class ProgramTest : public testing::Test {
+class ProgramTest : public ProgramRuns {
 protected:
-    void SetUp() override {
-        display = XOpenDisplay(server.name.c_str());
-        ASSERT_NE(display, nullptr);
-        root = DefaultRootWindow(display);
-    }
-    void TearDown() override {
-        for (Child& child : children) {
-            kill_child(&child);
-            unlink(child.stderr_path.c_str());
-        }
-        if (display) XCloseDisplay(display);
-    }
-
-    Child& run(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
-        std::vector<std::string> argv = {program};
-        argv.insert(argv.end(), args.begin(), args.end());
-        children.push_back(spawn(argv, env));
-        return children.back();
-    }
-
     // A saver run whose window is up with the keyboard and presents frames,
     // so whatever its start stirred up has been through its message loop:
     // still running then, it was not dismissed by start-up noise.
@@ -72,10 +32,6 @@ protected:
         if (!window || !wait_for_focus(display, window, 10000) || !wait_for_frames(display, 2, 10000)) return None;
         return still_running(**child) ? window : None;
     }
-
-    Display* display = nullptr;
-    Window root = None;
-    std::deque<Child> children;  // references stay valid as it grows
 };
 
 // The topmost viewable top-level window, as the server stacks them.
@@ -336,8 +292,8 @@ TEST_F(ProgramTest, ServerGoingAwayEndsTheRunInsteadOfHanging) {
 // display the mode shows in the exit code: the dialog's 255 (-1), the
 // saver's 1.
 TEST_F(ProgramTest, AQuoteInTheProgramsNameDoesNotChangeTheMode) {
-    children.push_back(spawn({"/bin/bash", "-c", "exec -a 'x\" /s' \"$0\" /c", program}, {"DISPLAY"}));
-    EXPECT_EQ(wait_exit(&children.back(), 10000), 255) << read_stderr(children.back());
+    running.push_back(spawn({"/bin/bash", "-c", "exec -a 'x\" /s' \"$0\" /c", program}, {"DISPLAY"}));
+    EXPECT_EQ(wait_exit(&running.back(), 10000), 255) << read_stderr(running.back());
 }
 
 // The server going away at any moment of start-up: the run ends with the
@@ -429,20 +385,8 @@ XWindowAttributes attributes_of(Display* display, Window window) {
 
 class DisplayTest : public ProgramTest {
 protected:
-    // Stores the two settings as the configuration dialog would.
-    void store_settings(unsigned resolution, unsigned colour) {
-        std::string dir = std::string(getenv("XDG_CONFIG_HOME")) + "/orrelune";
-        ASSERT_EQ(system(("mkdir -p '" + dir + "'").c_str()), 0);
-        FILE* file = fopen((dir + "/registry.reg").c_str(), "w");
-        ASSERT_NE(file, nullptr);
-        fprintf(file,
-                "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Orrelune]\n"
-                "\"resolution\"=dword:%08x\n\"color\"=dword:%08x\n",
-                resolution, colour);
-        fclose(file);
-    }
     void TearDown() override {
-        unlink((std::string(getenv("XDG_CONFIG_HOME")) + "/orrelune/registry.reg").c_str());
+        remove_settings();
         ProgramTest::TearDown();
     }
 };
