@@ -7,7 +7,6 @@
 #include <thread>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/Xfixes.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -63,12 +62,6 @@ std::vector<Window> children(Display* display, Window window) {
     if (XQueryTree(display, window, &root_return, &parent, &list, &count)) result.assign(list, list + count);
     if (list) XFree(list);
     return result;
-}
-
-XWindowAttributes attributes_of(Display* display, Window window) {
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(display, window, &attributes);
-    return attributes;
 }
 
 class HostedTest : public ProgramRuns {
@@ -195,18 +188,6 @@ TEST_P(HostedForms, DrawInsideTheWindowAndNowhereElse) {
 
 INSTANTIATE_TEST_SUITE_P(Daemons, HostedForms, testing::ValuesIn(hosted_forms),
                          [](const testing::TestParamInfo<HostedForm>& info) { return info.param.name; });
-
-// Whether the pointer shows: the cursor image the server draws now has any
-// visible pixel.
-bool cursor_visible(Display* display) {
-    XFixesCursorImage* image = XFixesGetCursorImage(display);
-    if (!image) return true;
-    bool visible = false;
-    for (int i = 0; i < image->width * image->height; ++i)
-        if (image->pixels[i] >> 24) visible = true;
-    XFree(image);
-    return visible;
-}
 
 // The daemon owns the input: others can take the keyboard and the pointer
 // while the saver runs, and no input ends it; the cursor is left as it was.

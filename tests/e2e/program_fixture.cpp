@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <X11/extensions/Xfixes.h>
+
 const char* const program = ORRELUNE_PATH;
 XServer server;
 
@@ -36,6 +38,22 @@ void store_settings(unsigned resolution, unsigned colour) {
 
 void remove_settings() {
     unlink((settings_dir() + "/registry.reg").c_str());
+}
+
+bool cursor_visible(Display* display) {
+    XFixesCursorImage* image = XFixesGetCursorImage(display);
+    if (!image) return true;
+    bool visible = false;
+    for (int i = 0; i < image->width * image->height; ++i)
+        if (image->pixels[i] >> 24) visible = true;
+    XFree(image);
+    return visible;
+}
+
+XWindowAttributes attributes_of(Display* display, Window window) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, window, &attributes);
+    return attributes;
 }
 
 void ProgramRuns::SetUp() {

@@ -35,6 +35,12 @@ private:
 void store_settings(unsigned resolution, unsigned colour);
 void remove_settings();
 
+// Whether the pointer shows: the cursor image the server draws now has any
+// visible pixel.
+bool cursor_visible(Display* display);
+// The window's attributes; all zero for a window that is gone.
+XWindowAttributes attributes_of(Display* display, Window window);
+
 class ProgramRuns : public testing::Test {
 protected:
     void SetUp() override;

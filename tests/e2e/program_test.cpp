@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/Xfixes.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <algorithm>
@@ -361,24 +360,6 @@ Window wait_for_title(Display* display, const char* title, int timeout_ms) {
         if (found || waited >= timeout_ms) return found;
         sleep_ms(50);
     }
-}
-
-// Whether the pointer shows: the cursor image the server draws now has any
-// visible pixel.
-bool cursor_visible(Display* display) {
-    XFixesCursorImage* image = XFixesGetCursorImage(display);
-    if (!image) return true;
-    bool visible = false;
-    for (int i = 0; i < image->width * image->height; ++i)
-        if (image->pixels[i] >> 24) visible = true;
-    XFree(image);
-    return visible;
-}
-
-XWindowAttributes attributes_of(Display* display, Window window) {
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(display, window, &attributes);
-    return attributes;
 }
 
 }  // namespace
