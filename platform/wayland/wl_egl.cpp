@@ -19,7 +19,9 @@
 #include <GL/gl.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
 namespace {
 
@@ -127,12 +129,36 @@ void* egl_create_context(HWND, int format) {
     return context == EGL_NO_CONTEXT ? nullptr : context;
 }
 
+// Contexts that have been current with a surface.
+std::vector<EGLContext> placed_contexts;
+
 // A window that shows on no output yet draws nowhere: the context is made
 // current without a surface until one comes.
+//
+// The first time a context is made current with a surface, EGL sets its
+// viewport and scissor box to that surface's size. Ours may have been
+// current without one already, and the program set its viewport then to
+// the window's size (the largest output's), while the first surface may be
+// a smaller output's: what the program set is kept.
 bool bind(HWND window, EGLContext context) {
     WlSurface* primary = window ? wl_primary_surface(window) : nullptr;
     EGLSurface surface = primary ? primary->egl_surface : EGL_NO_SURFACE;
-    return eglMakeCurrent(egl_display, surface, surface, context);
+    const bool first = surface != EGL_NO_SURFACE &&
+                       std::find(placed_contexts.begin(), placed_contexts.end(), context) == placed_contexts.end();
+    GLint viewport[4] = {}, scissor[4] = {};
+    const bool kept = first && eglGetCurrentContext() == context;
+    if (kept) {
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        glGetIntegerv(GL_SCISSOR_BOX, scissor);
+    }
+    if (!eglMakeCurrent(egl_display, surface, surface, context)) return false;
+    if (!first) return true;
+    placed_contexts.push_back(context);
+    if (kept && viewport[2] > 0 && viewport[3] > 0) {
+        glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+        glScissor(scissor[0], scissor[1], scissor[2], scissor[3]);
+    }
+    return true;
 }
 
 bool egl_make_current(HWND window, void* context) {
@@ -150,6 +176,7 @@ bool egl_make_current(HWND window, void* context) {
 
 void egl_delete_context(void* context) {
     if (current_context == context) egl_make_current(nullptr, nullptr);
+    placed_contexts.erase(std::remove(placed_contexts.begin(), placed_contexts.end(), context), placed_contexts.end());
     eglDestroyContext(egl_display, static_cast<EGLContext>(context));
 }
 

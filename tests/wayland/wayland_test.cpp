@@ -88,12 +88,37 @@ public:
     Child saver;
 };
 
+// The rows an output's picture reaches, from the first to the last that is
+// not all black, as a share of its height: the star field reaches every row,
+// a picture drawn at a smaller size leaves black rows above it.
+double rows_reached(const Picture& picture) {
+    int first = -1, last = -1;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const unsigned char* p = &picture.rgb[(static_cast<size_t>(y) * picture.width + x) * 3];
+            if (p[0] || p[1] || p[2]) {
+                if (first < 0) first = y;
+                last = y;
+                break;
+            }
+        }
+    return first < 0 ? 0 : static_cast<double>(last - first + 1) / picture.height;
+}
+
+// Outputs of two sizes: the picture is drawn at the larger one's size and
+// copied to the other, and fills each.
 TEST_F(WaylandRun, PictureOnEveryOutputAndOnOneAddedDuringTheRun) {
     std::string second = add_output(&sway);
     ASSERT_FALSE(second.empty());
+    ASSERT_TRUE(sway_command(sway, "swaymsg output " + second + " resolution 800x600 >/dev/null"));
     start_saver();
     EXPECT_TRUE(wait_for_picture(sway, output));
     EXPECT_TRUE(wait_for_picture(sway, second));
+    for (const std::string& name : {output, second}) {
+        Picture shown;
+        ASSERT_TRUE(screenshot(sway, name, &shown));
+        EXPECT_GT(rows_reached(shown), 0.95) << name << " " << shown.width << "x" << shown.height;
+    }
     std::string third = add_output(&sway);
     ASSERT_FALSE(third.empty());
     EXPECT_TRUE(wait_for_picture(sway, third)) << "an output added during the run gets the picture";
