@@ -3,15 +3,10 @@
 
 #include <math.h>
 
-GLuint particle_texture;
-GLuint sun_texture;
-GLuint sunmask_texture;
-GLuint background_texture;
-GLuint sun_red_texture;
-GLuint sunmask_intensity_texture;
-GLuint planet_textures[9];
-float sun_reach = 1.0f;
-float sunmask_reach = 1.0f;
+Textures& texture_set() {
+    static Textures textures;
+    return textures;
+}
 
 namespace {
 
@@ -74,42 +69,38 @@ void upload_texture(GLuint texture, const void* pixels, LONG width, LONG height)
 }
 
 void load_sun_layer_textures() {
+    Textures& t = texture_set();
     const LONG size = 128;
-    glGenTextures(1, &sun_red_texture);
+    glGenTextures(1, &t.sun_red);
     // Green and blue scaled to nothing on the way in.
     glPixelTransferf(GL_GREEN_SCALE, 0.0f);
     glPixelTransferf(GL_BLUE_SCALE, 0.0f);
-    upload_as(sun_red_texture, 3, image_bytes("sun"), size, size);
+    upload_as(t.sun_red, 3, image_bytes("sun"), size, size);
     glPixelTransferf(GL_GREEN_SCALE, 1.0f);
     glPixelTransferf(GL_BLUE_SCALE, 1.0f);
-    glGenTextures(1, &sunmask_intensity_texture);
-    upload_as(sunmask_intensity_texture, GL_INTENSITY8, image_bytes("sunmask"), size, size);
-}
-
-int load_particle_texture() {
-    make_texture({"Particle", &particle_texture, 32, 32, NULL, 0});
-    return 1;
+    glGenTextures(1, &t.sunmask_intensity);
+    upload_as(t.sunmask_intensity, GL_INTENSITY8, image_bytes("sunmask"), size, size);
 }
 
 void load_textures() {
     // A missing image is not an error: its texture keeps undefined
-    // contents. The particle is no exception (its loader reports success
-    // whatever it finds), so the run goes on: the images are part of the
-    // program and can only be missing from a broken build.
-    load_particle_texture();
+    // contents, and the run goes on: the images are part of the program and
+    // can only be missing from a broken build.
+    Textures& t = texture_set();
     const ImageResource images[] = {
-        {"sun", &sun_texture, 128, 128, &sun_reach, 0},
-        {"earth", &planet_textures[0], 256, 128, NULL, 0},
-        {"mercury", &planet_textures[1], 256, 128, NULL, 0},
-        {"venus", &planet_textures[2], 256, 128, NULL, 0},
-        {"mars", &planet_textures[3], 256, 128, NULL, 0},
-        {"jupiter", &planet_textures[4], 256, 128, NULL, 0},
-        {"saturn", &planet_textures[5], 256, 128, NULL, 0},
-        {"uranus", &planet_textures[6], 256, 128, NULL, 0},
-        {"neptune", &planet_textures[7], 256, 128, NULL, 0},
-        {"pluto", &planet_textures[8], 256, 128, NULL, 0},
-        {"background", &background_texture, 512, 512, NULL, 0},
-        {"sunmask", &sunmask_texture, 128, 128, &sunmask_reach, 255},
+        {"Particle", &t.particle, 32, 32, NULL, 0},
+        {"sun", &t.sun, 128, 128, &t.sun_reach, 0},
+        {"earth", &t.planets[0], 256, 128, NULL, 0},
+        {"mercury", &t.planets[1], 256, 128, NULL, 0},
+        {"venus", &t.planets[2], 256, 128, NULL, 0},
+        {"mars", &t.planets[3], 256, 128, NULL, 0},
+        {"jupiter", &t.planets[4], 256, 128, NULL, 0},
+        {"saturn", &t.planets[5], 256, 128, NULL, 0},
+        {"uranus", &t.planets[6], 256, 128, NULL, 0},
+        {"neptune", &t.planets[7], 256, 128, NULL, 0},
+        {"pluto", &t.planets[8], 256, 128, NULL, 0},
+        {"background", &t.background, 512, 512, NULL, 0},
+        {"sunmask", &t.sunmask, 128, 128, &t.sunmask_reach, 255},
     };
     for (const ImageResource& image : images) make_texture(image);
 }

@@ -227,7 +227,7 @@ void draw_comet(const Comet& comet, float tumble_angle) {
     glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
     const double wobble = static_cast<double>(tumble_angle) / degrees_per_radian;
     glTranslated(cos(wobble) + comet.shown_x, sin(wobble) + comet.shown_y, comet.shown_z);
-    glBindTexture(GL_TEXTURE_2D, particle_texture);
+    glBindTexture(GL_TEXTURE_2D, texture_set().particle);
     for (int i = 0; i < comet_particle_count; ++i) add_particle(i, comet.shown_particles[i]);
     draw_particles(comet_particle_count);
     glPopMatrix();

@@ -82,7 +82,7 @@ void draw_background() {
 
     glEnable(GL_TEXTURE_2D);
     glColor4ub(255, 255, 255, 255);
-    glBindTexture(GL_TEXTURE_2D, background_texture);
+    glBindTexture(GL_TEXTURE_2D, texture_set().background);
     static const float corners[4][4] = {
         // x, y, u, v
         {-background_half_size, -background_half_size, 0, 0},

@@ -75,7 +75,7 @@ double radians(float degrees) {
 void draw_moon(float moon_angle) {
     glPushMatrix();
     glTranslated(cos(radians(moon_angle)) * moon_orbit_radius, sin(radians(moon_angle)) * moon_orbit_radius, 0.0);
-    glBindTexture(GL_TEXTURE_2D, planet_textures[mercury_slot]);
+    glBindTexture(GL_TEXTURE_2D, texture_set().planets[mercury_slot]);
     draw_sphere(spheres[moon_sphere]);
     glPopMatrix();
 }
@@ -102,7 +102,7 @@ void draw_planet(const Scene& scene, const PlanetRow& row, int index) {
     if (row.tilt.angle != 0.0f) glRotatef(row.tilt.angle, row.tilt.x, row.tilt.y, row.tilt.z);
     glRotatef(planet.spin_angle, 0.0f, 0.0f, 1.0f);
 
-    glBindTexture(GL_TEXTURE_2D, planet_textures[row.slot]);
+    glBindTexture(GL_TEXTURE_2D, texture_set().planets[row.slot]);
     draw_sphere(spheres[index]);
 
     if (row.moon) draw_moon(scene.moon_angle);

@@ -41,7 +41,7 @@ struct PlanetState {
     float spin_angle;
 };
 
-// Planets by their texture slot (planet_textures): slot 0 is the earth.
+// Planets by their texture slot (texture_set().planets): slot 0 is the earth.
 enum PlanetSlot {
     earth_slot,
     mercury_slot,

@@ -133,10 +133,10 @@ bool find_multitexture() {
 void set_up_units() {
     load_sun_layer_textures();
     active_texture(yellow_unit);
-    glBindTexture(GL_TEXTURE_2D, sun_texture);
+    glBindTexture(GL_TEXTURE_2D, texture_set().sun);
 
     active_texture(red_unit);
-    glBindTexture(GL_TEXTURE_2D, sun_red_texture);
+    glBindTexture(GL_TEXTURE_2D, texture_set().sun_red);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, env_combine);
     glTexEnvi(GL_TEXTURE_ENV, combine_rgb, GL_ADD);
     glTexEnvi(GL_TEXTURE_ENV, source0_rgb, from_previous);
@@ -148,7 +148,7 @@ void set_up_units() {
     glTexEnvi(GL_TEXTURE_ENV, operand0_alpha, GL_SRC_ALPHA);
 
     active_texture(mask_unit);
-    glBindTexture(GL_TEXTURE_2D, sunmask_intensity_texture);
+    glBindTexture(GL_TEXTURE_2D, texture_set().sunmask_intensity);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, env_combine);
     glTexEnvi(GL_TEXTURE_ENV, combine_rgb, GL_REPLACE);
     glTexEnvi(GL_TEXTURE_ENV, source0_rgb, from_previous);
@@ -214,11 +214,11 @@ void start_sun(Sun* sun) {
 }
 
 void choose_sun_passes() {
-    shape_layer(&mask_shape, sunmask_reach);
-    shape_layer(&glow_shape, sun_reach);
+    shape_layer(&mask_shape, texture_set().sunmask_reach);
+    shape_layer(&glow_shape, texture_set().sun_reach);
     // A polygon inside the quad holds its turned copies too; the quad
     // itself does not, so then the layers keep their own passes.
-    shape_layer(&sun_shape, fmaxf(sun_reach, sunmask_reach));
+    shape_layer(&sun_shape, fmaxf(texture_set().sun_reach, texture_set().sunmask_reach));
     sun_passes = sun_shape.mode != GL_QUADS && find_multitexture() ? 1 : 3;
     if (sun_passes == 1) set_up_units();
     OutputDebugStringA(sun_passes == 1 ? "orrelune: the sun in one pass (multitexture)\n"
@@ -244,13 +244,13 @@ void draw_sun(const Sun& sun) {
     glRotatef(sun.mask_angle, 0.0f, 0.0f, 1.0f);
     if (sun_passes == 3) {
         glBlendFunc(GL_DST_COLOR, GL_ZERO);
-        glBindTexture(GL_TEXTURE_2D, sunmask_texture);
+        glBindTexture(GL_TEXTURE_2D, texture_set().sunmask);
         draw_layer(mask_shape);
     }
 
     // No matrix is saved between the layers: the rotations add up.
     glRotatef(sun.counter_angle, 0.0f, 0.0f, 1.0f);
-    glBindTexture(GL_TEXTURE_2D, sun_texture);
+    glBindTexture(GL_TEXTURE_2D, texture_set().sun);
     if (sun_passes == 3) {
         glBlendFunc(GL_ONE, GL_ONE);
         glColor4ub(255, 0, 0, 255);

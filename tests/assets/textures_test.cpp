@@ -27,9 +27,10 @@ const Expected images[] = {
 
 // The texture made of each, in the list's order.
 const GLuint* const textures[] = {
-    &particle_texture,   &sun_texture,        &planet_textures[0], &planet_textures[1], &planet_textures[2],
-    &planet_textures[3], &planet_textures[4], &planet_textures[5], &planet_textures[6], &planet_textures[7],
-    &planet_textures[8], &background_texture, &sunmask_texture,
+    &texture_set().particle,   &texture_set().sun,        &texture_set().planets[0], &texture_set().planets[1],
+    &texture_set().planets[2], &texture_set().planets[3], &texture_set().planets[4], &texture_set().planets[5],
+    &texture_set().planets[6], &texture_set().planets[7], &texture_set().planets[8], &texture_set().background,
+    &texture_set().sunmask,
 };
 static_assert(std::size(textures) == std::size(images), "a texture for each image");
 
@@ -82,7 +83,7 @@ TEST(Textures, EachHoldsItsEmbeddedImageAtItsSizeWithLinearFiltering) {
     load_textures();
     GLint bound = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(static_cast<GLuint>(bound), sunmask_texture) << "the last one made stays bound";
+    EXPECT_EQ(static_cast<GLuint>(bound), texture_set().sunmask) << "the last one made stays bound";
 
     std::set<GLuint> names;
     int planet_slot = 0;
@@ -115,8 +116,8 @@ TEST(Textures, EachHoldsItsEmbeddedImageAtItsSizeWithLinearFiltering) {
 
 TEST(Textures, SunMaskIsTheExactNegativeOfTheSun) {
     load_textures();
-    const std::vector<GLubyte> sun = texture_bytes(sun_texture, 128, 128);
-    const std::vector<GLubyte> mask = texture_bytes(sunmask_texture, 128, 128);
+    const std::vector<GLubyte> sun = texture_bytes(texture_set().sun, 128, 128);
+    const std::vector<GLubyte> mask = texture_bytes(texture_set().sunmask, 128, 128);
     size_t first_wrong = sun.size();
     for (size_t i = 0; i < sun.size() && first_wrong == sun.size(); ++i)
         if (sun[i] + mask[i] != 255) first_wrong = i;

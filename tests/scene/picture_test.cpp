@@ -96,11 +96,11 @@ Frame render(const RunOptions& options, std::vector<Frame>* kept = nullptr) {
     if (options.no_sun) {
         // In place: the one pass keeps its textures bound to their units.
         const GLubyte black[3] = {0, 0, 0}, white[3] = {255, 255, 255};
-        upload_texture(sun_texture, black, 1, 1);
-        upload_texture(sunmask_texture, white, 1, 1);
+        upload_texture(texture_set().sun, black, 1, 1);
+        upload_texture(texture_set().sunmask, white, 1, 1);
         if (sun_passes == 1) {
-            upload_texture(sun_red_texture, black, 1, 1);
-            upload_texture(sunmask_intensity_texture, white, 1, 1);
+            upload_texture(texture_set().sun_red, black, 1, 1);
+            upload_texture(texture_set().sunmask_intensity, white, 1, 1);
         }
     }
 
@@ -307,11 +307,11 @@ TEST_F(SceneRun, SunTrimmedToItsImagesLooksAsTheWholeQuads) {
     options.width = 320;
     options.height = 240;
     const Frame trimmed = render(options);
-    ASSERT_LT(sun_reach, 1.0f);
-    ASSERT_LT(sunmask_reach, 1.0f);
+    ASSERT_LT(texture_set().sun_reach, 1.0f);
+    ASSERT_LT(texture_set().sunmask_reach, 1.0f);
     options.before_frame = [](int n) {
         if (n > 1) return;
-        sun_reach = sunmask_reach = 1.0f;
+        texture_set().sun_reach = texture_set().sunmask_reach = 1.0f;
         choose_sun_passes();  // the shapes anew
     };
     const Frame whole = render(options);
@@ -368,7 +368,8 @@ TEST_F(SceneRun, PlanetsAppearWhereTheirTransformsPutThem) {
         const Frame frame = render(options);
         options.before_frame = [&row](int) {
             // Another planet's image in this planet's slot.
-            planet_textures[row.slot] = planet_textures[row.slot == mercury_slot ? venus_slot : mercury_slot];
+            texture_set().planets[row.slot] =
+                texture_set().planets[row.slot == mercury_slot ? venus_slot : mercury_slot];
         };
         const Frame swapped = render(options);
 
