@@ -2,16 +2,20 @@
 // once, and a printer that centres a formatted text on the current origin.
 // The rest of the program may use: build_outline_font (once, from the
 // display's GL set-up, with the rendering context current), print_centred,
-// font_list_base and glyph_metrics.
+// and the font's record for tests that look inside.
 #pragma once
 
 #include "platform.h"
 
-// The first of 256 consecutive display lists; code c draws with
-// font_list_base + c.
-extern GLuint font_list_base;
-// Per character code; only the cell advance x is read.
-extern GLYPHMETRICSFLOAT glyph_metrics[256];
+struct OutlineFont {
+    // The first of 256 consecutive display lists; code c draws with
+    // list_base + c.
+    GLuint list_base;
+    // Per character code; only the cell advance x is read.
+    GLYPHMETRICSFLOAT glyph_metrics[256];
+};
+// The one font, owned by outline_font.cpp.
+OutlineFont& outline_font();
 
 // Builds the lists of codes 0 to 254 from a bold italic "Arial" outline,
 // selected into `device_context` (the one whose rendering context is

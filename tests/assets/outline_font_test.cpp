@@ -63,11 +63,12 @@ int feedback_values(const std::function<void()>& draw) {
 // are empty, so the translation left is the centring alone.
 TEST(PrintCentred, ShiftsLeftByHalfTheSumOfCellAdvances) {
     GLYPHMETRICSFLOAT saved[256];
-    memcpy(saved, glyph_metrics, sizeof saved);
-    const GLuint saved_base = font_list_base;
-    font_list_base = glGenLists(256);
+    memcpy(saved, outline_font().glyph_metrics, sizeof saved);
+    const GLuint saved_base = outline_font().list_base;
+    outline_font().list_base = glGenLists(256);
     for (int code = 0; code < 256; ++code) {
-        glyph_metrics[code] = {1000.0f + code, 2000.0f + code, {-500.0f, 600.0f}, (code + 1) / 64.0f, 7.0f};
+        outline_font().glyph_metrics[code] = {
+            1000.0f + code, 2000.0f + code, {-500.0f, 600.0f}, (code + 1) / 64.0f, 7.0f};
     }
     const std::string long_text(1000, 'x');  // 'x' is 120
 
@@ -93,9 +94,9 @@ TEST(PrintCentred, ShiftsLeftByHalfTheSumOfCellAdvances) {
     print_centred(nullptr);
     EXPECT_EQ(x_translation(), 0.0f) << "a null format does nothing";
 
-    glDeleteLists(font_list_base, 256);
-    font_list_base = saved_base;
-    memcpy(glyph_metrics, saved, sizeof saved);
+    glDeleteLists(outline_font().list_base, 256);
+    outline_font().list_base = saved_base;
+    memcpy(outline_font().glyph_metrics, saved, sizeof saved);
 }
 
 // With the real lists each glyph moves the origin on by its advance, so the
@@ -103,7 +104,7 @@ TEST(PrintCentred, ShiftsLeftByHalfTheSumOfCellAdvances) {
 // are Arial's (Liberation Sans Bold Italic shares them), in 1/2048 em.
 TEST_F(TitleFont, TextRunsFromMinusToPlusHalfItsAdvances) {
     static const GLYPHMETRICSFLOAT empty = {};
-    EXPECT_EQ(memcmp(&glyph_metrics[255], &empty, sizeof empty), 0) << "code 255 has metrics";
+    EXPECT_EQ(memcmp(&outline_font().glyph_metrics[255], &empty, sizeof empty), 0) << "code 255 has metrics";
 
     struct Case {
         const char* text;
