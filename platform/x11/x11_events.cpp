@@ -16,8 +16,6 @@ bool x11_app_active;
 
 namespace {
 
-bool keyboard_grabbed;  // a window of ours holds the keyboard grab
-
 bool owns(Window window) {
     return window && layer_core_owns((HWND)(uintptr_t)window);
 }
@@ -97,16 +95,12 @@ bool focus_is_ours(Display* display) {
 }
 
 void translate_focus(Display* display, XFocusChangeEvent* event) {
-    // X tells of a keyboard grab's start and end as focus changes of their own.
-    if (event->type == FocusIn && event->mode == NotifyGrab && event->detail != NotifyPointer && owns(event->window))
-        keyboard_grabbed = true;
-    if (event->type == FocusOut && event->mode == NotifyUngrab) keyboard_grabbed = false;
-    // A window manager may put the focus on no window at all while our grab
-    // holds (Xwayland's does, soon after the saver window has taken it):
-    // the keys still come to us, so the user has not gone to another program.
-    if (event->type == FocusOut && event->mode == NotifyWhileGrabbed && keyboard_grabbed &&
-        input_focus(display) == None)
-        return;
+    // A window manager may put the focus on no window at all as the saver
+    // window appears (Xwayland's does, before or after the saver has taken
+    // the keyboard): no other program gets the keys, so the user has not
+    // gone to one.
+    X11Window* record = x11_find_window(event->window);
+    if (event->type == FocusOut && record && record->saver && input_focus(display) == None) return;
     // Grabs move the focus for a moment and give it back: that is not a
     // change of activation. Nor is the focus moving within our own windows.
     if (event->mode == NotifyGrab || event->mode == NotifyUngrab) return;
