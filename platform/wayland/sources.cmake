@@ -24,4 +24,7 @@ wayland_protocol(win32layer xdg-shell ${WAYLAND_PROTOCOLS_DIR}/stable/xdg-shell/
 wayland_protocol(win32layer wlr-layer-shell-unstable-v1 ${WLR_LAYER_SHELL_XML})
 target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/wl_driver.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/wl_outputs.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/wl_seats.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/wl_surfaces.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wl_egl.cpp)

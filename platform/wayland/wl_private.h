@@ -1,5 +1,9 @@
-// Shared by the Wayland driver's own files: the connection, the outputs and
-// the surfaces that show a full-screen window on them.
+// Shared by the Wayland driver's own files only: the driver's state, one
+// record, and what each file gives the others. wl_driver.cpp keeps the
+// record, the connection, the registry, the program's windows and the
+// driver table; wl_outputs.cpp the outputs and the display modes they
+// give; wl_seats.cpp the seat and its input; wl_surfaces.cpp the surfaces
+// that show a full-screen window and their roles; wl_egl.cpp the GL table.
 //
 // A full-screen window of the program (the saver's, or a window inside the
 // whole-desktop host of a lock program) is shown on every output through a
@@ -16,7 +20,9 @@
 #include <EGL/egl.h>
 #include <wayland-client.h>
 #include <wayland-egl.h>
+#include <xkbcommon/xkbcommon.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,8 +50,60 @@ struct WlOutput {
     WlSurface* surface;  // the full-screen window's, when one shows
 };
 
-// The driver's GL table: EGL on the Wayland platform.
-const LayerGlDriver* wl_gl_driver();
+struct WlWindow {
+    HWND handle;
+    HWND parent;
+    bool full_screen;  // shown on every output
+    bool visible;
+    int x, y, width, height;
+    std::vector<std::unique_ptr<WlSurface>> surfaces;
+    int reported_width, reported_height;  // the size the core knows
+};
+
+struct WlState {
+    wl_display* display;  // null until the driver is open
+    wl_registry* registry;
+    wl_compositor* compositor;
+    struct zwlr_layer_shell_v1* layer_shell;
+    struct xdg_wm_base* wm_base;
+    std::vector<std::unique_ptr<WlOutput>> outputs;
+    // A lock program that runs the saver as its background hands over a
+    // connection of its own in WAYLAND_SOCKET, may name the one output to
+    // draw on, and keeps the seat: the run takes no input, and the
+    // connection closing is its end.
+    bool handed_over;
+    std::string only_output;  // SWAYLOCK_PLUGIN_OUTPUT_NAME; empty for all
+    bool connection_gone;
+    std::vector<WlWindow> windows;
+    uintptr_t next_handle = 0x20000;  // the driver's own window handles
+
+    wl_seat* seat;
+    wl_keyboard* keyboard;
+    wl_pointer* pointer;
+    xkb_context* xkb;
+    xkb_keymap* keymap;
+    xkb_state* key_state;
+    HWND keyboard_window;  // the window whose surface has the keyboard
+
+    // The pointer moves by what the compositor reports within a surface;
+    // where it enters a surface is not a move (Wayland tells no position on
+    // the desktop), so the position starts at the screen's centre and
+    // follows the motions.
+    POINT cursor;
+    wl_surface* pointer_surface;
+    wl_fixed_t pointer_x, pointer_y;
+    unsigned buttons_held;  // as layer_button_bit masks
+
+    bool app_active;
+    bool toplevel_activated;  // a fullscreen toplevel of ours has been active
+};
+extern WlState wl_state;
+
+// ---- wl_driver.cpp: the program's windows ----
+WlWindow* wl_find_window(HWND handle);
+HWND wl_toplevel_of(HWND handle);
+// The window that a surface of ours shows; null for a surface not ours.
+WlWindow* wl_window_of_surface(wl_surface* surface);
 
 // The connection; null until the driver is open.
 wl_display* wl_driver_display();
@@ -55,13 +113,43 @@ wl_display* wl_driver_display();
 // Surfaces may go meanwhile, but no window of the program does.
 bool wl_read_events(int timeout_ms);
 
+// ---- wl_outputs.cpp: outputs and display modes ----
+void wl_output_added(uint32_t global, uint32_t version);
+// Drops the output of that global and the surfaces on it; false when the
+// global is not an output.
+bool wl_output_removed(uint32_t global);
+// Whether the picture goes to this output.
+bool wl_shows_on(const WlOutput& output);
+// The largest output's size, or a size the program can draw at before any.
+void wl_largest_output_size(int* width, int* height);
+const LayerModeDriver* wl_mode_driver();
+
+// ---- wl_seats.cpp: the seat and its input ----
+void wl_seat_added(uint32_t global, uint32_t version);
+const LayerCursorDriver* wl_cursor_driver();
+
+// ---- wl_surfaces.cpp: the surfaces of full-screen windows ----
+// Shows the window on every output that takes the picture, or hides it.
+void wl_show_everywhere(WlWindow* window);
+void wl_hide(WlWindow* window);
+// After the compositor's events: shows the full-screen windows on outputs
+// that came, drops the surfaces it closed, tells the core the sizes and
+// follows the toplevels' activation.
+void wl_follow_surfaces();
+// The output goes: so do the surfaces on it.
+void wl_output_surfaces_gone(WlOutput* output);
+
 // The surface a window draws into (that of its full-screen ancestor on the
 // largest output), and the others that show the same picture; null/empty
 // when it shows on no output yet.
 WlSurface* wl_primary_surface(HWND window);
 std::vector<WlSurface*> wl_other_surfaces(HWND window);
 
-// The EGL side: a surface was configured (make or resize its EGL surface),
-// or goes (drop it, and whatever was current on it).
+// ---- wl_egl.cpp: the GL table ----
+// EGL on the Wayland platform.
+const LayerGlDriver* wl_gl_driver();
+
+// A surface was configured (make or resize its EGL surface), or goes (drop
+// it, and whatever was current on it).
 void wl_egl_surface_configured(WlSurface* surface);
 void wl_egl_surface_gone(WlSurface* surface);

@@ -1,0 +1,214 @@
+// The Wayland driver's surfaces: a full-screen window's surface on each
+// output, in the role the compositor offers (a layer-shell overlay, else a
+// fullscreen xdg toplevel), the sizes they are configured at, which the
+// window takes, and the toplevels' activation, which the program's follows.
+#include "wayland/wl_private.h"
+
+// The protocol names an argument "namespace".
+#define namespace layer_namespace
+#include "wlr-layer-shell-unstable-v1-client-protocol.h"
+#undef namespace
+#include "xdg-shell-client-protocol.h"
+
+#include <algorithm>
+
+namespace {
+
+void destroy_surface(WlSurface* shown) {
+    wl_egl_surface_gone(shown);
+    if (shown->frame) wl_callback_destroy(shown->frame);
+    if (shown->layer) zwlr_layer_surface_v1_destroy(shown->layer);
+    if (shown->toplevel) xdg_toplevel_destroy(shown->toplevel);
+    if (shown->xdg) xdg_surface_destroy(shown->xdg);
+    wl_surface_destroy(shown->surface);
+    if (shown->output && shown->output->surface == shown) shown->output->surface = nullptr;
+}
+
+void remove_surface(WlWindow* window, WlSurface* shown) {
+    destroy_surface(shown);
+    auto& list = window->surfaces;
+    list.erase(std::remove_if(list.begin(), list.end(), [&](auto& item) { return item.get() == shown; }), list.end());
+}
+
+void configured(WlSurface* shown, int width, int height) {
+    if (width <= 0 || height <= 0) {
+        width = shown->output ? shown->output->width : 0;
+        height = shown->output ? shown->output->height : 0;
+    }
+    if (width <= 0 || height <= 0) return;
+    shown->width = width;
+    shown->height = height;
+    wl_egl_surface_configured(shown);
+}
+
+void layer_configure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width, uint32_t height) {
+    zwlr_layer_surface_v1_ack_configure(layer, serial);
+    configured(static_cast<WlSurface*>(data), (int)width, (int)height);
+}
+
+void layer_closed(void* data, zwlr_layer_surface_v1*) {
+    static_cast<WlSurface*>(data)->closed = true;
+}
+
+const zwlr_layer_surface_v1_listener layer_listener = {layer_configure, layer_closed};
+
+void xdg_surface_configure(void* data, xdg_surface* xdg, uint32_t serial) {
+    xdg_surface_ack_configure(xdg, serial);
+    WlSurface* shown = static_cast<WlSurface*>(data);
+    configured(shown, shown->width, shown->height);
+}
+
+const xdg_surface_listener xdg_listener = {xdg_surface_configure};
+
+void toplevel_configure(void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array* states) {
+    WlSurface* shown = static_cast<WlSurface*>(data);
+    // Kept until the surface's configure applies it; 0 lets the output decide.
+    shown->width = width;
+    shown->height = height;
+    shown->activated = false;
+    for (uint32_t* state = (uint32_t*)states->data; (char*)state < (char*)states->data + states->size; ++state)
+        if (*state == XDG_TOPLEVEL_STATE_ACTIVATED) shown->activated = true;
+}
+
+void toplevel_close(void* data, xdg_toplevel*) {
+    WlWindow* window = wl_window_of_surface(static_cast<WlSurface*>(data)->surface);
+    if (window) layer_core_post_input(window->handle, WM_CLOSE, 0, 0);
+}
+
+void toplevel_bounds(void*, xdg_toplevel*, int32_t, int32_t) {}
+void toplevel_capabilities(void*, xdg_toplevel*, wl_array*) {}
+
+const xdg_toplevel_listener toplevel_listener = {toplevel_configure, toplevel_close, toplevel_bounds,
+                                                 toplevel_capabilities};
+
+void show_on_output(WlWindow* window, WlOutput* output) {
+    auto shown = std::make_unique<WlSurface>();
+    shown->output = output;
+    shown->surface = wl_compositor_create_surface(wl_state.compositor);
+    if (wl_state.layer_shell) {
+        shown->layer = zwlr_layer_shell_v1_get_layer_surface(wl_state.layer_shell, shown->surface, output->output,
+                                                             ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "orrelune");
+        zwlr_layer_surface_v1_add_listener(shown->layer, &layer_listener, shown.get());
+        zwlr_layer_surface_v1_set_anchor(shown->layer,
+                                         ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                                             ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+        zwlr_layer_surface_v1_set_exclusive_zone(shown->layer, -1);
+        zwlr_layer_surface_v1_set_keyboard_interactivity(shown->layer,
+                                                         wl_state.handed_over ? 0 : 1);  // 1: exclusive
+    } else {
+        shown->xdg = xdg_wm_base_get_xdg_surface(wl_state.wm_base, shown->surface);
+        xdg_surface_add_listener(shown->xdg, &xdg_listener, shown.get());
+        shown->toplevel = xdg_surface_get_toplevel(shown->xdg);
+        xdg_toplevel_add_listener(shown->toplevel, &toplevel_listener, shown.get());
+        xdg_toplevel_set_title(shown->toplevel, "Orrelune");
+        xdg_toplevel_set_app_id(shown->toplevel, "orrelune");
+        xdg_toplevel_set_fullscreen(shown->toplevel, output->output);
+    }
+    // The first commit carries no buffer: the compositor answers with the
+    // size, and the first frame maps the surface.
+    wl_surface_commit(shown->surface);
+    output->surface = shown.get();
+    window->surfaces.push_back(std::move(shown));
+}
+
+// An output that comes during the run gets the picture too, once the
+// compositor has told its size and name.
+void show_on_new_outputs() {
+    for (WlWindow& window : wl_state.windows)
+        if (window.full_screen && window.visible)
+            for (auto& output : wl_state.outputs)
+                if (!output->surface && wl_shows_on(*output)) show_on_output(&window, output.get());
+}
+
+// A full-screen window takes the size of its largest surface, which the
+// program's picture is drawn at, and so do the windows inside it: the
+// compositor owns the modes, whatever size the program asked for.
+void resize(WlWindow* window, int width, int height) {
+    if (width == window->reported_width && height == window->reported_height) return;
+    window->reported_width = window->width = width;
+    window->reported_height = window->height = height;
+    layer_core_resized(window->handle, width, height);
+}
+
+void report_sizes() {
+    for (WlWindow& top : wl_state.windows) {
+        WlSurface* primary = top.full_screen ? wl_primary_surface(top.handle) : nullptr;
+        if (!primary) continue;
+        resize(&top, primary->width, primary->height);
+        for (WlWindow& child : wl_state.windows)
+            if (child.parent == top.handle) resize(&child, primary->width, primary->height);
+    }
+}
+
+// A fullscreen toplevel that loses activation has lost the user to another
+// window: the program is deactivated, as on X11. Any of its toplevels being
+// active keeps it active, and the toplevels' first configures, before the
+// compositor activates one, are no change.
+void follow_activation() {
+    bool any_toplevel = false, active = false;
+    for (WlWindow& window : wl_state.windows)
+        for (auto& shown : window.surfaces) {
+            any_toplevel = any_toplevel || shown->toplevel;
+            active = active || shown->activated;
+        }
+    if (!any_toplevel) return;
+    if (active) wl_state.toplevel_activated = true;
+    if (!wl_state.toplevel_activated || active == wl_state.app_active) return;
+    wl_state.app_active = active;
+    layer_core_activate_app(active);
+}
+
+}  // namespace
+
+void wl_show_everywhere(WlWindow* window) {
+    if (!wl_state.compositor || (!wl_state.layer_shell && !wl_state.wm_base)) return;
+    for (auto& output : wl_state.outputs)
+        if (!output->surface && wl_shows_on(*output)) show_on_output(window, output.get());
+    wl_display_roundtrip(wl_state.display);  // the sizes, before the program draws
+}
+
+void wl_hide(WlWindow* window) {
+    for (auto& shown : window->surfaces) destroy_surface(shown.get());
+    window->surfaces.clear();
+}
+
+void wl_follow_surfaces() {
+    show_on_new_outputs();
+    // Surfaces that the compositor closed (their output went) go.
+    for (WlWindow& window : wl_state.windows)
+        for (size_t i = window.surfaces.size(); i-- > 0;)
+            if (window.surfaces[i]->closed) remove_surface(&window, window.surfaces[i].get());
+    report_sizes();
+    follow_activation();
+}
+
+void wl_output_surfaces_gone(WlOutput* output) {
+    for (WlWindow& window : wl_state.windows)
+        if (output->surface) {
+            for (auto& shown : window.surfaces)
+                if (shown.get() == output->surface) {
+                    remove_surface(&window, shown.get());
+                    break;
+                }
+        }
+}
+
+WlSurface* wl_primary_surface(HWND handle) {
+    WlWindow* top = wl_find_window(wl_toplevel_of(handle));
+    if (!top) return nullptr;
+    WlSurface* largest = nullptr;
+    for (auto& shown : top->surfaces)
+        if (shown->egl_surface &&
+            (!largest || (long)shown->width * shown->height > (long)largest->width * largest->height))
+            largest = shown.get();
+    return largest;
+}
+
+std::vector<WlSurface*> wl_other_surfaces(HWND handle) {
+    std::vector<WlSurface*> others;
+    WlSurface* primary = wl_primary_surface(handle);
+    if (WlWindow* top = wl_find_window(wl_toplevel_of(handle)))
+        for (auto& shown : top->surfaces)
+            if (shown.get() != primary && shown->egl_surface) others.push_back(shown.get());
+    return others;
+}
