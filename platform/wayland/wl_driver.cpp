@@ -56,7 +56,7 @@ void global_added(void*, wl_registry* registry, uint32_t global, const char* int
 }
 
 void global_removed(void*, wl_registry*, uint32_t global) {
-    wl_output_removed(global);
+    if (!wl_seat_removed(global)) wl_output_removed(global);
 }
 
 const wl_registry_listener registry_listener = {global_added, global_removed};
@@ -111,7 +111,7 @@ bool wl_open() {
     wl_state.registry = wl_display_get_registry(wl_state.display);
     wl_registry_add_listener(wl_state.registry, &registry_listener, nullptr);
     wl_display_roundtrip(wl_state.display);  // the globals
-    wl_display_roundtrip(wl_state.display);  // the outputs' modes and the seat
+    wl_display_roundtrip(wl_state.display);  // the outputs' modes and the seats
     if (!wl_state.compositor || (!wl_state.layer_shell && !wl_state.wm_base)) {
         fprintf(stderr, "%s: the Wayland compositor offers no way to show a full-screen window\n",
                 program_invocation_short_name);
@@ -211,7 +211,7 @@ void wl_destroy_window(HWND handle) {
     for (size_t i = 0; i < windows.size(); ++i) {
         if (windows[i].handle != handle) continue;
         wl_hide(&windows[i]);
-        if (wl_state.keyboard_window == handle) wl_state.keyboard_window = nullptr;
+        wl_seats_forget_window(handle);
         windows.erase(windows.begin() + i);
         break;
     }
@@ -249,7 +249,7 @@ void wl_set_foreground(HWND handle) {
 }
 
 HWND wl_get_foreground() {
-    return wl_state.app_active ? wl_state.keyboard_window : nullptr;
+    return wl_state.app_active ? wl_keyboard_window() : nullptr;
 }
 
 void wl_get_screen_size(int* width, int* height) {

@@ -2,7 +2,7 @@
 // record, and what each file gives the others. wl_driver.cpp keeps the
 // record, the connection, the registry, the program's windows and the
 // driver table; wl_outputs.cpp the outputs and the display modes they
-// give; wl_seats.cpp the seat and its input; wl_surfaces.cpp the surfaces
+// give; wl_seats.cpp the seats and their input; wl_surfaces.cpp the surfaces
 // that show a full-screen window and their roles; wl_egl.cpp the GL table.
 //
 // A full-screen window of the program (the saver's, or a window inside the
@@ -60,6 +60,21 @@ struct WlWindow {
     int reported_width, reported_height;  // the size the core knows
 };
 
+// A seat of the compositor's, with the keyboard and pointer it has now.
+// Every seat is bound: input from any of them is the user's.
+struct WlSeat {
+    uint32_t global;
+    wl_seat* seat;
+    wl_keyboard* keyboard;
+    xkb_keymap* keymap;
+    xkb_state* key_state;
+    HWND keyboard_window;  // the window whose surface has this keyboard
+    wl_pointer* pointer;
+    wl_surface* pointer_surface;
+    wl_fixed_t pointer_x, pointer_y;
+    unsigned buttons_held;  // as layer_button_bit masks
+};
+
 struct WlState {
     wl_display* display;  // null until the driver is open
     wl_registry* registry;
@@ -69,7 +84,7 @@ struct WlState {
     std::vector<std::unique_ptr<WlOutput>> outputs;
     // A lock program that runs the saver as its background hands over a
     // connection of its own in WAYLAND_SOCKET, may name the one output to
-    // draw on, and keeps the seat: the run takes no input, and the
+    // draw on, and keeps the seats: the run takes no input, and the
     // connection closing is its end.
     bool handed_over;
     std::string only_output;  // SWAYLOCK_PLUGIN_OUTPUT_NAME; empty for all
@@ -77,22 +92,14 @@ struct WlState {
     std::vector<WlWindow> windows;
     uintptr_t next_handle = 0x20000;  // the driver's own window handles
 
-    wl_seat* seat;
-    wl_keyboard* keyboard;
-    wl_pointer* pointer;
+    std::vector<std::unique_ptr<WlSeat>> seats;
     xkb_context* xkb;
-    xkb_keymap* keymap;
-    xkb_state* key_state;
-    HWND keyboard_window;  // the window whose surface has the keyboard
 
     // The pointer moves by what the compositor reports within a surface;
     // where it enters a surface is not a move (Wayland tells no position on
     // the desktop), so the position starts at the screen's centre and
-    // follows the motions.
+    // follows the motions of every seat's pointer.
     POINT cursor;
-    wl_surface* pointer_surface;
-    wl_fixed_t pointer_x, pointer_y;
-    unsigned buttons_held;  // as layer_button_bit masks
 
     bool app_active;
     bool toplevel_activated;  // a fullscreen toplevel of ours has been active
@@ -124,8 +131,14 @@ bool wl_shows_on(const WlOutput& output);
 void wl_largest_output_size(int* width, int* height);
 const LayerModeDriver* wl_mode_driver();
 
-// ---- wl_seats.cpp: the seat and its input ----
+// ---- wl_seats.cpp: the seats and their input ----
 void wl_seat_added(uint32_t global, uint32_t version);
+// Drops the seat of that global; false when the global is not a seat.
+bool wl_seat_removed(uint32_t global);
+// The window whose surface has a seat's keyboard; null for none.
+HWND wl_keyboard_window();
+// The window goes: no keyboard is on it.
+void wl_seats_forget_window(HWND window);
 const LayerCursorDriver* wl_cursor_driver();
 
 // ---- wl_surfaces.cpp: the surfaces of full-screen windows ----

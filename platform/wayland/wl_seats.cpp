@@ -1,6 +1,6 @@
-// The Wayland driver's seat: its keyboard and pointer as they come and go,
-// their events as the core's raw input, and the pointer's position, which
-// GetCursorPos tells.
+// The Wayland driver's seats: every seat the compositor has, their
+// keyboards and pointers as they come and go, their events as the core's
+// raw input, and the pointer's position, which GetCursorPos tells.
 #include "wayland/wl_private.h"
 
 #include <linux/input-event-codes.h>
@@ -16,8 +16,8 @@ UINT x11_scan_from_keycode(unsigned keycode, bool* extended);
 
 namespace {
 
-unsigned held_modifiers() {
-    xkb_state* key_state = wl_state.key_state;
+unsigned held_modifiers(const WlSeat* seat) {
+    xkb_state* key_state = seat->key_state;
     if (!key_state) return 0;
     unsigned modifiers = 0;
     if (xkb_state_mod_name_is_active(key_state, XKB_MOD_NAME_SHIFT, XKB_STATE_MODS_EFFECTIVE) > 0)
@@ -29,7 +29,7 @@ unsigned held_modifiers() {
     return modifiers;
 }
 
-void keyboard_keymap(void*, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
+void keyboard_keymap(void* data, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
     if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1) {
         close(fd);
         return;
@@ -41,14 +41,15 @@ void keyboard_keymap(void*, wl_keyboard*, uint32_t format, int32_t fd, uint32_t 
         xkb_keymap_new_from_string(wl_state.xkb, text, XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
     munmap(text, size);
     if (!made) return;
-    if (wl_state.key_state) xkb_state_unref(wl_state.key_state);
-    if (wl_state.keymap) xkb_keymap_unref(wl_state.keymap);
-    wl_state.keymap = made;
-    wl_state.key_state = xkb_state_new(made);
+    WlSeat* seat = static_cast<WlSeat*>(data);
+    if (seat->key_state) xkb_state_unref(seat->key_state);
+    if (seat->keymap) xkb_keymap_unref(seat->keymap);
+    seat->keymap = made;
+    seat->key_state = xkb_state_new(made);
 }
 
-void keyboard_enter(void*, wl_keyboard*, uint32_t, wl_surface* surface, wl_array*) {
-    if (WlWindow* window = wl_window_of_surface(surface)) wl_state.keyboard_window = window->handle;
+void keyboard_enter(void* data, wl_keyboard*, uint32_t, wl_surface* surface, wl_array*) {
+    if (WlWindow* window = wl_window_of_surface(surface)) static_cast<WlSeat*>(data)->keyboard_window = window->handle;
 }
 
 // A layer surface with exclusive keyboard interactivity loses the keyboard
@@ -56,24 +57,26 @@ void keyboard_enter(void*, wl_keyboard*, uint32_t, wl_surface* surface, wl_array
 // device is unplugged) or a lock screen takes the seat: neither is the user
 // turning to another window. A fullscreen toplevel's activation comes with
 // its configure instead.
-void keyboard_leave(void*, wl_keyboard*, uint32_t, wl_surface*) {
-    wl_state.keyboard_window = nullptr;
+void keyboard_leave(void* data, wl_keyboard*, uint32_t, wl_surface*) {
+    static_cast<WlSeat*>(data)->keyboard_window = nullptr;
 }
 
-void keyboard_key(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
-    if (!wl_state.key_state) return;
+void keyboard_key(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
+    const WlSeat* seat = static_cast<WlSeat*>(data);
+    if (!seat->key_state) return;
     LayerRawKey raw = {};
     raw.code = (key + 8) & 0xFF;
-    raw.vk = x11_vk_from_keysym(xkb_state_key_get_one_sym(wl_state.key_state, key + 8));
+    raw.vk = x11_vk_from_keysym(xkb_state_key_get_one_sym(seat->key_state, key + 8));
     raw.scan = x11_scan_from_keycode(key + 8, &raw.extended);
     raw.down = state == WL_KEYBOARD_KEY_STATE_PRESSED;
-    raw.modifiers = held_modifiers();
+    raw.modifiers = held_modifiers(seat);
     layer_core_raw_key(&raw);
 }
 
-void keyboard_modifiers(void*, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched, uint32_t locked,
+void keyboard_modifiers(void* data, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched, uint32_t locked,
                         uint32_t group) {
-    if (wl_state.key_state) xkb_state_update_mask(wl_state.key_state, depressed, latched, locked, 0, 0, group);
+    WlSeat* seat = static_cast<WlSeat*>(data);
+    if (seat->key_state) xkb_state_update_mask(seat->key_state, depressed, latched, locked, 0, 0, group);
 }
 
 void keyboard_repeat(void*, wl_keyboard*, int32_t, int32_t) {}
@@ -95,8 +98,8 @@ HWND window_at(HWND top, int x, int y) {
 // Where the pointer is in the client area of the program's window under
 // it. A full-screen window sits at the screen's corner, so its client
 // coordinates are the position GetCursorPos tells.
-bool pointer_client(HWND* window, int* x, int* y) {
-    WlWindow* top = wl_window_of_surface(wl_state.pointer_surface);
+bool pointer_client(const WlSeat* seat, HWND* window, int* x, int* y) {
+    WlWindow* top = wl_window_of_surface(seat->pointer_surface);
     if (!top) return false;
     *x = wl_state.cursor.x;
     *y = wl_state.cursor.y;
@@ -108,29 +111,31 @@ bool pointer_client(HWND* window, int* x, int* y) {
     return true;
 }
 
-void pointer_enter(void*, wl_pointer* from, uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
-    wl_state.pointer_surface = surface;
-    wl_state.pointer_x = x;
-    wl_state.pointer_y = y;
+void pointer_enter(void* data, wl_pointer* from, uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
+    WlSeat* seat = static_cast<WlSeat*>(data);
+    seat->pointer_surface = surface;
+    seat->pointer_x = x;
+    seat->pointer_y = y;
     // The full-screen windows hide the pointer.
     if (wl_window_of_surface(surface)) wl_pointer_set_cursor(from, serial, nullptr, 0, 0);
 }
 
-void pointer_leave(void*, wl_pointer*, uint32_t, wl_surface*) {
-    wl_state.pointer_surface = nullptr;
+void pointer_leave(void* data, wl_pointer*, uint32_t, wl_surface*) {
+    static_cast<WlSeat*>(data)->pointer_surface = nullptr;
 }
 
-void pointer_motion(void*, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
-    wl_state.cursor.x += (int)wl_fixed_to_double(x - wl_state.pointer_x);
-    wl_state.cursor.y += (int)wl_fixed_to_double(y - wl_state.pointer_y);
-    wl_state.pointer_x = x;
-    wl_state.pointer_y = y;
+void pointer_motion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
+    WlSeat* seat = static_cast<WlSeat*>(data);
+    wl_state.cursor.x += (int)wl_fixed_to_double(x - seat->pointer_x);
+    wl_state.cursor.y += (int)wl_fixed_to_double(y - seat->pointer_y);
+    seat->pointer_x = x;
+    seat->pointer_y = y;
     LayerRawMotion motion = {};
-    if (!pointer_client(&motion.window, &motion.x, &motion.y)) return;
+    if (!pointer_client(seat, &motion.window, &motion.x, &motion.y)) return;
     motion.screen_x = wl_state.cursor.x;
     motion.screen_y = wl_state.cursor.y;
-    motion.buttons = wl_state.buttons_held;
-    motion.modifiers = held_modifiers();
+    motion.buttons = seat->buttons_held;
+    motion.modifiers = held_modifiers(seat);
     layer_core_raw_motion(&motion);
 }
 
@@ -145,33 +150,35 @@ unsigned layer_button(uint32_t code) {
     }
 }
 
-void pointer_press(unsigned button, bool down, uint32_t time) {
+void pointer_press(const WlSeat* seat, unsigned button, bool down, uint32_t time) {
     LayerRawButton raw = {};
-    if (!pointer_client(&raw.window, &raw.x, &raw.y)) return;
+    if (!pointer_client(seat, &raw.window, &raw.x, &raw.y)) return;
     raw.screen_x = wl_state.cursor.x;
     raw.screen_y = wl_state.cursor.y;
     raw.button = button;
     raw.down = down;
     raw.time = time;
-    raw.buttons = wl_state.buttons_held;
-    raw.modifiers = held_modifiers();
+    raw.buttons = seat->buttons_held;
+    raw.modifiers = held_modifiers(seat);
     layer_core_raw_button(&raw);
 }
 
-void pointer_button(void*, wl_pointer*, uint32_t, uint32_t time, uint32_t code, uint32_t state) {
+void pointer_button(void* data, wl_pointer*, uint32_t, uint32_t time, uint32_t code, uint32_t state) {
+    WlSeat* seat = static_cast<WlSeat*>(data);
     bool down = state == WL_POINTER_BUTTON_STATE_PRESSED;
     unsigned button = layer_button(code);
-    pointer_press(button, down, time);
-    unsigned& held = wl_state.buttons_held;
+    pointer_press(seat, button, down, time);
+    unsigned& held = seat->buttons_held;
     held = down ? held | layer_button_bit(button) : held & ~layer_button_bit(button);
 }
 
 // A notch of the wheel is a press and release of its button, as on X.
-void pointer_axis(void*, wl_pointer*, uint32_t time, uint32_t axis, wl_fixed_t value) {
+void pointer_axis(void* data, wl_pointer*, uint32_t time, uint32_t axis, wl_fixed_t value) {
     if (axis != WL_POINTER_AXIS_VERTICAL_SCROLL || !value) return;
+    const WlSeat* seat = static_cast<WlSeat*>(data);
     unsigned button = value < 0 ? LAYER_BUTTON_WHEEL_UP : LAYER_BUTTON_WHEEL_DOWN;
-    pointer_press(button, true, time);
-    pointer_press(button, false, time);
+    pointer_press(seat, button, true, time);
+    pointer_press(seat, button, false, time);
 }
 
 void pointer_frame(void*, wl_pointer*) {}
@@ -183,22 +190,41 @@ const wl_pointer_listener pointer_listener = {
     pointer_enter, pointer_leave,       pointer_motion,    pointer_button,     pointer_axis,
     pointer_frame, pointer_axis_source, pointer_axis_stop, pointer_axis_steps, pointer_axis_steps};
 
-void seat_capabilities(void*, wl_seat* seat, uint32_t caps) {
-    if ((caps & WL_SEAT_CAPABILITY_KEYBOARD) && !wl_state.keyboard) {
-        wl_state.keyboard = wl_seat_get_keyboard(seat);
-        wl_keyboard_add_listener(wl_state.keyboard, &keyboard_listener, nullptr);
-    } else if (!(caps & WL_SEAT_CAPABILITY_KEYBOARD) && wl_state.keyboard) {
-        wl_keyboard_release(wl_state.keyboard);
-        wl_state.keyboard = nullptr;
-        wl_state.keyboard_window = nullptr;
+// A keyboard or pointer that goes (a device unplugged, a virtual one's
+// client ending, the whole seat going) takes what it held with it; it is
+// not the user turning to another window.
+void drop_keyboard(WlSeat* seat) {
+    if (!seat->keyboard) return;
+    wl_keyboard_release(seat->keyboard);
+    if (seat->key_state) xkb_state_unref(seat->key_state);
+    if (seat->keymap) xkb_keymap_unref(seat->keymap);
+    seat->keyboard = nullptr;
+    seat->key_state = nullptr;
+    seat->keymap = nullptr;
+    seat->keyboard_window = nullptr;
+}
+
+void drop_pointer(WlSeat* seat) {
+    if (!seat->pointer) return;
+    wl_pointer_release(seat->pointer);
+    seat->pointer = nullptr;
+    seat->pointer_surface = nullptr;
+    seat->buttons_held = 0;
+}
+
+void seat_capabilities(void* data, wl_seat*, uint32_t caps) {
+    WlSeat* seat = static_cast<WlSeat*>(data);
+    if ((caps & WL_SEAT_CAPABILITY_KEYBOARD) && !seat->keyboard) {
+        seat->keyboard = wl_seat_get_keyboard(seat->seat);
+        wl_keyboard_add_listener(seat->keyboard, &keyboard_listener, seat);
+    } else if (!(caps & WL_SEAT_CAPABILITY_KEYBOARD)) {
+        drop_keyboard(seat);
     }
-    if ((caps & WL_SEAT_CAPABILITY_POINTER) && !wl_state.pointer) {
-        wl_state.pointer = wl_seat_get_pointer(seat);
-        wl_pointer_add_listener(wl_state.pointer, &pointer_listener, nullptr);
-    } else if (!(caps & WL_SEAT_CAPABILITY_POINTER) && wl_state.pointer) {
-        wl_pointer_release(wl_state.pointer);
-        wl_state.pointer = nullptr;
-        wl_state.pointer_surface = nullptr;
+    if ((caps & WL_SEAT_CAPABILITY_POINTER) && !seat->pointer) {
+        seat->pointer = wl_seat_get_pointer(seat->seat);
+        wl_pointer_add_listener(seat->pointer, &pointer_listener, seat);
+    } else if (!(caps & WL_SEAT_CAPABILITY_POINTER)) {
+        drop_pointer(seat);
     }
 }
 
@@ -225,10 +251,39 @@ const LayerCursorDriver cursor_driver = {get_cursor_pos, set_cursor_pos, set_cur
 }  // namespace
 
 void wl_seat_added(uint32_t global, uint32_t version) {
-    if (wl_state.seat || wl_state.handed_over) return;
-    wl_state.seat =
+    if (wl_state.handed_over) return;
+    auto seat = std::make_unique<WlSeat>();
+    seat->global = global;
+    seat->seat =
         static_cast<wl_seat*>(wl_registry_bind(wl_state.registry, global, &wl_seat_interface, std::min(version, 5u)));
-    wl_seat_add_listener(wl_state.seat, &seat_listener, nullptr);
+    wl_seat_add_listener(seat->seat, &seat_listener, seat.get());
+    wl_state.seats.push_back(std::move(seat));
+}
+
+bool wl_seat_removed(uint32_t global) {
+    auto& seats = wl_state.seats;
+    auto found = std::find_if(seats.begin(), seats.end(), [&](auto& seat) { return seat->global == global; });
+    if (found == seats.end()) return false;
+    WlSeat* seat = found->get();
+    drop_keyboard(seat);
+    drop_pointer(seat);
+    if (wl_seat_get_version(seat->seat) >= WL_SEAT_RELEASE_SINCE_VERSION)
+        wl_seat_release(seat->seat);
+    else
+        wl_seat_destroy(seat->seat);
+    seats.erase(found);
+    return true;
+}
+
+HWND wl_keyboard_window() {
+    for (auto& seat : wl_state.seats)
+        if (seat->keyboard_window) return seat->keyboard_window;
+    return nullptr;
+}
+
+void wl_seats_forget_window(HWND window) {
+    for (auto& seat : wl_state.seats)
+        if (seat->keyboard_window == window) seat->keyboard_window = nullptr;
 }
 
 const LayerCursorDriver* wl_cursor_driver() {

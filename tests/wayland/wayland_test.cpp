@@ -208,6 +208,22 @@ TEST_F(WaylandRun, KeysEndTheRun) {
     }
 }
 
+// Every seat is the user's, not only the first the compositor names: the
+// pointer on a seat of its own ends the run by its motion.
+TEST_F(WaylandRun, MotionOnASecondSeatEndsTheRun) {
+    std::string pointers;
+    ASSERT_TRUE(sway_command(sway,
+                             "swaymsg -t get_inputs -r | grep -o '\"identifier\": \"[^\"]*virtual_pointer[^\"]*\"'"
+                             " | cut -d'\"' -f4",
+                             &pointers));
+    ASSERT_FALSE(pointers.empty());
+    ASSERT_TRUE(sway_command(sway, "swaymsg seat second attach '" + pointers.substr(0, pointers.find('\n')) + "'"));
+    start_saver();
+    ASSERT_TRUE(wait_for_picture(sway, output));
+    ASSERT_TRUE(pointer_command(&pointer, "move 1 0") && pointer_command(&pointer, "move 8 5"));
+    EXPECT_EQ(ended(&saver, 15000), 0) << read_stderr(saver);
+}
+
 TEST_F(WaylandRun, SignalsEndTheRunWithNoProcessLeft) {
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         start_saver();
