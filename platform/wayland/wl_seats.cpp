@@ -1,6 +1,7 @@
 // The Wayland driver's seats: every seat the compositor has, their
 // keyboards and pointers as they come and go, their events as the core's
 // raw input, and the pointer's position, which GetCursorPos tells.
+#include "keys/keys.h"
 #include "wayland/wl_private.h"
 
 #include <linux/input-event-codes.h>
@@ -8,11 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-
-// Key translation shared with the X11 driver: xkb keysyms are X keysyms,
-// and an evdev key code is the X key code less 8.
-UINT x11_vk_from_keysym(unsigned long keysym);
-UINT x11_scan_from_keycode(unsigned keycode, bool* extended);
 
 namespace {
 
@@ -66,8 +62,8 @@ void keyboard_key(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, ui
     if (!seat->key_state) return;
     LayerRawKey raw = {};
     raw.code = (key + 8) & 0xFF;
-    raw.vk = x11_vk_from_keysym(xkb_state_key_get_one_sym(seat->key_state, key + 8));
-    raw.scan = x11_scan_from_keycode(key + 8, &raw.extended);
+    raw.vk = layer_vk_from_keysym(xkb_state_key_get_one_sym(seat->key_state, key + 8));
+    raw.scan = layer_scan_from_keycode(key + 8, &raw.extended);
     raw.down = state == WL_KEYBOARD_KEY_STATE_PRESSED;
     raw.modifiers = held_modifiers(seat);
     layer_core_raw_key(&raw);

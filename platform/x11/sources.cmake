@@ -3,8 +3,7 @@ target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/x11_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x11_windows.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x11_focus.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/x11_events.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/x11_keys.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/x11_events.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_glx.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_message_box.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_display_mode.cpp)

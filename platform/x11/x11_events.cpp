@@ -2,6 +2,7 @@
 // input (the core makes the Win32 messages), focus changes become
 // activation, and size changes and destruction from outside reach the
 // window tree.
+#include "keys/keys.h"
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
 #include "x11/x11_private.h"
@@ -50,8 +51,8 @@ void translate_key(Display* display, XKeyEvent* event, bool press) {
     }
     LayerRawKey key = {};
     key.code = event->keycode;
-    key.vk = x11_vk_from_keysym(keysym);
-    key.scan = x11_scan_from_keycode(event->keycode, &key.extended);
+    key.vk = layer_vk_from_keysym((uint32_t)keysym);
+    key.scan = layer_scan_from_keycode(event->keycode, &key.extended);
     key.down = press;
     key.modifiers = modifiers_of(event->state);
     layer_core_raw_key(&key);

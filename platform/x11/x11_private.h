@@ -2,9 +2,8 @@
 // others: x11_driver.cpp the connection, its atoms and its error policy;
 // x11_windows.cpp the window records, the program's windows and other
 // processes' windows; x11_focus.cpp focus, grabs and the cursor;
-// x11_events.cpp the event translation; x11_keys.cpp the key translation;
-// x11_glx.cpp the configuration of GL windows; the other files their
-// capability tables.
+// x11_events.cpp the event translation; x11_glx.cpp the configuration of
+// GL windows; the other files their capability tables.
 #pragma once
 
 #include "layer_driver.h"
@@ -80,13 +79,7 @@ HWND x11_get_foreground();
 void x11_make_blank_cursor();
 void x11_free_blank_cursor();
 
-// ---- x11_events.cpp and x11_keys.cpp: input ----
-// Keyboard: Windows virtual-key code of a keysym (0xFF when there is none,
-// as Windows reports keys without a code), and the PC scan code of an X
-// key code with whether it is an extended key.
-UINT x11_vk_from_keysym(KeySym keysym);
-UINT x11_scan_from_keycode(unsigned keycode, bool* extended);
-
+// ---- x11_events.cpp: input ----
 bool x11_process_events(int timeout_ms);
 // The application's activation as the driver last reported it.
 extern bool x11_app_active;
