@@ -16,6 +16,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 struct LayerWindowDesc {
     const char* class_name;
@@ -127,6 +128,18 @@ void layer_core_resized(HWND window, int width, int height);
 void layer_core_host_resized(HWND host, int width, int height);
 // Whether a handle is a window the core made.
 bool layer_core_owns(HWND window);
+// The window tree as the core keeps it, for a driver whose windows have no
+// native tree (Wayland). The own windows whose parent is this one, in the
+// order they were made; with null, the top-level windows.
+std::vector<HWND> layer_core_children(HWND parent);
+// The top-level own window that holds this one (itself when it is
+// top-level); null for a handle that is not an own window.
+HWND layer_core_top_level(HWND window);
+// The own window under a point of the window's client area: its deepest
+// visible child that holds the point (of siblings, the last made is on
+// top), else the window itself; the point becomes that window's client
+// coordinates.
+HWND layer_core_window_at(HWND window, POINT* point);
 // The window's contents were lost (an expose): it gets WM_PAINT.
 void layer_core_invalidate(HWND window);
 // The window has been painted: no WM_PAINT until it is invalidated again.

@@ -1,6 +1,7 @@
 // The window tree: creation and destruction with their messages, queries,
-// visibility, activation and focus, and the core entries through which the
-// driver reports native changes.
+// visibility, activation and focus, the core entries through which the
+// driver reports native changes, and the tree's queries for a driver that
+// keeps no tree of its own.
 #include "user/user_internal.h"
 
 #include <errno.h>
@@ -220,6 +221,32 @@ void user_windows_reset() {
 
 bool layer_core_owns(HWND window) {
     return user_window(window) != nullptr;
+}
+
+std::vector<HWND> layer_core_children(HWND parent) {
+    if (!parent) return user_top_level_windows();
+    Window* w = user_window(parent);
+    return w ? w->children : std::vector<HWND>();
+}
+
+HWND layer_core_top_level(HWND window) {
+    return top_level_of(window);
+}
+
+HWND layer_core_window_at(HWND window, POINT* point) {
+    Window* w = user_window(window);
+    if (!w) return nullptr;
+    for (auto it = w->children.rbegin(); it != w->children.rend(); ++it) {
+        Window* child = user_window(*it);
+        if (!child || child->destroying || !(child->style & WS_VISIBLE)) continue;
+        if (point->x < child->x || point->y < child->y || point->x >= child->x + child->width ||
+            point->y >= child->y + child->height)
+            continue;
+        point->x -= child->x;
+        point->y -= child->y;
+        return layer_core_window_at(*it, point);
+    }
+    return window;
 }
 
 void layer_core_native_destroyed(HWND window) {

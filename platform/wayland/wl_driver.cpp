@@ -1,8 +1,8 @@
 // The Wayland driver: the connection to the compositor, its registry, the
 // program's windows (handles are the driver's own numbers: Wayland has no
-// global window ids) and the event pump. layer_wayland_driver() is the
-// table the core uses; the outputs, the seat and the surfaces have files
-// of their own.
+// global window ids; the core keeps their tree and sizes) and the event
+// pump. layer_wayland_driver() is the table the core uses; the outputs,
+// the seats and the surfaces have files of their own.
 //
 // The compositor owns the outputs, their modes and the focus. A full-screen
 // window (a topmost popup that covers the screen) is a layer-shell overlay
@@ -128,8 +128,8 @@ bool wl_open() {
 
 void wl_close() {
     if (!wl_state.display) return;
-    for (WlWindow& window : wl_state.windows) wl_hide(&window);
-    wl_state.windows.clear();
+    for (WlWindow& window : wl_state.full_screen_windows) wl_hide(&window);
+    wl_state.full_screen_windows.clear();
     wl_display_disconnect(wl_state.display);
     wl_state.display = nullptr;
     wl_state.registry = nullptr;
@@ -163,11 +163,9 @@ bool connection_closed() {
     if (!wl_state.handed_over) return false;
     if (wl_state.connection_gone) ExitProcess(0);  // the program went on without its windows
     wl_state.connection_gone = true;
-    std::vector<HWND> tops;
-    for (WlWindow& window : wl_state.windows)
-        if (!window.parent) tops.push_back(window.handle);
-    for (WlWindow& window : wl_state.windows) wl_hide(&window);
-    wl_state.windows.clear();
+    std::vector<HWND> tops = layer_core_children(nullptr);
+    for (WlWindow& window : wl_state.full_screen_windows) wl_hide(&window);
+    wl_state.full_screen_windows.clear();
     for (HWND top : tops) layer_core_native_destroyed(top);
     return true;
 }
@@ -189,32 +187,24 @@ bool covers_screen(const LayerWindowDesc* desc) {
 }
 
 HWND wl_create_window(const LayerWindowDesc* desc) {
-    WlWindow window{};
     wl_state.next_handle += 4;
-    window.handle = reinterpret_cast<HWND>(wl_state.next_handle);
-    window.parent = desc->parent;
-    window.full_screen =
-        !desc->parent && (desc->style & WS_POPUP) && (desc->ex_style & WS_EX_TOPMOST) && covers_screen(desc);
-    if (!desc->parent && !window.full_screen)
+    HWND handle = reinterpret_cast<HWND>(wl_state.next_handle);
+    if (!desc->parent && (desc->style & WS_POPUP) && (desc->ex_style & WS_EX_TOPMOST) && covers_screen(desc))
+        wl_state.full_screen_windows.push_back(WlWindow{handle, false, {}});
+    else if (!desc->parent)
         layer_fixme_once("a window that does not cover the screen (\"%s\") is not shown on Wayland",
                          desc->class_name ? desc->class_name : "");
-    window.x = desc->x;
-    window.y = desc->y;
-    window.width = window.reported_width = desc->width;
-    window.height = window.reported_height = desc->height;
-    wl_state.windows.push_back(std::move(window));
-    return wl_state.windows.back().handle;
+    return handle;
 }
 
 void wl_destroy_window(HWND handle) {
-    auto& windows = wl_state.windows;
-    for (size_t i = 0; i < windows.size(); ++i) {
-        if (windows[i].handle != handle) continue;
-        wl_hide(&windows[i]);
-        wl_seats_forget_window(handle);
-        windows.erase(windows.begin() + i);
-        break;
+    auto& windows = wl_state.full_screen_windows;
+    auto found = std::find_if(windows.begin(), windows.end(), [&](auto& window) { return window.handle == handle; });
+    if (found != windows.end()) {
+        wl_hide(&*found);
+        windows.erase(found);
     }
+    wl_seats_forget_window(handle);
     wl_display_flush(wl_state.display);
 }
 
@@ -224,28 +214,21 @@ void wl_show_window(HWND handle, bool visible) {
     WlWindow* window = wl_find_window(handle);
     if (!window || window->visible == visible) return;
     window->visible = visible;
-    if (!window->full_screen) return;
     if (visible)
         wl_show_everywhere(window);
-    else {
+    else
         wl_hide(window);
-    }
     wl_display_flush(wl_state.display);
 }
 
-void wl_set_window_rect(HWND handle, int x, int y, int width, int height) {
-    if (WlWindow* window = wl_find_window(handle)) {
-        window->x = x;
-        window->y = y;
-        window->width = width;
-        window->height = height;
-    }
-}
+// The core keeps the place and size; a full-screen window's surfaces take
+// their outputs' sizes whatever it is given.
+void wl_set_window_rect(HWND, int, int, int, int) {}
 
 // The compositor gives the focus; a layer surface takes the keyboard as it
 // maps.
 void wl_set_foreground(HWND handle) {
-    if (wl_find_window(wl_toplevel_of(handle))) wl_state.app_active = true;
+    if (layer_core_owns(handle)) wl_state.app_active = true;
 }
 
 HWND wl_get_foreground() {
@@ -259,21 +242,14 @@ void wl_get_screen_size(int* width, int* height) {
 }  // namespace
 
 WlWindow* wl_find_window(HWND handle) {
-    for (WlWindow& window : wl_state.windows)
+    for (WlWindow& window : wl_state.full_screen_windows)
         if (window.handle == handle) return &window;
-    return nullptr;
-}
-
-HWND wl_toplevel_of(HWND handle) {
-    for (WlWindow* window = wl_find_window(handle); window; window = wl_find_window(window->parent)) {
-        if (!window->parent || !wl_find_window(window->parent)) return window->handle;
-    }
     return nullptr;
 }
 
 WlWindow* wl_window_of_surface(wl_surface* surface) {
     if (!surface) return nullptr;
-    for (WlWindow& window : wl_state.windows)
+    for (WlWindow& window : wl_state.full_screen_windows)
         for (auto& shown : window.surfaces)
             if (shown->surface == surface) return &window;
     return nullptr;

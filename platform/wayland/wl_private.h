@@ -1,9 +1,10 @@
 // Shared by the Wayland driver's own files only: the driver's state, one
 // record, and what each file gives the others. wl_driver.cpp keeps the
-// record, the connection, the registry, the program's windows and the
-// driver table; wl_outputs.cpp the outputs and the display modes they
-// give; wl_seats.cpp the seats and their input; wl_surfaces.cpp the surfaces
-// that show a full-screen window and their roles; wl_egl.cpp the GL table.
+// record, the connection, the registry, the program's full-screen windows
+// and the driver table; wl_outputs.cpp the outputs and the display modes
+// they give; wl_seats.cpp the seats and their input; wl_surfaces.cpp the
+// surfaces that show a full-screen window and their roles; wl_egl.cpp the
+// GL table.
 //
 // A full-screen window of the program (the saver's, or a window inside the
 // whole-desktop host of a lock program) is shown on every output through a
@@ -50,14 +51,13 @@ struct WlOutput {
     WlSurface* surface;  // the full-screen window's, when one shows
 };
 
+// A full-screen window of the program and the surfaces that show it. The
+// core keeps the rest of every window (the tree, places, sizes, and what
+// is under the pointer): the driver asks it.
 struct WlWindow {
     HWND handle;
-    HWND parent;
-    bool full_screen;  // shown on every output
-    bool visible;
-    int x, y, width, height;
+    bool visible;  // its surfaces follow the outputs
     std::vector<std::unique_ptr<WlSurface>> surfaces;
-    int reported_width, reported_height;  // the size the core knows
 };
 
 // A seat of the compositor's, with the keyboard and pointer it has now.
@@ -89,7 +89,7 @@ struct WlState {
     bool handed_over;
     std::string only_output;  // SWAYLOCK_PLUGIN_OUTPUT_NAME; empty for all
     bool connection_gone;
-    std::vector<WlWindow> windows;
+    std::vector<WlWindow> full_screen_windows;
     uintptr_t next_handle = 0x20000;  // the driver's own window handles
 
     std::vector<std::unique_ptr<WlSeat>> seats;
@@ -106,9 +106,9 @@ struct WlState {
 };
 extern WlState wl_state;
 
-// ---- wl_driver.cpp: the program's windows ----
+// ---- wl_driver.cpp: the program's full-screen windows ----
+// The record of a full-screen window; null for any other handle.
 WlWindow* wl_find_window(HWND handle);
-HWND wl_toplevel_of(HWND handle);
 // The window that a surface of ours shows; null for a surface not ours.
 WlWindow* wl_window_of_surface(wl_surface* surface);
 

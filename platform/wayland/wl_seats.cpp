@@ -80,31 +80,17 @@ void keyboard_repeat(void*, wl_keyboard*, int32_t, int32_t) {}
 const wl_keyboard_listener keyboard_listener = {keyboard_keymap, keyboard_enter,     keyboard_leave,
                                                 keyboard_key,    keyboard_modifiers, keyboard_repeat};
 
-// The program's window under the pointer: the last made of the full-screen
-// window's children that holds the point, else the window itself.
-HWND window_at(HWND top, int x, int y) {
-    HWND found = top;
-    for (WlWindow& window : wl_state.windows)
-        if (window.parent == top && window.visible && x >= window.x && y >= window.y && x < window.x + window.width &&
-            y < window.y + window.height)
-            found = window.handle;
-    return found;
-}
-
 // Where the pointer is in the client area of the program's window under
 // it. A full-screen window sits at the screen's corner, so its client
 // coordinates are the position GetCursorPos tells.
 bool pointer_client(const WlSeat* seat, HWND* window, int* x, int* y) {
     WlWindow* top = wl_window_of_surface(seat->pointer_surface);
     if (!top) return false;
-    *x = wl_state.cursor.x;
-    *y = wl_state.cursor.y;
-    *window = window_at(top->handle, *x, *y);
-    if (WlWindow* child = wl_find_window(*window); child && child->parent) {
-        *x -= child->x;
-        *y -= child->y;
-    }
-    return true;
+    POINT point = wl_state.cursor;
+    *window = layer_core_window_at(top->handle, &point);
+    *x = point.x;
+    *y = point.y;
+    return *window != nullptr;
 }
 
 void pointer_enter(void* data, wl_pointer* from, uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {

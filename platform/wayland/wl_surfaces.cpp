@@ -114,29 +114,22 @@ void show_on_output(WlWindow* window, WlOutput* output) {
 // An output that comes during the run gets the picture too, once the
 // compositor has told its size and name.
 void show_on_new_outputs() {
-    for (WlWindow& window : wl_state.windows)
-        if (window.full_screen && window.visible)
+    for (WlWindow& window : wl_state.full_screen_windows)
+        if (window.visible)
             for (auto& output : wl_state.outputs)
                 if (!output->surface && wl_shows_on(*output)) show_on_output(&window, output.get());
 }
 
 // A full-screen window takes the size of its largest surface, which the
 // program's picture is drawn at, and so do the windows inside it: the
-// compositor owns the modes, whatever size the program asked for.
-void resize(WlWindow* window, int width, int height) {
-    if (width == window->reported_width && height == window->reported_height) return;
-    window->reported_width = window->width = width;
-    window->reported_height = window->height = height;
-    layer_core_resized(window->handle, width, height);
-}
-
+// compositor owns the modes, whatever size the program asked for. The core
+// sends WM_SIZE only where the size changes.
 void report_sizes() {
-    for (WlWindow& top : wl_state.windows) {
-        WlSurface* primary = top.full_screen ? wl_primary_surface(top.handle) : nullptr;
+    for (WlWindow& top : wl_state.full_screen_windows) {
+        WlSurface* primary = wl_primary_surface(top.handle);
         if (!primary) continue;
-        resize(&top, primary->width, primary->height);
-        for (WlWindow& child : wl_state.windows)
-            if (child.parent == top.handle) resize(&child, primary->width, primary->height);
+        layer_core_resized(top.handle, primary->width, primary->height);
+        for (HWND child : layer_core_children(top.handle)) layer_core_resized(child, primary->width, primary->height);
     }
 }
 
@@ -146,7 +139,7 @@ void report_sizes() {
 // compositor activates one, are no change.
 void follow_activation() {
     bool any_toplevel = false, active = false;
-    for (WlWindow& window : wl_state.windows)
+    for (WlWindow& window : wl_state.full_screen_windows)
         for (auto& shown : window.surfaces) {
             any_toplevel = any_toplevel || shown->toplevel;
             active = active || shown->activated;
@@ -175,7 +168,7 @@ void wl_hide(WlWindow* window) {
 void wl_follow_surfaces() {
     show_on_new_outputs();
     // Surfaces that the compositor closed (their output went) go.
-    for (WlWindow& window : wl_state.windows)
+    for (WlWindow& window : wl_state.full_screen_windows)
         for (size_t i = window.surfaces.size(); i-- > 0;)
             if (window.surfaces[i]->closed) remove_surface(&window, window.surfaces[i].get());
     report_sizes();
@@ -183,7 +176,7 @@ void wl_follow_surfaces() {
 }
 
 void wl_output_surfaces_gone(WlOutput* output) {
-    for (WlWindow& window : wl_state.windows)
+    for (WlWindow& window : wl_state.full_screen_windows)
         if (output->surface) {
             for (auto& shown : window.surfaces)
                 if (shown.get() == output->surface) {
@@ -194,7 +187,7 @@ void wl_output_surfaces_gone(WlOutput* output) {
 }
 
 WlSurface* wl_primary_surface(HWND handle) {
-    WlWindow* top = wl_find_window(wl_toplevel_of(handle));
+    WlWindow* top = wl_find_window(layer_core_top_level(handle));
     if (!top) return nullptr;
     WlSurface* largest = nullptr;
     for (auto& shown : top->surfaces)
@@ -207,7 +200,7 @@ WlSurface* wl_primary_surface(HWND handle) {
 std::vector<WlSurface*> wl_other_surfaces(HWND handle) {
     std::vector<WlSurface*> others;
     WlSurface* primary = wl_primary_surface(handle);
-    if (WlWindow* top = wl_find_window(wl_toplevel_of(handle)))
+    if (WlWindow* top = wl_find_window(layer_core_top_level(handle)))
         for (auto& shown : top->surfaces)
             if (shown.get() != primary && shown->egl_surface) others.push_back(shown.get());
     return others;

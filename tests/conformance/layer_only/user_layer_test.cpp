@@ -170,6 +170,47 @@ TEST_F(UserLayer, ForeignParentHostsAndTakesAwayAChild) {
     EXPECT_FALSE(IsWindow(grandchild));
 }
 
+// The tree as a driver without a native one asks for it: the window under
+// a point is the deepest visible child that holds it, of siblings the last
+// made, and the point becomes its client coordinates.
+TEST_F(UserLayer, TreeQueriesForADriverWithoutANativeTree) {
+    HWND top = make_window(WS_POPUP | WS_VISIBLE, nullptr, "log", nullptr, 200, 200);
+    HWND lower = make_window(WS_CHILD | WS_VISIBLE, top);
+    HWND upper = make_window(WS_CHILD | WS_VISIBLE, top);
+    HWND hidden = make_window(WS_CHILD, top);
+    HWND inner = make_window(WS_CHILD | WS_VISIBLE, upper);
+    MoveWindow(lower, 10, 10, 100, 100, FALSE);
+    MoveWindow(upper, 50, 50, 100, 100, FALSE);
+    MoveWindow(hidden, 0, 0, 200, 200, FALSE);
+    MoveWindow(inner, 20, 20, 10, 10, FALSE);
+
+    struct Case {
+        POINT at;
+        HWND window;
+        POINT client;
+    };
+    const Case cases[] = {
+        {{5, 5}, top, {5, 5}},                                       // under the hidden child only
+        {{20, 30}, lower, {10, 20}},   {{60, 60}, upper, {10, 10}},  // both: the last made is on top
+        {{75, 75}, inner, {5, 5}},                                   // a grandchild
+        {{149, 149}, upper, {99, 99}},                               // the last pixel inside
+        {{150, 150}, top, {150, 150}},                               // the first outside
+    };
+    for (const Case& c : cases) {
+        POINT point = c.at;
+        EXPECT_EQ(layer_core_window_at(top, &point), c.window) << c.at.x << "," << c.at.y;
+        EXPECT_EQ(point.x, c.client.x);
+        EXPECT_EQ(point.y, c.client.y);
+    }
+
+    EXPECT_EQ(layer_core_top_level(inner), top);
+    EXPECT_EQ(layer_core_children(top), (std::vector<HWND>{lower, upper, hidden}));
+    EXPECT_EQ(layer_core_children(nullptr), std::vector<HWND>{top});
+    DestroyWindow(upper);
+    EXPECT_EQ(layer_core_top_level(inner), nullptr);
+    EXPECT_EQ(layer_core_children(top), (std::vector<HWND>{lower, hidden}));
+}
+
 TEST_F(UserLayer, ScreenSizeComesFromTheDriver) {
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1024);
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 768);
