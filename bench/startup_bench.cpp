@@ -16,11 +16,14 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <benchmark/benchmark.h>
+
+#include "e2e_support.h"
 
 namespace {
 
@@ -29,7 +32,7 @@ const int screen_height = 600;
 const double give_up_ms = 30000;
 
 struct Server {
-    pid_t pid = 0;
+    XServer x;
     Display* display = nullptr;
     std::string config_dir;  // the program's settings: none, so it runs at the screen's own size
 };
@@ -38,11 +41,6 @@ double now_ms() {
     timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
-void sleep_ms(int milliseconds) {
-    timespec t = {milliseconds / 1000, (milliseconds % 1000) * 1000000L};
-    nanosleep(&t, nullptr);
 }
 
 // A child that goes when this process goes, with stdout and stderr silenced.
@@ -64,26 +62,16 @@ void end(pid_t pid) {
     waitpid(pid, nullptr, 0);
 }
 
-// Xvfb picks a free display and writes its number to the pipe once it
-// accepts connections. -br: a black root; -noreset: the server stays as it
-// is between runs.
+// The tests' private Xvfb (its root is black), and no settings of the
+// program's, so that it runs at the screen's own size.
 Server start_server() {
     Server server;
-    int fds[2];
-    if (pipe(fds) != 0) return server;
-    std::string fd = std::to_string(fds[1]);
-    std::string screen = std::to_string(screen_width) + "x" + std::to_string(screen_height) + "x24";
-    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(),  "-screen", "0",    screen.c_str(),
-                          "-br",  "-noreset",   "-nolisten", "tcp",     nullptr};
-    server.pid = spawn("Xvfb", const_cast<char* const*>(argv));
-    close(fds[1]);
-    char number[32] = {};
-    ssize_t got = read(fds[0], number, sizeof number - 1);
-    close(fds[0]);
-    if (got <= 0) return server;
-    const std::string name = ":" + std::to_string(atoi(number));
-    setenv("DISPLAY", name.c_str(), 1);
-    server.display = XOpenDisplay(name.c_str());
+    try {
+        server.x = start_xserver(screen_width, screen_height);
+    } catch (const std::exception&) {
+        return server;
+    }
+    server.display = XOpenDisplay(server.x.name.c_str());
     char config_dir[] = "/tmp/startup-bench-XXXXXX";
     if (mkdtemp(config_dir)) server.config_dir = config_dir;
     setenv("XDG_CONFIG_HOME", config_dir, 1);
@@ -92,7 +80,7 @@ Server start_server() {
 
 void stop_server(Server* server) {
     if (server->display) XCloseDisplay(server->display);
-    if (server->pid > 0) end(server->pid);
+    stop_xserver(&server->x);
     std::error_code ignored;
     if (!server->config_dir.empty()) std::filesystem::remove_all(server->config_dir, ignored);
 }

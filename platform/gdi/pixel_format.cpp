@@ -111,7 +111,7 @@ BOOL WINAPI SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR*) {
     // Setting the format the window already has succeeds again, as on Windows.
     if (current == format) return TRUE;
     if (format > settable) {
-        layer_fixme_once("SetPixelFormat: a format of another X visual than the window's can't be set");
+        layer_fixme_once("SetPixelFormat: the display driver can't give this window that format once it is made");
         SetLastError(ERROR_INVALID_PIXEL_FORMAT);
         return FALSE;
     }

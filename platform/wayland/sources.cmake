@@ -2,11 +2,10 @@
 # protocols that it speaks, made from their descriptions at build time.
 find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
 pkg_get_variable(WAYLAND_PROTOCOLS_DIR wayland-protocols pkgdatadir)
-# layer-shell is not in Debian's wayland-protocols; a packaged copy of the
-# wlroots protocols is.
-file(GLOB WLR_PROTOCOLS_DIRS /usr/share/cargo/registry/wayland-protocols-*/wlr-protocols/unstable)
-find_file(WLR_LAYER_SHELL_XML wlr-layer-shell-unstable-v1.xml PATHS ${WLR_PROTOCOLS_DIRS} NO_DEFAULT_PATH REQUIRED)
-get_filename_component(WLR_PROTOCOLS_DIR ${WLR_LAYER_SHELL_XML} DIRECTORY CACHE)
+# The wlroots protocols (layer-shell, and the tests' virtual pointer) are not
+# in Debian's wayland-protocols: their descriptions are kept here, each with
+# its licence.
+set(WLR_PROTOCOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/protocols CACHE INTERNAL "The wlroots protocol descriptions")
 
 # wayland_protocol(target name xml): the client header and code of a protocol.
 function(wayland_protocol target name xml)
@@ -21,7 +20,7 @@ function(wayland_protocol target name xml)
 endfunction()
 
 wayland_protocol(win32layer xdg-shell ${WAYLAND_PROTOCOLS_DIR}/stable/xdg-shell/xdg-shell.xml)
-wayland_protocol(win32layer wlr-layer-shell-unstable-v1 ${WLR_LAYER_SHELL_XML})
+wayland_protocol(win32layer wlr-layer-shell-unstable-v1 ${WLR_PROTOCOLS_DIR}/wlr-layer-shell-unstable-v1.xml)
 target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/wl_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wl_outputs.cpp

@@ -47,7 +47,7 @@ const int particles_per_draw = batch_indices / corner_uses;
 GLushort particle_triangles[particles_per_draw * corner_uses];
 
 // Particle n of this frame's batch.
-void add_particle(int n, const ShownParticle& p) {
+void add_particle(int n, const FrameParticle& p) {
     const float x[corners] = {p.x + particle_half_size, p.x - particle_half_size, p.x + particle_half_size,
                               p.x - particle_half_size};
     const float y[corners] = {p.y + particle_half_size, p.y + particle_half_size, p.y - particle_half_size,
@@ -184,7 +184,7 @@ void shape_comet() {
 }
 
 void step_comet(Comet* comet, BOOL camera_receding) {
-    comet->shown = comet->active != FALSE;
+    comet->in_frame = comet->active != FALSE;
     if (!comet->active) return;
     // x is tested after its step and y before its step, so a comet leaving
     // through the top or bottom ends one frame later than through a side.
@@ -198,14 +198,14 @@ void step_comet(Comet* comet, BOOL camera_receding) {
         comet->z += comet_depth_drift;
     else
         comet->z -= comet_depth_drift;
-    comet->shown_x = comet->x;
-    comet->shown_y = comet->y;
-    comet->shown_z = comet->z;
+    comet->frame_x = comet->x;
+    comet->frame_y = comet->y;
+    comet->frame_z = comet->z;
 
     const float step_divisor = comet_slowdown * 1000.0f;
     for (int i = 0; i < comet_particle_count; ++i) {
         CometParticle& p = comet->particles[i];
-        comet->shown_particles[i] = {p.x, p.y, p.red, p.green, p.blue, p.life};
+        comet->frame_particles[i] = {p.x, p.y, p.red, p.green, p.blue, p.life};
         p.x += p.vx / step_divisor;
         p.y += p.vy / step_divisor;
         p.z += p.vz / step_divisor;
@@ -219,16 +219,16 @@ void step_comet(Comet* comet, BOOL camera_receding) {
 }
 
 void draw_comet(const Comet& comet, float tumble_angle) {
-    if (!comet.shown) return;
+    if (!comet.in_frame) return;
     glPushMatrix();
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
     glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
     const double wobble = static_cast<double>(tumble_angle) / degrees_per_radian;
-    glTranslated(cos(wobble) + comet.shown_x, sin(wobble) + comet.shown_y, comet.shown_z);
+    glTranslated(cos(wobble) + comet.frame_x, sin(wobble) + comet.frame_y, comet.frame_z);
     glBindTexture(GL_TEXTURE_2D, texture_set().particle);
-    for (int i = 0; i < comet_particle_count; ++i) add_particle(i, comet.shown_particles[i]);
+    for (int i = 0; i < comet_particle_count; ++i) add_particle(i, comet.frame_particles[i]);
     draw_particles(comet_particle_count);
     glPopMatrix();
 }

@@ -41,7 +41,7 @@ void sway(float* angle) {
 }
 
 void draw_title() {
-    if (!scene.shown.title) return;
+    if (!scene.for_frame.title) return;
     glPushMatrix();
     glColor4f(0.0f, 0.0f, 1.0f, scene.title_alpha);
     glTranslatef(7.0f, -6.0f, -30.0f);
@@ -92,7 +92,7 @@ void draw_background() {
     };
     glBegin(GL_QUADS);
     for (const auto& c : corners) {
-        glTexCoord2f(scene.shown.background_scroll + c[2], c[3] - scene.shown.background_scroll);
+        glTexCoord2f(scene.for_frame.background_scroll + c[2], c[3] - scene.for_frame.background_scroll);
         glVertex3f(c[0], c[1], 0.0f);
     }
     glEnd();
@@ -104,7 +104,7 @@ void draw_background() {
 void system_transform() {
     glTranslatef(static_cast<float>(cos(scene.sway_angle_x / degrees_per_radian) * sway_radius),
                  static_cast<float>(sin(scene.sway_angle_y / degrees_per_radian) * sway_radius),
-                 scene.shown.camera_depth);
+                 scene.for_frame.camera_depth);
     glEnable(GL_DEPTH_TEST);
     // The bodies, orbit lines and motes have alpha 1: they replace what
     // lies behind them, as blending with (source alpha, zero) would, and
@@ -132,11 +132,11 @@ void init_scene() {
 }
 
 void step_scene() {
-    scene.shown.background_scroll = scene.background_scroll;
-    scene.shown.camera_depth = scene.camera_depth;
-    scene.shown.tumble_angle = scene.tumble_angle;
-    scene.shown.title = scene.title_alpha > 0.0f;
-    if (scene.shown.title) scene.title_alpha -= title_fade_step;
+    scene.for_frame.background_scroll = scene.background_scroll;
+    scene.for_frame.camera_depth = scene.camera_depth;
+    scene.for_frame.tumble_angle = scene.tumble_angle;
+    scene.for_frame.title = scene.title_alpha > 0.0f;
+    if (scene.for_frame.title) scene.title_alpha -= title_fade_step;
     step_comet(&scene.comet, scene.camera_receding);
     sway(&scene.sway_angle_x);
     sway(&scene.sway_angle_y);
@@ -162,7 +162,7 @@ void draw_frame() {
     draw_background();
     draw_title();
     glEnable(GL_TEXTURE_2D);
-    draw_comet(scene.comet, scene.shown.tumble_angle);
+    draw_comet(scene.comet, scene.for_frame.tumble_angle);
     // The comet's colours came from an array: back to white for the bodies.
     glColor4ub(255, 255, 255, 255);
     // No push: the rest of the frame stands behind the background's plane.
@@ -170,7 +170,7 @@ void draw_frame() {
     system_transform();
     draw_planets(scene);
     draw_orbits(scene);
-    draw_asteroid_belt(scene.motes, scene.shown.tumble_angle);
+    draw_asteroid_belt(scene.motes, scene.for_frame.tumble_angle);
     draw_sun(scene.sun);
 }
 

@@ -93,7 +93,7 @@ void draw_orbit_lines(int first, int count, float tumble_angle) {
 
 void draw_planet(const Scene& scene, const PlanetRow& row, int index) {
     const PlanetState& planet = scene.planets[row.slot];
-    const float tumble_angle = scene.shown.tumble_angle;
+    const float tumble_angle = scene.for_frame.tumble_angle;
     glPushMatrix();
     if (row.orbit_lean != 0.0f) glRotatef(row.orbit_lean, 1.0f, 0.0f, 0.0f);
     glRotatef(tumble_angle, 1.0f, 1.0f, 0.0f);
@@ -170,7 +170,7 @@ void draw_orbits(const Scene& scene) {
         while (first + count < row_count && count < orbits_per_draw &&
                planet_rows[first + count].orbit_lean == planet_rows[first].orbit_lean)
             ++count;
-        draw_orbit_lines(first, count, scene.shown.tumble_angle);
+        draw_orbit_lines(first, count, scene.for_frame.tumble_angle);
         first += count;
     }
     glDisableClientState(GL_VERTEX_ARRAY);

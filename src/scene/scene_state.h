@@ -67,8 +67,8 @@ struct CometParticle {
 };
 const int comet_particle_count = 1000;
 
-// A particle as the comet's frame shows it.
-struct ShownParticle {
+// A particle as the comet's frame draws it.
+struct FrameParticle {
     float x, y;
     float red, green, blue, life;
 };
@@ -87,11 +87,12 @@ struct Comet {
     float red, green, blue;
     CometParticle particles[comet_particle_count];
 
-    // What the last step showed: whether the comet flew, its place, and
-    // its particles as they were before that step moved them.
-    bool shown;
-    float shown_x, shown_y, shown_z;
-    ShownParticle shown_particles[comet_particle_count];
+    // What this tick's frame draws, as the step left it: whether the comet
+    // flies, its place, and its particles as they were before the step
+    // moved them.
+    bool in_frame;
+    float frame_x, frame_y, frame_z;
+    FrameParticle frame_particles[comet_particle_count];
 };
 
 struct RingMote {
@@ -122,10 +123,10 @@ struct Sun {
     float mask_angle;
 };
 
-// What the last step showed of the values it has since moved on: the
-// background's scroll, the camera's depth and the tumble as they were when
-// the frame drew them, and whether the title was still there.
-struct FrameShown {
+// The values this tick's frame draws of those the step moves on: the
+// background's scroll, the camera's depth and the tumble as the step found
+// them, and whether the title was still there.
+struct FrameValues {
     float background_scroll;
     float camera_depth;
     float tumble_angle;
@@ -150,7 +151,7 @@ struct Scene {
     Comet comet = {};
     MoteClouds motes = {};
     Sun sun = {};
-    FrameShown shown = {};
+    FrameValues for_frame = {};
 };
 
 // The scene of the program's one display window: the scene's step moves it

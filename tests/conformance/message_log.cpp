@@ -3,13 +3,21 @@
 
 #include <stdio.h>
 
+#include <sstream>
+
 std::vector<LoggedMessage> message_log;
 Reaction reaction;
 
 namespace {
 
+// Messages the system sends whenever it likes, which no test is about: the
+// icon asked for, the input method's, and those registered at run time.
+bool ignored(UINT message) {
+    return message == WM_GETICON || (message >= WM_IME_SETCONTEXT && message <= WM_IME_KEYUP) || message >= 0xC000;
+}
+
 LRESULT CALLBACK logging_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    message_log.push_back(LoggedMessage{window, message, wparam, lparam});
+    if (!ignored(message)) message_log.push_back(LoggedMessage{window, message, wparam, lparam});
     LRESULT result = 0;
     if (reaction && reaction(window, message, wparam, lparam, &result)) return result;
     return DefWindowProcA(window, message, wparam, lparam);
@@ -45,6 +53,16 @@ std::string message_name(UINT message) {
         {WM_NCDESTROY, "WM_NCDESTROY"},
         {WM_NCCALCSIZE, "WM_NCCALCSIZE"},
         {WM_TIMER, "WM_TIMER"},
+        {WM_ERASEBKGND, "WM_ERASEBKGND"},
+        {WM_GETMINMAXINFO, "WM_GETMINMAXINFO"},
+        {WM_WINDOWPOSCHANGING, "WM_WINDOWPOSCHANGING"},
+        {WM_WINDOWPOSCHANGED, "WM_WINDOWPOSCHANGED"},
+        {WM_NCPAINT, "WM_NCPAINT"},
+        {WM_NCACTIVATE, "WM_NCACTIVATE"},
+        {WM_SETCURSOR, "WM_SETCURSOR"},
+        {WM_MOUSEMOVE, "WM_MOUSEMOVE"},
+        {WM_PARENTNOTIFY, "WM_PARENTNOTIFY"},
+        {WM_QUERYNEWPALETTE, "WM_QUERYNEWPALETTE"},
         {WM_USER, "WM_USER"},
     };
     for (const auto& entry : names) {
@@ -100,19 +118,45 @@ void MessageTest::pump() {
     }
 }
 
-::testing::AssertionResult appear_in_order(const std::vector<ExpectedMessage>& expected) {
+::testing::AssertionResult logged_exactly(const std::vector<ExpectedMessage>& expected) {
+    auto matches = [](const LoggedMessage& m, const ExpectedMessage& e) {
+        return m.window == e.window && m.message == e.message && (!e.check_wparam || m.wparam == e.wparam);
+    };
+    auto failure = [&](const std::string& what) {
+        std::string log;
+        for (const LoggedMessage& m : message_log) log += describe(m);
+        return ::testing::AssertionFailure() << what << "\nlog:\n" << log;
+    };
     size_t next = 0;
-    for (const LoggedMessage& m : message_log) {
-        if (next == expected.size()) break;
-        const ExpectedMessage& e = expected[next];
-        if (m.window == e.window && m.message == e.message && (!e.check_wparam || m.wparam == e.wparam)) ++next;
+    for (size_t i = 0; i < message_log.size(); ++i) {
+        const LoggedMessage& m = message_log[i];
+        while (next < expected.size() && expected[next].optional && !matches(m, expected[next])) ++next;
+        if (next == expected.size() || !matches(m, expected[next]))
+            return failure("message " + std::to_string(i) + " unexpected:" + describe(m));
+        ++next;
     }
-    if (next == expected.size()) return ::testing::AssertionSuccess();
-    std::string log;
-    for (const LoggedMessage& m : message_log) log += describe(m);
-    return ::testing::AssertionFailure() << "missing or out of order: " << message_name(expected[next].message)
-                                         << " to " << expected[next].window << "\nlog:\n"
-                                         << log;
+    for (; next < expected.size(); ++next) {
+        const ExpectedMessage& e = expected[next];
+        if (!e.optional) {
+            std::ostringstream missing;
+            missing << "missing: " << message_name(e.message) << " to " << e.window;
+            return failure(missing.str());
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+std::vector<ExpectedMessage> creation(HWND window) {
+    return {expect(window, WM_NCCREATE), expect(window, WM_NCCALCSIZE), expect(window, WM_CREATE),
+            expect(window, WM_SIZE), expect(window, WM_MOVE)};
+}
+
+std::vector<ExpectedMessage> activation(HWND window) {
+    return {optional(window, WM_WINDOWPOSCHANGING), optional(window, WM_QUERYNEWPALETTE),
+            expect(window, WM_ACTIVATEAPP, TRUE),   optional(window, WM_NCACTIVATE, TRUE),
+            expect(window, WM_ACTIVATE, WA_ACTIVE), expect(window, WM_SETFOCUS),
+            optional(window, WM_NCPAINT),           optional(window, WM_ERASEBKGND),
+            optional(window, WM_WINDOWPOSCHANGED)};
 }
 
 bool was_logged(HWND window, UINT message) {

@@ -1,7 +1,8 @@
 // A window class whose procedure records every message it gets, and a
 // fixture that makes such windows and compares the record with the messages
-// a test expects, in order. Windows sends many messages a test doesn't care
-// about, so the expected messages need only appear in that order.
+// a test expects. The record must be the expected table exactly, in order:
+// a message the table does not name fails the test, so an entry Windows
+// sends and the layer does not (or the other way round) is marked optional.
 #pragma once
 
 #include <functional>
@@ -23,13 +24,21 @@ struct ExpectedMessage {
     UINT message;
     bool check_wparam;
     WPARAM wparam;
+    bool optional;
 };
 
 inline ExpectedMessage expect(HWND window, UINT message) {
-    return ExpectedMessage{window, message, false, 0};
+    return ExpectedMessage{window, message, false, 0, false};
 }
 inline ExpectedMessage expect(HWND window, UINT message, WPARAM wparam) {
-    return ExpectedMessage{window, message, true, wparam};
+    return ExpectedMessage{window, message, true, wparam, false};
+}
+// A message that may come here or not: one system sends it, another not.
+inline ExpectedMessage optional(HWND window, UINT message) {
+    return ExpectedMessage{window, message, false, 0, true};
+}
+inline ExpectedMessage optional(HWND window, UINT message, WPARAM wparam) {
+    return ExpectedMessage{window, message, true, wparam, true};
 }
 
 // What a test makes the procedure do with a message; return true when it
@@ -56,6 +65,19 @@ protected:
     std::vector<HWND> made;
 };
 
-::testing::AssertionResult appear_in_order(const std::vector<ExpectedMessage>& expected);
+// What CreateWindowExA sends a window that is made hidden, in order.
+std::vector<ExpectedMessage> creation(HWND window);
+// What a window that becomes the active one of an inactive program gets
+// when it is shown, in order (Windows' repainting of the frame optional).
+std::vector<ExpectedMessage> activation(HWND window);
+// A table made of several.
+inline std::vector<ExpectedMessage> operator+(std::vector<ExpectedMessage> a, const std::vector<ExpectedMessage>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Whether the log is the expected table: each message logged is the table's
+// next entry, optional ones aside, and every entry that is not optional came.
+::testing::AssertionResult logged_exactly(const std::vector<ExpectedMessage>& expected);
 bool was_logged(HWND window, UINT message);
 std::string message_name(UINT message);

@@ -123,7 +123,7 @@ protected:
 };
 
 TEST_F(DaemonTest, XScreenSaverLaunchesItOnceAndEndsItOnDeactivation) {
-    if (access(daemon_path, X_OK) != 0) GTEST_SKIP() << "XScreenSaver is not installed (scripts/install-deps)";
+    if (access(daemon_path, X_OK) != 0) GTEST_SKIP() << "XScreenSaver is not installed (scripts/test installs it)";
     std::ofstream settings(home + "/.xscreensaver");
     settings << "timeout: 0:30:00\nlock: False\nmode: one\nselected: 0\nsplash: False\n"
                 "fade: False\nunfade: False\nprograms: "
@@ -144,7 +144,7 @@ TEST_F(DaemonTest, XScreenSaverLaunchesItOnceAndEndsItOnDeactivation) {
 // its saver without one is the locker itself ending, which it does on
 // SIGTERM, and it stops its saver as it would at an unlock.
 TEST_F(DaemonTest, XsecurelockLaunchesItOnceAndEndsItWhenItLetsGo) {
-    if (access(locker_path, X_OK) != 0) GTEST_SKIP() << "xsecurelock is not installed (scripts/install-deps)";
+    if (access(locker_path, X_OK) != 0) GTEST_SKIP() << "xsecurelock is not installed (scripts/test installs it)";
     start_daemon({locker_path}, {"XSECURELOCK_SAVER=" + saver, "XSECURELOCK_NO_COMPOSITE=1"});
     expect_launched_once_and_drawing();
 

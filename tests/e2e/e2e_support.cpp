@@ -74,43 +74,43 @@ std::vector<std::string> as_unprivileged(std::vector<std::string> argv, const st
     return argv;
 }
 
-// Xvfb picks a free display itself and writes its number to the pipe when
-// it accepts connections, so no display number is guessed and no one
-// else's display is used.
+// The tree's one launcher of a private Xvfb, scripts/with-xvfb, runs a
+// shell that says the display it got on a pipe and then waits: the server
+// stays until stop_xserver ends the launcher, which takes the server down
+// with it (or until this process goes, however it ends).
 XServer start_xserver(int width, int height) {
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("pipe");
-    std::string fd = std::to_string(fds[1]);
-    std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    // -noreset: without it the server resets whenever its last client
-    // leaves, and a test connecting at that moment is refused.
-    const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen",  "0",
-                          screen.c_str(), "-nolisten",  "tcp",      "-noreset", nullptr};
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const char* argv[] = {
+        WITH_XVFB, "-s", screen.c_str(), "sh", "-c", "echo \"$DISPLAY\" >&9; exec 9>&-; exec sleep infinity", nullptr};
     XServer server;
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork");
     if (pid == 0) {
-        // The server goes when the test process goes, however it ends.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         close(fds[0]);
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, 2);
-        execvp("Xvfb", (char* const*)argv);
+        dup2(fds[1], 9);
+        if (fds[1] != 9) close(fds[1]);
+        execv(WITH_XVFB, (char* const*)argv);
         _exit(127);
     }
     close(fds[1]);
     server.pid = pid;
-    char number[32] = {0};
+    char name[32] = {0};
     size_t got = 0;
-    while (got < sizeof number - 1) {
-        ssize_t n = read(fds[0], number + got, sizeof number - 1 - got);
+    while (got < sizeof name - 1) {
+        ssize_t n = read(fds[0], name + got, sizeof name - 1 - got);
         if (n <= 0) break;
         got += (size_t)n;
-        if (memchr(number, '\n', got)) break;
+        if (memchr(name, '\n', got)) break;
     }
     close(fds[0]);
-    if (!got) throw std::runtime_error("Xvfb did not start");
-    server.name = ":" + std::to_string(atoi(number));
+    if (name[0] != ':') {
+        stop_xserver(&server);
+        throw std::runtime_error("Xvfb did not start");
+    }
+    server.name = std::string(name, strcspn(name, "\n"));
     setenv("DISPLAY", server.name.c_str(), 1);
     return server;
 }

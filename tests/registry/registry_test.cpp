@@ -28,8 +28,9 @@ const char kHeader[] = "Windows Registry Editor Version 5.00\n\n";
 class Registry : public ::testing::Test {
 protected:
     void SetUp() override {
-        // A save that fails shows a message box: on the null driver the
-        // test sees it.
+        // The null driver: a message box the layer showed would be counted,
+        // and a failed save must show none (telling the user is the
+        // program's part).
         layer_use_null_driver();
         layer_reset();
         char pattern[] = "/tmp/registry-test-XXXXXX";

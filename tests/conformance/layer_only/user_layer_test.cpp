@@ -85,8 +85,8 @@ TEST_F(UserLayer, MouseInputSettlesTheCursorFirstParentBeforeChild) {
     ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_MOUSEMOVE));
     DispatchMessageA(&msg);
-    EXPECT_TRUE(appear_in_order({expect(child, WM_SETCURSOR, reinterpret_cast<WPARAM>(child)),
-                                 expect(parent, WM_SETCURSOR), expect(child, WM_MOUSEMOVE)}));
+    EXPECT_TRUE(logged_exactly({expect(child, WM_SETCURSOR, reinterpret_cast<WPARAM>(child)),
+                                expect(parent, WM_SETCURSOR), expect(child, WM_MOUSEMOVE)}));
     for (const LoggedMessage& m : message_log) {
         if (m.message == WM_SETCURSOR) {
             EXPECT_EQ(m.lparam, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
@@ -120,15 +120,16 @@ TEST_F(UserLayer, CursorHidesForNoCursorOrNegativeCount) {
 TEST_F(UserLayer, ActivationReachesEveryTopLevelWindowOnChange) {
     HWND first = make_window(WS_POPUP | WS_VISIBLE);
     HWND second = make_window(WS_POPUP);
-    EXPECT_TRUE(appear_in_order({expect(first, WM_ACTIVATEAPP, TRUE)}));
+    EXPECT_TRUE(logged_exactly(creation(first) + std::vector<ExpectedMessage>{expect(first, WM_SHOWWINDOW, TRUE)} +
+                               activation(first) + creation(second)));
     EXPECT_EQ(GetActiveWindow(), first);
     EXPECT_EQ(GetFocus(), first);
 
     message_log.clear();
     layer_set_app_active(true);  // no change: nothing sent
     layer_set_app_active(false);
-    EXPECT_TRUE(appear_in_order({expect(first, WM_ACTIVATEAPP, FALSE)}));
-    EXPECT_TRUE(appear_in_order({expect(second, WM_ACTIVATEAPP, FALSE)}));
+    EXPECT_TRUE(logged_exactly({expect(first, WM_ACTIVATE, WA_INACTIVE), expect(first, WM_ACTIVATEAPP, FALSE),
+                                expect(second, WM_ACTIVATEAPP, FALSE), expect(first, WM_KILLFOCUS)}));
     for (const LoggedMessage& m : message_log) {
         EXPECT_FALSE(m.message == WM_ACTIVATEAPP && m.wparam == TRUE);
     }
@@ -136,7 +137,8 @@ TEST_F(UserLayer, ActivationReachesEveryTopLevelWindowOnChange) {
 
     message_log.clear();
     EXPECT_TRUE(SetForegroundWindow(first));
-    EXPECT_TRUE(appear_in_order({expect(first, WM_ACTIVATEAPP, TRUE), expect(first, WM_ACTIVATE, WA_ACTIVE)}));
+    EXPECT_TRUE(logged_exactly({expect(first, WM_ACTIVATEAPP, TRUE), expect(second, WM_ACTIVATEAPP, TRUE),
+                                expect(first, WM_ACTIVATE, WA_ACTIVE), expect(first, WM_SETFOCUS)}));
     EXPECT_EQ(GetForegroundWindow(), first);
 }
 
@@ -163,8 +165,8 @@ TEST_F(UserLayer, ForeignParentHostsAndTakesAwayAChild) {
 
     message_log.clear();
     layer_destroy_foreign_window(foreign);
-    EXPECT_TRUE(appear_in_order({expect(child, WM_DESTROY), expect(grandchild, WM_DESTROY),
-                                 expect(grandchild, WM_NCDESTROY), expect(child, WM_NCDESTROY)}));
+    EXPECT_TRUE(logged_exactly({expect(child, WM_DESTROY), expect(grandchild, WM_DESTROY),
+                                expect(grandchild, WM_NCDESTROY), expect(child, WM_NCDESTROY)}));
     EXPECT_FALSE(IsWindow(foreign));
     EXPECT_FALSE(IsWindow(child));
     EXPECT_FALSE(IsWindow(grandchild));
