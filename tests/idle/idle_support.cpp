@@ -51,12 +51,20 @@ bool wait_for_stderr(const Child& child, const std::string& text, int timeout_ms
     return wait_until([&] { return read_stderr(child).find(text) != std::string::npos; }, timeout_ms);
 }
 
-SessionBus start_session_bus(const IdleScratch& scratch) {
+SessionBus start_session_bus(const IdleScratch& scratch, const std::string& socket, bool unprivileged) {
     SessionBus bus;
-    std::string socket = scratch.dir + "/bus";
     bus.address = "unix:path=" + socket;
     unlink(socket.c_str());  // a bus of the same test before, ended without removing it
-    bus.daemon = spawn({"/usr/bin/dbus-daemon", "--session", "--nofork", "--nosyslog", "--address=" + bus.address});
+    // A session bus that lets the test (root, when the bus runs as another
+    // user) connect too; the bus's own user always may.
+    std::string config = scratch.dir + "/bus.conf";
+    std::ofstream(config) << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                             " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                             "<busconfig><include>/usr/share/dbus-1/session.conf</include>\n"
+                             "<policy context=\"default\"><allow user=\"root\"/></policy></busconfig>\n";
+    std::vector<std::string> argv = {"/usr/bin/dbus-daemon", "--config-file=" + config, "--nofork", "--nosyslog",
+                                     "--address=" + bus.address};
+    bus.daemon = spawn(unprivileged ? as_unprivileged(argv, {socket.substr(0, socket.rfind('/'))}) : argv);
     if (!wait_until([&] { return std::filesystem::exists(socket); }, 20000))
         throw std::runtime_error("dbus-daemon did not start");
     return bus;

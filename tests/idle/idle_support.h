@@ -28,12 +28,14 @@ void end_recorded(const IdleScratch& scratch, const std::string& name);
 // The watcher's stderr holds `text` within timeout_ms.
 bool wait_for_stderr(const Child& child, const std::string& text, int timeout_ms);
 
-// A private session bus; its address.
+// A private session bus at `socket`; with `unprivileged`, run as the
+// unprivileged user when the test runs as root (for a compositor that runs
+// as that user), the test still connecting.
 struct SessionBus {
     Child daemon;
     std::string address;
 };
-SessionBus start_session_bus(const IdleScratch& scratch);
+SessionBus start_session_bus(const IdleScratch& scratch, const std::string& socket, bool unprivileged = false);
 void stop_session_bus(SessionBus* bus);
 // A client connection to it.
 sd_bus* connect_bus(const std::string& address);

@@ -36,7 +36,7 @@ protected:
                          bus.address.empty() ? "DBUS_SESSION_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS=" + bus.address});
     }
     void with_bus() {
-        bus = start_session_bus(scratch);
+        bus = start_session_bus(scratch, scratch.dir + "/bus");
         client = connect_bus(bus.address);
     }
     size_t starts() { return recorded(scratch, "saver").size(); }

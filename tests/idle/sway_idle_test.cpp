@@ -1,0 +1,63 @@
+// The watcher on a private headless sway 1.7, which offers org_kde_kwin_idle
+// (ext_idle_notifier_v1 came with sway 1.8): keys through wtype.
+#include <gtest/gtest.h>
+
+#include "idle_support.h"
+#include "sway_support.h"
+
+namespace {
+
+class IdleSway : public testing::Test {
+protected:
+    void SetUp() override {
+        scratch = make_scratch();
+        sway = start_sway();
+    }
+    void TearDown() override {
+        kill_child(&watcher);
+        kill_child(&inhibitor);
+        end_recorded(scratch, "saver");
+        stop_sway(&sway);
+        remove_scratch(&scratch);
+    }
+    void start_watcher() {
+        std::vector<std::string> env = sway_env(sway);
+        env.push_back("DBUS_SESSION_BUS_ADDRESS");
+        watcher =
+            spawn({IDLE_PATH, "--verbose", "--timeout", "1", "--command", recording_command(scratch, "saver")}, env);
+    }
+    size_t starts() { return recorded(scratch, "saver").size(); }
+    bool wait_for_starts(size_t n) {
+        return wait_until([&] { return starts() == n; }, 30000);
+    }
+
+    IdleScratch scratch;
+    Sway sway;
+    Child watcher, inhibitor;
+};
+
+TEST_F(IdleSway, StartsOnIdleEndsOnAKeyAndStartsOnTheNextIdle) {
+    start_watcher();
+    ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+    EXPECT_NE(read_stderr(watcher).find("(org_kde_kwin_idle)"), std::string::npos) << read_stderr(watcher);
+    int first = recorded(scratch, "saver")[0];
+    ASSERT_TRUE(press_key(sway, "a", 250));
+    EXPECT_TRUE(wait_until([&] { return !alive(first); }, 30000)) << read_stderr(watcher);
+    EXPECT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
+}
+
+// sway 1.7 honours an idle inhibitor on a visible surface: its idle
+// timeouts do not run while one is held.
+TEST_F(IdleSway, AnIdleInhibitorOnAVisibleSurfaceHoldsTheSaverOff) {
+    inhibitor = spawn({INHIBITOR_PATH}, sway_env(sway));
+    ASSERT_TRUE(wait_for_stderr(inhibitor, "inhibiting", 30000)) << read_stderr(inhibitor);
+    start_watcher();
+    ASSERT_TRUE(wait_for_stderr(watcher, "org_kde_kwin_idle", 30000)) << read_stderr(watcher);
+    // Held off for several timeouts; a wait is the only way to see nothing happen.
+    sleep_ms(4000);
+    EXPECT_EQ(starts(), 0u) << read_stderr(watcher);
+    kill_child(&inhibitor);
+    EXPECT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+}
+
+}  // namespace
