@@ -10,23 +10,20 @@
 
 #include <filesystem>
 
-#include "idle_support.h"
+#include "idle_fixture.h"
 
 namespace {
 
 const char* const kwin_path = "/usr/bin/kwin_wayland";
 
-class IdleKWin : public testing::Test {
+class IdleKWin : public IdleFixture {
 protected:
     void SetUp() override {
-        scratch = make_scratch();
-        std::string runtime = scratch.dir + "/runtime", home = scratch.dir + "/home";
-        mkdir(runtime.c_str(), 0700);
-        mkdir(home.c_str(), 0700);
+        IdleFixture::SetUp();
+        start_user_session();
         mkdir((scratch.dir + "/bin").c_str(), 0755);
         std::string kwin = scratch.dir + "/bin/kwin_wayland";
         std::filesystem::copy_file(kwin_path, kwin);
-        bus = start_session_bus(scratch, runtime + "/bus", true);
         env = {"XDG_RUNTIME_DIR=" + runtime,
                "WAYLAND_DISPLAY=orrelune-kwin",
                "DISPLAY",
@@ -48,30 +45,21 @@ protected:
     void TearDown() override {
         kill_child(&watcher);
         kill_child(&input);
-        end_recorded(scratch, "saver");
         kill_child(&kwin_child);
-        stop_session_bus(&bus);
-        remove_scratch(&scratch);
-    }
-    size_t starts() { return recorded(scratch, "saver").size(); }
-    bool wait_for_starts(size_t n) {
-        return wait_until([&] { return starts() == n; }, 30000);
+        IdleFixture::TearDown();
     }
 
-    IdleScratch scratch;
-    SessionBus bus;
     std::vector<std::string> env;
-    Child kwin_child, input, watcher;
+    Child kwin_child, input;
 };
 
 TEST_F(IdleKWin, StartsOnIdleEndsOnInputAndStartsOnTheNextIdle) {
-    watcher = spawn({IDLE_PATH, "--verbose", "--timeout", "1", "--command", recording_command(scratch, "saver")}, env);
+    start_watcher({"--timeout", "1"}, env);
     ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
     EXPECT_NE(read_stderr(watcher).find("(ext_idle_notifier_v1)"), std::string::npos) << read_stderr(watcher);
-    int first = recorded(scratch, "saver")[0];
     kill(input.pid, SIGUSR1);
     ASSERT_TRUE(wait_for_stderr(input, "moved", 30000)) << read_stderr(input);
-    EXPECT_TRUE(wait_until([&] { return !alive(first); }, 30000)) << read_stderr(watcher);
+    EXPECT_TRUE(wait_ended(saver(0))) << read_stderr(watcher);
     EXPECT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
 }
 

@@ -8,23 +8,20 @@
 
 #include <fstream>
 
-#include "idle_support.h"
+#include "idle_fixture.h"
 
 namespace {
 
 const char* const mutter_path = "/usr/bin/mutter";
 
-class IdleMutter : public testing::Test {
+class IdleMutter : public IdleFixture {
 protected:
     void SetUp() override {
-        scratch = make_scratch();
-        std::string runtime = scratch.dir + "/runtime", home = scratch.dir + "/home";
-        mkdir(runtime.c_str(), 0700);
-        mkdir(home.c_str(), 0700);
-        // The bus and mutter run as an unprivileged user when the test runs as
-        // root (as a user's session would); the test and the watcher connect
+        IdleFixture::SetUp();
+        // mutter and its bus run as an unprivileged user when the test runs
+        // as root, as a user's session would; the test and the watcher connect
         // to both as root, which the bus allows.
-        bus = start_session_bus(scratch, runtime + "/bus", true);
+        start_user_session();
         env = {"XDG_RUNTIME_DIR=" + runtime,
                "WAYLAND_DISPLAY=orrelune-mutter",
                "DISPLAY",
@@ -42,11 +39,9 @@ protected:
     }
     void TearDown() override {
         kill_child(&watcher);
-        end_recorded(scratch, "saver");
         if (client) sd_bus_flush_close_unref(client);
         kill_child(&mutter);
-        stop_session_bus(&bus);
-        remove_scratch(&scratch);
+        IdleFixture::TearDown();
     }
     void start_remote_desktop() {
         sd_bus_message* reply = nullptr;
@@ -71,36 +66,28 @@ protected:
                 return false;
         return true;
     }
-    size_t starts() { return recorded(scratch, "saver").size(); }
-    bool wait_for_starts(size_t n) {
-        return wait_until([&] { return starts() == n; }, 30000);
-    }
-
-    IdleScratch scratch;
-    SessionBus bus;
     std::vector<std::string> env;
-    Child mutter, watcher;
+    Child mutter;
     sd_bus* client = nullptr;
     std::string session;
 };
 
 TEST_F(IdleMutter, StartsOnIdleEndsOnAKeyAndStartsOnTheNextIdle) {
-    watcher = spawn({IDLE_PATH, "--verbose", "--timeout", "1", "--command", recording_command(scratch, "saver")}, env);
+    start_watcher({"--timeout", "1"}, env);
     ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
     EXPECT_NE(read_stderr(watcher).find("watching GNOME's idle monitor"), std::string::npos) << read_stderr(watcher);
-    int first = recorded(scratch, "saver")[0];
     ASSERT_TRUE(press('a'));
-    EXPECT_TRUE(wait_until([&] { return !alive(first); }, 30000)) << read_stderr(watcher);
+    EXPECT_TRUE(wait_ended(saver(0))) << read_stderr(watcher);
     EXPECT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
 }
 
 // The compositor going ends the watcher and its saver.
 TEST_F(IdleMutter, EndsWithTheCompositor) {
-    watcher = spawn({IDLE_PATH, "--timeout", "1", "--command", recording_command(scratch, "saver")}, env);
+    start_watcher({"--timeout", "1"}, env);
     ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
     kill_child(&mutter);
     EXPECT_EQ(wait_exit(&watcher, 30000), 1) << read_stderr(watcher);
-    EXPECT_TRUE(wait_until([&] { return !alive(recorded(scratch, "saver")[0]); }, 30000));
+    EXPECT_TRUE(wait_ended(saver(0)));
 }
 
 }  // namespace

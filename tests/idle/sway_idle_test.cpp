@@ -2,47 +2,38 @@
 // (ext_idle_notifier_v1 came with sway 1.8): keys through wtype.
 #include <gtest/gtest.h>
 
-#include "idle_support.h"
+#include "idle_fixture.h"
 #include "sway_support.h"
 
 namespace {
 
-class IdleSway : public testing::Test {
+class IdleSway : public IdleFixture {
 protected:
     void SetUp() override {
-        scratch = make_scratch();
+        IdleFixture::SetUp();
         sway = start_sway();
     }
     void TearDown() override {
-        kill_child(&watcher);
         kill_child(&inhibitor);
-        end_recorded(scratch, "saver");
+        IdleFixture::TearDown();
         stop_sway(&sway);
-        remove_scratch(&scratch);
     }
     void start_watcher() {
         std::vector<std::string> env = sway_env(sway);
         env.push_back("DBUS_SESSION_BUS_ADDRESS");
-        watcher =
-            spawn({IDLE_PATH, "--verbose", "--timeout", "1", "--command", recording_command(scratch, "saver")}, env);
-    }
-    size_t starts() { return recorded(scratch, "saver").size(); }
-    bool wait_for_starts(size_t n) {
-        return wait_until([&] { return starts() == n; }, 30000);
+        IdleFixture::start_watcher({"--timeout", "1"}, env);
     }
 
-    IdleScratch scratch;
     Sway sway;
-    Child watcher, inhibitor;
+    Child inhibitor;
 };
 
 TEST_F(IdleSway, StartsOnIdleEndsOnAKeyAndStartsOnTheNextIdle) {
     start_watcher();
     ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
     EXPECT_NE(read_stderr(watcher).find("(org_kde_kwin_idle)"), std::string::npos) << read_stderr(watcher);
-    int first = recorded(scratch, "saver")[0];
     ASSERT_TRUE(press_key(sway, "a", 250));
-    EXPECT_TRUE(wait_until([&] { return !alive(first); }, 30000)) << read_stderr(watcher);
+    EXPECT_TRUE(wait_ended(saver(0))) << read_stderr(watcher);
     EXPECT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
 }
 

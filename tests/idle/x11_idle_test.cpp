@@ -6,53 +6,37 @@
 
 #include <algorithm>
 
-#include "idle_support.h"
+#include "idle_fixture.h"
 
 namespace {
 
-class IdleX11 : public testing::Test {
+class IdleX11 : public IdleFixture {
 protected:
     void SetUp() override {
-        scratch = make_scratch();
+        IdleFixture::SetUp();
         server = start_xserver(320, 240);
     }
     void TearDown() override {
-        kill_child(&watcher);
-        end_recorded(scratch, "saver");
-        end_recorded(scratch, "locker");
         if (client) sd_bus_flush_close_unref(client);
-        stop_session_bus(&bus);
+        IdleFixture::TearDown();
         stop_xserver(&server);
-        remove_scratch(&scratch);
     }
-    // The watcher with a stand-in saver, on this X server only: no
-    // compositor, and a session bus only when the test started one.
-    void start_watcher(std::vector<std::string> args, bool saver_stays = true) {
-        std::vector<std::string> argv = {IDLE_PATH, "--verbose", "--command",
-                                         recording_command(scratch, "saver", saver_stays)};
-        argv.insert(argv.end(), args.begin(), args.end());
-        watcher =
-            spawn(argv, {"WAYLAND_DISPLAY", "XDG_RUNTIME_DIR=" + scratch.dir,
-                         bus.address.empty() ? "DBUS_SESSION_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS=" + bus.address});
+    // On this X server only: no compositor, and a session bus only when the
+    // test started one.
+    void start_watcher(const std::vector<std::string>& args, bool saver_stays = true) {
+        IdleFixture::start_watcher(
+            args,
+            {"WAYLAND_DISPLAY", "XDG_RUNTIME_DIR=" + scratch.dir,
+             bus.address.empty() ? "DBUS_SESSION_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS=" + bus.address},
+            saver_stays);
     }
     void with_bus() {
         bus = start_session_bus(scratch, scratch.dir + "/bus");
         client = connect_bus(bus.address);
     }
-    size_t starts() { return recorded(scratch, "saver").size(); }
-    bool wait_for_starts(size_t n) {
-        return wait_until([&] { return starts() == n; }, 20000);
-    }
-    int saver(size_t start) { return recorded(scratch, "saver").at(start); }
-    bool wait_ended(int pid) {
-        return wait_until([&] { return !alive(pid); }, 20000);
-    }
 
-    IdleScratch scratch;
     XServer server;
-    SessionBus bus;
     sd_bus* client = nullptr;
-    Child watcher;
 };
 
 TEST_F(IdleX11, StartsOnIdleEndsOnInputAndStartsOnTheNextIdle) {
