@@ -51,4 +51,14 @@ TEST_F(IdleSway, AnIdleInhibitorOnAVisibleSurfaceHoldsTheSaverOff) {
     EXPECT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
 }
 
+// The compositor going ends the watcher and its saver.
+TEST_F(IdleSway, EndsWithTheCompositor) {
+    start_watcher();
+    ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+    stop_sway(&sway);
+    EXPECT_EQ(wait_exit(&watcher, 30000), 1) << read_stderr(watcher);
+    EXPECT_TRUE(wait_ended(saver(0)));
+    EXPECT_NE(read_stderr(watcher).find("the Wayland compositor went away"), std::string::npos) << read_stderr(watcher);
+}
+
 }  // namespace
