@@ -1,0 +1,229 @@
+// Holds on the buses: org.freedesktop.ScreenSaver's inhibits where nobody
+// else serves them, logind's lock and LockedHint, and on GNOME its screen
+// shield and the session manager's idle inhibitors.
+#include "bus.h"
+
+#include <string>
+#include <vector>
+
+#include "holds.h"
+#include "watcher.h"
+
+namespace {
+
+struct Inhibit {
+    uint32_t cookie;
+    std::string owner;  // the caller's unique name: its leaving drops the inhibit
+};
+
+struct Buses {
+    sd_bus* session = nullptr;
+    sd_bus* system = nullptr;
+    std::vector<Inhibit> inhibits;
+    uint32_t last_cookie = 0;
+    std::string session_path;  // logind's object of this session; empty without logind
+    bool locked = false;       // logind's LockedHint
+    bool shield = false;       // GNOME's screen shield is up
+    bool gnome_session = false;
+} b;
+
+const char* const screensaver_name = "org.freedesktop.ScreenSaver";
+const uint32_t inhibit_idle = 8;  // GNOME's session manager: "inhibit the session being marked as idle"
+
+int on_inhibit(sd_bus_message* message, void*, sd_bus_error*) {
+    const char *application = nullptr, *reason = nullptr;
+    int r = sd_bus_message_read(message, "ss", &application, &reason);
+    if (r < 0) return r;
+    b.inhibits.push_back({++b.last_cookie, sd_bus_message_get_sender(message)});
+    note(std::string("inhibited by ") + application + ": " + reason);
+    return sd_bus_reply_method_return(message, "u", b.last_cookie);
+}
+
+void drop_inhibits(bool (*match)(const Inhibit&, const void*), const void* what) {
+    size_t before = b.inhibits.size();
+    for (size_t i = 0; i < b.inhibits.size();)
+        if (match(b.inhibits[i], what))
+            b.inhibits.erase(b.inhibits.begin() + i);
+        else
+            ++i;
+    if (b.inhibits.size() < before) {
+        note("an inhibit went; " + std::to_string(b.inhibits.size()) + " left");
+        holds_changed();
+    }
+}
+
+int on_uninhibit(sd_bus_message* message, void*, sd_bus_error*) {
+    uint32_t cookie = 0;
+    int r = sd_bus_message_read(message, "u", &cookie);
+    if (r < 0) return r;
+    drop_inhibits([](const Inhibit& inhibit, const void* c) { return inhibit.cookie == *(const uint32_t*)c; }, &cookie);
+    return sd_bus_reply_method_return(message, "");
+}
+
+int on_get_active(sd_bus_message* message, void*, sd_bus_error*) {
+    return sd_bus_reply_method_return(message, "b", saver_running());
+}
+
+const sd_bus_vtable screensaver_vtable[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_METHOD_WITH_ARGS("Inhibit", SD_BUS_ARGS("s", application_name, "s", reason_for_inhibit),
+                            SD_BUS_RESULT("u", cookie), on_inhibit, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD_WITH_ARGS("UnInhibit", SD_BUS_ARGS("u", cookie), SD_BUS_NO_RESULT, on_uninhibit,
+                            SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD_WITH_ARGS("GetActive", SD_BUS_NO_ARGS, SD_BUS_RESULT("b", active), on_get_active,
+                            SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_VTABLE_END,
+};
+
+int on_name_owner_changed(sd_bus_message* message, void*, sd_bus_error*) {
+    const char *name = nullptr, *old_owner = nullptr, *new_owner = nullptr;
+    if (sd_bus_message_read(message, "sss", &name, &old_owner, &new_owner) < 0) return 0;
+    if (*new_owner) return 0;
+    drop_inhibits([](const Inhibit& inhibit, const void* n) { return inhibit.owner == (const char*)n; }, name);
+    return 0;
+}
+
+// Serves the inhibit calls where no one on the bus does (sway, X11 window
+// managers); on GNOME and KDE the desktop owns the name and its inhibits
+// reach us through the idle protocol or the session manager.
+void serve_inhibits() {
+    int r = sd_bus_request_name(b.session, screensaver_name, 0);
+    if (r < 0) {
+        note(std::string(screensaver_name) + " is served by another program");
+        return;
+    }
+    // Where KDE serves it, and where the freedesktop draft does.
+    for (const char* path : {"/org/freedesktop/ScreenSaver", "/ScreenSaver"})
+        sd_bus_add_object_vtable(b.session, nullptr, path, screensaver_name, screensaver_vtable, nullptr);
+    sd_bus_match_signal(b.session, nullptr, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                        "NameOwnerChanged", on_name_owner_changed, nullptr);
+    note(std::string("serving ") + screensaver_name);
+}
+
+int on_disconnected(sd_bus_message*, void*, sd_bus_error*) {
+    session_lost("the session bus went away");
+    return 0;
+}
+
+void read_locked_hint() {
+    int locked = 0;
+    if (sd_bus_get_property_trivial(b.system, "org.freedesktop.login1", b.session_path.c_str(),
+                                    "org.freedesktop.login1.Session", "LockedHint", nullptr, 'b', &locked) < 0)
+        return;
+    bool was = b.locked;
+    b.locked = locked;
+    if (b.locked == was) return;
+    note(b.locked ? "the session is locked" : "the session is unlocked");
+    if (b.locked)
+        session_locked();
+    else
+        holds_changed();
+}
+
+int on_session_properties(sd_bus_message*, void*, sd_bus_error*) {
+    read_locked_hint();
+    return 0;
+}
+
+// logind's object for the session this user sees ("auto": ours, or the
+// user's graphical one when the watcher runs as a user service).
+void follow_logind(sd_event* event) {
+    if (sd_bus_open_system(&b.system) < 0) {
+        note("no system bus: no logind");
+        return;
+    }
+    sd_bus_message* reply = nullptr;
+    const char* path = nullptr;
+    if (sd_bus_call_method(b.system, "org.freedesktop.login1", "/org/freedesktop/login1",
+                           "org.freedesktop.login1.Manager", "GetSession", nullptr, &reply, "s", "auto") < 0 ||
+        sd_bus_message_read(reply, "o", &path) < 0) {
+        note("logind knows no session of ours");
+        sd_bus_message_unref(reply);
+        b.system = sd_bus_flush_close_unref(b.system);
+        return;
+    }
+    b.session_path = path;
+    sd_bus_message_unref(reply);
+    sd_bus_attach_event(b.system, event, 0);
+    sd_bus_match_signal(b.system, nullptr, "org.freedesktop.login1", b.session_path.c_str(),
+                        "org.freedesktop.DBus.Properties", "PropertiesChanged", on_session_properties, nullptr);
+    read_locked_hint();
+    note("following logind's session " + b.session_path);
+}
+
+int on_shield_changed(sd_bus_message* message, void*, sd_bus_error*) {
+    int active = 0;
+    if (sd_bus_message_read(message, "b", &active) < 0) return 0;
+    b.shield = active;
+    if (b.shield)
+        session_locked();
+    else
+        holds_changed();
+    return 0;
+}
+
+int on_inhibitors_changed(sd_bus_message*, void*, sd_bus_error*) {
+    holds_changed();
+    return 0;
+}
+
+bool has_owner(const char* name) {
+    return sd_bus_call_method(b.session, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                              "GetNameOwner", nullptr, nullptr, "s", name) >= 0;
+}
+
+// GNOME: its shield (lock screen) and its session manager's inhibitors.
+void follow_gnome() {
+    sd_bus_match_signal(b.session, nullptr, "org.gnome.ScreenSaver", "/org/gnome/ScreenSaver", "org.gnome.ScreenSaver",
+                        "ActiveChanged", on_shield_changed, nullptr);
+    if (has_owner("org.gnome.ScreenSaver")) {
+        sd_bus_message* reply = nullptr;
+        int active = 0;
+        if (sd_bus_call_method(b.session, "org.gnome.ScreenSaver", "/org/gnome/ScreenSaver", "org.gnome.ScreenSaver",
+                               "GetActive", nullptr, &reply, "") >= 0 &&
+            sd_bus_message_read(reply, "b", &active) >= 0)
+            b.shield = active;
+        sd_bus_message_unref(reply);
+    }
+    b.gnome_session = has_owner("org.gnome.SessionManager");
+    if (!b.gnome_session) return;
+    for (const char* member : {"InhibitorAdded", "InhibitorRemoved"})
+        sd_bus_match_signal(b.session, nullptr, "org.gnome.SessionManager", "/org/gnome/SessionManager",
+                            "org.gnome.SessionManager", member, on_inhibitors_changed, nullptr);
+    note("following GNOME's session inhibitors");
+}
+
+bool gnome_inhibited() {
+    if (!b.gnome_session) return false;
+    sd_bus_message* reply = nullptr;
+    int inhibited = 0;
+    if (sd_bus_call_method(b.session, "org.gnome.SessionManager", "/org/gnome/SessionManager",
+                           "org.gnome.SessionManager", "IsInhibited", nullptr, &reply, "u", inhibit_idle) >= 0)
+        sd_bus_message_read(reply, "b", &inhibited);
+    sd_bus_message_unref(reply);
+    return inhibited;
+}
+
+}  // namespace
+
+sd_bus* bus_start(sd_event* event) {
+    follow_logind(event);
+    if (sd_bus_open_user(&b.session) < 0) return b.session = nullptr;
+    sd_bus_attach_event(b.session, event, 0);
+    sd_bus_set_exit_on_disconnect(b.session, 0);
+    sd_bus_match_signal(b.session, nullptr, "org.freedesktop.DBus.Local", "/org/freedesktop/DBus/Local",
+                        "org.freedesktop.DBus.Local", "Disconnected", on_disconnected, nullptr);
+    serve_inhibits();
+    follow_gnome();
+    return b.session;
+}
+
+bool saver_held() {
+    return !b.inhibits.empty() || b.locked || b.shield || gnome_inhibited();
+}
+
+bool lock_session() {
+    if (b.session_path.empty()) return false;
+    return sd_bus_call_method(b.system, "org.freedesktop.login1", b.session_path.c_str(),
+                              "org.freedesktop.login1.Session", "Lock", nullptr, nullptr, "") >= 0;
+}

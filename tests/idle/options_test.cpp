@@ -1,0 +1,119 @@
+// The watcher's command line: what it accepts, and the one line it gives
+// for what it refuses.
+#include "options.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+Parsed parse(std::vector<std::string> words, Options* options, std::string* message) {
+    words.insert(words.begin(), "orrelune-idle");
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    return parse_options((int)words.size(), argv.data(), options, message);
+}
+
+TEST(IdleOptions, RefusesWithOneLineNamingTheArgument) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string said;
+    } cases[] = {
+        {{"--timeout", "0"}, "'0'"},
+        {{"--timeout", "-5"}, "'-5'"},
+        {{"--timeout", "86401"}, "'86401'"},
+        {{"--timeout", "99999999999999999999"}, "'99999999999999999999'"},
+        {{"--timeout", "10s"}, "'10s'"},
+        {{"--timeout", ""}, "''"},
+        {{"--timeout"}, "'--timeout' wants a value"},
+        {{"--lock-after", "0"}, "'0'"},
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"-h"}, "unknown option '-h'"},
+        {{"/s"}, "unexpected argument '/s'"},
+        {{"--command", "saver 'unclosed"}, "--command 'saver 'unclosed'"},
+        {{"--command", "saver $(rm -rf ~)"}, "command substitution"},
+        {{"--command", "saver; reboot"}, "only a shell"},
+        {{"--command", "  "}, "empty"},
+        {{"--lock-command", "lock"}, "--lock-command needs --lock-after"},
+    };
+    for (const auto& c : cases) {
+        Options options;
+        std::string message;
+        EXPECT_EQ(parse(c.args, &options, &message), Parsed::error) << c.args[0];
+        EXPECT_NE(message.find(c.said), std::string::npos) << message;
+        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    }
+}
+
+TEST(IdleOptions, ReadsValuesAndSplitsCommandsAsAShell) {
+    setenv("IDLE_TEST_WORD", "two words", 1);
+    Options options;
+    std::string message;
+    ASSERT_EQ(parse({"--timeout=30", "--command", "saver --root 'a b' \"$IDLE_TEST_WORD\" c\\ d", "--lock-after", "60",
+                     "--lock-command", "locker -n", "--verbose"},
+                    &options, &message),
+              Parsed::run)
+        << message;
+    EXPECT_EQ(options.timeout, 30u);
+    EXPECT_EQ(options.command, (std::vector<std::string>{"saver", "--root", "a b", "two words", "c d"}));
+    EXPECT_EQ(options.lock_after, 60u);
+    EXPECT_EQ(options.lock_command, (std::vector<std::string>{"locker", "-n"}));
+    EXPECT_TRUE(options.verbose);
+
+    Options defaults;
+    EXPECT_EQ(parse({}, &defaults, &message), Parsed::run);
+    EXPECT_EQ(defaults.timeout, 300u);
+    EXPECT_EQ(defaults.lock_after, 0u);
+    EXPECT_EQ(parse({"--timeout", "abc", "--help"}, &defaults, &message), Parsed::error);
+    EXPECT_EQ(parse({"--help", "--timeout", "abc"}, &defaults, &message), Parsed::help);
+}
+
+TEST(IdleOptions, CommandsMustNameAProgram) {
+    std::string message;
+    Options missing;
+    missing.command = {"no-such-saver-anywhere"};
+    EXPECT_FALSE(resolve_commands(&missing, "/nonexistent", &message));
+    EXPECT_NE(message.find("'no-such-saver-anywhere' is not a program"), std::string::npos) << message;
+
+    Options folder;
+    folder.command = {"/tmp"};  // a directory is not a program
+    EXPECT_FALSE(resolve_commands(&folder, "/nonexistent", &message));
+
+    Options lock;
+    lock.command = {"sh"};
+    lock.lock_after = 5;
+    lock.lock_command = {"/nonexistent/locker"};
+    EXPECT_FALSE(resolve_commands(&lock, "/nonexistent", &message));
+    EXPECT_NE(message.find("--lock-command"), std::string::npos) << message;
+
+    // The default saver: the one beside the watcher before the one on PATH.
+    char beside_dir[] = "/tmp/orrelune-idle-beside-XXXXXX", path_dir[] = "/tmp/orrelune-idle-path-XXXXXX";
+    ASSERT_TRUE(mkdtemp(beside_dir) && mkdtemp(path_dir));
+    for (const char* dir : {beside_dir, path_dir}) {
+        std::string program = std::string(dir) + "/orrelune";
+        std::ofstream(program) << "#!/bin/sh\n";
+        chmod(program.c_str(), 0755);
+    }
+    setenv("PATH", "/nonexistent", 1);
+    Options none;
+    EXPECT_FALSE(resolve_commands(&none, "/nonexistent", &message));
+    EXPECT_NE(message.find("orrelune is neither beside"), std::string::npos) << message;
+    setenv("PATH", path_dir, 1);
+    Options on_path, beside;
+    EXPECT_TRUE(resolve_commands(&on_path, "/nonexistent", &message)) << message;
+    EXPECT_EQ(on_path.command, (std::vector<std::string>{std::string(path_dir) + "/orrelune", "/s"}));
+    EXPECT_TRUE(resolve_commands(&beside, beside_dir, &message)) << message;
+    EXPECT_EQ(beside.command, (std::vector<std::string>{std::string(beside_dir) + "/orrelune", "/s"}));
+    std::filesystem::remove_all(beside_dir);
+    std::filesystem::remove_all(path_dir);
+}
+
+}  // namespace

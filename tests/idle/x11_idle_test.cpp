@@ -1,0 +1,171 @@
+// The watcher on a private Xvfb (MIT-SCREEN-SAVER, XTest input through
+// xdotool), with a private session bus where a test needs one.
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "idle_fixture.h"
+
+namespace {
+
+class IdleX11 : public IdleFixture {
+protected:
+    void SetUp() override {
+        IdleFixture::SetUp();
+        server = start_xserver(320, 240);
+    }
+    void TearDown() override {
+        if (client) sd_bus_flush_close_unref(client);
+        IdleFixture::TearDown();
+        stop_xserver(&server);
+    }
+    // On this X server only: no compositor, and a session bus only when the
+    // test started one.
+    void start_watcher(const std::vector<std::string>& args, bool saver_stays = true) {
+        IdleFixture::start_watcher(
+            args,
+            {"WAYLAND_DISPLAY", "XDG_RUNTIME_DIR=" + scratch.dir,
+             bus.address.empty() ? "DBUS_SESSION_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS=" + bus.address},
+            saver_stays);
+    }
+    void with_bus() {
+        bus = start_session_bus(scratch, scratch.dir + "/bus");
+        client = connect_bus(bus.address);
+    }
+
+    XServer server;
+    sd_bus* client = nullptr;
+};
+
+TEST_F(IdleX11, StartsOnIdleEndsOnInputAndStartsOnTheNextIdle) {
+    start_watcher({"--timeout", "1"});
+    ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+    ASSERT_TRUE(alive(saver(0)));
+    ASSERT_TRUE(xdotool("key shift"));
+    EXPECT_TRUE(wait_ended(saver(0))) << read_stderr(watcher);
+    ASSERT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
+    EXPECT_TRUE(alive(saver(1)));
+    EXPECT_NE(read_stderr(watcher).find("no session bus"), std::string::npos);
+}
+
+// A client that sets the server's idle time back (a video player calling
+// XResetScreenSaver) counts as the user: the saver ends, at the watcher's
+// next look at the idle time.
+TEST_F(IdleX11, AResetOfTheServersIdleTimeEndsTheSaver) {
+    start_watcher({"--timeout", "1"});
+    ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+    Display* display = XOpenDisplay(server.name.c_str());
+    ASSERT_NE(display, nullptr);
+    XResetScreenSaver(display);
+    XSync(display, False);
+    EXPECT_TRUE(wait_until([&] { return !alive(saver(0)); }, 60000)) << read_stderr(watcher);
+    XCloseDisplay(display);
+}
+
+TEST_F(IdleX11, ASaverThatEndsByItselfWaitsForTheNextIdlePeriod) {
+    start_watcher({"--timeout", "1"}, false);
+    ASSERT_TRUE(wait_for_stderr(watcher, "the saver exited with 0", 20000)) << read_stderr(watcher);
+    // Anything that restarts it would do so in the same turn of the loop, or
+    // at the next look at the idle time, before the signal is handled.
+    kill(watcher.pid, SIGTERM);
+    EXPECT_EQ(wait_exit(&watcher, 20000), 0);
+    EXPECT_EQ(starts(), 1u);
+}
+
+TEST_F(IdleX11, EndsItsSaverWhenItEnds) {
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        remove((scratch.dir + "/saver").c_str());
+        start_watcher({"--timeout", "1"});
+        ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+        kill(watcher.pid, sig);
+        EXPECT_EQ(wait_exit(&watcher, 20000), 0) << strsignal(sig);
+        EXPECT_TRUE(wait_ended(saver(0))) << strsignal(sig);
+    }
+    // The display going away ends the session.
+    remove((scratch.dir + "/saver").c_str());
+    start_watcher({"--timeout", "1"});
+    ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+    stop_xserver(&server);
+    EXPECT_EQ(wait_exit(&watcher, 20000), 1);
+    EXPECT_TRUE(wait_ended(saver(0)));
+    EXPECT_NE(read_stderr(watcher).find("the X display went away"), std::string::npos) << read_stderr(watcher);
+}
+
+// An inhibit taken while the saver shows holds off the next one; its end
+// (the call, or the caller leaving the bus) lets one start a timeout later.
+TEST_F(IdleX11, AnInhibitOnTheBusHoldsTheSaverOff) {
+    for (bool leave : {false, true}) {
+        SCOPED_TRACE(leave ? "the caller leaves" : "UnInhibit");
+        remove((scratch.dir + "/saver").c_str());
+        with_bus();
+        start_watcher({"--timeout", "1"});
+        ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+        sd_bus_message* reply = nullptr;
+        uint32_t cookie = 0;
+        const char* path = leave ? "/ScreenSaver" : "/org/freedesktop/ScreenSaver";
+        ASSERT_GE(sd_bus_call_method(client, "org.freedesktop.ScreenSaver", path, "org.freedesktop.ScreenSaver",
+                                     "Inhibit", nullptr, &reply, "ss", "a player", "a video plays"),
+                  0);
+        ASSERT_GE(sd_bus_message_read(reply, "u", &cookie), 0);
+        sd_bus_message_unref(reply);
+
+        ASSERT_TRUE(xdotool("key shift"));
+        ASSERT_TRUE(wait_for_stderr(watcher, "idle, but held off", 20000)) << read_stderr(watcher);
+        EXPECT_EQ(starts(), 1u);
+        if (leave) {
+            client = sd_bus_flush_close_unref(client);
+        } else {
+            ASSERT_GE(sd_bus_call_method(client, "org.freedesktop.ScreenSaver", path, "org.freedesktop.ScreenSaver",
+                                         "UnInhibit", nullptr, nullptr, "u", cookie),
+                      0);
+        }
+        EXPECT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
+        kill_child(&watcher);
+        end_recorded(scratch, "saver");
+        if (client) client = sd_bus_flush_close_unref(client);
+        stop_session_bus(&bus);
+    }
+}
+
+// The lock command ends the saver, and while it runs (the session locked)
+// no saver starts; once it ends, the next idle period starts one.
+TEST_F(IdleX11, LocksAfterTheSaverHasRunAndStartsNoneWhileLocked) {
+    start_watcher({"--timeout", "1", "--lock-after", "1", "--lock-command", recording_command(scratch, "locker")});
+    ASSERT_TRUE(wait_until([&] { return recorded(scratch, "locker").size() == 1; }, 20000)) << read_stderr(watcher);
+    EXPECT_TRUE(wait_ended(saver(0)));
+    ASSERT_TRUE(xdotool("key shift"));
+    ASSERT_TRUE(wait_for_stderr(watcher, "idle, but held off", 20000)) << read_stderr(watcher);
+    EXPECT_EQ(starts(), 1u);
+    kill(recorded(scratch, "locker")[0], SIGTERM);
+    EXPECT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
+}
+
+// Bad input: one line and a documented code, with no display at all.
+TEST(IdleCommandLine, RefusesBadInputWithOneLine) {
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string said;
+    } cases[] = {
+        {{"--frobnicate"}, 2, "unknown option '--frobnicate'"},
+        {{"--timeout", "0"}, 2, "--timeout wants whole seconds"},
+        {{"--timeout", "-1"}, 2, "--timeout wants whole seconds"},
+        {{"--timeout", "4294967296"}, 2, "--timeout wants whole seconds"},
+        {{"--command", "/nonexistent/saver /s"}, 2, "'/nonexistent/saver' is not a program"},
+        {{"--command", "true"}, 1, "nothing tells when the session is idle"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> argv = {IDLE_PATH};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        Child child = spawn(argv, {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR=/nonexistent",
+                                   "DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent"});
+        EXPECT_EQ(wait_exit(&child, 20000), c.code) << c.args[0];
+        std::string said = read_stderr(child);
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    }
+}
+
+}  // namespace
