@@ -1,0 +1,158 @@
+// The saver on an X screen of several monitors (RandR monitors, as
+// `xrandr --setmonitor` makes them): its window covers the whole screen,
+// and each monitor shows the whole picture, centred on it, the same frame
+// on every monitor, with no seam between them.
+#include <gtest/gtest.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <string>
+#include <vector>
+
+#include "program_fixture.h"
+
+namespace {
+
+const int screen_width = 3840, screen_height = 1080;
+
+testing::Environment* const environment =
+    testing::AddGlobalTestEnvironment(new ProgramEnvironment(screen_width, screen_height));
+
+struct Monitor {
+    const char* name;
+    int x, y, width, height;
+    bool primary;
+};
+
+class Monitors : public ProgramRuns {
+protected:
+    void TearDown() override {
+        ProgramRuns::TearDown();
+        clear_monitors();
+    }
+
+    // Monitors on the screen; the last one is shown through the screen's
+    // one output, so RandR lists no monitor of the whole screen beside them.
+    void set_monitors(const std::vector<Monitor>& monitors) {
+        XRRScreenResources* resources = XRRGetScreenResources(display, root);
+        ASSERT_TRUE(resources && resources->noutput > 0);
+        for (size_t i = 0; i < monitors.size(); ++i) {
+            const Monitor& m = monitors[i];
+            const bool last = i + 1 == monitors.size();
+            XRRMonitorInfo* info = XRRAllocateMonitor(display, last ? 1 : 0);
+            info->name = XInternAtom(display, m.name, False);
+            info->primary = m.primary;
+            info->x = m.x;
+            info->y = m.y;
+            info->width = m.width;
+            info->height = m.height;
+            info->mwidth = m.width * 254 / 960;  // 96 dots per inch
+            info->mheight = m.height * 254 / 960;
+            if (last) info->outputs[0] = resources->outputs[0];
+            XRRSetMonitor(display, root, info);
+            XRRFreeMonitors(info);
+            names.push_back(m.name);
+        }
+        XRRFreeScreenResources(resources);
+        int count = 0;
+        XRRMonitorInfo* listed = XRRGetMonitors(display, root, True, &count);
+        XRRFreeMonitors(listed);
+        ASSERT_EQ(count, static_cast<int>(monitors.size()));
+    }
+
+    void clear_monitors() {
+        Display* own = XOpenDisplay(server.name.c_str());
+        if (!own) return;
+        for (const std::string& name : names) XRRDeleteMonitor(own, DefaultRootWindow(own), XInternAtom(own, name.c_str(), False));
+        XCloseDisplay(own);
+        names.clear();
+    }
+
+    std::vector<std::string> names;
+};
+
+struct Shot {
+    XImage* image;
+    explicit Shot(Display* display)
+        : image(XGetImage(display, DefaultRootWindow(display), 0, 0, screen_width, screen_height, AllPlanes, ZPixmap)) {}
+    ~Shot() {
+        if (image) XDestroyImage(image);
+    }
+    unsigned long at(int x, int y) const { return XGetPixel(image, x, y) & 0xffffff; }
+};
+
+// Whether the area of `a` at (ax, ay) shows what the area of the same size
+// at (bx, by) shows, pixel for pixel.
+bool same_area(const Shot& shot, int ax, int ay, int bx, int by, int width, int height) {
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (shot.at(ax + x, ay + y) != shot.at(bx + x, by + y)) return false;
+    return true;
+}
+
+// Pixels bright in all three colours: the Sun's glow, the planets, the title.
+int bright_pixels(const Shot& shot, const Monitor& m) {
+    int count = 0;
+    for (int y = m.y; y < m.y + m.height; y += 4)
+        for (int x = m.x; x < m.x + m.width; x += 4) {
+            unsigned long p = shot.at(x, y);
+            if (((p >> 16) & 0xff) > 160 && ((p >> 8) & 0xff) > 160) ++count;
+        }
+    return count;
+}
+
+struct Layout {
+    const char* what;
+    std::vector<Monitor> monitors;
+    // Where the second monitor's picture is found in the first's: a monitor
+    // of another shape shows the middle of the picture.
+    int crop_x, crop_width;
+};
+
+TEST_F(Monitors, EachMonitorShowsTheWholePictureCentredOnIt) {
+    const Layout layouts[] = {
+        {"two monitors of 1920 x 1080", {{"LEFT", 0, 0, 1920, 1080, true}, {"RIGHT", 1920, 0, 1920, 1080, false}}, 0,
+         1920},
+        // 1440 x 1080 covered by a 1920 x 1080 picture at its own scale:
+        // 240 columns cut off at each side.
+        {"1920 x 1080 and 1440 x 1080", {{"WIDE", 0, 0, 1920, 1080, true}, {"NARROW", 1920, 0, 1440, 1080, false}}, 240,
+         1440},
+    };
+    for (const Layout& layout : layouts) {
+        SCOPED_TRACE(layout.what);
+        set_monitors(layout.monitors);
+        Child& saver = run({"/s"});
+        Window window = wait_for_class(display, root, "WindowsScreenSaverClass", 20000);
+        ASSERT_NE(window, None) << read_stderr(saver);
+        ASSERT_TRUE(wait_for_frames(display, 2, 20000)) << read_stderr(saver);
+        // No monitor shows the desktop.
+        XWindowAttributes attributes = attributes_of(display, window);
+        EXPECT_EQ(attributes.width, screen_width);
+        EXPECT_EQ(attributes.height, screen_height);
+
+        // One frame on every monitor: the screen is read between two frames
+        // (the halves of a screen being presented may differ, so look again).
+        const Monitor& first = layout.monitors[0];
+        const Monitor& second = layout.monitors[1];
+        bool alike = wait_until(
+            [&] {
+                Shot shot(display);
+                return shot.image && same_area(shot, first.x + layout.crop_x, 0, second.x, 0, layout.crop_width,
+                                               screen_height);
+            },
+            20000);
+        EXPECT_TRUE(alike) << "the monitors never showed the same picture";
+        Shot shot(display);
+        ASSERT_NE(shot.image, nullptr);
+        EXPECT_GT(bright_pixels(shot, first), 50);
+        EXPECT_GT(bright_pixels(shot, second), 50);
+
+        EXPECT_TRUE(xdotool("key x"));
+        EXPECT_EQ(wait_exit(&saver, 20000), 0) << read_stderr(saver);
+        end_runs();
+        clear_monitors();
+    }
+}
+
+}  // namespace
