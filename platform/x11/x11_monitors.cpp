@@ -78,8 +78,8 @@ std::vector<X11Monitor> x11_tidy_monitors(const std::vector<X11Monitor>& found) 
     auto primary = std::find_if(kept.begin(), kept.end(), [](const X11Monitor& m) { return m.primary; });
     // The primary that went for those it holds: the first of them is primary.
     if (primary == kept.end() && dropped_primary)
-        primary = std::find_if(kept.begin(), kept.end(),
-                               [&](const X11Monitor& m) { return contains(*dropped_primary, m); });
+        primary =
+            std::find_if(kept.begin(), kept.end(), [&](const X11Monitor& m) { return contains(*dropped_primary, m); });
     if (primary != kept.end()) std::rotate(kept.begin(), primary, primary + 1);
     for (size_t i = 0; i < kept.size(); ++i) kept[i].primary = i == 0;
     return kept;
