@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
 #include <string>
@@ -20,58 +19,13 @@ const int screen_width = 3840, screen_height = 1080;
 testing::Environment* const environment =
     testing::AddGlobalTestEnvironment(new ProgramEnvironment(screen_width, screen_height));
 
-struct Monitor {
-    const char* name;
-    int x, y, width, height;
-    bool primary;
-};
-
 class Monitors : public ProgramRuns {
 protected:
     void TearDown() override {
+        if (display) delete_monitors(display, shown);
         ProgramRuns::TearDown();
-        clear_monitors();
     }
-
-    // Monitors on the screen; the last one is shown through the screen's
-    // one output, so RandR lists no monitor of the whole screen beside them.
-    void set_monitors(const std::vector<Monitor>& monitors) {
-        XRRScreenResources* resources = XRRGetScreenResources(display, root);
-        ASSERT_TRUE(resources && resources->noutput > 0);
-        for (size_t i = 0; i < monitors.size(); ++i) {
-            const Monitor& m = monitors[i];
-            const bool last = i + 1 == monitors.size();
-            XRRMonitorInfo* info = XRRAllocateMonitor(display, last ? 1 : 0);
-            info->name = XInternAtom(display, m.name, False);
-            info->primary = m.primary;
-            info->x = m.x;
-            info->y = m.y;
-            info->width = m.width;
-            info->height = m.height;
-            info->mwidth = m.width * 254 / 960;  // 96 dots per inch
-            info->mheight = m.height * 254 / 960;
-            if (last) info->outputs[0] = resources->outputs[0];
-            XRRSetMonitor(display, root, info);
-            XRRFreeMonitors(info);
-            names.push_back(m.name);
-        }
-        XRRFreeScreenResources(resources);
-        int count = 0;
-        XRRMonitorInfo* listed = XRRGetMonitors(display, root, True, &count);
-        XRRFreeMonitors(listed);
-        ASSERT_EQ(count, static_cast<int>(monitors.size()));
-    }
-
-    void clear_monitors() {
-        Display* own = XOpenDisplay(server.name.c_str());
-        if (!own) return;
-        for (const std::string& name : names)
-            XRRDeleteMonitor(own, DefaultRootWindow(own), XInternAtom(own, name.c_str(), False));
-        XCloseDisplay(own);
-        names.clear();
-    }
-
-    std::vector<std::string> names;
+    std::vector<ScreenMonitor> shown;
 };
 
 // Every 16th row of the screen. A row is read in one piece, so it shows one
@@ -100,7 +54,7 @@ bool same_columns(const Shot& shot, int ax, int bx, int width) {
 }
 
 // Pixels bright in red and green: the Sun's glow, the planets, the title.
-int bright_pixels(const Shot& shot, const Monitor& m) {
+int bright_pixels(const Shot& shot, const ScreenMonitor& m) {
     int count = 0;
     for (size_t row = 0; row < shot.rows.size(); ++row)
         for (int x = m.x; x < m.x + m.width; ++x) {
@@ -112,7 +66,7 @@ int bright_pixels(const Shot& shot, const Monitor& m) {
 
 struct Layout {
     const char* what;
-    std::vector<Monitor> monitors;
+    std::vector<ScreenMonitor> monitors;
     // Where the second monitor's picture is found in the first's: a monitor
     // of another shape shows the middle of the picture.
     int crop_x, crop_width;
@@ -133,7 +87,8 @@ TEST_F(Monitors, EachMonitorShowsTheWholePictureCentredOnIt) {
     };
     for (const Layout& layout : layouts) {
         SCOPED_TRACE(layout.what);
-        set_monitors(layout.monitors);
+        shown = layout.monitors;
+        ASSERT_TRUE(set_monitors(display, shown));
         Child& saver = run({"/s"});
         Window window = wait_for_class(display, root, "WindowsScreenSaverClass", 20000);
         ASSERT_NE(window, None) << read_stderr(saver);
@@ -145,8 +100,8 @@ TEST_F(Monitors, EachMonitorShowsTheWholePictureCentredOnIt) {
 
         // One frame on every monitor: the screen is read between two frames
         // (the halves of a screen being presented may differ, so look again).
-        const Monitor& first = layout.monitors[0];
-        const Monitor& second = layout.monitors[1];
+        const ScreenMonitor& first = layout.monitors[0];
+        const ScreenMonitor& second = layout.monitors[1];
         bool alike = wait_until(
             [&] {
                 Shot shot(display);
@@ -162,7 +117,7 @@ TEST_F(Monitors, EachMonitorShowsTheWholePictureCentredOnIt) {
         EXPECT_TRUE(xdotool("key x"));
         EXPECT_EQ(wait_exit(&saver, 20000), 0) << read_stderr(saver);
         end_runs();
-        clear_monitors();
+        delete_monitors(display, shown);
     }
 }
 
