@@ -111,7 +111,7 @@ void drop_picture(SpreadPicture* picture) {
     fb.delete_renderbuffers(1, &picture->depth);
 }
 
-// Gives the picture's buffers the window's size.
+// Gives the picture's buffers this size.
 void size_picture(SpreadPicture* picture, int width, int height) {
     picture->width = width;
     picture->height = height;
@@ -161,6 +161,14 @@ SpreadPicture* picture_for(const X11Window& window) {
     glViewport(0, 0, window.width, window.height);
     glScissor(0, 0, window.width, window.height);
     return &(pictures[current_context] = picture);
+}
+
+// The picture takes the size the core gave its window, and the program's
+// drawing goes to it.
+void fit_picture(SpreadPicture* picture, const X11Window& window) {
+    if (picture->width != window.width || picture->height != window.height)
+        size_picture(picture, window.width, window.height);
+    fb.bind_framebuffer(GL_FRAMEBUFFER, picture->framebuffer);
 }
 
 // The part of a picture that covers a monitor at the picture's proportions:
@@ -369,13 +377,10 @@ bool glx_make_current(HWND hwnd, void* context) {
     current_window = window;
     X11Window* record = x11_find_window(window);
     if (record && record->spread) {
-        if (SpreadPicture* picture = picture_for(*record)) {
-            if (picture->width != record->width || picture->height != record->height)
-                size_picture(picture, record->width, record->height);
-            fb.bind_framebuffer(GL_FRAMEBUFFER, picture->framebuffer);
-        } else {
+        if (SpreadPicture* picture = picture_for(*record))
+            fit_picture(picture, *record);
+        else
             stop_spreading(record);
-        }
     } else if (pictures.count(current_context)) {
         fb.bind_framebuffer(GL_FRAMEBUFFER, 0);
     }
@@ -427,11 +432,8 @@ const LayerGlDriver* x11_gl_driver() {
 void x11_resize_picture(Window window) {
     auto found = pictures.find(current_context);
     const X11Window* record = x11_find_window(window);
-    if (!record || current_window != window || found == pictures.end() || found->second.window != window) return;
-    SpreadPicture& picture = found->second;
-    if (picture.width == record->width && picture.height == record->height) return;
-    size_picture(&picture, record->width, record->height);
-    fb.bind_framebuffer(GL_FRAMEBUFFER, picture.framebuffer);
+    if (record && current_window == window && found != pictures.end() && found->second.window == window)
+        fit_picture(&found->second, *record);
 }
 
 // A frame-buffer configuration fit for a window that will hold an OpenGL
