@@ -536,6 +536,35 @@ TEST_F(XDisplayModes, WithTwoOutputsTheModeOfThePrimaryAloneChangesAndEveryOutpu
     EXPECT_TRUE(layer_sees_desktop_width(1024));
 }
 
+// The program on two outputs: the stored 640 x 480 goes to the primary
+// output alone, and a key puts every output back.
+TEST_F(XDisplayModes, ASaverOnTwoOutputsSwitchesThePrimaryAndAKeyPutsAllBack) {
+    ASSERT_TRUE(show_second_output(true));
+    const std::string before = layout();
+    char config[] = "/tmp/orrelune-mode-config-XXXXXX";
+    ASSERT_NE(mkdtemp(config), nullptr);
+    std::string dir = std::string(config) + "/orrelune";
+    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    std::ofstream(dir + "/registry.reg") << "Windows Registry Editor Version 5.00\n\n"
+                                            "[HKEY_CURRENT_USER\\Software\\Orrelune]\n"
+                                            "\"resolution\"=dword:000007d1\n\"color\"=dword:000003e9\n";
+    Child saver = spawn({ORRELUNE_PATH, "/s"}, {std::string("XDG_CONFIG_HOME=") + config});
+    EXPECT_TRUE(wait_until([] { return layout() == "screen 1664x768, DUMMY0 1024x768+0+0, DUMMY1 640x480+1024+0"; }))
+        << layout() << "\n"
+        << read_stderr(saver);
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    EXPECT_TRUE(wait_for_frames(display, 2, 60000));
+    XCloseDisplay(display);
+    EXPECT_TRUE(xdotool("key x"));
+    EXPECT_EQ(wait_exit(&saver, 60000), 0) << read_stderr(saver);
+    EXPECT_EQ(layout(), before);
+    unlink(saver.stderr_path.c_str());
+    EXPECT_EQ(system(("rm -rf '" + std::string(config) + "'").c_str()), 0);
+    EXPECT_TRUE(show_second_output(false));
+    EXPECT_TRUE(comes_to(original_state));
+}
+
 LONG WINAPI run_the_handler(EXCEPTION_POINTERS*) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
