@@ -321,17 +321,26 @@ TEST_F(XDisplayModes, TheOriginalModeComesBackHoweverTheProcessEnds) {
 
 // The program itself: a saver run that switched to the stored 800 x 600 and
 // is then killed leaves the screen as it found it.
-TEST_F(XDisplayModes, AKilledSaverLeavesTheOriginalMode) {
+// A scratch settings folder that stores this resolution id at 32 bits;
+// empty when it can't be made.
+std::string stored_resolution(unsigned resolution) {
     char config[] = "/tmp/orrelune-mode-config-XXXXXX";
-    ASSERT_NE(mkdtemp(config), nullptr);
+    if (!mkdtemp(config)) return "";
     std::string dir = std::string(config) + "/orrelune";
-    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    if (mkdir(dir.c_str(), 0700) != 0) return "";
     std::ofstream(dir + "/registry.reg") << "Windows Registry Editor Version 5.00\n\n"
                                             "[HKEY_CURRENT_USER\\Software\\Orrelune]\n"
-                                            "\"resolution\"=dword:000007d2\n\"color\"=dword:000003e9\n";
+                                         << "\"resolution\"=dword:" << std::hex << resolution
+                                         << "\n\"color\"=dword:000003e9\n";
+    return config;
+}
+
+TEST_F(XDisplayModes, AKilledSaverLeavesTheOriginalMode) {
+    const std::string config = stored_resolution(2002);
+    ASSERT_FALSE(config.empty());
     pid_t saver = fork();
     if (saver == 0) {
-        setenv("XDG_CONFIG_HOME", config, 1);
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         signal(SIGTERM, SIG_DFL);
         execl(ORRELUNE_PATH, "orrelune", "/s", static_cast<char*>(nullptr));
         _exit(127);
@@ -341,8 +350,7 @@ TEST_F(XDisplayModes, AKilledSaverLeavesTheOriginalMode) {
     int status = wait_for_end(saver);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
     EXPECT_TRUE(comes_to(original_state));
-    std::string remove = std::string("rm -rf '") + config + "'";
-    EXPECT_EQ(system(remove.c_str()), 0);
+    EXPECT_EQ(system(("rm -rf '" + config + "'").c_str()), 0);
 }
 
 // "Desktop Res" asks for the mode the screen already shows: that changes
@@ -541,14 +549,9 @@ TEST_F(XDisplayModes, WithTwoOutputsTheModeOfThePrimaryAloneChangesAndEveryOutpu
 TEST_F(XDisplayModes, ASaverOnTwoOutputsSwitchesThePrimaryAndAKeyPutsAllBack) {
     ASSERT_TRUE(show_second_output(true));
     const std::string before = layout();
-    char config[] = "/tmp/orrelune-mode-config-XXXXXX";
-    ASSERT_NE(mkdtemp(config), nullptr);
-    std::string dir = std::string(config) + "/orrelune";
-    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
-    std::ofstream(dir + "/registry.reg") << "Windows Registry Editor Version 5.00\n\n"
-                                            "[HKEY_CURRENT_USER\\Software\\Orrelune]\n"
-                                            "\"resolution\"=dword:000007d1\n\"color\"=dword:000003e9\n";
-    Child saver = spawn({ORRELUNE_PATH, "/s"}, {std::string("XDG_CONFIG_HOME=") + config});
+    const std::string config = stored_resolution(2001);
+    ASSERT_FALSE(config.empty());
+    Child saver = spawn({ORRELUNE_PATH, "/s"}, {"XDG_CONFIG_HOME=" + config});
     EXPECT_TRUE(wait_until([] { return layout() == "screen 1664x768, DUMMY0 1024x768+0+0, DUMMY1 640x480+1024+0"; }))
         << layout() << "\n"
         << read_stderr(saver);
@@ -560,7 +563,7 @@ TEST_F(XDisplayModes, ASaverOnTwoOutputsSwitchesThePrimaryAndAKeyPutsAllBack) {
     EXPECT_EQ(wait_exit(&saver, 60000), 0) << read_stderr(saver);
     EXPECT_EQ(layout(), before);
     unlink(saver.stderr_path.c_str());
-    EXPECT_EQ(system(("rm -rf '" + std::string(config) + "'").c_str()), 0);
+    EXPECT_EQ(system(("rm -rf '" + config + "'").c_str()), 0);
     EXPECT_TRUE(show_second_output(false));
     EXPECT_TRUE(comes_to(original_state));
 }
