@@ -33,8 +33,8 @@ int randr_opcode;
 bool no_modes;  // no XRandR 1.2 on this display
 double mm_per_pixel_x, mm_per_pixel_y;
 
-// The setting before the first switch, and what is on screen since.
-volatile sig_atomic_t switched = 0;
+// The setting before the first switch.
+bool switched = false;
 X11CrtcSetting kept_crtc;
 X11ScreenSize kept_screen;
 
@@ -294,7 +294,7 @@ bool x11_set_mode(const LayerDisplayMode* wanted) {
                 x11_prepare_exit_restore({connection, randr_opcode, root, kept_crtc, after, holding(after, kept_screen),
                                           kept_screen, now ? now->configTimestamp : resources->configTimestamp});
                 if (now) XRRFreeScreenResources(now);
-                switched = 1;
+                switched = true;
             }
         }
         free_output(&state);
@@ -314,19 +314,15 @@ void x11_restore_mode() {
         apply(resources, kept_crtc, current_screen(), kept_screen);
         XRRFreeScreenResources(resources);
     }
-    switched = 0;
+    switched = false;
     layer_release_ending_signals(&held);
     follow_on_shared_connection();
-}
-
-void x11_restore_mode_at_exit() {
-    x11_restore_at_exit();
 }
 
 void x11_mode_reset() {}
 
 const LayerModeDriver mode_driver = {
-    x11_list_modes, x11_current_mode, x11_set_mode, x11_restore_mode, x11_restore_mode_at_exit, x11_mode_reset,
+    x11_list_modes, x11_current_mode, x11_set_mode, x11_restore_mode, x11_restore_at_exit, x11_mode_reset,
 };
 
 }  // namespace
