@@ -22,9 +22,12 @@
 // shown and per frame drawn.
 //
 //   bench/frame_bench [--seconds S] [--warm-up S] [--rounds N] [--size WxH]
-//                     [--wayland] [--also ORRELUNE] [--peer 'COMMAND ARGUMENTS']
+//                     [--monitors N] [--wayland] [--also ORRELUNE]
+//                     [--peer 'COMMAND ARGUMENTS']
 //
-// --size measures at that size alone.
+// --size measures at that size alone. --monitors makes the X screen N
+// monitors of that size side by side (RandR monitors), each of which shows
+// orrelune's whole picture.
 // --also names another orrelune build to measure beside this one (for
 // before and after figures); --peer another program (by its path) that
 // draws full screen on the X display it is given, for example a GL hack
@@ -82,14 +85,15 @@ struct Options {
     int rounds = 3;
     std::vector<Size> sizes = {{1024, 768}, {1920, 1080}};
     bool wayland = false;
+    int monitors = 1;               // side by side, each of the size measured
     std::vector<Program> programs;  // orrelune first
 };
 
 int usage(const char* why) {
     fprintf(stderr, "frame_bench: %s\n", why);
     fprintf(stderr,
-            "usage: frame_bench [--seconds S] [--warm-up S] [--rounds N] [--size WxH] [--wayland]\n"
-            "                   [--also ORRELUNE] [--peer 'COMMAND']\n");
+            "usage: frame_bench [--seconds S] [--warm-up S] [--rounds N] [--size WxH] [--monitors N]\n"
+            "                   [--wayland] [--also ORRELUNE] [--peer 'COMMAND']\n");
     return 2;
 }
 
@@ -237,6 +241,9 @@ int parse(int argc, char** argv, Options* options) {
             if (sscanf(value, "%dx%d", &size.width, &size.height) != 2 || size.width < 1 || size.height < 1)
                 return usage("--size wants WxH");
             options->sizes = {size};
+        } else if (arg == "--monitors") {
+            options->monitors = atoi(value);
+            if (options->monitors < 1) return usage("--monitors wants a positive number");
         } else if (arg == "--also") {
             options->programs.push_back({std::string(value) + " /s", {value, "/s"}, false});
         } else if (arg == "--peer") {
@@ -290,6 +297,18 @@ void print_ratios(const Options& options, const std::vector<Server>& servers, co
     }
 }
 
+// Makes the private X screen `count` monitors of `size` side by side.
+bool side_by_side(const XServer& server, Size size, int count) {
+    Display* display = XOpenDisplay(server.name.c_str());
+    if (!display) return false;
+    std::vector<ScreenMonitor> monitors;
+    for (int i = 0; i < count; ++i)
+        monitors.push_back({"MONITOR" + std::to_string(i), i * size.width, 0, size.width, size.height, i == 0});
+    const bool done = set_monitors(display, monitors);
+    XCloseDisplay(display);
+    return done;
+}
+
 // Every program on every server at one size, in rounds; prints the figures,
 // medians and ratios. False when a server did not start or a program could
 // not be measured. The X runs are the X server's clients and no
@@ -299,7 +318,9 @@ bool measure_at(Size size, const Options& options, const std::string& config_dir
     Sway sway;
     std::vector<Server> servers;
     try {
-        xserver = start_xserver(size.width, size.height);
+        xserver = start_xserver(size.width * options.monitors, size.height);
+        if (options.monitors > 1 && !side_by_side(xserver, size, options.monitors))
+            throw std::runtime_error("no RandR monitors");
         servers.push_back({"X11", xserver.pid, {"WAYLAND_DISPLAY", "WAYLAND_SOCKET", "ORRELUNE_DRIVER"}});
         if (options.wayland) {
             sway = start_sway(size.width, size.height);
@@ -316,7 +337,8 @@ bool measure_at(Size size, const Options& options, const std::string& config_dir
         for (const Program& program : options.programs)
             if (&server == &servers[0] || !program.x11_only) runs.push_back({&program, &server, {}, {}, {}, {}, {}});
 
-    printf("%dx%d on a private Xvfb%s, %d rounds of %g s after %g s of warm-up\n", size.width, size.height,
+    printf("%dx%d on a private Xvfb%s%s, %d rounds of %g s after %g s of warm-up\n", size.width, size.height,
+           options.monitors > 1 ? (" x " + std::to_string(options.monitors) + " monitors").c_str() : "",
            options.wayland ? " and a private headless sway" : "", options.rounds, options.seconds, options.warm_up);
     printf("  %-44s %8s %8s %8s %8s\n", "", "CPU ms", "server's", "frames", "drawn");
     printf("  %-44s %8s %8s %8s %8s\n", "", "a frame", "CPU ms", "shown/s", "a second");

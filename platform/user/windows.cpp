@@ -171,6 +171,19 @@ Window* checked(HWND handle) {
     return w;
 }
 
+// The desktop of every monitor: the desktop window's where the driver has
+// one (X's root window, at the screen's origin), else the screen.
+void get_virtual_screen_size(int* width, int* height) {
+    const LayerForeignDriver* foreign = layer_driver()->foreign;
+    RECT desktop;
+    if (foreign && foreign->get_client_rect(foreign->desktop_window(), &desktop)) {
+        *width = desktop.right;
+        *height = desktop.bottom;
+        return;
+    }
+    layer_driver()->get_screen_size(width, height);
+}
+
 }  // namespace
 
 Window* user_window(HWND handle) {
@@ -579,8 +592,15 @@ HWND WINAPI GetDesktopWindow(void) {
 int WINAPI GetSystemMetrics(int index) {
     int width = 0, height = 0;
     switch (index) {
+    // The primary monitor's size, as on Windows.
     case SM_CXSCREEN: layer_driver()->get_screen_size(&width, &height); return width;
     case SM_CYSCREEN: layer_driver()->get_screen_size(&width, &height); return height;
+    // The layer's screen coordinates are the display server's, whose origin
+    // is the desktop's corner (on Windows it is the primary monitor's).
+    case SM_XVIRTUALSCREEN:
+    case SM_YVIRTUALSCREEN: return 0;
+    case SM_CXVIRTUALSCREEN: get_virtual_screen_size(&width, &height); return width;
+    case SM_CYVIRTUALSCREEN: get_virtual_screen_size(&width, &height); return height;
     case layer_hosted_metric: return layer_hosted_window() != nullptr;
     default: layer_fixme_once("GetSystemMetrics index %d is not implemented", index); return 0;
     }

@@ -3,10 +3,12 @@ target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/x11_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x11_windows.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x11_focus.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/x11_events.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/x11_events.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/x11_monitors.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_glx.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_message_box.cpp)
-target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_display_mode.cpp)
+target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_display_mode.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/x11_mode_exit.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_dialog.cpp ${CMAKE_CURRENT_LIST_DIR}/x11_paint.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_fps.cpp)
 # XGetGeometry in place of Xlib's (x11_geometry.cpp): linked into every

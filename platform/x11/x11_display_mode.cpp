@@ -1,46 +1,25 @@
 // The X11 driver's display modes, through XRandR 1.2: the modes of the
-// screen's primary output, a switch of its CRTC with the screen resized to
-// fit, and the way back. x11_mode_driver() is the table the core uses.
+// output that shows the primary monitor, a switch of its CRTC with the
+// screen resized to hold it and every other CRTC as they are, and the way
+// back. x11_mode_driver() is the table the core uses.
 //
 // The mode work runs on an X connection of its own, opened at first use and
 // otherwise idle, and the process's terminating signals are held off while
-// it is in use. So the restore on the way out, which may run inside a signal
-// handler, finds that connection between requests: it writes requests that
-// were prepared at the switch straight onto its socket and waits for the
-// server's answer with poll and recv, all async-signal-safe, and never calls
-// Xlib or malloc there.
+// it is in use: the restore on the way out, which may run inside a signal
+// handler, finds that connection between requests (x11_mode_exit.h).
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
+#include "x11/x11_mode_exit.h"
 #include "x11/x11_private.h"
 
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/randr.h>
-#include <errno.h>
-#include <poll.h>
-#include <pthread.h>
 #include <signal.h>
 #include <string.h>
-#include <sys/socket.h>
 
 namespace {
 
-const int max_outputs = 16;
-
-struct CrtcSetting {
-    RRCrtc crtc;
-    RRMode mode;
-    int x, y;
-    Rotation rotation;
-    RROutput outputs[max_outputs];
-    int output_count;
-};
-
-struct ScreenSize {
-    int width, height;        // pixels
-    int mm_width, mm_height;  // physical size, which RRSetScreenSize takes too
-};
-
-// The screen's main output and what drives it.
+// The primary monitor's output and what drives it.
 struct OutputState {
     XRRScreenResources* resources;
     XRROutputInfo* output;
@@ -54,16 +33,10 @@ int randr_opcode;
 bool no_modes;  // no XRandR 1.2 on this display
 double mm_per_pixel_x, mm_per_pixel_y;
 
-// The setting before the first switch, and what is on screen since.
-volatile sig_atomic_t switched = 0;
-CrtcSetting kept_crtc;
-ScreenSize kept_screen;
-ScreenSize shown_screen;
-
-// The restore as protocol requests, ready for the exit path.
-unsigned char exit_requests[3 * 20 + 28 + 4 * max_outputs + 4];
-size_t exit_length;
-int exit_request_count;
+// The setting before the first switch.
+bool switched = false;
+X11CrtcSetting kept_crtc;
+X11ScreenSize kept_screen;
 
 int trapped_error;
 int (*previous_handler)(Display*, XErrorEvent*);
@@ -103,32 +76,43 @@ void free_output(OutputState* state) {
     *state = OutputState{};
 }
 
-// The primary output, or else the first connected output that shows
-// something.
+bool lists(const std::vector<XID>& outputs, XID output) {
+    for (XID listed : outputs)
+        if (listed == output) return true;
+    return false;
+}
+
+// The output that shows the primary monitor and its CRTC; false when no
+// output shows it alone.
 bool find_output(OutputState* state) {
     *state = OutputState{};
     state->resources = XRRGetScreenResourcesCurrent(connection, root);
     if (!state->resources) return false;
     XRRScreenResources* resources = state->resources;
-    RROutput primary = XRRGetOutputPrimary(connection, root);
-    for (int pass = 0; pass < 2 && !state->crtc; ++pass) {
-        for (int i = 0; i < resources->noutput && !state->crtc; ++i) {
-            if (pass == 0 && resources->outputs[i] != primary) continue;
-            XRROutputInfo* output = XRRGetOutputInfo(connection, resources, resources->outputs[i]);
-            if (output && output->connection == RR_Connected && output->crtc) {
-                XRRCrtcInfo* crtc = XRRGetCrtcInfo(connection, resources, output->crtc);
-                if (crtc && crtc->mode) {
-                    state->output = output;
-                    state->crtc = crtc;
-                    state->crtc_id = output->crtc;
-                    break;
-                }
-                if (crtc) XRRFreeCrtcInfo(crtc);
-            }
-            if (output) XRRFreeOutputInfo(output);
-        }
+    const X11Monitor& primary = x11_monitors().front();
+    std::vector<X11Crtc> crtcs;
+    for (int i = 0; i < resources->ncrtc; ++i) {
+        XRRCrtcInfo* info = XRRGetCrtcInfo(connection, resources, resources->crtcs[i]);
+        if (!info) continue;
+        if (info->mode && info->noutput > 0)
+            crtcs.push_back({resources->crtcs[i], info->x, info->y, static_cast<int>(info->width),
+                             static_cast<int>(info->height),
+                             std::vector<XID>(info->outputs, info->outputs + info->noutput)});
+        XRRFreeCrtcInfo(info);
     }
-    if (!state->crtc) free_output(state);
+    const int chosen = x11_primary_crtc(primary, crtcs);
+    if (chosen < 0) {
+        free_output(state);
+        return false;
+    }
+    const X11Crtc& crtc = crtcs[chosen];
+    RROutput output = crtc.outputs.front();
+    for (XID listed : crtc.outputs)
+        if (lists(primary.outputs, listed)) output = listed;
+    state->crtc_id = crtc.id;
+    state->crtc = XRRGetCrtcInfo(connection, resources, crtc.id);
+    state->output = XRRGetOutputInfo(connection, resources, output);
+    if (!state->crtc || !state->output) free_output(state);
     return state->crtc != nullptr;
 }
 
@@ -150,12 +134,19 @@ LayerDisplayMode describe(const XRRModeInfo& info, Rotation rotation) {
     return mode;
 }
 
-ScreenSize screen_of(int width, int height) {
-    return ScreenSize{width, height, static_cast<int>(width * mm_per_pixel_x + 0.5),
-                      static_cast<int>(height * mm_per_pixel_y + 0.5)};
+// A primary monitor that no output shows alone (part of an output, or a
+// screen without XRandR 1.2) has one mode: its size, as it is.
+LayerDisplayMode primary_monitor_mode() {
+    const X11Monitor& primary = x11_monitors().front();
+    return LayerDisplayMode{primary.width, primary.height, 0};
 }
 
-ScreenSize current_screen() {
+X11ScreenSize screen_of(int width, int height) {
+    return X11ScreenSize{width, height, static_cast<int>(width * mm_per_pixel_x + 0.5),
+                         static_cast<int>(height * mm_per_pixel_y + 0.5)};
+}
+
+X11ScreenSize current_screen() {
     Window ignored_root;
     int x, y;
     unsigned width = 0, height = 0, border, depth;
@@ -163,16 +154,21 @@ ScreenSize current_screen() {
     return screen_of(static_cast<int>(width), static_cast<int>(height));
 }
 
-bool same_size(const ScreenSize& a, const ScreenSize& b) {
+bool same_size(const X11ScreenSize& a, const X11ScreenSize& b) {
     return a.width == b.width && a.height == b.height;
+}
+
+// Large enough for both sizes.
+X11ScreenSize holding(const X11ScreenSize& a, const X11ScreenSize& b) {
+    return screen_of(a.width > b.width ? a.width : b.width, a.height > b.height ? a.height : b.height);
 }
 
 // Sets the CRTC and the screen size. The screen must hold every CRTC at each
 // step, so it grows first to hold both the old and the new setting, and
 // shrinks last.
-bool apply(XRRScreenResources* resources, const CrtcSetting& setting, const ScreenSize& from, const ScreenSize& to) {
-    ScreenSize wide =
-        screen_of(from.width > to.width ? from.width : to.width, from.height > to.height ? from.height : to.height);
+bool apply(XRRScreenResources* resources, const X11CrtcSetting& setting, const X11ScreenSize& from,
+           const X11ScreenSize& to) {
+    X11ScreenSize wide = holding(from, to);
     trapped_error = 0;
     previous_handler = XSetErrorHandler(on_error);
     if (!same_size(wide, from))
@@ -181,7 +177,7 @@ bool apply(XRRScreenResources* resources, const CrtcSetting& setting, const Scre
         XRRSetCrtcConfig(connection, resources, setting.crtc, CurrentTime, setting.x, setting.y, setting.mode,
                          setting.rotation, const_cast<RROutput*>(setting.outputs), setting.output_count);
     bool done = status == RRSetConfigSuccess;
-    const ScreenSize& last = done ? to : from;
+    const X11ScreenSize& last = done ? to : from;
     if (!same_size(last, wide))
         XRRSetScreenSize(connection, root, last.width, last.height, last.mm_width, last.mm_height);
     XSync(connection, False);
@@ -189,9 +185,9 @@ bool apply(XRRScreenResources* resources, const CrtcSetting& setting, const Scre
     return done && !trapped_error;
 }
 
-// The rest of the layer reads the screen's size from the shared connection:
-// bring in the change notices now, as Windows reports the new size as soon
-// as the change returns.
+// The rest of the layer reads the screen's size and its monitors from the
+// shared connection: bring in the change notices now, as Windows reports
+// the new size as soon as the change returns.
 void follow_on_shared_connection() {
     Display* shared = x11_display();
     if (!shared || x11_randr_event_base < 0) return;
@@ -199,89 +195,8 @@ void follow_on_shared_connection() {
     XEvent event;
     while (XCheckTypedEvent(shared, x11_randr_event_base + RRScreenChangeNotify, &event))
         XRRUpdateConfiguration(&event);
-}
-
-unsigned char* put16(unsigned char* out, unsigned value) {
-    uint16_t v = static_cast<uint16_t>(value);
-    memcpy(out, &v, 2);
-    return out + 2;
-}
-
-unsigned char* put32(unsigned char* out, unsigned long value) {
-    uint32_t v = static_cast<uint32_t>(value);
-    memcpy(out, &v, 4);
-    return out + 4;
-}
-
-unsigned char* put_screen_size(unsigned char* out, const ScreenSize& size) {
-    *out++ = static_cast<unsigned char>(randr_opcode);
-    *out++ = X_RRSetScreenSize;
-    out = put16(out, 5);  // length in 4-byte units
-    out = put32(out, root);
-    out = put16(out, size.width);
-    out = put16(out, size.height);
-    out = put32(out, size.mm_width);
-    return put32(out, size.mm_height);
-}
-
-// The requests of the restore, in the client's byte order (the connection's
-// own): the same steps as apply, then GetInputFocus, whose reply tells that
-// the server has done them all.
-void prepare_exit_requests(Time config_time) {
-    ScreenSize wide = screen_of(shown_screen.width > kept_screen.width ? shown_screen.width : kept_screen.width,
-                                shown_screen.height > kept_screen.height ? shown_screen.height : kept_screen.height);
-    unsigned char* out = exit_requests;
-    int count = 0;
-    if (!same_size(wide, shown_screen)) {
-        out = put_screen_size(out, wide);
-        ++count;
-    }
-    *out++ = static_cast<unsigned char>(randr_opcode);
-    *out++ = X_RRSetCrtcConfig;
-    out = put16(out, 7 + kept_crtc.output_count);
-    out = put32(out, kept_crtc.crtc);
-    out = put32(out, CurrentTime);
-    out = put32(out, config_time);
-    out = put16(out, static_cast<uint16_t>(static_cast<int16_t>(kept_crtc.x)));
-    out = put16(out, static_cast<uint16_t>(static_cast<int16_t>(kept_crtc.y)));
-    out = put32(out, kept_crtc.mode);
-    out = put16(out, kept_crtc.rotation);
-    out = put16(out, 0);
-    for (int i = 0; i < kept_crtc.output_count; ++i) out = put32(out, kept_crtc.outputs[i]);
-    ++count;
-    if (!same_size(kept_screen, wide)) {
-        out = put_screen_size(out, kept_screen);
-        ++count;
-    }
-    *out++ = 43;  // GetInputFocus
-    *out++ = 0;
-    out = put16(out, 1);
-    ++count;
-    exit_length = static_cast<size_t>(out - exit_requests);
-    exit_request_count = count;
-}
-
-bool wait_for(int fd, short events) {
-    pollfd wanted = {fd, events, 0};
-    int ready;
-    do ready = poll(&wanted, 1, 1000);
-    while (ready < 0 && errno == EINTR);
-    return ready > 0 && (wanted.revents & events);
-}
-
-bool receive(int fd, unsigned char* buffer, size_t size) {
-    size_t got = 0;
-    while (got < size) {
-        if (!wait_for(fd, POLLIN)) return false;
-        ssize_t n = recv(fd, buffer + got, size - got, MSG_DONTWAIT);
-        if (n == 0) return false;
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EINTR) continue;
-            return false;
-        }
-        got += static_cast<size_t>(n);
-    }
-    return true;
+    x11_forget_monitors();
+    x11_follow_screen_size();
 }
 
 int x11_list_modes(LayerDisplayMode* modes, int max) {
@@ -297,6 +212,9 @@ int x11_list_modes(LayerDisplayMode* modes, int max) {
             ++count;
         }
         free_output(&state);
+    } else {
+        if (max > 0) modes[0] = primary_monitor_mode();
+        count = 1;
     }
     layer_release_ending_signals(&held);
     return count;
@@ -305,21 +223,19 @@ int x11_list_modes(LayerDisplayMode* modes, int max) {
 bool x11_current_mode(LayerDisplayMode* mode, int* bits) {
     sigset_t held;
     layer_hold_ending_signals(&held);
-    bool found = false;
+    *mode = primary_monitor_mode();
     OutputState state;
     if (open_connection() && find_output(&state)) {
-        const XRRModeInfo* info = mode_info(state.resources, state.crtc->mode);
-        if (info) {
+        if (const XRRModeInfo* info = mode_info(state.resources, state.crtc->mode))
             *mode = describe(*info, state.crtc->rotation);
-            // Windows counts the padding byte of a 24-bit visual: 32 bits per pixel.
-            int depth = DefaultDepth(connection, DefaultScreen(connection));
-            *bits = depth == 24 ? 32 : depth;
-            found = true;
-        }
         free_output(&state);
     }
+    // Windows counts the padding byte of a 24-bit visual: 32 bits per pixel.
+    Display* shared = x11_display();
+    int depth = DefaultDepth(shared, x11_screen());
+    *bits = depth == 24 ? 32 : depth;
     layer_release_ending_signals(&held);
-    return found;
+    return true;
 }
 
 bool x11_set_mode(const LayerDisplayMode* wanted) {
@@ -329,12 +245,12 @@ bool x11_set_mode(const LayerDisplayMode* wanted) {
     OutputState state;
     if (open_connection() && find_output(&state)) {
         XRRScreenResources* resources = state.resources;
-        CrtcSetting setting = {};
+        X11CrtcSetting setting = {};
         setting.crtc = state.crtc_id;
         setting.x = state.crtc->x;
         setting.y = state.crtc->y;
         setting.rotation = state.crtc->rotation;
-        setting.output_count = state.crtc->noutput < max_outputs ? state.crtc->noutput : max_outputs;
+        setting.output_count = state.crtc->noutput < x11_max_crtc_outputs ? state.crtc->noutput : x11_max_crtc_outputs;
         memcpy(setting.outputs, state.crtc->outputs, sizeof(RROutput) * setting.output_count);
         for (int i = 0; i < state.output->nmode && !setting.mode; ++i) {
             const XRRModeInfo* info = mode_info(resources, state.output->modes[i]);
@@ -365,20 +281,20 @@ bool x11_set_mode(const LayerDisplayMode* wanted) {
         if (height < min_height) height = min_height;
 
         if (setting.mode && width <= max_width && height <= max_height) {
-            ScreenSize before = current_screen();
+            X11ScreenSize before = current_screen();
             if (!switched) {
                 kept_crtc = setting;
                 kept_crtc.mode = state.crtc->mode;
                 kept_screen = before;
             }
-            ScreenSize after = screen_of(width, height);
+            X11ScreenSize after = screen_of(width, height);
             done = apply(resources, setting, before, after);
             if (done) {
-                shown_screen = after;
                 XRRScreenResources* now = XRRGetScreenResourcesCurrent(connection, root);
-                prepare_exit_requests(now ? now->configTimestamp : resources->configTimestamp);
+                x11_prepare_exit_restore({connection, randr_opcode, root, kept_crtc, after, holding(after, kept_screen),
+                                          kept_screen, now ? now->configTimestamp : resources->configTimestamp});
                 if (now) XRRFreeScreenResources(now);
-                switched = 1;
+                switched = true;
             }
         }
         free_output(&state);
@@ -392,57 +308,37 @@ void x11_restore_mode() {
     if (!switched) return;
     sigset_t held;
     layer_hold_ending_signals(&held);
+    x11_cancel_exit_restore();
     XRRScreenResources* resources = XRRGetScreenResourcesCurrent(connection, root);
     if (resources) {
         apply(resources, kept_crtc, current_screen(), kept_screen);
         XRRFreeScreenResources(resources);
     }
-    switched = 0;
+    switched = false;
     layer_release_ending_signals(&held);
     follow_on_shared_connection();
-}
-
-void x11_restore_mode_at_exit() {
-    if (!switched || !connection) return;
-    switched = 0;
-    int fd = ConnectionNumber(connection);
-    // The connection is idle: its last request has had its answer, and the
-    // requests written here carry the numbers after it.
-    unsigned long last = NextRequest(connection) - 1;
-    size_t sent = 0;
-    while (sent < exit_length) {
-        if (!wait_for(fd, POLLOUT)) return;
-        ssize_t n = send(fd, exit_requests + sent, exit_length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-        if (n <= 0) return;
-        sent += static_cast<size_t>(n);
-    }
-    // Errors, replies and events come in 32-byte units; replies may carry more.
-    const unsigned last_sequence = static_cast<unsigned>((last + exit_request_count) & 0xffff);
-    for (;;) {
-        unsigned char unit[32];
-        if (!receive(fd, unit, sizeof unit)) return;
-        uint16_t sequence;
-        memcpy(&sequence, unit + 2, 2);
-        if (unit[0] == 1 || unit[0] == GenericEvent) {
-            uint32_t more;
-            memcpy(&more, unit + 4, 4);
-            for (uint32_t skipped = 0; skipped < more; ++skipped) {
-                unsigned char word[4];
-                if (!receive(fd, word, sizeof word)) return;
-            }
-        }
-        if (unit[0] <= 1 && sequence == last_sequence) return;
-    }
 }
 
 void x11_mode_reset() {}
 
 const LayerModeDriver mode_driver = {
-    x11_list_modes, x11_current_mode, x11_set_mode, x11_restore_mode, x11_restore_mode_at_exit, x11_mode_reset,
+    x11_list_modes, x11_current_mode, x11_set_mode, x11_restore_mode, x11_restore_at_exit, x11_mode_reset,
 };
 
 }  // namespace
+
+int x11_primary_crtc(const X11Monitor& primary, const std::vector<X11Crtc>& crtcs) {
+    for (size_t i = 0; i < crtcs.size(); ++i) {
+        const X11Crtc& crtc = crtcs[i];
+        if (crtc.x != primary.x || crtc.y != primary.y || crtc.width != primary.width || crtc.height != primary.height)
+            continue;
+        // Where RandR names the monitor's outputs, one of them.
+        bool named = primary.outputs.empty();
+        for (XID output : crtc.outputs) named = named || lists(primary.outputs, output);
+        if (named) return static_cast<int>(i);
+    }
+    return -1;
+}
 
 const LayerModeDriver* x11_mode_driver() {
     return &mode_driver;

@@ -113,8 +113,9 @@ bool x11_open() {
     x11_atoms = {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4],  atoms[5],
                  atoms[6], atoms[7], atoms[8], atoms[9], atoms[10], atoms[11]};
 
-    // The screen's size follows display-mode changes (DisplayWidth and
-    // DisplayHeight are updated as the change notices come in).
+    // The screen's size and its monitors follow display-mode changes
+    // (DisplayWidth and DisplayHeight are updated, and the monitors read
+    // again, as the change notices come in).
     int error_base;
     if (XRRQueryExtension(display, &x11_randr_event_base, &error_base))
         XRRSelectInput(display, root, RRScreenChangeNotifyMask);
@@ -134,14 +135,18 @@ void x11_close() {
     if (!display) return;
     x11_forget_windows();
     x11_free_blank_cursor();
+    x11_forget_monitors();
     layer_set_fault_check(nullptr);
     XCloseDisplay(display);
     display = nullptr;
 }
 
+// As on Windows, the screen's size is the primary monitor's; the whole
+// desktop is the root window's.
 void x11_get_screen_size(int* width, int* height) {
-    *width = DisplayWidth(display, screen);
-    *height = DisplayHeight(display, screen);
+    const X11Monitor& primary = x11_monitors().front();
+    *width = primary.width;
+    *height = primary.height;
 }
 
 // Whether an X display answers, without a word when none does.

@@ -138,6 +138,8 @@ void translate_configure(XConfigureEvent* event) {
     }
     X11Window* record = x11_find_window(event->window);
     if (!record || !owns(event->window)) return;
+    // Their native windows cover the screen, whatever size the core gave.
+    if (record->saver || record->spread) return;
     if (record->width == event->width && record->height == event->height) return;
     record->width = event->width;
     record->height = event->height;
@@ -185,8 +187,11 @@ void translate(Display* display, XEvent* event) {
         break;
     case ClientMessage: translate_client_message(&event->xclient); break;
     default:
-        if (x11_randr_event_base >= 0 && event->type == x11_randr_event_base + RRScreenChangeNotify)
+        if (x11_randr_event_base >= 0 && event->type == x11_randr_event_base + RRScreenChangeNotify) {
             XRRUpdateConfiguration(event);
+            x11_forget_monitors();
+            x11_follow_screen_size();
+        }
         break;
     }
 }

@@ -3,11 +3,21 @@
 // context a GLX context, and the window itself is the GLX drawable.
 // x11_gl_driver() is the table the layer's gdi part reaches through the
 // driver table.
+//
+// A window spread over several monitors (x11_private.h) is drawn once: the
+// program draws into a picture of the window's size, a frame-buffer object
+// that its context binds in place of the window, and each buffer swap
+// copies the picture onto every monitor, scaled to cover it at the
+// picture's own proportions (what does not fit is cut off evenly at both
+// sides), and presents the whole screen at once.
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
 #include "x11/x11_private.h"
 
+#include <GL/glu.h>
 #include <X11/Xutil.h>
+#include <math.h>
+#include <stdlib.h>
 
 #include <map>
 #include <vector>
@@ -31,6 +41,177 @@ struct WindowFormats {
     int settable;
 };
 std::map<Window, WindowFormats> window_formats;
+
+// The frame-buffer objects of GL 3.0 (or ARB_framebuffer_object), once a
+// context shows whether the GL has them.
+struct FramebufferCalls {
+    bool checked, present;
+    PFNGLGENFRAMEBUFFERSPROC gen_framebuffers;
+    PFNGLDELETEFRAMEBUFFERSPROC delete_framebuffers;
+    PFNGLBINDFRAMEBUFFERPROC bind_framebuffer;
+    PFNGLGENRENDERBUFFERSPROC gen_renderbuffers;
+    PFNGLDELETERENDERBUFFERSPROC delete_renderbuffers;
+    PFNGLBINDRENDERBUFFERPROC bind_renderbuffer;
+    PFNGLRENDERBUFFERSTORAGEPROC renderbuffer_storage;
+    PFNGLFRAMEBUFFERRENDERBUFFERPROC framebuffer_renderbuffer;
+    PFNGLCHECKFRAMEBUFFERSTATUSPROC check_framebuffer_status;
+    PFNGLBLITFRAMEBUFFERPROC blit_framebuffer;
+};
+FramebufferCalls fb;
+
+template <typename Call>
+void find_call(Call* call, const char* name) {
+    *call = reinterpret_cast<Call>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)));
+}
+
+// With a context current.
+bool have_framebuffers() {
+    if (fb.checked) return fb.present;
+    fb.checked = true;
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    const GLubyte* extensions = glGetString(GL_EXTENSIONS);
+    if (!version) return false;
+    if (atoi(version) < 3 &&
+        !(extensions && gluCheckExtension(reinterpret_cast<const GLubyte*>("GL_ARB_framebuffer_object"), extensions)))
+        return false;
+    find_call(&fb.gen_framebuffers, "glGenFramebuffers");
+    find_call(&fb.delete_framebuffers, "glDeleteFramebuffers");
+    find_call(&fb.bind_framebuffer, "glBindFramebuffer");
+    find_call(&fb.gen_renderbuffers, "glGenRenderbuffers");
+    find_call(&fb.delete_renderbuffers, "glDeleteRenderbuffers");
+    find_call(&fb.bind_renderbuffer, "glBindRenderbuffer");
+    find_call(&fb.renderbuffer_storage, "glRenderbufferStorage");
+    find_call(&fb.framebuffer_renderbuffer, "glFramebufferRenderbuffer");
+    find_call(&fb.check_framebuffer_status, "glCheckFramebufferStatus");
+    find_call(&fb.blit_framebuffer, "glBlitFramebuffer");
+    fb.present = fb.gen_framebuffers && fb.delete_framebuffers && fb.bind_framebuffer && fb.gen_renderbuffers &&
+                 fb.delete_renderbuffers && fb.bind_renderbuffer && fb.renderbuffer_storage &&
+                 fb.framebuffer_renderbuffer && fb.check_framebuffer_status && fb.blit_framebuffer;
+    return fb.present;
+}
+
+// A spread window's picture in one context (frame-buffer objects belong to
+// the context that made them).
+struct SpreadPicture {
+    Window window;
+    GLuint framebuffer, colour, depth;
+    GLenum colour_format, depth_format, depth_attachment;
+    int width, height;
+};
+std::map<GLXContext, SpreadPicture> pictures;
+GLXContext current_context;
+Window current_window;
+
+int attribute(GLXFBConfig config, int name);
+
+void drop_picture(SpreadPicture* picture) {
+    fb.bind_framebuffer(GL_FRAMEBUFFER, 0);
+    fb.delete_framebuffers(1, &picture->framebuffer);
+    fb.delete_renderbuffers(1, &picture->colour);
+    fb.delete_renderbuffers(1, &picture->depth);
+}
+
+// Gives the picture's buffers this size.
+void size_picture(SpreadPicture* picture, int width, int height) {
+    picture->width = width;
+    picture->height = height;
+    fb.bind_renderbuffer(GL_RENDERBUFFER, picture->colour);
+    fb.renderbuffer_storage(GL_RENDERBUFFER, picture->colour_format, width, height);
+    fb.bind_renderbuffer(GL_RENDERBUFFER, picture->depth);
+    fb.renderbuffer_storage(GL_RENDERBUFFER, picture->depth_format, width, height);
+    fb.bind_renderbuffer(GL_RENDERBUFFER, 0);
+}
+
+// The current context's picture of the spread window, made on first use
+// with buffers like the window's own (its configuration's); null when the
+// GL has no frame-buffer objects.
+SpreadPicture* picture_for(const X11Window& window) {
+    auto found = pictures.find(current_context);
+    if (found != pictures.end() && found->second.window == window.id) return &found->second;
+    if (!have_framebuffers()) return nullptr;
+    if (found != pictures.end()) {
+        drop_picture(&found->second);
+        pictures.erase(found);
+    }
+    SpreadPicture picture{};
+    picture.window = window.id;
+    const bool alpha = window.fbconfig && attribute(window.fbconfig, GLX_ALPHA_SIZE) > 0;
+    const int depth = window.fbconfig ? attribute(window.fbconfig, GLX_DEPTH_SIZE) : 16;
+    const bool stencil = window.fbconfig && attribute(window.fbconfig, GLX_STENCIL_SIZE) > 0;
+    picture.colour_format = alpha ? GL_RGBA8 : GL_RGB8;
+    picture.depth_format = stencil      ? GL_DEPTH24_STENCIL8
+                           : depth > 24 ? GL_DEPTH_COMPONENT32
+                           : depth > 16 ? GL_DEPTH_COMPONENT24
+                                        : GL_DEPTH_COMPONENT16;
+    picture.depth_attachment = stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+    fb.gen_framebuffers(1, &picture.framebuffer);
+    fb.gen_renderbuffers(1, &picture.colour);
+    fb.gen_renderbuffers(1, &picture.depth);
+    // A renderbuffer is made at its first binding, and only then attached.
+    size_picture(&picture, window.width, window.height);
+    fb.bind_framebuffer(GL_FRAMEBUFFER, picture.framebuffer);
+    fb.framebuffer_renderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, picture.colour);
+    fb.framebuffer_renderbuffer(GL_FRAMEBUFFER, picture.depth_attachment, GL_RENDERBUFFER, picture.depth);
+    if (fb.check_framebuffer_status(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        drop_picture(&picture);
+        return nullptr;
+    }
+    // What a context first made current on a window of the picture's size
+    // starts with.
+    glViewport(0, 0, window.width, window.height);
+    glScissor(0, 0, window.width, window.height);
+    return &(pictures[current_context] = picture);
+}
+
+// The picture takes the size the core gave its window, and the program's
+// drawing goes to it.
+void fit_picture(SpreadPicture* picture, const X11Window& window) {
+    if (picture->width != window.width || picture->height != window.height)
+        size_picture(picture, window.width, window.height);
+    fb.bind_framebuffer(GL_FRAMEBUFFER, picture->framebuffer);
+}
+
+// The part of a picture that covers a monitor at the picture's proportions:
+// all of it one way, the middle of it the other.
+void cover(const SpreadPicture& picture, const X11Monitor& monitor, int* x0, int* y0, int* x1, int* y1) {
+    const double scale =
+        fmax(static_cast<double>(monitor.width) / picture.width, static_cast<double>(monitor.height) / picture.height);
+    const int width = static_cast<int>(lround(monitor.width / scale));
+    const int height = static_cast<int>(lround(monitor.height / scale));
+    *x0 = (picture.width - width) / 2;
+    *y0 = (picture.height - height) / 2;
+    *x1 = *x0 + width;
+    *y1 = *y0 + height;
+}
+
+// Copies the picture onto each monitor of the window's back buffer.
+void show_on_monitors(const SpreadPicture& picture, const X11Window& window) {
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    if (scissor) glDisable(GL_SCISSOR_TEST);
+    fb.bind_framebuffer(GL_READ_FRAMEBUFFER, picture.framebuffer);
+    fb.bind_framebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    for (const X11Monitor& monitor : x11_monitors()) {
+        int x0, y0, x1, y1;
+        cover(picture, monitor, &x0, &y0, &x1, &y1);
+        const bool same_size = x1 - x0 == monitor.width && y1 - y0 == monitor.height;
+        // GL counts rows from the bottom.
+        const int bottom = window.native_height - monitor.y - monitor.height;
+        fb.blit_framebuffer(x0, y0, x1, y1, monitor.x, bottom, monitor.x + monitor.width, bottom + monitor.height,
+                            GL_COLOR_BUFFER_BIT, same_size ? GL_NEAREST : GL_LINEAR);
+    }
+    if (scissor) glEnable(GL_SCISSOR_TEST);
+}
+
+// Without frame-buffer objects a spread window draws straight into its
+// native window, which then takes the window's own size: the picture shows
+// in the screen's corner, the rest of the screen black.
+void stop_spreading(X11Window* window) {
+    window->spread = false;
+    window->native_width = window->native_height = 0;
+    layer_fixme_once("no frame-buffer objects in this GL: the picture shows on one monitor only");
+    XResizeWindow(x11_display(), window->id, static_cast<unsigned>(window->width),
+                  static_cast<unsigned>(window->height));
+}
 
 int attribute(GLXFBConfig config, int name) {
     int value = 0;
@@ -180,6 +361,8 @@ void* glx_create_context(HWND hwnd, int format) {
 
 bool glx_make_current(HWND hwnd, void* context) {
     Display* display = x11_display();
+    current_context = nullptr;
+    current_window = None;
     if (!context) return glXMakeContextCurrent(display, None, None, nullptr);
     Window window = (Window)(uintptr_t)hwnd;
     x11_trap_errors();
@@ -189,10 +372,26 @@ bool glx_make_current(HWND hwnd, void* context) {
     // nothing will be drawn, and its destruction, on its way as an event,
     // ends the run as it does at any other moment. No GL failure to report.
     if (error && x11_is_window_gone_error(window, error)) return true;
-    return !error && made;
+    if (error || !made) return false;
+    current_context = static_cast<GLXContext>(context);
+    current_window = window;
+    X11Window* record = x11_find_window(window);
+    if (record && record->spread) {
+        if (SpreadPicture* picture = picture_for(*record))
+            fit_picture(picture, *record);
+        else
+            stop_spreading(record);
+    } else if (pictures.count(current_context)) {
+        fb.bind_framebuffer(GL_FRAMEBUFFER, 0);
+    }
+    return true;
 }
 
 void glx_delete_context(void* context) {
+    auto found = pictures.find(static_cast<GLXContext>(context));
+    // Its objects go with it.
+    if (found != pictures.end()) pictures.erase(found);
+    if (current_context == context) current_context = nullptr;
     glXDestroyContext(x11_display(), static_cast<GLXContext>(context));
 }
 
@@ -200,10 +399,14 @@ void glx_delete_context(void* context) {
 // error is reported by the driver's handler and never ends the process.
 void glx_swap_buffers(HWND hwnd) {
     Window window = (Window)(uintptr_t)hwnd;
-    if (layer_show_fps()) {
-        if (X11Window* record = x11_find_window(window)) x11_draw_fps(window, record->width, record->height);
-    }
+    X11Window* record = x11_find_window(window);
+    if (record && layer_show_fps()) x11_draw_fps(window, record->width, record->height);
+    auto found = pictures.find(current_context);
+    const bool spread = record && record->spread && current_window == window && found != pictures.end() &&
+                        found->second.window == window;
+    if (spread) show_on_monitors(found->second, *record);
     glXSwapBuffers(x11_display(), window);
+    if (spread) fb.bind_framebuffer(GL_FRAMEBUFFER, found->second.framebuffer);
 }
 
 void glx_forget_window(HWND hwnd) {
@@ -212,6 +415,7 @@ void glx_forget_window(HWND hwnd) {
 
 void glx_reset() {
     window_formats.clear();
+    pictures.clear();
 }
 
 const LayerGlDriver glx_driver = {
@@ -223,6 +427,13 @@ const LayerGlDriver glx_driver = {
 
 const LayerGlDriver* x11_gl_driver() {
     return &glx_driver;
+}
+
+void x11_resize_picture(Window window) {
+    auto found = pictures.find(current_context);
+    const X11Window* record = x11_find_window(window);
+    if (record && current_window == window && found != pictures.end() && found->second.window == window)
+        fit_picture(&found->second, *record);
 }
 
 // A frame-buffer configuration fit for a window that will hold an OpenGL

@@ -2,8 +2,10 @@
 // others: x11_driver.cpp the connection, its atoms and its error policy;
 // x11_windows.cpp the window records, the program's windows and other
 // processes' windows; x11_focus.cpp focus, grabs and the cursor;
-// x11_events.cpp the event translation; x11_glx.cpp the configuration of
-// GL windows; the other files their capability tables.
+// x11_events.cpp the event translation;
+// x11_glx.cpp the configuration of GL windows and the picture of a window
+// spread over the monitors; x11_monitors.cpp the monitors; the other files
+// their capability tables.
 #pragma once
 
 #include "layer_driver.h"
@@ -36,15 +38,37 @@ bool x11_is_window_gone_error(Window id, int code);
 // (a call that failed may be why); returns when it is still there.
 void x11_check_connection();
 
+// ---- x11_monitors.cpp: monitors ----
+struct X11Monitor {
+    int x, y, width, height;  // on the X screen
+    bool primary;
+    std::vector<XID> outputs;  // the RandR outputs that show it, when RandR says
+};
+// The monitors, the primary first; never empty (the X screen at least).
+const std::vector<X11Monitor>& x11_monitors();
+// The screen's layout changed: the list is read again at its next use.
+void x11_forget_monitors();
+// The monitors as the server lists them, made fit to show a picture each:
+// none empty, none twice, none that holds others whole; the primary first
+// (the first one when none is).
+std::vector<X11Monitor> x11_tidy_monitors(const std::vector<X11Monitor>& found);
+
 // ---- x11_windows.cpp: windows ----
 // What the driver remembers of each window it made.
 struct X11Window {
     Window id;
-    bool saver;  // top-level topmost popup covering the screen
+    // The top-level topmost popup that covers the primary monitor: its
+    // native window covers the whole X screen, every monitor.
+    bool saver;
+    // A GL window filling a saver window on several monitors: its native
+    // window covers the screen too, and the program draws into a picture of
+    // the window's size that each monitor shows (x11_glx.cpp).
+    bool spread;
     bool cursor_hidden;
     Colormap colormap;  // own colormap of a GLX visual, else None
     GLXFBConfig fbconfig;
-    int width, height;  // last size the core knows of
+    int width, height;                // last size the core knows of
+    int native_width, native_height;  // of a saver or spread window: the screen's
 };
 X11Window* x11_find_window(Window id);
 // The records of the windows that are there now.
@@ -67,6 +91,9 @@ void x11_set_title(HWND window, const char* title);
 void x11_show_window(HWND window, bool visible);
 void x11_set_window_rect(HWND window, int x, int y, int width, int height);
 
+// The X screen changed its size: saver and spread windows follow it.
+void x11_follow_screen_size();
+
 // Tells the window manager that the window is a dialog of a fixed size,
 // kept above its owner's top-level window when it has one.
 void x11_set_dialog_hints(Window window, HWND owner);
@@ -88,6 +115,20 @@ extern bool x11_app_active;
 // A frame-buffer configuration for a window that will hold an OpenGL
 // context; null when the server has none.
 GLXFBConfig x11_choose_window_config();
+// The core gave a spread window a new size: its picture takes it.
+void x11_resize_picture(Window window);
+
+// ---- x11_display_mode.cpp: display modes ----
+// A CRTC that shows something: where on the screen, through which outputs.
+struct X11Crtc {
+    XID id;
+    int x, y, width, height;
+    std::vector<XID> outputs;
+};
+// Which of the CRTCs shows the primary monitor alone, through an output of
+// the monitor's own where RandR names them: the one whose mode the
+// display-mode switch changes. -1 for none.
+int x11_primary_crtc(const X11Monitor& primary, const std::vector<X11Crtc>& crtcs);
 
 // The driver's capability tables (layer_driver.h), which its table points at.
 const LayerCursorDriver* x11_cursor_driver();

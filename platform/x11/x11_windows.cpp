@@ -23,10 +23,12 @@ std::vector<X11Window> windows;
 // Every window this connection made, also those gone since.
 std::set<XID> made;
 
-bool covers_screen(const LayerWindowDesc* desc) {
-    Display* display = x11_display();
-    return desc->x <= 0 && desc->y <= 0 && desc->x + desc->width >= DisplayWidth(display, x11_screen()) &&
-           desc->y + desc->height >= DisplayHeight(display, x11_screen());
+// The saver window as Windows makes it: at the screen's origin, the size of
+// the primary monitor (SM_CXSCREEN, SM_CYSCREEN).
+bool covers_primary_monitor(const LayerWindowDesc* desc) {
+    const X11Monitor& primary = x11_monitors().front();
+    return desc->x <= 0 && desc->y <= 0 && desc->x + desc->width >= primary.width &&
+           desc->y + desc->height >= primary.height;
 }
 
 void set_string_property(Window window, Atom property, Atom type, const char* text) {
@@ -204,9 +206,22 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     bool top_level = !desc->parent;
     Window parent = top_level ? root : (Window)(uintptr_t)desc->parent;
     X11Window record{};
-    record.saver = top_level && (desc->style & WS_POPUP) && (desc->ex_style & WS_EX_TOPMOST) && covers_screen(desc);
+    record.saver =
+        top_level && (desc->style & WS_POPUP) && (desc->ex_style & WS_EX_TOPMOST) && covers_primary_monitor(desc);
     record.width = desc->width > 0 ? desc->width : 1;
     record.height = desc->height > 0 ? desc->height : 1;
+    // The saver covers every monitor, so none shows the desktop; a GL window
+    // in its corner spreads over them all when there are several, each
+    // showing its picture (x11_glx.cpp).
+    const X11Window* saver_parent = top_level ? nullptr : x11_find_window(parent);
+    record.spread = saver_parent && saver_parent->saver && (desc->class_style & CS_OWNDC) && desc->x == 0 &&
+                    desc->y == 0 && x11_monitors().size() > 1;
+    int x = desc->x, y = desc->y, width = record.width, height = record.height;
+    if (record.saver || record.spread) {
+        x = y = 0;
+        width = record.native_width = DisplayWidth(display, x11_screen());
+        height = record.native_height = DisplayHeight(display, x11_screen());
+    }
 
     XSetWindowAttributes attributes{};
     unsigned long mask = CWEventMask | CWBorderPixel;
@@ -256,8 +271,8 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     }
 
     x11_trap_errors();
-    Window window = XCreateWindow(display, parent, desc->x, desc->y, record.width, record.height, 0, depth, InputOutput,
-                                  visual, mask, &attributes);
+    Window window =
+        XCreateWindow(display, parent, x, y, width, height, 0, depth, InputOutput, visual, mask, &attributes);
     int error = x11_untrap_errors();
     if (error || !window) {
         if (record.colormap) XFreeColormap(display, record.colormap);
@@ -341,10 +356,27 @@ void x11_set_window_rect(HWND hwnd, int x, int y, int width, int height) {
     if (X11Window* record = x11_find_window(window)) {
         record->width = width;
         record->height = height;
+        // Their native windows keep the screen's size.
+        if (record->spread) x11_resize_picture(window);
+        if (record->saver || record->spread) return;
     }
     x11_trap_errors();
     XMoveResizeWindow(x11_display(), window, x, y, (unsigned)width, (unsigned)height);
     x11_untrap_errors();
+}
+
+void x11_follow_screen_size() {
+    Display* display = x11_display();
+    const int width = DisplayWidth(display, x11_screen()), height = DisplayHeight(display, x11_screen());
+    for (X11Window& window : windows) {
+        if (!(window.saver || window.spread) || (window.native_width == width && window.native_height == height))
+            continue;
+        window.native_width = width;
+        window.native_height = height;
+        x11_trap_errors();
+        XResizeWindow(display, window.id, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        x11_untrap_errors();
+    }
 }
 
 X11Window* x11_find_window(Window id) {

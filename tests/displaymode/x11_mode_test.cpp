@@ -321,17 +321,26 @@ TEST_F(XDisplayModes, TheOriginalModeComesBackHoweverTheProcessEnds) {
 
 // The program itself: a saver run that switched to the stored 800 x 600 and
 // is then killed leaves the screen as it found it.
-TEST_F(XDisplayModes, AKilledSaverLeavesTheOriginalMode) {
+// A scratch settings folder that stores this resolution id at 32 bits;
+// empty when it can't be made.
+std::string stored_resolution(unsigned resolution) {
     char config[] = "/tmp/orrelune-mode-config-XXXXXX";
-    ASSERT_NE(mkdtemp(config), nullptr);
+    if (!mkdtemp(config)) return "";
     std::string dir = std::string(config) + "/orrelune";
-    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    if (mkdir(dir.c_str(), 0700) != 0) return "";
     std::ofstream(dir + "/registry.reg") << "Windows Registry Editor Version 5.00\n\n"
                                             "[HKEY_CURRENT_USER\\Software\\Orrelune]\n"
-                                            "\"resolution\"=dword:000007d2\n\"color\"=dword:000003e9\n";
+                                         << "\"resolution\"=dword:" << std::hex << resolution
+                                         << "\n\"color\"=dword:000003e9\n";
+    return config;
+}
+
+TEST_F(XDisplayModes, AKilledSaverLeavesTheOriginalMode) {
+    const std::string config = stored_resolution(2002);
+    ASSERT_FALSE(config.empty());
     pid_t saver = fork();
     if (saver == 0) {
-        setenv("XDG_CONFIG_HOME", config, 1);
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         signal(SIGTERM, SIG_DFL);
         execl(ORRELUNE_PATH, "orrelune", "/s", static_cast<char*>(nullptr));
         _exit(127);
@@ -341,8 +350,7 @@ TEST_F(XDisplayModes, AKilledSaverLeavesTheOriginalMode) {
     int status = wait_for_end(saver);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
     EXPECT_TRUE(comes_to(original_state));
-    std::string remove = std::string("rm -rf '") + config + "'";
-    EXPECT_EQ(system(remove.c_str()), 0);
+    EXPECT_EQ(system(("rm -rf '" + config + "'").c_str()), 0);
 }
 
 // "Desktop Res" asks for the mode the screen already shows: that changes
@@ -401,6 +409,165 @@ TEST_F(XDisplayModes, ARunAtTheDesktopsSizeSetsNoModeAndLeavesThePointerAlone) {
     EXPECT_EQ(system(("rm -rf '" + std::string(config) + "'").c_str()), 0);
 }
 
+// ---- Two outputs: the dummy driver's DUMMY1 beside DUMMY0 ----
+
+// Where each output shows what, and the screen's size.
+std::string layout() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return "";
+    Window root = DefaultRootWindow(display);
+    std::ostringstream text;
+    text << "screen " << DisplayWidth(display, DefaultScreen(display)) << "x"
+         << DisplayHeight(display, DefaultScreen(display));
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
+    for (int i = 0; i < resources->noutput; ++i) {
+        XRROutputInfo* output = XRRGetOutputInfo(display, resources, resources->outputs[i]);
+        if (output->crtc) {
+            XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, output->crtc);
+            text << ", " << output->name << " " << crtc->width << "x" << crtc->height << "+" << crtc->x << "+"
+                 << crtc->y;
+            XRRFreeCrtcInfo(crtc);
+        }
+        XRRFreeOutputInfo(output);
+    }
+    XRRFreeScreenResources(resources);
+    XCloseDisplay(display);
+    return text.str();
+}
+
+// Shows DUMMY1 at 800 x 600 right of DUMMY0 as the primary monitor, or
+// takes it away again.
+bool show_second_output(bool shown) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    Window root = DefaultRootWindow(display);
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
+    RROutput first = 0, second = 0;
+    for (int i = 0; i < resources->noutput; ++i) {
+        XRROutputInfo* output = XRRGetOutputInfo(display, resources, resources->outputs[i]);
+        if (strcmp(output->name, "DUMMY0") == 0) first = resources->outputs[i];
+        if (strcmp(output->name, "DUMMY1") == 0) second = resources->outputs[i];
+        XRRFreeOutputInfo(output);
+    }
+    RRMode mode = 0, smaller = 0;
+    for (int i = 0; i < resources->nmode; ++i) {
+        if (strcmp(resources->modes[i].name, "800x600") == 0) mode = resources->modes[i].id;
+        if (strcmp(resources->modes[i].name, "640x480") == 0) smaller = resources->modes[i].id;
+    }
+    XRROutputInfo* output = second ? XRRGetOutputInfo(display, resources, second) : nullptr;
+    bool done = output && first && mode && smaller && output->ncrtc > 0;
+    if (done) {
+        RRCrtc crtc = output->crtc ? output->crtc : output->crtcs[output->ncrtc - 1];
+        if (shown) {
+            XRRAddOutputMode(display, second, mode);
+            XRRAddOutputMode(display, second, smaller);
+            XRRSetOutputPrimary(display, root, second);
+            XRRSetScreenSize(display, root, 1824, 768, 482, 203);
+            done = XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 1024, 0, mode, RR_Rotate_0, &second, 1) ==
+                   RRSetConfigSuccess;
+        } else {
+            XRRSetOutputPrimary(display, root, first);
+            done = XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 0, 0, None, RR_Rotate_0, nullptr, 0) ==
+                   RRSetConfigSuccess;
+            XRRSetScreenSize(display, root, 1024, 768, 271, 203);
+            XRRDeleteOutputMode(display, second, mode);
+            XRRDeleteOutputMode(display, second, smaller);
+        }
+    }
+    if (output) XRRFreeOutputInfo(output);
+    XRRFreeScreenResources(resources);
+    XSync(display, False);
+    XCloseDisplay(display);
+    return done;
+}
+
+// Whether the layer sees the screen as `width` wide within a minute: it
+// learns of layouts made by others as it reads its events.
+bool layer_sees_desktop_width(int width) {
+    return wait_until([&] {
+        MSG message;
+        PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE);
+        return GetSystemMetrics(SM_CXVIRTUALSCREEN) == width;
+    });
+}
+
+TEST_F(XDisplayModes, WithTwoOutputsTheModeOfThePrimaryAloneChangesAndEveryOutputComesBack) {
+    layer_on_x = true;
+    ASSERT_TRUE(show_second_output(true));
+    const std::string before = layout();
+    ASSERT_EQ(before, "screen 1824x768, DUMMY0 1024x768+0+0, DUMMY1 800x600+1024+0");
+    ASSERT_TRUE(layer_sees_desktop_width(1824));
+    // As on Windows: the screen is the primary monitor, the desktop all of them.
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 600);
+    EXPECT_EQ(GetSystemMetrics(SM_CYVIRTUALSCREEN), 768);
+
+    DEVMODEA desktop = mode_request(800, 600, 32), whole = mode_request(1824, 768, 32),
+             smaller = mode_request(640, 480, 32);
+    // The primary's own mode: nothing to change.
+    EXPECT_EQ(ChangeDisplaySettingsA(&desktop, CDS_FULLSCREEN), DISP_CHANGE_SUCCESSFUL);
+    EXPECT_EQ(layout(), before);
+    EXPECT_EQ(ChangeDisplaySettingsA(&whole, CDS_FULLSCREEN), DISP_CHANGE_BADMODE);
+
+    ASSERT_EQ(ChangeDisplaySettingsA(&smaller, CDS_FULLSCREEN), DISP_CHANGE_SUCCESSFUL);
+    EXPECT_EQ(layout(), "screen 1664x768, DUMMY0 1024x768+0+0, DUMMY1 640x480+1024+0");
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
+    EXPECT_EQ(ChangeDisplaySettingsA(nullptr, 0), DISP_CHANGE_SUCCESSFUL);
+    EXPECT_EQ(layout(), before);
+
+    // A process that switched and is ended by a signal puts it back too.
+    int from_child[2];
+    ASSERT_EQ(pipe(from_child), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(from_child[1], STDOUT_FILENO);
+        close(from_child[0]);
+        signal(SIGTERM, SIG_DFL);
+        execl("/proc/self/exe", "displaymode_x11_tests", "--child", "640", "480", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(from_child[1]);
+    char said[16] = {};
+    pollfd readable = {from_child[0], POLLIN, 0};
+    if (poll(&readable, 1, 60000) > 0) {
+        EXPECT_GT(read(from_child[0], said, sizeof said - 1), 0);
+    }
+    EXPECT_STREQ(said, "switched\n");
+    EXPECT_EQ(layout(), "screen 1664x768, DUMMY0 1024x768+0+0, DUMMY1 640x480+1024+0");
+    kill(child, SIGTERM);
+    wait_for_end(child);
+    close(from_child[0]);
+    EXPECT_TRUE(wait_until([&] { return layout() == before; })) << layout();
+
+    EXPECT_TRUE(show_second_output(false));
+    EXPECT_TRUE(comes_to(original_state));
+    EXPECT_TRUE(layer_sees_desktop_width(1024));
+}
+
+// The program on two outputs: the stored 640 x 480 goes to the primary
+// output alone, and a key puts every output back.
+TEST_F(XDisplayModes, ASaverOnTwoOutputsSwitchesThePrimaryAndAKeyPutsAllBack) {
+    ASSERT_TRUE(show_second_output(true));
+    const std::string before = layout();
+    const std::string config = stored_resolution(2001);
+    ASSERT_FALSE(config.empty());
+    Child saver = spawn({ORRELUNE_PATH, "/s"}, {"XDG_CONFIG_HOME=" + config});
+    EXPECT_TRUE(wait_until([] { return layout() == "screen 1664x768, DUMMY0 1024x768+0+0, DUMMY1 640x480+1024+0"; }))
+        << layout() << "\n"
+        << read_stderr(saver);
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    EXPECT_TRUE(wait_for_frames(display, 2, 60000));
+    XCloseDisplay(display);
+    EXPECT_TRUE(xdotool("key x"));
+    EXPECT_EQ(wait_exit(&saver, 60000), 0) << read_stderr(saver);
+    EXPECT_EQ(layout(), before);
+    unlink(saver.stderr_path.c_str());
+    EXPECT_EQ(system(("rm -rf '" + config + "'").c_str()), 0);
+    EXPECT_TRUE(show_second_output(false));
+    EXPECT_TRUE(comes_to(original_state));
+}
+
 LONG WINAPI run_the_handler(EXCEPTION_POINTERS*) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
@@ -419,9 +586,11 @@ LONG WINAPI fault_once_then_exit(EXCEPTION_POINTERS* info) {
     ExitProcess(3);
 }
 
-int run_child() {
+// Switches to 800 x 600, or to the size its arguments give.
+int run_child(int argc, char** argv) {
     SetUnhandledExceptionFilter(run_the_handler);
-    DEVMODEA mode = mode_request(800, 600, 32);
+    DEVMODEA mode = argc > 3 ? mode_request(static_cast<DWORD>(atoi(argv[2])), static_cast<DWORD>(atoi(argv[3])), 32)
+                             : mode_request(800, 600, 32);
     if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) return 2;
     fputs("switched\n", stdout);
     fflush(stdout);
@@ -438,7 +607,7 @@ int run_child() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && strcmp(argv[1], "--child") == 0) return run_child();
+    if (argc > 1 && strcmp(argv[1], "--child") == 0) return run_child(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     testing::AddGlobalTestEnvironment(new ServerEnvironment);
     return RUN_ALL_TESTS();

@@ -3,6 +3,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
@@ -301,4 +302,40 @@ bool wait_for_frames(Display* display, int changes, int timeout_ms) {
             return changes <= 0;
         },
         timeout_ms);
+}
+
+bool set_monitors(Display* display, const std::vector<ScreenMonitor>& monitors) {
+    Window root = DefaultRootWindow(display);
+    XRRScreenResources* resources = XRRGetScreenResources(display, root);
+    if (!resources || resources->noutput < 1) {
+        if (resources) XRRFreeScreenResources(resources);
+        return false;
+    }
+    for (size_t i = 0; i < monitors.size(); ++i) {
+        const ScreenMonitor& m = monitors[i];
+        const bool last = i + 1 == monitors.size();
+        XRRMonitorInfo* info = XRRAllocateMonitor(display, last ? 1 : 0);
+        info->name = XInternAtom(display, m.name.c_str(), False);
+        info->primary = m.primary;
+        info->x = m.x;
+        info->y = m.y;
+        info->width = m.width;
+        info->height = m.height;
+        info->mwidth = m.width * 254 / 960;  // 96 dots per inch
+        info->mheight = m.height * 254 / 960;
+        if (last) info->outputs[0] = resources->outputs[0];
+        XRRSetMonitor(display, root, info);
+        XRRFreeMonitors(info);
+    }
+    XRRFreeScreenResources(resources);
+    int count = 0;
+    XRRMonitorInfo* listed = XRRGetMonitors(display, root, True, &count);
+    if (listed) XRRFreeMonitors(listed);
+    return count == static_cast<int>(monitors.size());
+}
+
+void delete_monitors(Display* display, const std::vector<ScreenMonitor>& monitors) {
+    for (const ScreenMonitor& m : monitors)
+        XRRDeleteMonitor(display, DefaultRootWindow(display), XInternAtom(display, m.name.c_str(), False));
+    XSync(display, False);
 }

@@ -52,6 +52,18 @@ bool wait_for_focus(Display* display, Window window, int timeout_ms);
 // else to do, so by then it has handled what it had been sent before.
 bool wait_for_frames(Display* display, int changes, int timeout_ms);
 
+// RandR monitors on the display's screen, as `xrandr --setmonitor` makes
+// them. The last one is shown through the screen's output, so RandR lists
+// no monitor of the whole screen beside them. True when the server lists
+// them all; delete_monitors takes them away again.
+struct ScreenMonitor {
+    std::string name;
+    int x, y, width, height;
+    bool primary;
+};
+bool set_monitors(Display* display, const std::vector<ScreenMonitor>& monitors);
+void delete_monitors(Display* display, const std::vector<ScreenMonitor>& monitors);
+
 void sleep_ms(int milliseconds);
 // Polls condition every 20 ms until it holds (true) or timeout_ms passed.
 bool wait_until(const std::function<bool()>& condition, int timeout_ms);

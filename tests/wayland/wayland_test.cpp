@@ -360,32 +360,50 @@ public:
         sway = start_sway(640, 480, "", true);
         output = sway_outputs(sway).at(0);
     }
+
+protected:
+    void holds_until_input(int seconds);
 };
 
 // Its window manager moves the focus soon after the saver has taken it; the
-// run goes on until input.
-TEST_F(XwaylandRun, SaverRunsUntilInput) {
+// run goes on until input, with the picture on every output: on two, the X
+// screen holds both, "Desktop Res" is the primary output's own mode, and no
+// mode of the whole screen's size is asked for (no output has one).
+void XwaylandRun::holds_until_input(int seconds) {
     std::string display = xwayland_display(sway);
     ASSERT_FALSE(display.empty());
     std::vector<std::string> env = sway_env(sway);
     env.insert(env.end(), {"WAYLAND_DISPLAY", "DISPLAY=" + display});
     saver = spawn(as_unprivileged({ORRELUNE_PATH, "/s"}, {}), env);
-    ASSERT_TRUE(wait_for_picture(sway, output)) << read_stderr(saver);
+    const std::vector<std::string> outputs = sway_outputs(sway);
+    for (const std::string& shown : outputs) ASSERT_TRUE(wait_for_picture(sway, shown)) << read_stderr(saver);
 
     // Well past the moment it used to end at, and frames still coming.
     int frames = 0;
     Picture last, now;
     auto start = std::chrono::steady_clock::now();
-    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(seconds)) {
         ASSERT_EQ(ended(&saver, 0), not_yet) << read_stderr(saver);
         ASSERT_TRUE(screenshot(sway, output, &now));
         if (now.rgb != last.rgb) ++frames;
         last = now;
     }
-    EXPECT_GT(share_unlike(last, sway_background), 0.95);
+    for (const std::string& shown : outputs) {
+        ASSERT_TRUE(screenshot(sway, shown, &now));
+        EXPECT_GT(share_unlike(now, sway_background), 0.95) << shown;
+    }
     EXPECT_GE(frames, 3);
     ASSERT_EQ(ended(&saver, 0), not_yet) << read_stderr(saver);
     EXPECT_EQ(end_with_key("Escape"), 0) << read_stderr(saver);
+}
+
+TEST_F(XwaylandRun, SaverRunsUntilInput) {
+    holds_until_input(5);
+}
+
+TEST_F(XwaylandRun, OnTwoOutputsSaverRunsUntilInput) {
+    ASSERT_FALSE(add_output(&sway).empty());
+    holds_until_input(8);
 }
 
 // Both WAYLAND_DISPLAY and DISPLAY set: Wayland, unless ORRELUNE_DRIVER
