@@ -82,11 +82,16 @@ public:
 struct Case {
     const char* what;
     std::vector<std::string> args, env;
-    const char* said;
+    std::string said;
 };
 
 TEST_F(WaylandStart, NoCompositorToReachIsOneLineNamingIt) {
     make_socket("dead", false);
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    close(pair[0]);
+    fds.push_back(pair[1]);
+    const std::string closed = std::to_string(pair[1]);
     const Case cases[] = {
         {"no runtime folder",
          {"/s"},
@@ -98,6 +103,10 @@ TEST_F(WaylandStart, NoCompositorToReachIsOneLineNamingIt) {
         {"and a dead X display", {"/s"}, {"WAYLAND_DISPLAY=dead", "DISPLAY=:9876"}, "compositor \"dead\""},
         {"WAYLAND_SOCKET not a number", {"/s"}, {"WAYLAND_SOCKET=garbage"}, "WAYLAND_SOCKET=\"garbage\""},
         {"WAYLAND_SOCKET a closed descriptor", {"/s"}, {"WAYLAND_SOCKET=250"}, "WAYLAND_SOCKET=\"250\""},
+        {"WAYLAND_SOCKET a connection closed at the other end",
+         {"/s"},
+         {"WAYLAND_SOCKET=" + closed},
+         "lost the connection to the Wayland compositor of WAYLAND_SOCKET=\"" + closed + "\" while asking it"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -132,8 +141,7 @@ TEST(WaylandStartOnSway, AStoppedCompositorIsNamedWithinABound) {
     kill(sway.pid, SIGSTOP);
     std::vector<Child> children;
     for (const char* mode : {"/s", "--root"}) children.push_back(spawn({ORRELUNE_PATH, mode}, sway_env(sway)));
-    for (Child& child : children)
-        expect_one_line(outcome(&child), "compositor \"" + sway.socket + "\" did not answer");
+    for (Child& child : children) expect_one_line(outcome(&child), "compositor \"" + sway.socket + "\" did not answer");
     kill(sway.pid, SIGCONT);
     stop_sway(&sway);
 }
