@@ -210,7 +210,8 @@ const LayerDriver* layer_null_driver();
 // Unnamed, the first driver whose display server answers is chosen, else
 // the first whose server the environment named when the last one's does
 // not answer either, else the last one that could answer; the open() of
-// the one chosen then says why there is no display. On a bad request, driver is null and message says why in one line.
+// the one chosen then says why there is no display. On a bad request,
+// driver is null and message says why in one line.
 struct LayerDriverCandidate {
     const char* name;
     const LayerDriver* driver;

@@ -347,6 +347,7 @@ bool wl_roundtrip(const char* step) {
 }
 
 void wl_connection_lost() {
+    if (wl_state.handed_over) ExitProcess(0);  // a lock program's run ends with its connection
     fprintf(stderr, "%s: lost the connection to %s\n", program_invocation_short_name, wl_state.compositor_name.c_str());
     ExitProcess(1);
 }

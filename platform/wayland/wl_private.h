@@ -122,7 +122,8 @@ wl_display* wl_driver_display();
 // code 1 and one line naming it and the step (asked "for its globals").
 bool wl_roundtrip(const char* step);
 // The connection broke where the run cannot go on: one line naming the
-// compositor, and the process ends with exit code 1.
+// compositor, and the process ends with exit code 1; a connection a lock
+// program handed over ends its run quietly, with 0.
 [[noreturn]] void wl_connection_lost();
 
 // Reads and dispatches what the compositor sent, waiting up to timeout_ms;
