@@ -27,7 +27,9 @@ struct Outcome {
 
 Outcome outcome(Child* child) {
     int code = wait_exit(child, exit_bound_ms);
-    return {code, read_stderr(*child)};
+    Outcome got = {code, read_stderr(*child)};
+    unlink(child->stderr_path.c_str());
+    return got;
 }
 
 // One line, naming Wayland and holding `part`.
