@@ -45,6 +45,10 @@ struct LayerDriver {
     // Whether this driver's display server answers, asked quietly when no
     // driver is named; null for a driver that is only used when named.
     bool (*answers)();
+    // Whether the environment names a display server of this driver; null
+    // for a driver that names none. A server named that does not answer is
+    // the one to blame when no later driver's answers either.
+    bool (*named)();
     // Connect to the display; false (with a message already printed) when
     // there is none.
     bool (*open)();
@@ -204,8 +208,10 @@ const LayerDriver* layer_null_driver();
 // or empty when not set); candidates are the build's drivers in the order
 // they are tried, an entry with no table being a driver this build lacks.
 // Unnamed, the first driver whose display server answers is chosen, else
-// the last one that could answer, whose open() then says why there is no
-// display. On a bad request, driver is null and message says why in one line.
+// the first whose server the environment named when the last one's does
+// not answer either, else the last one that could answer; the open() of
+// the one chosen then says why there is no display. On a bad request,
+// driver is null and message says why in one line.
 struct LayerDriverCandidate {
     const char* name;
     const LayerDriver* driver;

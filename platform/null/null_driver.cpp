@@ -179,6 +179,7 @@ const LayerDriver* layer_null_driver() {
     static const LayerDriver driver = {
         "null",
         nullptr,  // answers: used only when asked for
+        nullptr,  // named
         null_open,
         null_close,
         null_create_window,

@@ -109,10 +109,16 @@ LayerDriverChoice layer_choose_driver(const char* requested, const LayerDriverCa
     int last = count - 1;
     while (last >= 0 && !can_run_on(list[last])) --last;
     if (last < 0) return {nullptr, "this build has no driver for a display"};
-    for (int i = 0; i < last; ++i)
-        if (can_run_on(list[i]) && list[i].driver->answers()) return {list[i].driver, ""};
-    // The last is not asked: whether its display answers or not, it is
-    // opened, and says why when there is none.
+    const LayerDriver* named_silent = nullptr;
+    for (int i = 0; i < last; ++i) {
+        if (!can_run_on(list[i])) continue;
+        if (list[i].driver->answers()) return {list[i].driver, ""};
+        if (!named_silent && list[i].driver->named && list[i].driver->named()) named_silent = list[i].driver;
+    }
+    // The last is asked only when an earlier server was named and did not
+    // answer: that one is then opened to say why, unless the last answers.
+    // Else the last is opened unasked, and says why when there is none.
+    if (named_silent && !list[last].driver->answers()) return {named_silent, ""};
     return {list[last].driver, ""};
 }
 

@@ -25,6 +25,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <chrono>
 
 WlState wl_state;
 
@@ -63,6 +64,16 @@ const wl_registry_listener registry_listener = {global_added, global_removed};
 
 // ---- the connection ----
 
+// How long start-up waits for the compositor to answer: far longer than
+// any compositor takes, even on a loaded machine, and short enough that a
+// stopped or hung one is reported rather than waited for.
+constexpr int answer_wait_ms = 10000;
+
+// A value from the environment as an error line shows it.
+std::string shown(const std::string& value) {
+    return "\"" + value + "\"";
+}
+
 // The compositor's socket as the environment names it, and why there is
 // none to try (empty when there is one). libwayland would say the latter in
 // a line of its own.
@@ -77,21 +88,35 @@ std::string socket_name(std::string* missing) {
 }
 
 void connect() {
-    wl_state.handed_over = getenv("WAYLAND_SOCKET");
+    const char* handed = getenv("WAYLAND_SOCKET");
+    wl_state.handed_over = handed;
     const char* output = getenv("SWAYLOCK_PLUGIN_OUTPUT_NAME");
     wl_state.only_output = wl_state.handed_over && output ? output : "";
+    std::string missing;
+    wl_state.compositor_name = handed ? "the Wayland compositor of WAYLAND_SOCKET=" + shown(handed)
+                                      : "the Wayland compositor " + shown(socket_name(&missing));
     wl_state.display = wl_display_connect(nullptr);
 }
 
 // A compositor is asked for only where the environment names one: a
 // connection handed over in WAYLAND_SOCKET (which connecting takes, so the
 // connection is kept for open) or a WAYLAND_DISPLAY.
-bool wl_answers() {
+bool wl_named() {
     const char* name = getenv("WAYLAND_DISPLAY");
+    return (name && *name) || getenv("WAYLAND_SOCKET");
+}
+
+bool wl_answers() {
     std::string missing;
     socket_name(&missing);
-    if (!wl_state.display && ((name && *name) || getenv("WAYLAND_SOCKET")) && missing.empty()) connect();
+    if (!wl_state.display && wl_named() && missing.empty()) connect();
     return wl_state.display;
+}
+
+void disconnect() {
+    wl_display_disconnect(wl_state.display);
+    wl_state.display = nullptr;
+    wl_state.registry = nullptr;
 }
 
 bool wl_open() {
@@ -99,25 +124,29 @@ bool wl_open() {
     std::string missing, socket = socket_name(&missing);
     if (!wl_state.display && missing.empty()) connect();
     if (!wl_state.display) {
-        if (getenv("WAYLAND_SOCKET"))
-            fprintf(stderr, "%s: the Wayland connection handed over in WAYLAND_SOCKET is not usable\n",
-                    program_invocation_short_name);
+        const char* handed = getenv("WAYLAND_SOCKET");
+        if (handed)
+            fprintf(stderr, "%s: the Wayland connection handed over in WAYLAND_SOCKET=%s is not usable\n",
+                    program_invocation_short_name, shown(handed).c_str());
         else
-            fprintf(stderr, "%s: cannot connect to the Wayland compositor \"%s\"%s%s\n", program_invocation_short_name,
-                    socket.c_str(), missing.empty() ? "" : ": ", missing.c_str());
+            fprintf(stderr, "%s: cannot connect to the Wayland compositor %s: %s\n", program_invocation_short_name,
+                    shown(socket).c_str(), missing.empty() ? strerror(errno) : missing.c_str());
         return false;
     }
     wl_state.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     wl_state.registry = wl_display_get_registry(wl_state.display);
     wl_registry_add_listener(wl_state.registry, &registry_listener, nullptr);
-    wl_display_roundtrip(wl_state.display);  // the globals
-    wl_display_roundtrip(wl_state.display);  // the outputs' modes and the seats
+    for (const char* step : {"for its globals", "for its outputs and seats"})
+        if (!wl_roundtrip(step)) {
+            fprintf(stderr, "%s: lost the connection to %s while asking it %s\n", program_invocation_short_name,
+                    wl_state.compositor_name.c_str(), step);
+            disconnect();
+            return false;
+        }
     if (!wl_state.compositor || (!wl_state.layer_shell && !wl_state.wm_base)) {
-        fprintf(stderr, "%s: the Wayland compositor offers no way to show a full-screen window\n",
-                program_invocation_short_name);
-        wl_display_disconnect(wl_state.display);
-        wl_state.display = nullptr;
-        wl_state.registry = nullptr;
+        fprintf(stderr, "%s: %s offers no way to show a full-screen window\n", program_invocation_short_name,
+                wl_state.compositor_name.c_str());
+        disconnect();
         return false;
     }
     int width, height;
@@ -130,9 +159,7 @@ void wl_close() {
     if (!wl_state.display) return;
     for (WlWindow& window : wl_state.full_screen_windows) wl_hide(&window);
     wl_state.full_screen_windows.clear();
-    wl_display_disconnect(wl_state.display);
-    wl_state.display = nullptr;
-    wl_state.registry = nullptr;
+    disconnect();
 }
 
 // Reads and dispatches what the compositor sent; false when the connection
@@ -156,11 +183,18 @@ bool read_events(int timeout_ms) {
     return wl_display_dispatch_pending(display) >= 0 && wl_display_get_error(display) == 0;
 }
 
+void sync_done(void* data, wl_callback* callback, uint32_t) {
+    wl_callback_destroy(callback);
+    *static_cast<wl_callback**>(data) = nullptr;
+}
+
+const wl_callback_listener sync_listener = {sync_done};
+
 // The compositor went away. The run a lock program hosted ends with its
 // connection, quietly: its windows are gone, as when a daemon's window
 // goes on X, and the program ends with 0 as after any run.
 bool connection_closed() {
-    if (!wl_state.handed_over) return false;
+    if (!wl_state.handed_over) wl_connection_lost();
     if (wl_state.connection_gone) ExitProcess(0);  // the program went on without its windows
     wl_state.connection_gone = true;
     std::vector<HWND> tops = layer_core_children(nullptr);
@@ -262,6 +296,7 @@ const LayerDriver* layer_wayland_driver() {
     static const LayerDriver driver = {
         "wayland",
         wl_answers,
+        wl_named,
         wl_open,
         wl_close,
         wl_create_window,
@@ -290,4 +325,29 @@ wl_display* wl_driver_display() {
 
 bool wl_read_events(int timeout_ms) {
     return wl_state.display && !wl_state.connection_gone && read_events(timeout_ms);
+}
+
+bool wl_roundtrip(const char* step) {
+    wl_callback* sync = wl_display_sync(wl_state.display);
+    wl_callback_add_listener(sync, &sync_listener, &sync);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(answer_wait_ms);
+    while (sync) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            fprintf(stderr, "%s: %s did not answer within %d s when asked %s\n", program_invocation_short_name,
+                    wl_state.compositor_name.c_str(), answer_wait_ms / 1000, step);
+            ExitProcess(1);
+        }
+        if (!read_events(static_cast<int>(left.count()))) {
+            wl_callback_destroy(sync);
+            return false;
+        }
+    }
+    return true;
+}
+
+void wl_connection_lost() {
+    if (wl_state.handed_over) ExitProcess(0);  // a lock program's run ends with its connection
+    fprintf(stderr, "%s: lost the connection to %s\n", program_invocation_short_name, wl_state.compositor_name.c_str());
+    ExitProcess(1);
 }

@@ -49,6 +49,8 @@ bool ready() {
     if (!connection || failed) return false;
     EGLDisplay made = eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, connection, nullptr);
     if (made == EGL_NO_DISPLAY || !eglInitialize(made, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_API)) {
+        // EGL asks the compositor too: a compositor gone is what failed.
+        if (wl_display_get_error(connection)) wl_connection_lost();
         fprintf(stderr, "%s: no EGL for the Wayland compositor\n", program_invocation_short_name);
         failed = true;
         return false;
@@ -264,6 +266,7 @@ void wl_egl_surface_configured(WlSurface* surface) {
     surface->egl_surface = eglCreateWindowSurface(egl_display, egl_config,
                                                   reinterpret_cast<EGLNativeWindowType>(surface->egl_window), nullptr);
     if (surface->egl_surface == EGL_NO_SURFACE) {
+        if (wl_display_get_error(wl_driver_display())) wl_connection_lost();
         fprintf(stderr, "%s: no EGL surface for an output\n", program_invocation_short_name);
         wl_egl_window_destroy(surface->egl_window);
         surface->egl_window = nullptr;

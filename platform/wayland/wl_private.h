@@ -76,7 +76,8 @@ struct WlSeat {
 };
 
 struct WlState {
-    wl_display* display;  // null until the driver is open
+    wl_display* display;          // null until the driver is open
+    std::string compositor_name;  // "the Wayland compositor ...", for error lines
     wl_registry* registry;
     wl_compositor* compositor;
     struct zwlr_layer_shell_v1* layer_shell;
@@ -114,6 +115,16 @@ WlWindow* wl_window_of_surface(wl_surface* surface);
 
 // The connection; null until the driver is open.
 wl_display* wl_driver_display();
+
+// Waits until the compositor has answered what it was asked so far; false
+// when the connection broke (the next event pump deals with that). A
+// compositor that does not answer within a bound ends the process with exit
+// code 1 and one line naming it and the step (asked "for its globals").
+bool wl_roundtrip(const char* step);
+// The connection broke where the run cannot go on: one line naming the
+// compositor, and the process ends with exit code 1; a connection a lock
+// program handed over ends its run quietly, with 0.
+[[noreturn]] void wl_connection_lost();
 
 // Reads and dispatches what the compositor sent, waiting up to timeout_ms;
 // false when the connection broke (the next event pump deals with that).

@@ -157,7 +157,7 @@ void wl_show_everywhere(WlWindow* window) {
     if (!wl_state.compositor || (!wl_state.layer_shell && !wl_state.wm_base)) return;
     for (auto& output : wl_state.outputs)
         if (!output->surface && wl_shows_on(*output)) show_on_output(window, output.get());
-    wl_display_roundtrip(wl_state.display);  // the sizes, before the program draws
+    wl_roundtrip("for the sizes of its surfaces");  // before the program draws
 }
 
 void wl_hide(WlWindow* window) {

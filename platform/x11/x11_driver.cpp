@@ -165,6 +165,7 @@ const LayerDriver* layer_x11_driver() {
     static const LayerDriver driver = {
         "x11",
         x11_answers,
+        nullptr,  // named: the last tried, opened to say why when none answers
         x11_open,
         x11_close,
         x11_create_window,
