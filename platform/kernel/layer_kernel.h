@@ -1,6 +1,7 @@
 // Private to the layer: kernel services that the layer's other parts use.
 // The program never includes this header.
 //   layer_run_exit_hooks - runs the layer_at_exit hooks (layer_test.h) now, once
+//   layer_ignore_broken_pipes - SIGPIPE ignored, for a display connection
 //   layer_hold_ending_signals, layer_release_ending_signals - a section
 //                        that the hooks wait for
 //   layer_handling_fault, layer_set_fault_check - the fault path (faults.cpp)
@@ -17,10 +18,17 @@
 
 #include <signal.h>
 
+#include <string>
+
 // Runs the hooks once, whichever path comes first. A path that comes while
-// another thread runs them waits for them (with a bound); SIGINT, SIGTERM,
-// SIGHUP and SIGQUIT wait on the thread that runs them. Async-signal-safe.
+// another thread runs them waits for them (with a bound); the ending
+// signals (every signal whose default action ends the process, but the
+// faults) wait on the thread that runs them. Async-signal-safe.
 void layer_run_exit_hooks();
+// A write to a display connection that went away fails with EPIPE rather
+// than ending the process by SIGPIPE; a handler that someone else set for
+// it stays.
+void layer_ignore_broken_pipes();
 // Holds those ending signals, whose handlers run the hooks, for a section of
 // work that the hooks also use (sections don't nest): on this thread they
 // wait for layer_release_ending_signals, and hooks that another thread runs
