@@ -186,7 +186,7 @@ LONG commit(HKEY by) {
     }
     if (result != ERROR_SUCCESS)
         fprintf(stderr, "err:advapi: the registry could not be saved to %s: %s\n",
-                path.empty() ? "its file" : path.c_str(), why.c_str());
+                path.empty() ? "its file" : layer_printable(path.c_str()).c_str(), why.c_str());
     return result;
 }
 

@@ -91,7 +91,7 @@ bool x11_open() {
     display = XOpenDisplay(nullptr);
     if (!display) {
         fprintf(stderr, "%s: cannot open the X display \"%s\"; is DISPLAY set?\n", program_invocation_short_name,
-                XDisplayName(nullptr));
+                layer_printable(XDisplayName(nullptr)).c_str());
         return false;
     }
     XSetErrorHandler(on_x_error);

@@ -270,6 +270,9 @@ TEST_F(ProgramTest, WithoutADisplayItSaysSoOnceAndFails) {
          "ORRELUNE_DRIVER=wayland: that driver "},
         {{"ORRELUNE_DRIVER=null"}, "ORRELUNE_DRIVER=null: that driver shows nothing"},
         {{"ORRELUNE_DRIVER=vulkan"}, "ORRELUNE_DRIVER=vulkan: no such driver"},
+        // A value repeated comes escaped: one line, no escape sequence.
+        {{"ORRELUNE_DRIVER=x\n\x1b[31m"}, "ORRELUNE_DRIVER=x\\n\\x1b[31m: no such driver"},
+        {{"DISPLAY=:\x1b[31m\n", "ORRELUNE_DRIVER=x11"}, "cannot open the X display \":\\x1b[31m\\n\""},
     };
     for (const Environment& env : environments) {
         for (const Case& c : cases) {
