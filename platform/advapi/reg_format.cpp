@@ -350,33 +350,46 @@ bool convert(const char* to, const char* from, const std::string& in, std::strin
     return ok;
 }
 
-// How a file's first bytes say it is encoded, when not in UTF-8.
+// How a file's first bytes say it is encoded, when not in UTF-8: a mark,
+// or with none (what an editor that left the mark out writes) the first
+// character, which is of the ASCII range in any such file, in its units:
+// x is that character, and a UTF-8 text never starts with a NUL.
 struct WideForm {
     const char* mark;
     size_t mark_size;
+    const char* first_character;  // without a mark: "x" for the character, "0" for a NUL
     const char* encoding;
     size_t unit;
     bool written_back;  // else read only: never mixed with UTF-8 lines
 };
 
-// The longer marks first: UTF-32LE's begins with UTF-16LE's.
+// The longer forms first: UTF-32LE's begins as UTF-16LE's does.
 const WideForm wide_forms[] = {
-    {"\xFF\xFE\x00\x00", 4, "UTF-32LE", 4, false},
-    {"\x00\x00\xFE\xFF", 4, "UTF-32BE", 4, false},
-    {"\xFF\xFE", 2, "UTF-16LE", 2, true},
-    {"\xFE\xFF", 2, "UTF-16BE", 2, false},
-    // No mark, but a character of the ASCII range and then a NUL: what an
-    // editor that left the mark out writes. A UTF-8 text never starts so.
-    {"", 0, "UTF-16LE", 2, false},
+    {"\xFF\xFE\x00\x00", 4, nullptr, "UTF-32LE", 4, false},
+    {"\x00\x00\xFE\xFF", 4, nullptr, "UTF-32BE", 4, false},
+    {"\xFF\xFE", 2, nullptr, "UTF-16LE", 2, true},
+    {"\xFE\xFF", 2, nullptr, "UTF-16BE", 2, false},
+    {"", 0, "x000", "UTF-32LE", 4, false},
+    {"", 0, "000x", "UTF-32BE", 4, false},
+    {"", 0, "x0", "UTF-16LE", 2, false},
+    {"", 0, "0x", "UTF-16BE", 2, false},
 };
+
+bool starts_with_character(const std::string& text, const char* pattern) {
+    size_t n = strlen(pattern);
+    if (text.size() < n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (pattern[i] == '0' ? c != 0 : (c == 0 || c >= 0x80)) return false;
+    }
+    return true;
+}
 
 const WideForm* wide_form_of(const std::string& text) {
     for (const WideForm& form : wide_forms) {
-        if (form.mark_size) {
-            if (text.compare(0, form.mark_size, form.mark, form.mark_size) == 0) return &form;
-        } else if (text.size() >= 2 && text[0] != 0 && (text[0] & 0x80) == 0 && text[1] == 0) {
+        if (form.mark_size ? text.compare(0, form.mark_size, form.mark, form.mark_size) == 0
+                           : starts_with_character(text, form.first_character))
             return &form;
-        }
     }
     return nullptr;
 }
