@@ -594,6 +594,41 @@ TEST_F(Registry, WideFormsReadButNotWrittenBack) {
     }
 }
 
+// A file larger than settings ever are (16 MB) is not read: one line says
+// so, the values read as absent, and a save is refused with the file left
+// byte for byte. One at the bound is still read.
+TEST_F(Registry, AFileAboveTheBoundIsNeitherReadNorWritten) {
+    const size_t bound = 16 * 1024 * 1024;
+    const std::string values =
+        std::string(kHeader) + "[HKEY_CURRENT_USER\\Software\\Orrelune]\n" + "\"resolution\"=dword:000007d0\n; ";
+    for (size_t size : {bound, bound + 1}) {
+        SCOPED_TRACE(size);
+        const bool read = size <= bound;
+        const std::string stored = values + std::string(size - values.size() - 1, 'x') + "\n";
+        write_file(stored);
+        layer_reset();
+        ::testing::internal::CaptureStderr();
+        LONG number;
+        EXPECT_EQ(read_number("resolution", &number), read ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(read_number("resolution", &number), read ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+        std::string said = ::testing::internal::GetCapturedStderr();
+        if (read) {
+            EXPECT_EQ(said, "");
+        } else {
+            EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+            EXPECT_NE(said.find(path + " are not read: it is larger than 16 MB"), std::string::npos) << said;
+        }
+        HKEY key = create_key();
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(write_number(key, "color", 1001), read ? ERROR_SUCCESS : ERROR_FILE_TOO_LARGE);
+        ::testing::internal::GetCapturedStderr();
+        RegCloseKey(key);
+        if (!read) {
+            EXPECT_TRUE(file_text() == stored) << "the file changed";
+        }
+    }
+}
+
 // A writer that can't get the lock (held here by the test) gives up after its
 // wait with an error, rather than writing beside the holder. That writers
 // wait for each other is what the many-writers test shows.
