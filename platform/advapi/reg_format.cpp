@@ -286,18 +286,13 @@ std::string_view parsed_text(const RegDocument& doc, const RegLine& line) {
     return text;
 }
 
-// What a logical line is, and, for those given, the key of a section or
-// the name and the value of a value line.
-RegLineKind describe(std::string_view text, bool* current_user, std::string* key = nullptr, std::string* name = nullptr,
-                     RegValue* value = nullptr) {
+// What a logical line is; for a section, whether it is under
+// HKEY_CURRENT_USER, and for a value line that parses, its value.
+RegLineKind describe(std::string_view text, bool* current_user, RegValue* value = nullptr) {
     std::string_view first = first_line(text), c = content_of(first);
-    bool under_current_user = false;
-    if (parse_section(c, &under_current_user, key)) {
-        if (current_user) *current_user = under_current_user;
-        return RegLineKind::Section;
-    }
-    std::string own_name;
-    size_t data_at = parse_name(c, name ? name : &own_name);
+    if (parse_section(c, current_user, nullptr)) return RegLineKind::Section;
+    std::string name;
+    size_t data_at = parse_name(c, &name);
     if (data_at == std::string::npos) return RegLineKind::Other;
     RegValue own_value;
     if (!value) value = &own_value;
@@ -307,6 +302,13 @@ RegLineKind describe(std::string_view text, bool* current_user, std::string* key
     last.remove_prefix(last.rfind('\n') + 1);
     if (continues(last)) return RegLineKind::Damaged;
     return parse_data(join_continued(text), data_at, value) ? RegLineKind::Value : RegLineKind::Damaged;
+}
+
+std::string key_of(const RegDocument& doc, const RegLine& section) {
+    std::string key;
+    bool current_user;
+    parse_section(content_of(first_line(parsed_text(doc, section))), &current_user, &key);
+    return key;
 }
 
 std::string name_of(const RegDocument& doc, const RegLine& line) {
@@ -339,11 +341,7 @@ RegLine section_line(RegDocument& doc, const std::string& key) {
 }
 
 bool in_key(const RegDocument& doc, const RegLine& section, const std::string& key) {
-    if (!section.current_user) return false;
-    std::string section_key;
-    bool current_user;
-    parse_section(content_of(first_line(parsed_text(doc, section))), &current_user, &section_key);
-    return reg_keys_equal(section_key, key);
+    return section.current_user && reg_keys_equal(key_of(doc, section), key);
 }
 
 // The line that decides a value: the last line of that name in the key's
@@ -540,9 +538,7 @@ bool reg_key_exists(const RegDocument& doc, const std::string& key) {
     while (!k.empty() && k.back() == '\\') k.pop_back();
     for (const RegLine& line : doc.lines) {
         if (line.kind != RegLineKind::Section || !line.current_user) continue;
-        std::string section_key;
-        bool current_user;
-        parse_section(content_of(first_line(parsed_text(doc, line))), &current_user, &section_key);
+        std::string section_key = key_of(doc, line);
         if (reg_keys_equal(section_key, k)) return true;
         if (section_key.size() > k.size() && section_key[k.size()] == '\\' &&
             equal_nocase(std::string_view(section_key).substr(0, k.size()), k))
@@ -554,7 +550,8 @@ bool reg_key_exists(const RegDocument& doc, const std::string& key) {
 bool reg_find_value(const RegDocument& doc, const std::string& key, const std::string& name, RegValue* value) {
     int at = line_in_force(doc, key, name);
     if (at < 0 || doc.lines[size_t(at)].kind != RegLineKind::Value) return false;
-    describe(parsed_text(doc, doc.lines[size_t(at)]), nullptr, nullptr, nullptr, value);
+    bool current_user;
+    describe(parsed_text(doc, doc.lines[size_t(at)]), &current_user, value);
     return true;
 }
 
