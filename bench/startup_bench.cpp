@@ -3,7 +3,13 @@
 // milliseconds until a pixel that isn't black shows (the root and the
 // program's windows come up black, the first frame never is), then the
 // program is ended. Each repetition is one start; the figures are
-// wall-clock milliseconds, good to about the polling interval.
+// wall-clock milliseconds, good to about the polling interval, and the
+// program's CPU time and peak memory (resident set) up to that frame.
+//
+// Twice side by side: with no settings file, and with a settings file of
+// 10 MB (a large registry export with the program's two values at its
+// end), which must be read whole before the first frame; the end says how
+// much time and memory the file added.
 //   bench/startup_bench
 #include <fcntl.h>
 #include <signal.h>
@@ -11,13 +17,17 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -57,9 +67,17 @@ pid_t spawn(const char* path, char* const argv[]) {
     return pid;
 }
 
-void end(pid_t pid) {
+// Ends the program; what it used.
+rusage end(pid_t pid) {
     kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
+    rusage usage = {};
+    wait4(pid, nullptr, 0, &usage);
+    return usage;
+}
+
+double cpu_ms(const rusage& usage) {
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
 // The tests' private Xvfb (its root is black), and no settings of the
@@ -96,13 +114,50 @@ bool screen_lit(Display* display) {
     return lit;
 }
 
+// A registry export of many applications' keys, hex values over several
+// lines included, with the program's own key at its end.
+void write_large_settings(const std::string& path, size_t size) {
+    std::ofstream out(path, std::ios::binary);
+    out << "Windows Registry Editor Version 5.00\r\n\r\n";
+    size_t written = 40;
+    for (int key = 0; written < size; ++key) {
+        std::string block = "[HKEY_CURRENT_USER\\Software\\Vendor " + std::to_string(key % 97) + "\\Application " +
+                            std::to_string(key) + "]\r\n" + "\"Window title\"=\"Application number " +
+                            std::to_string(key) + "\"\r\n" + "\"Count\"=dword:" + std::to_string(10000000 + key) +
+                            "\r\n" + "\"Placement\"=hex:";
+        for (int byte = 0; byte < 44; ++byte)
+            block += std::string(byte ? "," : "") + (byte % 22 == 21 ? "\\\r\n  " : "") + "2c";
+        block += "\r\n; last used with version " + std::to_string(key % 13) + "\r\n\r\n";
+        out << block;
+        written += block.size();
+    }
+    out << "[HKEY_CURRENT_USER\\Software\\Orrelune]\r\n\"resolution\"=dword:000007d0\r\n"
+           "\"color\"=dword:000003e9\r\n";
+}
+
 Server server;
+// Per case (no file, the large file), every repetition's first-frame time,
+// the program's CPU time up to then (the figure a busy machine disturbs
+// least) and its peak memory.
+std::vector<double> times[2], cpu_times[2], peaks[2];
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
 
 void BM_StartToFirstFrame(benchmark::State& state) {
     if (!server.display) {
         state.SkipWithError("no private X server (is Xvfb installed?)");
         return;
     }
+    const bool large_file = state.range(0) != 0;
+    const std::string dir = server.config_dir + "/orrelune", path = dir + "/registry.reg";
+    std::filesystem::create_directories(dir);
+    if (large_file)
+        write_large_settings(path, 10 * 1000 * 1000);
+    else
+        std::filesystem::remove(path);
     for (auto _ : state) {
         // The last run's frame has gone before the clock starts.
         for (double waited = now_ms(); screen_lit(server.display) && now_ms() - waited < give_up_ms;) sleep_ms(5);
@@ -115,15 +170,27 @@ void BM_StartToFirstFrame(benchmark::State& state) {
             sleep_ms(2);
         }
         const double elapsed = now_ms() - start;
-        if (running) end(program);
+        const rusage used = running ? end(program) : rusage{};
         if (!lit) {
             state.SkipWithError(running ? "no frame within 30 s" : "the program ended without a frame");
             break;
         }
         state.SetIterationTime(elapsed / 1e3);
+        state.counters["cpu_ms"] = cpu_ms(used);
+        state.counters["peak_MB"] = used.ru_maxrss / 1024.0;
+        times[large_file].push_back(elapsed);
+        cpu_times[large_file].push_back(cpu_ms(used));
+        peaks[large_file].push_back(used.ru_maxrss / 1024.0);
     }
 }
-BENCHMARK(BM_StartToFirstFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7);
+BENCHMARK(BM_StartToFirstFrame)
+    ->ArgName("settings_10MB")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(7);
 
 }  // namespace
 
@@ -132,6 +199,15 @@ int main(int argc, char** argv) {
     server = start_server();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    const double median_ms[2] = {median(times[0]), median(times[1])},
+                 median_cpu_ms[2] = {median(cpu_times[0]), median(cpu_times[1])},
+                 median_mb[2] = {median(peaks[0]), median(peaks[1])};
+    if (median_ms[0] > 0 && median_ms[1] > 0)
+        printf(
+            "A 10 MB settings file adds, as medians: %.0f ms to the first frame (%.0f against %.0f), %.0f ms of "
+            "the program's CPU time (%.0f against %.0f), %.1f MB to the peak memory (%.1f against %.1f)\n",
+            median_ms[1] - median_ms[0], median_ms[1], median_ms[0], median_cpu_ms[1] - median_cpu_ms[0],
+            median_cpu_ms[1], median_cpu_ms[0], median_mb[1] - median_mb[0], median_mb[1], median_mb[0]);
     stop_server(&server);
     return 0;
 }

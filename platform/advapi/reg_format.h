@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@ struct RegValue {
     std::vector<BYTE> data;
 };
 
-enum class RegLineKind {
+enum class RegLineKind : unsigned char {
     Other,    // blank, comment, the version line, or anything unparsable
     Section,  // [HKEY_...\path]
     Value,    // a value line that parsed
@@ -28,29 +29,33 @@ enum class RegLineKind {
 };
 
 // One logical line of the file: a value may continue over several physical
-// lines, each ending in a backslash.
+// lines, each ending in a backslash, and a run of Other lines is one. Only
+// where its exact bytes are is kept (a file of many short lines costs a few
+// times its size, not hundreds); the key, the name and the value are read
+// from them when asked for.
 struct RegLine {
-    std::string text;  // the exact bytes, line ending included
+    uint32_t at = 0;    // where the bytes are: in source, or the index in added
+    uint32_t size = 0;  // in source
     RegLineKind kind = RegLineKind::Other;
     bool current_user = false;  // Section: under HKEY_CURRENT_USER
-    std::string key;            // Section: the path below HKEY_CURRENT_USER
-    std::string name;           // Value, Damaged: "" for the default value (@)
-    RegValue value;             // Value
+    bool added = false;         // made by an edit
 };
 
 struct RegDocument {
+    std::string source;              // the text as read, as UTF-8
+    std::vector<std::string> added;  // the lines that edits made
     std::vector<RegLine> lines;
     std::string newline = "\n";  // what new lines end with: the file's own style
     // Exports from Windows come as UTF-16LE with a byte-order mark; such a
     // text is read as UTF-8 lines and written back in UTF-16LE.
     bool utf16 = false;
-    // Set for a text in another wide form (UTF-16BE, UTF-16LE without its
-    // mark, UTF-32): read as well as it goes, but reg_text would not give it
+    // Set for a text in another wide form (UTF-16BE, UTF-16 without a mark,
+    // UTF-32): read as well as it goes, but reg_text would not give it
     // back in its own form, so it is not to be written.
     const char* read_only_encoding = nullptr;
 };
 
-RegDocument reg_parse(const std::string& text);
+RegDocument reg_parse(std::string text);
 std::string reg_text(const RegDocument& doc);
 
 // A key exists when a section names it or a key below it; the root always does.

@@ -4,6 +4,7 @@
 
 #include <layer_test.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -85,24 +86,38 @@ RegRead reg_read_file(const std::string& path, std::string* text, std::string* w
     if (stat(path.c_str(), &st) != 0)
         return (errno == ENOENT || errno == ENOTDIR) ? RegRead::Missing : unreadable(strerror(errno));
     if (!S_ISREG(st.st_mode)) return unreadable(not_regular);
+    auto too_large = [why] {
+        if (why) *why = "it is larger than 16 MB";
+        return RegRead::TooLarge;
+    };
+    if (st.st_size > reg_max_file_size) return too_large();
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return (errno == ENOENT || errno == ENOTDIR) ? RegRead::Missing : unreadable(strerror(errno));
     const char* failure = nullptr;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         failure = not_regular;  // swapped for something else since the look
     } else {
-        text->reserve(size_t(st.st_size));
-        char buffer[65536];
+        // Read in place; one byte more than the bound tells a file that
+        // grew past it since the look.
+        size_t done = 0;
+        text->resize(size_t(st.st_size) + 1);
         for (;;) {
-            ssize_t n = read(fd, buffer, sizeof buffer);
+            if (done == text->size()) text->resize(std::min(done * 2, size_t(reg_max_file_size) + 1));
+            if (done > size_t(reg_max_file_size)) {
+                close(fd);
+                text->clear();
+                return too_large();
+            }
+            ssize_t n = read(fd, &(*text)[done], text->size() - done);
             if (n == 0) break;
             if (n < 0) {
                 if (errno == EINTR) continue;
                 failure = strerror(errno);
                 break;
             }
-            text->append(buffer, size_t(n));
+            done += size_t(n);
         }
+        text->resize(done);
         if (stamp) *stamp = stamp_of(st);
     }
     close(fd);

@@ -34,9 +34,13 @@ RegStamp reg_file_stamp(const std::string& path);
 
 // Only a regular file, or a link to one, is read; anything else in its
 // place (a directory, a named pipe, a device) is Unreadable, found without
-// opening it. why, when given, gets the reason for Unreadable; stamp, when
-// given, the stamp of what was read. Reading never creates anything.
-enum class RegRead { Missing, Read, Unreadable };
+// opening it. A file larger than reg_max_file_size is TooLarge, and not
+// read: a settings file is a few hundred bytes, and no store of ours
+// reads or writes a larger one. why, when given, gets the reason for
+// Unreadable or TooLarge; stamp, when given, the stamp of what was read.
+// Reading never creates anything.
+enum class RegRead { Missing, Read, Unreadable, TooLarge };
+const off_t reg_max_file_size = 16 * 1024 * 1024;
 RegRead reg_read_file(const std::string& path, std::string* text, std::string* why = nullptr,
                       RegStamp* stamp = nullptr);
 

@@ -2,7 +2,10 @@
 // Only HKEY_CURRENT_USER exists.
 //
 // Reads: the file is read and parsed once and read again only when it has
-// changed (another run's change is seen by the next call).
+// changed (another run's change is seen by the next call). A file larger
+// than settings ever are (reg_store.h) is not read: one line on stderr says
+// so, the values read as absent (the program's defaults), and a write is
+// refused with ERROR_FILE_TOO_LARGE, the file left as it is.
 //
 // Writes: RegSetValueExA and RegDeleteValueA on an opened key are kept in
 // the process and seen by its own queries at once; RegFlushKey or
@@ -23,6 +26,7 @@
 #include "advapi/reg_store.h"
 #include "kernel/layer_kernel.h"
 
+#include <cerrno>  // program_invocation_short_name
 #include <cstdio>
 #include <cstring>
 
@@ -80,13 +84,11 @@ bool join_path(const std::string& base, LPCSTR sub_key, std::string* path) {
     return true;
 }
 
-// The file as last read, and its text, against which a write checks that
-// nothing changed it since.
+// The file as last read.
 struct StoredFile {
     bool current = false;
     std::string path;
     RegStamp stamp;
-    std::string text;
     RegDocument doc;
 };
 StoredFile stored;
@@ -109,13 +111,20 @@ const RegDocument& stored_document() {
     if (stored.current && stored.path == path && reg_same_stamp(reg_file_stamp(path), stored.stamp)) return stored.doc;
     std::string text;
     RegStamp stamp;
-    RegRead read = reg_read_file(path, &text, nullptr, &stamp);
+    std::string why;
+    RegRead read = reg_read_file(path, &text, &why, &stamp);
     stored.path = path;
     stored.stamp = stamp;
-    stored.doc = reg_parse(text);
-    stored.text = std::move(text);
+    stored.doc = reg_parse(std::move(text));
     // Something unreadable in the file's place is looked at again next time.
-    stored.current = read != RegRead::Unreadable;
+    stored.current = read == RegRead::Missing || read == RegRead::Read;
+    // A file too large to be settings may be anything: said once, and left.
+    static bool said_too_large = false;
+    if (read == RegRead::TooLarge && !said_too_large) {
+        said_too_large = true;
+        fprintf(stderr, "%s: the settings in %s are not read: %s; the defaults are used\n",
+                program_invocation_short_name, layer_printable(path.c_str()).c_str(), why.c_str());
+    }
     return stored.doc;
 }
 
@@ -139,12 +148,11 @@ bool find_value(const std::string& key, const std::string& name, RegValue* value
 // encoding, is never replaced: what it holds would be lost.
 LONG write_changes(const std::string& path, const std::vector<PendingChange>& changes, std::string* why) {
     std::string text;
-    if (reg_read_file(path, &text, why) == RegRead::Unreadable) return ERROR_ACCESS_DENIED;
-    if (!stored.current || stored.path != path || stored.text != text) {
-        stored.doc = reg_parse(text);
-        stored.text = std::move(text);
-        stored.path = path;
-    }
+    RegRead read = reg_read_file(path, &text, why);
+    if (read == RegRead::Unreadable) return ERROR_ACCESS_DENIED;
+    if (read == RegRead::TooLarge) return ERROR_FILE_TOO_LARGE;
+    stored.doc = reg_parse(std::move(text));
+    stored.path = path;
     // Until the write is done the document holds changes the file may never get.
     stored.current = false;
     RegDocument& doc = stored.doc;
@@ -161,7 +169,6 @@ LONG write_changes(const std::string& path, const std::vector<PendingChange>& ch
     std::string new_text = reg_text(doc);
     LONG result = reg_write_file(path, new_text, why);
     if (result != ERROR_SUCCESS) return result;
-    stored.text = std::move(new_text);
     stored.stamp = reg_file_stamp(path);
     stored.current = true;
     return ERROR_SUCCESS;
@@ -186,7 +193,7 @@ LONG commit(HKEY by) {
     }
     if (result != ERROR_SUCCESS)
         fprintf(stderr, "err:advapi: the registry could not be saved to %s: %s\n",
-                path.empty() ? "its file" : path.c_str(), why.c_str());
+                path.empty() ? "its file" : layer_printable(path.c_str()).c_str(), why.c_str());
     return result;
 }
 

@@ -1,5 +1,8 @@
-// Character stepping in the user's code page, which on this layer is UTF-8.
+// Character stepping in the user's code page, which on this layer is UTF-8,
+// and text from outside made safe for a terminal.
 #include "kernel/layer_kernel.h"
+
+#include <stdio.h>
 
 namespace {
 
@@ -36,6 +39,35 @@ int sequence_length(const unsigned char* text) {
 }
 
 }  // namespace
+
+std::string layer_printable(const char* text) {
+    std::string out;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text ? text : "");
+    while (*p) {
+        int length = sequence_length(p);
+        // C1 controls (U+0080 to U+009F) act on a terminal as ESC does.
+        bool control = length == 1 ? (*p < 0x20 || *p == 0x7F) : length == 2 && p[0] == 0xC2 && p[1] < 0xA0;
+        if (length > 0 && !control) {
+            out.append(reinterpret_cast<const char*>(p), static_cast<size_t>(length));
+            p += length;
+            continue;
+        }
+        // Each byte of a control or of a broken sequence, as C writes it.
+        for (int i = 0; i < (length > 0 ? length : 1); ++i, ++p) {
+            switch (*p) {
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default: {
+                char escaped[5];
+                snprintf(escaped, sizeof escaped, "\\x%02x", *p);
+                out += escaped;
+            }
+            }
+        }
+    }
+    return out;
+}
 
 extern "C" LPSTR WINAPI CharNextA(LPCSTR text) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);

@@ -1,10 +1,12 @@
 // Private to the layer: kernel services that the layer's other parts use.
 // The program never includes this header.
 //   layer_run_exit_hooks - runs the layer_at_exit hooks (layer_test.h) now, once
+//   layer_ignore_broken_pipes - SIGPIPE ignored, for a display connection
 //   layer_hold_ending_signals, layer_release_ending_signals - a section
 //                        that the hooks wait for
 //   layer_handling_fault, layer_set_fault_check - the fault path (faults.cpp)
 //   layer_fixme_once   - the loud "not implemented" line, printed once per text
+//   layer_printable    - an argument or environment value, escaped for a message
 //   layer_kernel_set_argv, layer_command_tail - the entry's command-line work
 //   layer_fake_clock_active - whether GetTickCount runs on the test clock
 //   layer_hosted_window, layer_show_fps, layer_end_on_signals - a run that a
@@ -17,10 +19,17 @@
 
 #include <signal.h>
 
+#include <string>
+
 // Runs the hooks once, whichever path comes first. A path that comes while
-// another thread runs them waits for them (with a bound); SIGINT, SIGTERM,
-// SIGHUP and SIGQUIT wait on the thread that runs them. Async-signal-safe.
+// another thread runs them waits for them (with a bound); the ending
+// signals (every signal whose default action ends the process, but the
+// faults) wait on the thread that runs them. Async-signal-safe.
 void layer_run_exit_hooks();
+// A write to a display connection that went away fails with EPIPE rather
+// than ending the process by SIGPIPE; a handler that someone else set for
+// it stays.
+void layer_ignore_broken_pipes();
 // Holds those ending signals, whose handlers run the hooks, for a section of
 // work that the hooks also use (sections don't nest): on this thread they
 // wait for layer_release_ending_signals, and hooks that another thread runs
@@ -38,6 +47,12 @@ void layer_set_fault_check(void (*check)());
 
 // Prints "fixme: <text>" on stderr the first time this exact text comes.
 void layer_fixme_once(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Text from outside (an argument, an environment value, a path) as a
+// message line may repeat it: UTF-8 as it is, but control characters (a
+// line break, a terminal's escape sequences) and bytes that are no UTF-8
+// written as C escapes (\n, \x1b), so that nothing reaches the terminal raw.
+std::string layer_printable(const char* text);
 
 // Keeps the process arguments; GetCommandLineA is rebuilt from them.
 void layer_kernel_set_argv(int argc, char** argv);

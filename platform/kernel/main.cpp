@@ -66,16 +66,17 @@ HWND hosted_window(const LayerStartOptions& options, const char* name, int* exit
         return desktop;
     }
     DWORD id;
+    const std::string shown = layer_printable(options.window_text.c_str());
     if (!layer_parse_window_id(options.window_text.c_str(), &id)) {
         fprintf(stderr, "%s: %s \"%s\" is not a window id (0x... or decimal)\n", name, options.window_source.c_str(),
-                options.window_text.c_str());
+                shown.c_str());
         *exit_code = 2;
         return nullptr;
     }
     HWND window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(id));
     if (!IsWindow(window)) {
         fprintf(stderr, "%s: there is no window 0x%lx (%s %s)\n", name, static_cast<unsigned long>(id),
-                options.window_source.c_str(), options.window_text.c_str());
+                options.window_source.c_str(), shown.c_str());
         *exit_code = 1;
         return nullptr;
     }

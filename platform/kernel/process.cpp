@@ -82,15 +82,38 @@ void on_fatal_signal(int sig) {
     raise(sig);
 }
 
-// The signals that end the process after the exit hooks.
-const int ending_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Whether the signal ends the process after the exit hooks: every one whose
+// default action ends it (the real-time ones too), but the faults, which
+// faults.cpp turns into exceptions for the program's filter. The others
+// are ignored, stop or continue by default; SIGKILL can't be caught, and
+// the C library keeps the first real-time signals for itself.
+bool is_ending_signal(int sig) {
+    switch (sig) {
+    case SIGSEGV:
+    case SIGBUS:
+    case SIGILL:
+    case SIGFPE:
+    case SIGKILL:
+    case SIGSTOP:
+    case SIGTSTP:
+    case SIGTTIN:
+    case SIGTTOU:
+    case SIGCONT:
+    case SIGCHLD:
+    case SIGURG:
+    case SIGWINCH: return false;
+    default: return sig > 0 && (sig < 32 || (sig >= SIGRTMIN && sig <= SIGRTMAX));
+    }
+}
+
 // Those a screen-saver daemon ends a hosted run with.
 const int daemon_signals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void block_ending_signals(sigset_t* previous) {
     sigset_t ending;
     sigemptyset(&ending);
-    for (int sig : ending_signals) sigaddset(&ending, sig);
+    for (int sig = 1; sig <= SIGRTMAX; ++sig)
+        if (is_ending_signal(sig)) sigaddset(&ending, sig);
     pthread_sigmask(SIG_BLOCK, &ending, previous);
 }
 
@@ -105,10 +128,11 @@ void wait_at_most_ten_seconds_for(Done done) {
 void install_exit_paths() {
     atexit(layer_run_exit_hooks);
     // A display mode left changed would outlive the process, so the hooks
-    // also run when a signal ends it; a handler set by someone else stays.
-    for (int sig : ending_signals) {
+    // also run when a signal ends it (an abort() inside a library as well);
+    // a handler set by someone else stays, and so does an ignored signal.
+    for (int sig = 1; sig <= SIGRTMAX; ++sig) {
         struct sigaction old;
-        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) {
+        if (is_ending_signal(sig) && sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) {
             struct sigaction action = {};
             action.sa_handler = on_fatal_signal;
             sigemptyset(&action.sa_mask);
@@ -249,6 +273,12 @@ void layer_set_show_fps(bool show) {
 
 bool layer_show_fps() {
     return show_fps;
+}
+
+void layer_ignore_broken_pipes() {
+    struct sigaction old;
+    if (sigaction(SIGPIPE, nullptr, &old) == 0 && (old.sa_handler == SIG_DFL || old.sa_handler == on_fatal_signal))
+        signal(SIGPIPE, SIG_IGN);
 }
 
 void layer_end_on_signals() {

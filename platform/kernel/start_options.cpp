@@ -1,6 +1,8 @@
 // The Linux entry's own options, read before the program's switches.
 #include "kernel/start_options.h"
 
+#include "kernel/layer_kernel.h"
+
 #include <errno.h>
 #include <stdlib.h>
 #include <string.h>
@@ -52,9 +54,10 @@ LayerStartOptions check_switch(const LayerStartOptions& options) {
         }
         case 'A':
         case 'a':
-            error.error = "'" + arg + "': there is no screen-saver password to change on Linux (see --help)";
+            error.error = "'" + layer_printable(arg.c_str()) +
+                          "': there is no screen-saver password to change on Linux (see --help)";
             return error;
-        default: error.error = "unknown switch '" + arg + "' (see --help)"; return error;
+        default: error.error = "unknown switch '" + layer_printable(arg.c_str()) + "' (see --help)"; return error;
         }
     }
     return options;
@@ -92,7 +95,7 @@ LayerStartOptions layer_read_start_options(int argc, const char* const* argv, co
         } else if (is_option(arg, "fps")) {
             options.show_fps = true;
         } else if (is_long_option(arg)) {
-            return usage_error(std::string("unknown option '") + arg + "' (see --help)");
+            return usage_error("unknown option '" + layer_printable(arg) + "' (see --help)");
         } else {
             options.program_args.push_back(arg);
         }
@@ -108,7 +111,7 @@ LayerStartOptions layer_read_start_options(int argc, const char* const* argv, co
     }
     options.hosted = root || window_id;
     if (options.hosted && !options.program_args.empty())
-        return usage_error("unexpected argument '" + options.program_args[0] + "' with " +
+        return usage_error("unexpected argument '" + layer_printable(options.program_args[0].c_str()) + "' with " +
                            (root ? "--root" : "--window-id"));
     return check_switch(options);
 }

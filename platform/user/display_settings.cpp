@@ -146,12 +146,22 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* request, DWORD flags) {
     if (is_current) return DISP_CHANGE_SUCCESSFUL;
 
     if (!mode_changed) registry_mode = current;
-    if (!driver->set_mode(&chosen)) return DISP_CHANGE_FAILED;
+    // The exit hook is in place, and the change marked, before the change:
+    // a signal that comes during it is held off until the change is done,
+    // and its hooks must then find it to undo (the driver knows whether
+    // there is anything to put back).
+    const sig_atomic_t was_changed = mode_changed;
+    const LayerModeDriver* const was_changed_by = changed_by;
     changed_by = driver;
     mode_changed = 1;
     if (!exit_hook_set) {
         layer_at_exit(restore_at_exit);
         exit_hook_set = true;
+    }
+    if (!driver->set_mode(&chosen)) {
+        changed_by = was_changed_by;
+        mode_changed = was_changed;
+        return DISP_CHANGE_FAILED;
     }
     return DISP_CHANGE_SUCCESSFUL;
 }

@@ -79,7 +79,7 @@ LayerDriverChoice choose_for_run(const char* requested, const LayerDriverCandida
     const RunNeed* need = run_need();
     if (!need || !choice.driver || need->met_by(choice.driver)) return choice;
     if (requested && *requested)
-        return {nullptr, std::string("ORRELUNE_DRIVER=") + requested + ": that driver " + need->named_lacks};
+        return {nullptr, "ORRELUNE_DRIVER=" + layer_printable(requested) + ": that driver " + need->named_lacks};
     std::vector<LayerDriverCandidate> able;
     for (int i = 0; i < count; ++i)
         if (list[i].driver && need->met_by(list[i].driver)) able.push_back(list[i]);
@@ -94,7 +94,7 @@ LayerDriverChoice choose_for_run(const char* requested, const LayerDriverCandida
 
 LayerDriverChoice layer_choose_driver(const char* requested, const LayerDriverCandidate* list, int count) {
     if (requested && *requested) {
-        std::string setting = std::string("ORRELUNE_DRIVER=") + requested;
+        std::string setting = "ORRELUNE_DRIVER=" + layer_printable(requested);
         for (int i = 0; i < count; ++i) {
             const LayerDriverCandidate& candidate = list[i];
             if (strcasecmp(candidate.name, requested) != 0) continue;

@@ -91,15 +91,14 @@ bool x11_open() {
     display = XOpenDisplay(nullptr);
     if (!display) {
         fprintf(stderr, "%s: cannot open the X display \"%s\"; is DISPLAY set?\n", program_invocation_short_name,
-                XDisplayName(nullptr));
+                layer_printable(XDisplayName(nullptr)).c_str());
         return false;
     }
     XSetErrorHandler(on_x_error);
     layer_set_fault_check(x11_check_connection);
     // A write to a server that went away would end the process by SIGPIPE,
     // silently; ignored, it fails, and the I/O error handler says why.
-    struct sigaction pipe_action;
-    if (sigaction(SIGPIPE, nullptr, &pipe_action) == 0 && pipe_action.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
+    layer_ignore_broken_pipes();
     screen = DefaultScreen(display);
     root = RootWindow(display, screen);
     int glx_event_base;

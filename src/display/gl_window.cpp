@@ -127,6 +127,15 @@ LRESULT CALLBACK gl_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM
         return 0;
     }
 
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        // The picture covers the saver window, so a click lands here; the
+        // saver window's rules decide what it does (a full-screen run ends,
+        // a preview or a daemon's run does not), as they do for a key.
+        SendMessageA(GetParent(window), message, wparam, lparam);
+        return 0;
+
     case WM_CLOSE:
         // Not passed on. Releasing the display here would end a protected
         // run without the prompt: the saver window's own close asks for the

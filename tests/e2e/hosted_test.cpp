@@ -418,6 +418,12 @@ TEST_F(HostedTest, BadWindowsAndOptionsGetOneClearLine) {
         {{"--root"}, {"XSCREENSAVER_WINDOW=" + hex(gone)}, 1, "there is no window " + hex(gone)},
         {{"--window-id", std::to_string(gone)}, {}, 1, "there is no window " + hex(gone)},
         {{"--window-id", "0"}, {}, 2, "--window-id \"0\" is not a window id"},
+        // What the line repeats comes escaped: one line, no escape sequence.
+        {{"--window-id", "1\n\x1b[2J"}, {}, 2, "--window-id \"1\\n\\x1b[2J\" is not a window id"},
+        {{"--root"},
+         {"XSCREENSAVER_WINDOW=\x1b]0;title\x07"},
+         2,
+         "XSCREENSAVER_WINDOW \"\\x1b]0;title\\x07\" is not a window id"},
         {{"--window-id"}, {}, 2, "--window-id needs a window id"},
         {{"--colour", "red"}, {}, 2, "unknown option '--colour'"},
         {{"--root", "/s"}, {}, 2, "unexpected argument '/s' with --root"},

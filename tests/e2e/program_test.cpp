@@ -91,17 +91,19 @@ INSTANTIATE_TEST_SUITE_P(Input, SaverDismissal,
                          testing::Values(Dismissal{"Letter", "key x"}, Dismissal{"Escape", "key Escape"},
                                          Dismissal{"Shift", "key Shift_L"}, Dismissal{"AltTab", "key alt+Tab"},
                                          Dismissal{"MoveElevenPixels", "mousemove_relative 11 0"},
-                                         Dismissal{"MoveSixAndFive", "mousemove_relative 6 5"}),
+                                         Dismissal{"MoveSixAndFive", "mousemove_relative 6 5"},
+                                         Dismissal{"LeftClick", "click 1"}, Dismissal{"MiddleClick", "click 2"},
+                                         Dismissal{"RightClick", "click 3"}),
                          [](const testing::TestParamInfo<Dismissal>& info) { return info.param.name; });
 
-// The picture covers the saver window, so the mouse is the display
-// window's: it ends the run only beyond 10 pixels from where it was at the
-// start, and a click over it is not a key.
-TEST_F(ProgramTest, ClicksAndMovesOfTenPixelsLeaveTheSaverRunning) {
+// The picture covers the saver window, so the mouse's motion is the
+// display window's: it ends the run only beyond 10 pixels from where it was
+// at the start.
+TEST_F(ProgramTest, MovesOfTenPixelsLeaveTheSaverRunning) {
     ASSERT_TRUE(xdotool("mousemove 500 400"));
     Child* saver;
     ASSERT_NE(start_saver(&saver), None) << read_stderr(*saver);
-    ASSERT_TRUE(xdotool("click 1 click 3 mousemove_relative 6 4 mousemove_relative -- -12 -8"));
+    ASSERT_TRUE(xdotool("mousemove_relative 6 4 mousemove_relative -- -12 -8"));
     EXPECT_TRUE(wait_for_frames(display, 2, 10000));  // the input handled
     EXPECT_TRUE(still_running(*saver)) << read_stderr(*saver);
     ASSERT_TRUE(xdotool("key x"));
@@ -270,6 +272,9 @@ TEST_F(ProgramTest, WithoutADisplayItSaysSoOnceAndFails) {
          "ORRELUNE_DRIVER=wayland: that driver "},
         {{"ORRELUNE_DRIVER=null"}, "ORRELUNE_DRIVER=null: that driver shows nothing"},
         {{"ORRELUNE_DRIVER=vulkan"}, "ORRELUNE_DRIVER=vulkan: no such driver"},
+        // A value repeated comes escaped: one line, no escape sequence.
+        {{"ORRELUNE_DRIVER=x\n\x1b[31m"}, "ORRELUNE_DRIVER=x\\n\\x1b[31m: no such driver"},
+        {{"DISPLAY=:\x1b[31m\n", "ORRELUNE_DRIVER=x11"}, "cannot open the X display \":\\x1b[31m\\n\""},
     };
     for (const Environment& env : environments) {
         for (const Case& c : cases) {

@@ -557,12 +557,16 @@ TEST_F(Registry, WideFormsReadButNotWrittenBack) {
     };
     const Case cases[] = {
         {"UTF-16BE", "\xFE\xFF"},
-        {"UTF-16LE", ""},
         {"UTF-32LE", std::string("\xFF\xFE\x00\x00", 4)},
         {"UTF-32BE", std::string("\x00\x00\xFE\xFF", 4)},
+        // Without the mark: known by the NULs around the first character.
+        {"UTF-16LE", ""},
+        {"UTF-16BE", ""},
+        {"UTF-32LE", ""},
+        {"UTF-32BE", ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.encoding);
+        SCOPED_TRACE(std::string(c.encoding) + (c.mark.empty() ? " without a mark" : ""));
         iconv_t cd = iconv_open(c.encoding, "UTF-8");
         ASSERT_NE(cd, iconv_t(-1));
         std::string wide(text.size() * 4, '\0');
@@ -588,6 +592,41 @@ TEST_F(Registry, WideFormsReadButNotWrittenBack) {
         RegCloseKey(key);
         EXPECT_EQ(file_text(), stored);
         EXPECT_EQ(read_number("color", &number), ERROR_FILE_NOT_FOUND);
+    }
+}
+
+// A file larger than settings ever are (16 MB) is not read: one line says
+// so, the values read as absent, and a save is refused with the file left
+// byte for byte. One at the bound is still read.
+TEST_F(Registry, AFileAboveTheBoundIsNeitherReadNorWritten) {
+    const size_t bound = 16 * 1024 * 1024;
+    const std::string values =
+        std::string(kHeader) + "[HKEY_CURRENT_USER\\Software\\Orrelune]\n" + "\"resolution\"=dword:000007d0\n; ";
+    for (size_t size : {bound, bound + 1}) {
+        SCOPED_TRACE(size);
+        const bool read = size <= bound;
+        const std::string stored = values + std::string(size - values.size() - 1, 'x') + "\n";
+        write_file(stored);
+        layer_reset();
+        ::testing::internal::CaptureStderr();
+        LONG number;
+        EXPECT_EQ(read_number("resolution", &number), read ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(read_number("resolution", &number), read ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+        std::string said = ::testing::internal::GetCapturedStderr();
+        if (read) {
+            EXPECT_EQ(said, "");
+        } else {
+            EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+            EXPECT_NE(said.find(path + " are not read: it is larger than 16 MB"), std::string::npos) << said;
+        }
+        HKEY key = create_key();
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(write_number(key, "color", 1001), read ? ERROR_SUCCESS : ERROR_FILE_TOO_LARGE);
+        ::testing::internal::GetCapturedStderr();
+        RegCloseKey(key);
+        if (!read) {
+            EXPECT_TRUE(file_text() == stored) << "the file changed";
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 // The display window's input rules: the 10-pixel movement rule measured from
-// the cursor's place at start, off in a small window, and the key flags.
+// the cursor's place at start, off in a small window, the key flags, and
+// the buttons handed to the saver window.
 #include "host_fixture.h"
 
 #include <vector>
@@ -42,6 +43,24 @@ TEST_F(HostTest, SmallDisplayIgnoresTheMouse) {
         EXPECT_EQ(releases(), before);
     });
     layer_destroy_foreign_window(parent);
+}
+
+// The picture covers the saver window, so a button pressed on it goes to
+// the saver window's rules: they close a full-screen run, not a preview.
+TEST_F(HostTest, AButtonOnThePictureClosesAFullScreenRunButNotAPreview) {
+    for (bool preview : {false, true}) {
+        for (UINT message : {UINT(WM_LBUTTONDOWN), UINT(WM_RBUTTONDOWN), UINT(WM_MBUTTONDOWN)}) {
+            SCOPED_TRACE(testing::Message() << (preview ? "preview, " : "full screen, ") << message);
+            reset_process_state();
+            HWND parent = preview ? layer_create_foreign_window(320, 240) : NULL;
+            run_saver_with(parent, [&](HWND saver) {
+                ASSERT_NE(display_state().window, nullptr);
+                SendMessageA(display_state().window, message, 0, MAKELPARAM(20, 10));
+                EXPECT_EQ(take_posted_close(saver), !preview);
+            });
+            if (parent) layer_destroy_foreign_window(parent);
+        }
+    }
 }
 
 // Only Escape held down at a tick ends the run: a key let go again does not,

@@ -110,6 +110,8 @@ TEST(StartOptions, HelpVersionAndMistakesAreSettledBeforeAnyRun) {
         {{"--window-id"}, "--window-id needs a window id"},
         {{"--root", "/s"}, "unexpected argument '/s' with --root"},
         {{"--window-id", "12", "extra"}, "unexpected argument 'extra' with --window-id"},
+        {{"--colour\x1b]0;title\x07"}, "unknown option '--colour\\x1b]0;title\\x07' (see --help)"},
+        {{"--root", "\r/s"}, "unexpected argument '\\r/s' with --root"},
     };
     for (const auto& c : cases) {
         LayerStartOptions options = read(c.args);
@@ -128,7 +130,12 @@ TEST(StartOptions, SwitchesTheProgramCannotRunHereAreNamed) {
         {{"-v"}, "unknown switch '-v' (see --help)"},
         {{"/x"}, "unknown switch '/x' (see --help)"},
         {{"-", "/1", "/s"}, "unknown switch '/1' (see --help)"},  // the first switch decides
-        {{"/\ts"}, "unknown switch '/\ts' (see --help)"},
+        // Repeated escaped: nothing of an argument reaches the terminal raw,
+        // and UTF-8 text stays as it is.
+        {{"/\ts"}, "unknown switch '/\\ts' (see --help)"},
+        {{"/x\n\x1b[2J\xc2\x9b\x7f"}, "unknown switch '/x\\n\\x1b[2J\\xc2\\x9b\\x7f' (see --help)"},
+        {{"/\xff\xc3"}, "unknown switch '/\\xff\\xc3' (see --help)"},
+        {{"/\xc3\xa9t\xc3\xa9"}, "unknown switch '/\xc3\xa9t\xc3\xa9' (see --help)"},
         {{"/a"}, "'/a': there is no screen-saver password to change on Linux (see --help)"},
         {{"-A", "1234"}, "'-A': there is no screen-saver password to change on Linux (see --help)"},
     };
