@@ -69,9 +69,10 @@ const wl_registry_listener registry_listener = {global_added, global_removed};
 // stopped or hung one is reported rather than waited for.
 constexpr int answer_wait_ms = 10000;
 
-// A value from the environment as an error line shows it.
-std::string shown(const std::string& value) {
-    return "\"" + value + "\"";
+// A value from the environment as an error line shows it: quoted, and
+// escaped so that nothing in it reaches the terminal raw.
+std::string quoted(const std::string& value) {
+    return "\"" + layer_printable(value.c_str()) + "\"";
 }
 
 // The compositor's socket as the environment names it, and why there is
@@ -93,8 +94,8 @@ void connect() {
     const char* output = getenv("SWAYLOCK_PLUGIN_OUTPUT_NAME");
     wl_state.only_output = wl_state.handed_over && output ? output : "";
     std::string missing;
-    wl_state.compositor_name = handed ? "the Wayland compositor of WAYLAND_SOCKET=" + shown(handed)
-                                      : "the Wayland compositor " + shown(socket_name(&missing));
+    wl_state.compositor_name = handed ? "the Wayland compositor of WAYLAND_SOCKET=" + quoted(handed)
+                                      : "the Wayland compositor " + quoted(socket_name(&missing));
     wl_state.display = wl_display_connect(nullptr);
 }
 
@@ -127,10 +128,10 @@ bool wl_open() {
         const char* handed = getenv("WAYLAND_SOCKET");
         if (handed)
             fprintf(stderr, "%s: the Wayland connection handed over in WAYLAND_SOCKET=%s is not usable\n",
-                    program_invocation_short_name, shown(handed).c_str());
+                    program_invocation_short_name, quoted(handed).c_str());
         else
             fprintf(stderr, "%s: cannot connect to the Wayland compositor %s: %s\n", program_invocation_short_name,
-                    shown(socket).c_str(), missing.empty() ? strerror(errno) : missing.c_str());
+                    quoted(socket).c_str(), missing.empty() ? strerror(errno) : missing.c_str());
         return false;
     }
     wl_state.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);

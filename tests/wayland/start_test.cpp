@@ -104,6 +104,12 @@ TEST_F(WaylandStart, NoCompositorToReachIsOneLineNamingIt) {
         // X is asked then, and has no display either: Wayland is what failed.
         {"and a dead X display", {"/s"}, {"WAYLAND_DISPLAY=dead", "DISPLAY=:9876"}, "compositor \"dead\""},
         {"WAYLAND_SOCKET not a number", {"/s"}, {"WAYLAND_SOCKET=garbage"}, "WAYLAND_SOCKET=\"garbage\""},
+        // What the environment names is repeated escaped: no line break or
+        // terminal sequence of it reaches the terminal.
+        {"a name with a line break and an escape sequence",
+         {"/s"},
+         {"WAYLAND_DISPLAY=no\n\x1b[2Jhere"},
+         "compositor \"no\\n\\x1b[2Jhere\": No such file"},
         {"WAYLAND_SOCKET a closed descriptor", {"/s"}, {"WAYLAND_SOCKET=250"}, "WAYLAND_SOCKET=\"250\""},
         {"WAYLAND_SOCKET a connection closed at the other end",
          {"/s"},
