@@ -284,6 +284,16 @@ TEST_F(WaylandScaled, DrawnAtTheOutputsRealSizeAndFollowsItsScale) {
     EXPECT_EQ(end_with_key("Escape"), 0);
 }
 
+// The compositor moves the pointer in logical units; the threshold counts
+// the output's pixels, as on X: at scale 2 a move of 5 x 3 units is one of
+// 10 x 6 pixels, which ends the run where 5 x 3 pixels would not.
+TEST_F(WaylandScaled, PointerThresholdCountsTheOutputsPixels) {
+    start_saver();
+    ASSERT_TRUE(wait_for_picture(sway, output));
+    ASSERT_TRUE(pointer_command(&pointer, "move 1 0") && pointer_command(&pointer, "move 4 3"));
+    EXPECT_EQ(ended(&saver, 15000), 0) << read_stderr(saver);
+}
+
 struct InputCase {
     const char* name;
     std::function<bool(WaylandRun*)> send;
