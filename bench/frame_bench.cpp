@@ -19,10 +19,14 @@
 // milliseconds per frame shown and the frames shown and drawn a second;
 // then the ratio of orrelune's CPU per frame to each of the others' on the
 // same server, and each program's on Wayland to its own on X11, per frame
-// shown and per frame drawn.
+// shown and per frame drawn. With --wayland-scale N as well, a second
+// headless sway whose outputs have the same mode at scale N runs beside the
+// first, and the ratio of each program's CPU per frame there to that at
+// scale 1 is printed (at scale N the picture is drawn at the mode's size
+// all the same, from a logical size N times smaller).
 //
 //   bench/frame_bench [--seconds S] [--warm-up S] [--rounds N] [--size WxH]
-//                     [--monitors N] [--wayland] [--also ORRELUNE]
+//                     [--monitors N] [--wayland] [--wayland-scale N] [--also ORRELUNE]
 //                     [--peer 'COMMAND ARGUMENTS']
 //
 // --size measures at that size alone. --monitors makes the X screen N
@@ -86,6 +90,7 @@ struct Options {
     std::vector<Size> sizes = {{1024, 768}, {1920, 1080}};
     bool wayland = false;
     int monitors = 1;               // side by side, each of the size measured
+    int wayland_scale = 0;          // 0: no second sway
     std::vector<Program> programs;  // orrelune first
 };
 
@@ -93,7 +98,7 @@ int usage(const char* why) {
     fprintf(stderr, "frame_bench: %s\n", why);
     fprintf(stderr,
             "usage: frame_bench [--seconds S] [--warm-up S] [--rounds N] [--size WxH] [--monitors N]\n"
-            "                   [--wayland] [--also ORRELUNE] [--peer 'COMMAND']\n");
+            "                   [--wayland] [--wayland-scale N] [--also ORRELUNE] [--peer 'COMMAND']\n");
     return 2;
 }
 
@@ -244,6 +249,9 @@ int parse(int argc, char** argv, Options* options) {
         } else if (arg == "--monitors") {
             options->monitors = atoi(value);
             if (options->monitors < 1) return usage("--monitors wants a positive number");
+        } else if (arg == "--wayland-scale") {
+            options->wayland_scale = atoi(value);
+            if (options->wayland_scale < 1) return usage("--wayland-scale wants a whole number from 1");
         } else if (arg == "--also") {
             options->programs.push_back({std::string(value) + " /s", {value, "/s"}, false});
         } else if (arg == "--peer") {
@@ -255,6 +263,7 @@ int parse(int argc, char** argv, Options* options) {
     }
     if (options->seconds <= 0 || options->warm_up < 0 || options->rounds < 1)
         return usage("--seconds and --rounds want positive numbers");
+    if (options->wayland_scale && !options->wayland) return usage("--wayland-scale goes with --wayland");
     // Started as a saver (/s), as the layer reads a run with no switch as
     // the settings dialog, which on Wayland goes to X.
     options->programs.push_back({"floor", {FLOOR_PATH, "/s"}, false});
@@ -284,6 +293,16 @@ void print_ratios(const Options& options, const std::vector<Server>& servers, co
                        options.programs[i].name.c_str());
     }
     if (servers.size() < 2) return;
+    if (servers.size() > 2)
+        for (const Program& program : options.programs) {
+            const Run* unscaled = find_run(runs, program, servers[1]);
+            const Run* scaled = find_run(runs, program, servers[2]);
+            if (!unscaled || !scaled) continue;
+            printf("CPU per frame of %s on Wayland at scale %d: %.2f x that at scale 1 (per frame drawn: %.2f x)\n",
+                   program.name.c_str(), options.wayland_scale,
+                   median(scaled->cpu_ms_per_frame) / median(unscaled->cpu_ms_per_frame),
+                   median(scaled->cpu_ms_per_drawn) / median(unscaled->cpu_ms_per_drawn));
+        }
     for (const Program& program : options.programs) {
         const Run* x11 = find_run(runs, program, servers[0]);
         const Run* wayland = find_run(runs, program, servers[1]);
@@ -315,7 +334,7 @@ bool side_by_side(const XServer& server, Size size, int count) {
 // compositor's, as a user on X would run them.
 bool measure_at(Size size, const Options& options, const std::string& config_dir) {
     XServer xserver;
-    Sway sway;
+    Sway sway, scaled_sway;
     std::vector<Server> servers;
     try {
         xserver = start_xserver(size.width * options.monitors, size.height);
@@ -326,9 +345,16 @@ bool measure_at(Size size, const Options& options, const std::string& config_dir
             sway = start_sway(size.width, size.height);
             servers.push_back({"Wayland", sway.pid, sway_env(sway)});
         }
+        if (options.wayland_scale) {
+            scaled_sway =
+                start_sway(size.width, size.height, "output * scale " + std::to_string(options.wayland_scale));
+            servers.push_back(
+                {"Wayland at scale " + std::to_string(options.wayland_scale), scaled_sway.pid, sway_env(scaled_sway)});
+        }
     } catch (const std::exception& e) {
         fprintf(stderr, "frame_bench: no private %s (%s; are Xvfb and sway installed?)\n",
                 xserver.pid ? "sway" : "X server", e.what());
+        if (sway.pid) stop_sway(&sway);
         stop_xserver(&xserver);
         return false;
     }
@@ -346,6 +372,7 @@ bool measure_at(Size size, const Options& options, const std::string& config_dir
     for (int round = 0; round < options.rounds && ok; ++round)
         for (Run& run : runs) ok = ok && measure(&run, options, config_dir);
     if (options.wayland) stop_sway(&sway);
+    if (options.wayland_scale) stop_sway(&scaled_sway);
     stop_xserver(&xserver);
     if (!ok) return false;
 

@@ -21,6 +21,9 @@ endfunction()
 
 wayland_protocol(win32layer xdg-shell ${WAYLAND_PROTOCOLS_DIR}/stable/xdg-shell/xdg-shell.xml)
 wayland_protocol(win32layer wlr-layer-shell-unstable-v1 ${WLR_PROTOCOLS_DIR}/wlr-layer-shell-unstable-v1.xml)
+wayland_protocol(win32layer viewporter ${WAYLAND_PROTOCOLS_DIR}/stable/viewporter/viewporter.xml)
+wayland_protocol(win32layer fractional-scale-v1
+  ${WAYLAND_PROTOCOLS_DIR}/staging/fractional-scale/fractional-scale-v1.xml)
 target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/wl_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wl_outputs.cpp

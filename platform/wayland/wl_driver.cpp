@@ -17,6 +17,8 @@
 #define namespace layer_namespace
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #undef namespace
+#include "fractional-scale-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 #include <errno.h>
@@ -49,6 +51,12 @@ void global_added(void*, wl_registry* registry, uint32_t global, const char* int
     } else if (strcmp(interface, xdg_wm_base_interface.name) == 0) {
         wl_state.wm_base = static_cast<xdg_wm_base*>(wl_registry_bind(registry, global, &xdg_wm_base_interface, 1));
         xdg_wm_base_add_listener(wl_state.wm_base, &wm_base_listener, nullptr);
+    } else if (strcmp(interface, wp_viewporter_interface.name) == 0) {
+        wl_state.viewporter =
+            static_cast<wp_viewporter*>(wl_registry_bind(registry, global, &wp_viewporter_interface, 1));
+    } else if (strcmp(interface, wp_fractional_scale_manager_v1_interface.name) == 0) {
+        wl_state.fractional_scale_manager = static_cast<wp_fractional_scale_manager_v1*>(
+            wl_registry_bind(registry, global, &wp_fractional_scale_manager_v1_interface, 1));
     } else if (strcmp(interface, wl_seat_interface.name) == 0) {
         wl_seat_added(global, version);
     } else if (strcmp(interface, wl_output_interface.name) == 0) {

@@ -9,9 +9,10 @@
 // than are shown. The compositor sends no callback for a surface nobody
 // sees (under a lock screen, an output switched off), so the wait is
 // bounded and that frame then goes unshown. The picture is drawn once, on
-// the largest output's surface; the other outputs get a scaled copy (or
-// skip it while their last one is still held).
+// the surface with the most pixels; the other outputs get a copy cropped to
+// their proportions (or skip it while their last one is still held).
 #include "kernel/layer_kernel.h"
+#include "layer_cover.h"
 #include "layer_driver.h"
 #include "wayland/wl_private.h"
 
@@ -231,8 +232,10 @@ void egl_swap_buffers(HWND window) {
         for (WlSurface* other : others) {
             if (other->frame) continue;
             if (!eglMakeCurrent(egl_display, other->egl_surface, primary->egl_surface, current_context)) continue;
-            blit_framebuffer(0, 0, primary->width, primary->height, 0, 0, other->width, other->height,
-                             GL_COLOR_BUFFER_BIT, GL_LINEAR);
+            const LayerRect crop = layer_cover_rect(primary->buffer.width, primary->buffer.height, other->buffer.width,
+                                                    other->buffer.height);
+            blit_framebuffer(crop.x, crop.y, crop.x + crop.width, crop.y + crop.height, 0, 0, other->buffer.width,
+                             other->buffer.height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
             present(other);
         }
         eglMakeCurrent(egl_display, primary->egl_surface, primary->egl_surface, current_context);
@@ -259,10 +262,10 @@ const LayerGlDriver* wl_gl_driver() {
 void wl_egl_surface_configured(WlSurface* surface) {
     if (!ready()) return;
     if (surface->egl_window) {
-        wl_egl_window_resize(surface->egl_window, surface->width, surface->height, 0, 0);
+        wl_egl_window_resize(surface->egl_window, surface->buffer.width, surface->buffer.height, 0, 0);
         return;
     }
-    surface->egl_window = wl_egl_window_create(surface->surface, surface->width, surface->height);
+    surface->egl_window = wl_egl_window_create(surface->surface, surface->buffer.width, surface->buffer.height);
     surface->egl_surface = eglCreateWindowSurface(egl_display, egl_config,
                                                   reinterpret_cast<EGLNativeWindowType>(surface->egl_window), nullptr);
     if (surface->egl_surface == EGL_NO_SURFACE) {

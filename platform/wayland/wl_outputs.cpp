@@ -20,7 +20,10 @@ void output_mode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t 
 void output_done(void* data, wl_output*) {
     static_cast<WlOutput*>(data)->done = true;
 }
-void output_scale(void*, wl_output*, int32_t) {}
+// Applied to the output's surface when the events are next followed.
+void output_scale(void* data, wl_output*, int32_t scale) {
+    static_cast<WlOutput*>(data)->scale = scale > 0 ? scale : 1;
+}
 void output_name(void* data, wl_output*, const char* name) {
     static_cast<WlOutput*>(data)->name = name;
 }
@@ -72,6 +75,7 @@ const LayerModeDriver mode_driver = {list_modes,         current_mode,       set
 void wl_output_added(uint32_t global, uint32_t version) {
     auto output = std::make_unique<WlOutput>();
     output->global = global;
+    output->scale = 1;
     output->output = static_cast<wl_output*>(
         wl_registry_bind(wl_state.registry, global, &wl_output_interface, std::min<uint32_t>(version, 4)));
     wl_output_add_listener(output->output, &output_listener, output.get());

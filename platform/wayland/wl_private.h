@@ -9,9 +9,15 @@
 // A full-screen window of the program (the saver's, or a window inside the
 // whole-desktop host of a lock program) is shown on every output through a
 // surface of its own per output. The program draws one picture: it goes to
-// the largest output's surface, whose size is the window's size, and each
-// other output gets a scaled copy of that frame, so no output shows the
-// desktop and the program needs to know of only one window.
+// the surface with the most pixels, whose size in pixels is the window's
+// size, and each other output gets a copy of that frame cropped to its
+// proportions, so no output shows the desktop or a stretched picture and
+// the program needs to know of only one window.
+//
+// Surfaces are drawn at their output's real pixel size: the compositor's
+// sizes are logical, and a surface on a scaled output gets a buffer of
+// logical size x scale (an integer buffer scale, or a fractional scale
+// shown through a viewport where the compositor offers both).
 #pragma once
 
 #include <windows.h>
@@ -27,6 +33,23 @@
 #include <string>
 #include <vector>
 
+// The buffer a surface is drawn in and how it is shown: width x height
+// pixels, with that integer buffer scale, or at scale 1 through a viewport
+// whose destination is the logical size.
+struct WlBufferPlan {
+    int width, height;
+    int scale;
+    bool viewport;
+    bool operator==(const WlBufferPlan& other) const {
+        return width == other.width && height == other.height && scale == other.scale && viewport == other.viewport;
+    }
+};
+
+// The buffer for a logical width x height surface on an output of that
+// integer scale; fraction is the compositor's preferred scale in 120ths
+// where it tells one (and a viewport can show it), else 0.
+WlBufferPlan wl_plan_buffer(int width, int height, int output_scale, int fraction);
+
 struct WlSurface {
     struct WlOutput* output;
     wl_surface* surface;
@@ -35,18 +58,23 @@ struct WlSurface {
     struct xdg_toplevel* toplevel;
     wl_egl_window* egl_window;
     EGLSurface egl_surface;
-    int width, height;   // as the compositor configured it; 0 before
-    wl_callback* frame;  // the frame callback awaited; null when a frame may go
-    bool closed;         // the compositor took it away
-    bool activated;      // a toplevel's state: it has the keyboard
-    bool unpaced;        // its swaps no longer wait for the compositor
+    int width, height;                          // logical, as the compositor configured it; 0 before
+    struct wp_fractional_scale_v1* fractional;  // where the compositor offers it
+    struct wp_viewport* viewport;
+    int fraction;         // the preferred scale in 120ths; 0 until told
+    WlBufferPlan buffer;  // as applied; 0 x 0 before
+    wl_callback* frame;   // the frame callback awaited; null when a frame may go
+    bool closed;          // the compositor took it away
+    bool activated;       // a toplevel's state: it has the keyboard
+    bool unpaced;         // its swaps no longer wait for the compositor
 };
 
 struct WlOutput {
     uint32_t global;
     wl_output* output;
     std::string name;
-    int width, height;   // current mode
+    int width, height;   // current mode, in pixels
+    int scale;           // of its logical size; 1 until told
     bool done;           // the compositor has told its mode and name
     WlSurface* surface;  // the full-screen window's, when one shows
 };
@@ -82,6 +110,8 @@ struct WlState {
     wl_compositor* compositor;
     struct zwlr_layer_shell_v1* layer_shell;
     struct xdg_wm_base* wm_base;
+    struct wp_viewporter* viewporter;
+    struct wp_fractional_scale_manager_v1* fractional_scale_manager;
     std::vector<std::unique_ptr<WlOutput>> outputs;
     // A lock program that runs the saver as its background hands over a
     // connection of its own in WAYLAND_SOCKET, may name the one output to
@@ -157,14 +187,19 @@ const LayerCursorDriver* wl_cursor_driver();
 void wl_show_everywhere(WlWindow* window);
 void wl_hide(WlWindow* window);
 // After the compositor's events: shows the full-screen windows on outputs
-// that came, drops the surfaces it closed, tells the core the sizes and
+// that came, drops the surfaces it closed, gives the others the buffers
+// their sizes and scales now call for (between frames, never while a frame
+// drawn at the old size waits to be shown), tells the core the sizes and
 // follows the toplevels' activation.
 void wl_follow_surfaces();
 // The output goes: so do the surfaces on it.
 void wl_output_surfaces_gone(WlOutput* output);
+// Pixels of a surface of ours per logical unit (the compositor's pointer
+// positions); 1 for any other.
+double wl_pixels_per_unit(wl_surface* surface);
 
-// The surface a window draws into (that of its full-screen ancestor on the
-// largest output), and the others that show the same picture; null/empty
+// The surface a window draws into (that of its full-screen ancestor with the
+// most pixels), and the others that show the same picture; null/empty
 // when it shows on no output yet.
 WlSurface* wl_primary_surface(HWND window);
 std::vector<WlSurface*> wl_other_surfaces(HWND window);
@@ -173,7 +208,7 @@ std::vector<WlSurface*> wl_other_surfaces(HWND window);
 // EGL on the Wayland platform.
 const LayerGlDriver* wl_gl_driver();
 
-// A surface was configured (make or resize its EGL surface), or goes (drop
-// it, and whatever was current on it).
+// A surface's buffer was planned (make or resize its EGL window at that
+// size), or the surface goes (drop it, and whatever was current on it).
 void wl_egl_surface_configured(WlSurface* surface);
 void wl_egl_surface_gone(WlSurface* surface);

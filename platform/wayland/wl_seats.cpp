@@ -108,8 +108,11 @@ void pointer_leave(void* data, wl_pointer*, uint32_t, wl_surface*) {
 
 void pointer_motion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
     WlSeat* seat = static_cast<WlSeat*>(data);
-    wl_state.cursor.x += (int)wl_fixed_to_double(x - seat->pointer_x);
-    wl_state.cursor.y += (int)wl_fixed_to_double(y - seat->pointer_y);
+    // The compositor moves in logical units; the program's window counts
+    // the output's pixels, as on X and Windows, and so does its threshold.
+    const double pixels = wl_pixels_per_unit(seat->pointer_surface);
+    wl_state.cursor.x += (int)(wl_fixed_to_double(x - seat->pointer_x) * pixels);
+    wl_state.cursor.y += (int)(wl_fixed_to_double(y - seat->pointer_y) * pixels);
     seat->pointer_x = x;
     seat->pointer_y = y;
     LayerRawMotion motion = {};

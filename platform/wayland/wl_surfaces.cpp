@@ -1,8 +1,12 @@
 // The Wayland driver's surfaces: a full-screen window's surface on each
 // output, in the role the compositor offers (a layer-shell overlay, else a
-// fullscreen xdg toplevel), the sizes they are configured at, which the
-// window takes, and the toplevels' activation, which the program's follows.
+// fullscreen xdg toplevel), the sizes they are configured at and the
+// buffers drawn at their outputs' scales, which the window takes, and the
+// toplevels' activation, which the program's follows.
 #include "wayland/wl_private.h"
+
+#include "fractional-scale-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
 
 // The protocol names an argument "namespace".
 #define namespace layer_namespace
@@ -17,6 +21,8 @@ namespace {
 void destroy_surface(WlSurface* shown) {
     wl_egl_surface_gone(shown);
     if (shown->frame) wl_callback_destroy(shown->frame);
+    if (shown->fractional) wp_fractional_scale_v1_destroy(shown->fractional);
+    if (shown->viewport) wp_viewport_destroy(shown->viewport);
     if (shown->layer) zwlr_layer_surface_v1_destroy(shown->layer);
     if (shown->toplevel) xdg_toplevel_destroy(shown->toplevel);
     if (shown->xdg) xdg_surface_destroy(shown->xdg);
@@ -30,16 +36,48 @@ void remove_surface(WlWindow* window, WlSurface* shown) {
     list.erase(std::remove_if(list.begin(), list.end(), [&](auto& item) { return item.get() == shown; }), list.end());
 }
 
+int output_scale(const WlSurface* shown) {
+    return shown->output ? shown->output->scale : 1;
+}
+
+// Sets the buffer that the surface's size and scale call for. The buffer
+// scale or viewport and the new buffer go to the compositor together, with
+// the next frame's commit.
+void apply_buffer(WlSurface* shown) {
+    if (shown->width <= 0 || shown->height <= 0) return;
+    WlBufferPlan plan =
+        wl_plan_buffer(shown->width, shown->height, output_scale(shown), shown->viewport ? shown->fraction : 0);
+    if (plan == shown->buffer && shown->egl_window) return;
+    if (plan.scale != shown->buffer.scale) wl_surface_set_buffer_scale(shown->surface, plan.scale);
+    if (shown->viewport) {
+        if (plan.viewport)
+            wp_viewport_set_destination(shown->viewport, shown->width, shown->height);
+        else if (shown->buffer.viewport)
+            wp_viewport_set_destination(shown->viewport, -1, -1);
+    }
+    shown->buffer = plan;
+    wl_egl_surface_configured(shown);
+}
+
+// A size of 0 lets the output decide: its logical size.
 void configured(WlSurface* shown, int width, int height) {
-    if (width <= 0 || height <= 0) {
-        width = shown->output ? shown->output->width : 0;
-        height = shown->output ? shown->output->height : 0;
+    if ((width <= 0 || height <= 0) && shown->output) {
+        width = shown->output->width / output_scale(shown);
+        height = shown->output->height / output_scale(shown);
     }
     if (width <= 0 || height <= 0) return;
     shown->width = width;
     shown->height = height;
-    wl_egl_surface_configured(shown);
+    // Before the first frame the buffer is made at once; a change comes in
+    // between frames, when the events are followed.
+    if (!shown->egl_window) apply_buffer(shown);
 }
+
+void preferred_scale(void* data, wp_fractional_scale_v1*, uint32_t scale) {
+    static_cast<WlSurface*>(data)->fraction = (int)scale;
+}
+
+const wp_fractional_scale_v1_listener fractional_listener = {preferred_scale};
 
 void layer_configure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width, uint32_t height) {
     zwlr_layer_surface_v1_ack_configure(layer, serial);
@@ -85,6 +123,15 @@ void show_on_output(WlWindow* window, WlOutput* output) {
     auto shown = std::make_unique<WlSurface>();
     shown->output = output;
     shown->surface = wl_compositor_create_surface(wl_state.compositor);
+    shown->buffer.scale = 1;
+    // A fractional scale can be shown only through a viewport; without
+    // both, the output's integer scale (the next one up) is drawn at.
+    if (wl_state.fractional_scale_manager && wl_state.viewporter) {
+        shown->viewport = wp_viewporter_get_viewport(wl_state.viewporter, shown->surface);
+        shown->fractional =
+            wp_fractional_scale_manager_v1_get_fractional_scale(wl_state.fractional_scale_manager, shown->surface);
+        wp_fractional_scale_v1_add_listener(shown->fractional, &fractional_listener, shown.get());
+    }
     if (wl_state.layer_shell) {
         shown->layer = zwlr_layer_shell_v1_get_layer_surface(wl_state.layer_shell, shown->surface, output->output,
                                                              ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "orrelune");
@@ -120,16 +167,18 @@ void show_on_new_outputs() {
                 if (!output->surface && wl_shows_on(*output)) show_on_output(&window, output.get());
 }
 
-// A full-screen window takes the size of its largest surface, which the
-// program's picture is drawn at, and so do the windows inside it: the
-// compositor owns the modes, whatever size the program asked for. The core
-// sends WM_SIZE only where the size changes.
+// A full-screen window takes the size in pixels of the surface with the
+// most, which the program's picture is drawn at, and so do the windows
+// inside it: the compositor owns the modes, whatever size the program asked
+// for. The core sends WM_SIZE only where the size changes.
 void report_sizes() {
     for (WlWindow& top : wl_state.full_screen_windows) {
+        for (auto& shown : top.surfaces) apply_buffer(shown.get());
         WlSurface* primary = wl_primary_surface(top.handle);
         if (!primary) continue;
-        layer_core_resized(top.handle, primary->width, primary->height);
-        for (HWND child : layer_core_children(top.handle)) layer_core_resized(child, primary->width, primary->height);
+        const int width = primary->buffer.width, height = primary->buffer.height;
+        layer_core_resized(top.handle, width, height);
+        for (HWND child : layer_core_children(top.handle)) layer_core_resized(child, width, height);
     }
 }
 
@@ -186,14 +235,31 @@ void wl_output_surfaces_gone(WlOutput* output) {
         }
 }
 
+WlBufferPlan wl_plan_buffer(int width, int height, int output_scale, int fraction) {
+    if (fraction > 0) {
+        // As the protocol rounds: half away from zero.
+        auto scaled = [&](int logical) { return (int)(((long long)logical * fraction + 60) / 120); };
+        return {scaled(width), scaled(height), 1, true};
+    }
+    const int scale = output_scale > 1 ? output_scale : 1;
+    return {width * scale, height * scale, scale, false};
+}
+
+double wl_pixels_per_unit(wl_surface* surface) {
+    for (WlWindow& window : wl_state.full_screen_windows)
+        for (auto& shown : window.surfaces)
+            if (shown->surface == surface && shown->width > 0 && shown->buffer.width > 0)
+                return (double)shown->buffer.width / shown->width;
+    return 1;
+}
+
 WlSurface* wl_primary_surface(HWND handle) {
     WlWindow* top = wl_find_window(layer_core_top_level(handle));
     if (!top) return nullptr;
     WlSurface* largest = nullptr;
+    auto pixels = [](const WlSurface* shown) { return (long)shown->buffer.width * shown->buffer.height; };
     for (auto& shown : top->surfaces)
-        if (shown->egl_surface &&
-            (!largest || (long)shown->width * shown->height > (long)largest->width * largest->height))
-            largest = shown.get();
+        if (shown->egl_surface && (!largest || pixels(shown.get()) > pixels(largest))) largest = shown.get();
     return largest;
 }
 

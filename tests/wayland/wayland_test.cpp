@@ -11,8 +11,11 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <png.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -145,6 +148,150 @@ TEST_F(WaylandRun, AnOutputThatGoesDoesNotEndTheRun) {
         EXPECT_TRUE(wait_for_picture(sway, going));
     }
     EXPECT_EQ(end_with_key("Escape"), 0) << read_stderr(saver);
+}
+
+// ---- pictures compared ----
+
+// The x, y, width x height part of a picture scaled to width x height
+// (bilinear, as a compositor or a blit scales).
+Picture scaled(const Picture& from, int x, int y, int width, int height, int to_width, int to_height) {
+    Picture to;
+    to.width = to_width;
+    to.height = to_height;
+    to.rgb.resize(static_cast<size_t>(to_width) * to_height * 3);
+    for (int ty = 0; ty < to_height; ++ty)
+        for (int tx = 0; tx < to_width; ++tx) {
+            const double fx = std::clamp(x + (tx + 0.5) * width / to_width - 0.5, 0.0, from.width - 1.0);
+            const double fy = std::clamp(y + (ty + 0.5) * height / to_height - 0.5, 0.0, from.height - 1.0);
+            const int x0 = static_cast<int>(fx), y0 = static_cast<int>(fy);
+            const int x1 = std::min(x0 + 1, from.width - 1), y1 = std::min(y0 + 1, from.height - 1);
+            const double ax = fx - x0, ay = fy - y0;
+            auto at = [&](int px, int py, int c) {
+                return from.rgb[(static_cast<size_t>(py) * from.width + px) * 3 + c];
+            };
+            for (int c = 0; c < 3; ++c)
+                to.rgb[(static_cast<size_t>(ty) * to_width + tx) * 3 + c] =
+                    static_cast<unsigned char>((at(x0, y0, c) * (1 - ax) + at(x1, y0, c) * ax) * (1 - ay) +
+                                               (at(x0, y1, c) * (1 - ax) + at(x1, y1, c) * ax) * ay + 0.5);
+        }
+    return to;
+}
+
+// The mean difference of two pictures of one size, per colour channel.
+double mean_difference(const Picture& a, const Picture& b) {
+    if (a.rgb.size() != b.rgb.size() || a.rgb.empty()) return 255;
+    double sum = 0;
+    for (size_t i = 0; i < a.rgb.size(); ++i) sum += std::abs(a.rgb[i] - b.rgb[i]);
+    return sum / static_cast<double>(a.rgb.size());
+}
+
+// The detail a picture has that one drawn at half its size and enlarged
+// lacks: how far each pixel is from its neighbour in the same 2x2 block
+// (an enlarged pixel is the whole block, or a blend across it).
+double detail_within_blocks(const Picture& picture) {
+    auto at = [&](int x, int y, int c) { return picture.rgb[(static_cast<size_t>(y) * picture.width + x) * 3 + c]; };
+    double sum = 0;
+    size_t count = 0;
+    for (int y = 0; y + 1 < picture.height; y += 2)
+        for (int x = 0; x + 1 < picture.width; x += 2)
+            for (int c = 0; c < 3; ++c) {
+                sum += std::abs(at(x, y, c) - at(x + 1, y, c)) + std::abs(at(x, y, c) - at(x, y + 1, c));
+                count += 2;
+            }
+    return count ? sum / static_cast<double>(count) : 0;
+}
+
+// The scene tool's frame at width x height.
+bool scene_frame(int width, int height, Picture* picture) {
+    const std::string path = testing::TempDir() + "orrelune-wayland-scene.png";
+    const std::string command = std::string(SCENE_TOOL) + " --ticks 30 --size " + std::to_string(width) + "x" +
+                                std::to_string(height) + " --png " + path;
+    if (system(command.c_str()) != 0) return false;
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    picture->width = static_cast<int>(image.width);
+    picture->height = static_cast<int>(image.height);
+    picture->rgb.resize(PNG_IMAGE_SIZE(image));
+    return png_image_finish_read(&image, nullptr, picture->rgb.data(), 0, nullptr);
+}
+
+// Outputs of two shapes: the picture is drawn at the wider one's size, and
+// the 4:3 output's copy is its centre cropped to 4:3, not all of it
+// squeezed. The two screenshots are a frame or two apart.
+TEST_F(WaylandRun, EveryOutputKeepsThePicturesProportions) {
+    ASSERT_TRUE(sway_command(sway, "swaymsg output " + output + " resolution 1280x720 >/dev/null"));
+    std::string square = add_output(&sway);
+    ASSERT_FALSE(square.empty());
+    ASSERT_TRUE(sway_command(sway, "swaymsg output " + square + " resolution 1024x768 >/dev/null"));
+    start_saver();
+    ASSERT_TRUE(wait_for_picture(sway, output));
+    ASSERT_TRUE(wait_for_picture(sway, square));
+    Picture wide, narrow;
+    ASSERT_TRUE(screenshot(sway, output, &wide) && screenshot(sway, square, &narrow));
+    ASSERT_EQ(wide.width, 1280);
+    ASSERT_EQ(narrow.width, 1024);
+    const double cropped = mean_difference(narrow, scaled(wide, 160, 0, 960, 720, 1024, 768));
+    const double squeezed = mean_difference(narrow, scaled(wide, 0, 0, 1280, 720, 1024, 768));
+    EXPECT_LT(cropped, squeezed / 2) << "difference from the centre crop " << cropped << ", from the squeezed whole "
+                                     << squeezed;
+    EXPECT_EQ(end_with_key("Escape"), 0) << read_stderr(saver);
+}
+
+// How often the program's protocol log has it ask for that buffer scale.
+size_t buffer_scales_asked(const Child& saver, int scale) {
+    const std::string log = read_stderr(saver), asked = "set_buffer_scale(" + std::to_string(scale) + ")";
+    size_t count = 0;
+    for (size_t at = log.find(asked); at != std::string::npos; at = log.find(asked, at + 1)) ++count;
+    return count;
+}
+
+class WaylandScaled : public WaylandRun {
+public:
+    void SetUp() override {
+        sway = start_sway(1280, 720, "output HEADLESS-1 scale 2");
+        pointer = start_pointer(sway);
+        output = sway_outputs(sway).at(0);
+    }
+};
+
+// A 1280x720 output at scale 2 is 640x360 to the compositor: the picture is
+// drawn at 1280x720 all the same, with the detail of the scene tool's frame
+// at that size, not of its half-size frame enlarged. The scale set again
+// during the run is followed.
+TEST_F(WaylandScaled, DrawnAtTheOutputsRealSizeAndFollowsItsScale) {
+    start_saver({"WAYLAND_DEBUG=1"});
+    ASSERT_TRUE(wait_for_picture(sway, output));
+    EXPECT_GE(buffer_scales_asked(saver, 2), 1u);
+    Picture shown, full, half;
+    ASSERT_TRUE(screenshot(sway, output, &shown));
+    ASSERT_EQ(shown.width, 1280);
+    ASSERT_TRUE(scene_frame(1280, 720, &full) && scene_frame(640, 360, &half));
+    const double detail = detail_within_blocks(shown), full_detail = detail_within_blocks(full),
+                 enlarged_detail = detail_within_blocks(scaled(half, 0, 0, 640, 360, 1280, 720));
+    EXPECT_GT(detail, (full_detail + enlarged_detail) / 2)
+        << "detail " << detail << "; the scene tool's frame " << full_detail << ", its half-size frame enlarged "
+        << enlarged_detail;
+
+    for (int scale : {1, 2}) {
+        const size_t before = buffer_scales_asked(saver, scale);
+        ASSERT_TRUE(sway_command(sway, "swaymsg output " + output + " scale " + std::to_string(scale) + " >/dev/null"));
+        EXPECT_TRUE(wait_until([&] { return buffer_scales_asked(saver, scale) > before; }, 10000)) << scale;
+        EXPECT_TRUE(wait_for_picture(sway, output)) << scale;
+        ASSERT_EQ(ended(&saver, 0), not_yet) << scale;
+    }
+    EXPECT_EQ(end_with_key("Escape"), 0);
+}
+
+// The compositor moves the pointer in logical units; the threshold counts
+// the output's pixels, as on X: at scale 2 a move of 5 x 3 units is one of
+// 10 x 6 pixels, which ends the run where 5 x 3 pixels would not.
+TEST_F(WaylandScaled, PointerThresholdCountsTheOutputsPixels) {
+    start_saver();
+    ASSERT_TRUE(wait_for_picture(sway, output));
+    ASSERT_TRUE(pointer_command(&pointer, "move 1 0") && pointer_command(&pointer, "move 4 3"));
+    EXPECT_EQ(ended(&saver, 15000), 0) << read_stderr(saver);
 }
 
 struct InputCase {

@@ -1,0 +1,24 @@
+// What a driver that copies one picture to screens of other shapes uses:
+// the part of the picture that covers a screen at the picture's
+// proportions, so no copy is stretched.
+#pragma once
+
+struct LayerRect {
+    int x, y, width, height;
+};
+
+// The largest rectangle of a width x height picture, centred on it, with
+// the proportions of a target_width x target_height screen: scaled to the
+// screen, it covers it and what does not fit is cropped evenly on both sides.
+inline LayerRect layer_cover_rect(int width, int height, int target_width, int target_height) {
+    if (width <= 0 || height <= 0 || target_width <= 0 || target_height <= 0) return {0, 0, width, height};
+    LayerRect crop = {0, 0, width, height};
+    // Compared as products: no rounding decides which side is cropped.
+    if ((long long)width * target_height > (long long)height * target_width)
+        crop.width = (int)(((long long)height * target_width + target_height / 2) / target_height);
+    else
+        crop.height = (int)(((long long)width * target_height + target_width / 2) / target_width);
+    crop.x = (width - crop.width) / 2;
+    crop.y = (height - crop.height) / 2;
+    return crop;
+}
