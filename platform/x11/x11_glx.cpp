@@ -11,12 +11,12 @@
 // picture's own proportions (what does not fit is cut off evenly at both
 // sides), and presents the whole screen at once.
 #include "kernel/layer_kernel.h"
+#include "layer_cover.h"
 #include "layer_driver.h"
 #include "x11/x11_private.h"
 
 #include <GL/glu.h>
 #include <X11/Xutil.h>
-#include <math.h>
 #include <stdlib.h>
 
 #include <map>
@@ -171,19 +171,6 @@ void fit_picture(SpreadPicture* picture, const X11Window& window) {
     fb.bind_framebuffer(GL_FRAMEBUFFER, picture->framebuffer);
 }
 
-// The part of a picture that covers a monitor at the picture's proportions:
-// all of it one way, the middle of it the other.
-void cover(const SpreadPicture& picture, const X11Monitor& monitor, int* x0, int* y0, int* x1, int* y1) {
-    const double scale =
-        fmax(static_cast<double>(monitor.width) / picture.width, static_cast<double>(monitor.height) / picture.height);
-    const int width = static_cast<int>(lround(monitor.width / scale));
-    const int height = static_cast<int>(lround(monitor.height / scale));
-    *x0 = (picture.width - width) / 2;
-    *y0 = (picture.height - height) / 2;
-    *x1 = *x0 + width;
-    *y1 = *y0 + height;
-}
-
 // Copies the picture onto each monitor of the window's back buffer.
 void show_on_monitors(const SpreadPicture& picture, const X11Window& window) {
     const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
@@ -191,9 +178,9 @@ void show_on_monitors(const SpreadPicture& picture, const X11Window& window) {
     fb.bind_framebuffer(GL_READ_FRAMEBUFFER, picture.framebuffer);
     fb.bind_framebuffer(GL_DRAW_FRAMEBUFFER, 0);
     for (const X11Monitor& monitor : x11_monitors()) {
-        int x0, y0, x1, y1;
-        cover(picture, monitor, &x0, &y0, &x1, &y1);
-        const bool same_size = x1 - x0 == monitor.width && y1 - y0 == monitor.height;
+        const LayerRect part = layer_cover_rect(picture.width, picture.height, monitor.width, monitor.height);
+        const int x0 = part.x, y0 = part.y, x1 = part.x + part.width, y1 = part.y + part.height;
+        const bool same_size = part.width == monitor.width && part.height == monitor.height;
         // GL counts rows from the bottom.
         const int bottom = window.native_height - monitor.y - monitor.height;
         fb.blit_framebuffer(x0, y0, x1, y1, monitor.x, bottom, monitor.x + monitor.width, bottom + monitor.height,
