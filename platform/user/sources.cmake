@@ -4,6 +4,7 @@ target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/cursor.cpp
   ${CMAKE_CURRENT_LIST_DIR}/defwnd.cpp
   ${CMAKE_CURRENT_LIST_DIR}/driver.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/focus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/input.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/modal.cpp

@@ -5,7 +5,8 @@ target_sources(win32layer PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/x11_focus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x11_events.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_glx.cpp)
-target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_message_box.cpp)
+target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_message_box.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/x11_box_layout.cpp ${CMAKE_CURRENT_LIST_DIR}/x11_box_paint.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_display_mode.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_dialog.cpp ${CMAKE_CURRENT_LIST_DIR}/x11_paint.cpp)
 target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_fps.cpp)
