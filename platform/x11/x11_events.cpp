@@ -13,6 +13,8 @@
 #include <poll.h>
 #include <errno.h>
 
+#include <algorithm>
+
 bool x11_app_active;
 
 namespace {
@@ -136,12 +138,12 @@ void translate_configure(XConfigureEvent* event) {
         layer_core_host_resized(host, event->width, event->height);
         return;
     }
-    X11Window* record = x11_find_window(event->window);
-    if (!record || !owns(event->window)) return;
-    if (record->width == event->width && record->height == event->height) return;
-    record->width = event->width;
-    record->height = event->height;
-    layer_core_resized((HWND)(uintptr_t)event->window, event->width, event->height);
+    HWND window = (HWND)(uintptr_t)event->window;
+    RECT client;
+    if (!x11_find_window(event->window) || !owns(event->window) || !GetClientRect(window, &client)) return;
+    // The native window is at least 1 x 1 where the core's is empty.
+    if (std::max<LONG>(client.right, 1) == event->width && std::max<LONG>(client.bottom, 1) == event->height) return;
+    layer_core_resized(window, event->width, event->height);
 }
 
 void translate_client_message(XClientMessageEvent* event) {

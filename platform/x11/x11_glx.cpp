@@ -201,7 +201,8 @@ void glx_delete_context(void* context) {
 void glx_swap_buffers(HWND hwnd) {
     Window window = (Window)(uintptr_t)hwnd;
     if (layer_show_fps()) {
-        if (X11Window* record = x11_find_window(window)) x11_draw_fps(window, record->width, record->height);
+        RECT client;
+        if (GetClientRect(hwnd, &client)) x11_draw_fps(window, client.right, client.bottom);
     }
     glXSwapBuffers(x11_display(), window);
 }

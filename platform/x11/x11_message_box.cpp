@@ -50,11 +50,7 @@ void x11_box_prepare(HWND window_handle, HWND owner, bool can_close) {
     unsigned count = 0;
     if (XQueryTree(display, root_window(), &root_return, &parent, &children, &count)) {
         for (unsigned i = 0; i < count; ++i) {
-            X11Window* saver = x11_find_window(children[i]);
-            if (saver && saver->saver) {
-                saver->saver = false;
-                record.savers.push_back(children[i]);
-            }
+            if (x11_stand_aside(children[i])) record.savers.push_back(children[i]);
         }
     }
     if (children) XFree(children);
@@ -112,8 +108,7 @@ void x11_box_release(HWND window_handle) {
     XUngrabPointer(display, CurrentTime);
     auto it = held.find(window);
     if (it != held.end()) {
-        for (Window id : it->second.savers)
-            if (X11Window* saver = x11_find_window(id)) saver->saver = true;
+        for (Window id : it->second.savers) x11_come_back(id);
         held.erase(it);
     }
     XFlush(display);

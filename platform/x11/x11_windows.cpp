@@ -205,8 +205,8 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     Window parent = top_level ? root : (Window)(uintptr_t)desc->parent;
     X11Window record{};
     record.saver = top_level && (desc->style & WS_POPUP) && (desc->ex_style & WS_EX_TOPMOST) && covers_screen(desc);
-    record.width = desc->width > 0 ? desc->width : 1;
-    record.height = desc->height > 0 ? desc->height : 1;
+    // X has no empty windows.
+    unsigned width = desc->width > 0 ? desc->width : 1, height = desc->height > 0 ? desc->height : 1;
 
     XSetWindowAttributes attributes{};
     unsigned long mask = CWEventMask | CWBorderPixel;
@@ -256,8 +256,8 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     }
 
     x11_trap_errors();
-    Window window = XCreateWindow(display, parent, desc->x, desc->y, record.width, record.height, 0, depth, InputOutput,
-                                  visual, mask, &attributes);
+    Window window = XCreateWindow(display, parent, desc->x, desc->y, width, height, 0, depth, InputOutput, visual, mask,
+                                  &attributes);
     int error = x11_untrap_errors();
     if (error || !window) {
         if (record.colormap) XFreeColormap(display, record.colormap);
@@ -303,8 +303,8 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
         size.flags = PPosition | PSize;
         size.x = desc->x;
         size.y = desc->y;
-        size.width = record.width;
-        size.height = record.height;
+        size.width = width;
+        size.height = height;
         XSetWMNormalHints(display, window, &size);
     }
     XFlush(display);
@@ -338,13 +338,20 @@ void x11_set_window_rect(HWND hwnd, int x, int y, int width, int height) {
     Window window = (Window)(uintptr_t)hwnd;
     if (width < 1) width = 1;  // X has no empty windows
     if (height < 1) height = 1;
-    if (X11Window* record = x11_find_window(window)) {
-        record->width = width;
-        record->height = height;
-    }
     x11_trap_errors();
     XMoveResizeWindow(x11_display(), window, x, y, (unsigned)width, (unsigned)height);
     x11_untrap_errors();
+}
+
+bool x11_stand_aside(Window id) {
+    X11Window* record = x11_find_window(id);
+    if (!record || !record->saver) return false;
+    record->saver = false;
+    return true;
+}
+
+void x11_come_back(Window id) {
+    if (X11Window* record = x11_find_window(id)) record->saver = true;
 }
 
 X11Window* x11_find_window(Window id) {
