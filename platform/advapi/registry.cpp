@@ -21,6 +21,7 @@
 // windows.h.
 #include "advapi/reg_format.h"
 #include "advapi/reg_store.h"
+#include "advapi/registry.h"
 #include "kernel/layer_kernel.h"
 
 #include <cstdio>

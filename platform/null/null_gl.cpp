@@ -2,7 +2,7 @@
 // table of formats, contexts that are records in memory, and no GL at all.
 // The logic tests of the display set-up and release run on it. The core
 // keeps each window's format; this driver asks it.
-#include "layer_driver.h"
+#include "null/null_private.h"
 
 namespace {
 

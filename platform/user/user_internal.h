@@ -72,6 +72,7 @@ void user_messages_reset();
 void user_apply_cursor(HWND handle);
 void user_cursor_reset();
 void user_sysparams_reset();
+void user_message_box_reset();
 
 // Keyboard and mouse messages.
 bool user_is_input(UINT message);

@@ -20,9 +20,9 @@ function(wayland_protocol target name xml)
   target_include_directories(${target} PRIVATE ${dir})
 endfunction()
 
-wayland_protocol(win32layer xdg-shell ${WAYLAND_PROTOCOLS_DIR}/stable/xdg-shell/xdg-shell.xml)
-wayland_protocol(win32layer wlr-layer-shell-unstable-v1 ${WLR_LAYER_SHELL_XML})
-target_sources(win32layer PRIVATE
+wayland_protocol(layer_wayland xdg-shell ${WAYLAND_PROTOCOLS_DIR}/stable/xdg-shell/xdg-shell.xml)
+wayland_protocol(layer_wayland wlr-layer-shell-unstable-v1 ${WLR_LAYER_SHELL_XML})
+target_sources(layer_wayland PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/wl_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wl_outputs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wl_seats.cpp
