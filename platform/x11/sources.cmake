@@ -10,7 +10,4 @@ target_sources(layer_x11 PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_message_box.cpp
 target_sources(layer_x11 PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_display_mode.cpp)
 target_sources(layer_x11 PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_dialog.cpp ${CMAKE_CURRENT_LIST_DIR}/x11_paint.cpp)
 target_sources(layer_x11 PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_fps.cpp)
-# XGetGeometry in place of Xlib's (x11_geometry.cpp): linked into every
-# program on the layer and exported, so that Mesa, loaded later, calls it.
-target_sources(layer_x11 PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_geometry.cpp)
-target_link_options(layer_x11 INTERFACE "LINKER:--undefined=XGetGeometry" "LINKER:--export-dynamic-symbol=XGetGeometry")
+# x11_geometry.cpp goes into win32layer itself (platform/CMakeLists.txt).
