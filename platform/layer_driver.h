@@ -251,11 +251,15 @@ struct LayerGlDriver {
     bool (*make_current)(HWND window, void* context);
     void (*delete_context)(void* context);
     void (*swap_buffers)(HWND window);
-    // The window is gone: drop what is kept for it.
+    // The window is gone: drop what is kept for it. Null when the driver
+    // keeps nothing per window.
     void (*forget_window)(HWND window);
-    // Drops everything (the seam's layer_reset).
+    // Drops everything (the seam's layer_reset); null when nothing is kept.
     void (*reset)();
 };
+// The window's pixel format as the core keeps it (one per window, set by
+// SetPixelFormat); 0 while it has none.
+int layer_core_pixel_format(HWND window);
 // Back to a fresh process's device and rendering contexts (layer_reset).
 void layer_gdi_reset();
 

@@ -24,6 +24,7 @@
 // windows.h.
 #include "advapi/reg_format.h"
 #include "advapi/reg_store.h"
+#include "advapi/registry.h"
 #include "kernel/layer_kernel.h"
 
 #include <cerrno>  // program_invocation_short_name

@@ -39,7 +39,8 @@ void prune_destroyed() {
             else
                 ++dc;
         }
-        gdi_gl_driver()->forget_window(window);
+        const LayerGlDriver* gl = gdi_gl_driver();
+        if (gl->forget_window) gl->forget_window(window);
         it = gdi_windows.erase(it);
     }
 }
@@ -63,6 +64,10 @@ DeviceContext* gdi_dc(HDC dc) {
 int gdi_window_format(HWND window) {
     auto it = gdi_windows.find(window);
     return it == gdi_windows.end() ? 0 : it->second.format;
+}
+
+int layer_core_pixel_format(HWND window) {
+    return gdi_window_format(window);
 }
 
 void gdi_set_window_format(HWND window, int format) {

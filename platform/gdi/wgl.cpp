@@ -81,7 +81,7 @@ void layer_gdi_reset() {
     if (used_driver) {
         release_current();
         for (auto& entry : contexts) used_driver->delete_context(entry.second);
-        used_driver->reset();
+        if (used_driver->reset) used_driver->reset();
     }
     contexts.clear();
     current_context = nullptr;

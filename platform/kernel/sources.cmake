@@ -1,5 +1,5 @@
 # Sources of the layer's kernel part.
-target_sources(win32layer PRIVATE
+target_sources(layer_kernel PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/chars.cpp
   ${CMAKE_CURRENT_LIST_DIR}/clock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/error_text.cpp

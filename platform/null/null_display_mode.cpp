@@ -6,7 +6,7 @@
 
 #include <layer_test.h>
 
-#include "layer_driver.h"
+#include "null/null_private.h"
 
 namespace {
 

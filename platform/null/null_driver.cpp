@@ -15,11 +15,10 @@
 
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
+#include "null/null_private.h"
 #include "user/user_internal.h"
 
 void layer_null_reset();
-const LayerGlDriver* null_gl_driver();
-const LayerModeDriver* null_mode_driver();
 
 namespace {
 

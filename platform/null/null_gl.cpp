@@ -1,9 +1,8 @@
 // The null driver's side of pixel formats and rendering contexts: a fixed
 // table of formats, contexts that are records in memory, and no GL at all.
-// The logic tests of the display set-up and release run on it.
-#include <map>
-
-#include "layer_driver.h"
+// The logic tests of the display set-up and release run on it. The core
+// keeps each window's format; this driver asks it.
+#include "null/null_private.h"
 
 namespace {
 
@@ -42,8 +41,6 @@ struct NullContext {
     int format;
 };
 
-std::map<HWND, int> window_formats;
-
 int null_format_count(HWND, int* settable) {
     *settable = format_total;
     return format_total;
@@ -55,8 +52,8 @@ bool null_describe_format(HWND, int format, PIXELFORMATDESCRIPTOR* descriptor) {
     return true;
 }
 
-bool null_set_format(HWND window, int format) {
-    window_formats[window] = format;
+// Every listed format can be set; the core records it.
+bool null_set_format(HWND, int) {
     return true;
 }
 
@@ -66,9 +63,7 @@ void* null_create_context(HWND, int format) {
 
 // A context goes only on windows of its own format, as with a real driver.
 bool null_make_current(HWND window, void* context) {
-    if (!context) return true;
-    auto it = window_formats.find(window);
-    return it != window_formats.end() && it->second == static_cast<NullContext*>(context)->format;
+    return !context || layer_core_pixel_format(window) == static_cast<NullContext*>(context)->format;
 }
 
 void null_delete_context(void* context) {
@@ -77,17 +72,10 @@ void null_delete_context(void* context) {
 
 void null_swap_buffers(HWND) {}
 
-void null_forget_window(HWND window) {
-    window_formats.erase(window);
-}
-
-void null_gl_reset() {
-    window_formats.clear();
-}
-
 const LayerGlDriver null_gl = {
-    null_format_count,   null_describe_format, null_set_format,    null_create_context, null_make_current,
-    null_delete_context, null_swap_buffers,    null_forget_window, null_gl_reset,
+    null_format_count, null_describe_format, null_set_format,   null_create_context,
+    null_make_current, null_delete_context,  null_swap_buffers, nullptr,
+    nullptr,
 };
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The choice of driver, and the seam's reset of the whole layer.
+// The choice of driver.
 #include <errno.h>  // program_invocation_short_name
 #include <stdio.h>
 #include <stdlib.h>
@@ -13,9 +13,6 @@
 #include "layer_driver.h"
 #include "user/user_internal.h"
 
-void user_message_box_reset();
-void advapi_registry_reset();
-
 namespace {
 
 const LayerDriver* chosen = nullptr;
@@ -25,8 +22,16 @@ const LayerDriver* chosen = nullptr;
 // this build lacks.
 const LayerDriverCandidate* build_drivers(int* count) {
     static const LayerDriverCandidate list[] = {
+#if ORRELUNE_WAYLAND
         {"wayland", layer_wayland_driver()},
+#else
+        {"wayland", nullptr},
+#endif
+#if ORRELUNE_X11
         {"x11", layer_x11_driver()},
+#else
+        {"x11", nullptr},
+#endif
         {"null", layer_null_driver()},
     };
     *count = sizeof list / sizeof list[0];
@@ -158,19 +163,4 @@ void layer_use_null_driver() {
     const LayerDriverCandidate* drivers = build_drivers(&count);
     for (int i = 0; i < count; ++i)
         if (strcmp(drivers[i].name, "null") == 0) layer_use_driver(drivers[i].driver);
-}
-
-void layer_reset() {
-    user_windows_reset();
-    user_messages_reset();
-    user_classes_reset();
-    user_cursor_reset();
-    user_input_reset();
-    user_sysparams_reset();
-    user_message_box_reset();
-    layer_gdi_reset();
-    layer_display_settings_reset();
-    layer_kernel_reset();
-    advapi_registry_reset();
-    if (chosen && chosen->reset) chosen->reset();
 }

@@ -49,6 +49,17 @@ bool user_is_descendant(HWND window, HWND ancestor);
 HWND user_find_top_level(const char* class_name, const char* title);
 void user_windows_reset();
 
+// Activation and focus (focus.cpp), as windows show, hide and go: a shown
+// top-level window becomes the active one; a hidden or destroyed one hands
+// activation to another visible top-level window, or the application loses
+// it; a window going takes the focus with it when the focus is inside it.
+void user_activate(HWND handle);
+void user_deactivate(HWND handle);
+void user_drop_focus_within(HWND handle);
+// Forgets the window as the active or focus window, without messages.
+void user_forget_focus(HWND handle);
+void user_focus_reset();
+
 // Windows of other processes, through the driver's table: none when the
 // driver has no such table.
 bool user_is_foreign(HWND window);
@@ -61,6 +72,7 @@ void user_messages_reset();
 void user_apply_cursor(HWND handle);
 void user_cursor_reset();
 void user_sysparams_reset();
+void user_message_box_reset();
 
 // Keyboard and mouse messages.
 bool user_is_input(UINT message);

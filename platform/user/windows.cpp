@@ -1,7 +1,7 @@
 // The window tree: creation and destruction with their messages, queries,
-// visibility, activation and focus, the core entries through which the
-// driver reports native changes, and the tree's queries for a driver that
-// keeps no tree of its own.
+// visibility, the core entries through which the driver reports native
+// changes, and the tree's queries for a driver that keeps no tree of its
+// own. Activation and focus are focus.cpp's.
 #include "user/user_internal.h"
 
 #include <errno.h>
@@ -20,9 +20,6 @@ namespace {
 
 std::map<HWND, std::unique_ptr<Window>> windows;
 std::vector<HWND> creation_order;
-HWND active_window = nullptr;
-HWND focus_window = nullptr;
-bool app_active = false;
 
 bool is_top_level(const Window* w) {
     return !(w->style & WS_CHILD);
@@ -30,18 +27,6 @@ bool is_top_level(const Window* w) {
 
 LRESULT send(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
     return SendMessageA(handle, message, wparam, lparam);
-}
-
-void send_to_top_levels(UINT message, WPARAM wparam, LPARAM lparam) {
-    for (HWND handle : user_top_level_windows()) {
-        if (user_window(handle)) send(handle, message, wparam, lparam);
-    }
-}
-
-void set_app_active(bool active) {
-    if (app_active == active) return;
-    app_active = active;
-    send_to_top_levels(WM_ACTIVATEAPP, active, 0);
 }
 
 HWND top_level_of(HWND handle) {
@@ -52,41 +37,6 @@ HWND top_level_of(HWND handle) {
         w = parent;
     }
     return w ? w->handle : nullptr;
-}
-
-// Makes an own top-level window the active one, with the messages Windows
-// sends: WM_ACTIVATEAPP when the application comes to the front, then
-// WM_ACTIVATE to the old and the new window (DefWindowProcA focuses it).
-void activate(HWND handle) {
-    layer_driver()->set_foreground(handle);
-    set_app_active(true);
-    if (active_window == handle) return;
-    HWND previous = active_window;
-    active_window = handle;
-    if (user_window(previous)) send(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(handle));
-    if (user_window(handle)) send(handle, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
-}
-
-HWND other_visible_top_level(HWND excluded) {
-    for (HWND handle : user_top_level_windows()) {
-        Window* w = user_window(handle);
-        if (handle != excluded && !w->destroying && (w->style & WS_VISIBLE)) return handle;
-    }
-    return nullptr;
-}
-
-// The active window is going (hidden or destroyed): another window of the
-// program takes over, or the application loses activation.
-void deactivate(HWND handle) {
-    if (active_window != handle) return;
-    active_window = nullptr;
-    if (focus_window && (focus_window == handle || user_is_descendant(focus_window, handle))) focus_window = nullptr;
-    HWND next = other_visible_top_level(handle);
-    if (next) {
-        activate(next);
-    } else {
-        set_app_active(false);
-    }
 }
 
 void show(HWND handle, bool visible, bool activate_it) {
@@ -103,8 +53,8 @@ void show(HWND handle, bool visible, bool activate_it) {
     }
     layer_driver()->show_window(handle, visible);
     if (is_top_level(w)) {
-        if (visible && activate_it) activate(handle);
-        if (!visible) deactivate(handle);
+        if (visible && activate_it) user_activate(handle);
+        if (!visible) user_deactivate(handle);
     }
 }
 
@@ -124,8 +74,7 @@ void free_window(HWND handle) {
     for (HWND child : children) free_window(child);
     send(handle, WM_NCDESTROY, 0, 0);
     user_forget_window(handle);
-    if (focus_window == handle) focus_window = nullptr;
-    if (active_window == handle) active_window = nullptr;
+    user_forget_focus(handle);
     windows.erase(handle);
     creation_order.erase(std::find(creation_order.begin(), creation_order.end(), handle));
 }
@@ -142,8 +91,8 @@ void destroy(HWND handle, bool native_gone) {
     if (!w || w->destroying) return;
     mark_destroying(w);
     HWND parent = w->parent;
-    if (focus_window && (focus_window == handle || user_is_descendant(focus_window, handle))) focus_window = nullptr;
-    if (is_top_level(w) && active_window == handle) deactivate(handle);
+    user_drop_focus_within(handle);
+    if (is_top_level(w)) user_deactivate(handle);
     send_destroy(handle);
     free_window(handle);
     if (Window* p = user_window(parent)) {
@@ -227,9 +176,7 @@ void user_windows_reset() {
     for (HWND handle : user_top_level_windows()) layer_driver()->destroy_window(handle);
     windows.clear();
     creation_order.clear();
-    active_window = nullptr;
-    focus_window = nullptr;
-    app_active = false;
+    user_focus_reset();
 }
 
 bool layer_core_owns(HWND window) {
@@ -264,24 +211,6 @@ HWND layer_core_window_at(HWND window, POINT* point) {
 
 void layer_core_native_destroyed(HWND window) {
     destroy(window, true);
-}
-
-void layer_core_activate_app(bool active) {
-    if (active == app_active) return;
-    if (active) {
-        set_app_active(true);
-        HWND foreground = top_level_of(layer_driver()->get_foreground());
-        if (foreground && !active_window) activate(foreground);
-        return;
-    }
-    HWND previous = active_window;
-    active_window = nullptr;
-    if (user_window(previous)) send(previous, WM_ACTIVATE, WA_INACTIVE, 0);
-    set_app_active(false);
-    if (HWND lost = focus_window) {
-        focus_window = nullptr;
-        if (user_window(lost)) send(lost, WM_KILLFOCUS, 0, 0);
-    }
 }
 
 void layer_core_resized(HWND window, int width, int height) {
@@ -516,51 +445,6 @@ BOOL WINAPI IsWindowVisible(HWND window) {
         if (is_top_level(w)) return TRUE;
     }
     return user_window(window) != nullptr;
-}
-
-BOOL WINAPI SetForegroundWindow(HWND window) {
-    if (user_window(window)) {
-        HWND top = top_level_of(window);
-        activate(top);
-        return TRUE;
-    }
-    if (user_is_foreign(window)) {
-        layer_driver()->set_foreground(window);
-        return TRUE;
-    }
-    return FALSE;
-}
-
-HWND WINAPI GetForegroundWindow(void) {
-    // Without a display no window is in the foreground.
-    const LayerDriver* driver = layer_open_driver();
-    return driver ? driver->get_foreground() : nullptr;
-}
-
-HWND WINAPI GetActiveWindow(void) {
-    return app_active ? active_window : nullptr;
-}
-
-HWND WINAPI SetFocus(HWND window) {
-    HWND previous = focus_window;
-    if (!window) {
-        focus_window = nullptr;
-        if (user_window(previous)) send(previous, WM_KILLFOCUS, 0, 0);
-        return previous;
-    }
-    if (!checked(window)) return nullptr;
-    HWND top = top_level_of(window);
-    if (top != active_window) activate(top);
-    if (focus_window == window || !user_window(window)) return previous;
-    previous = focus_window;
-    focus_window = window;
-    if (user_window(previous)) send(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
-    if (user_window(window)) send(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
-    return previous;
-}
-
-HWND WINAPI GetFocus(void) {
-    return focus_window;
 }
 
 // Win32 sends WM_MOVE and WM_SIZE only for what changed (with

@@ -1,17 +1,15 @@
 # Sources of the layer's x11 part.
-target_sources(win32layer PRIVATE
+target_sources(layer_x11 PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/x11_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x11_windows.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x11_focus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x11_events.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x11_monitors.cpp)
-target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_glx.cpp)
-target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_message_box.cpp)
-target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_display_mode.cpp
+target_sources(layer_x11 PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_glx.cpp)
+target_sources(layer_x11 PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_message_box.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/x11_box_layout.cpp ${CMAKE_CURRENT_LIST_DIR}/x11_box_paint.cpp)
+target_sources(layer_x11 PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_display_mode.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x11_mode_exit.cpp)
-target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_dialog.cpp ${CMAKE_CURRENT_LIST_DIR}/x11_paint.cpp)
-target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_fps.cpp)
-# XGetGeometry in place of Xlib's (x11_geometry.cpp): linked into every
-# program on the layer and exported, so that Mesa, loaded later, calls it.
-target_sources(win32layer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_geometry.cpp)
-target_link_options(win32layer INTERFACE "LINKER:--undefined=XGetGeometry" "LINKER:--export-dynamic-symbol=XGetGeometry")
+target_sources(layer_x11 PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_dialog.cpp ${CMAKE_CURRENT_LIST_DIR}/x11_paint.cpp)
+target_sources(layer_x11 PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11_fps.cpp)
+# x11_geometry.cpp goes into win32layer itself (platform/CMakeLists.txt).

@@ -6,7 +6,7 @@
 // and our windows with it, before we heard of it), the size is whatever lay
 // on Mesa's stack, and the buffers it then sizes from it corrupt the heap.
 // This one clears the answers first and calls Xlib's, so a window that is
-// gone measures 0 x 0. The executable exports it (x11/sources.cmake), so
+// gone measures 0 x 0. The executable exports it (platform/CMakeLists.txt), so
 // every library in the process, Mesa's among them, calls it.
 #include <X11/Xlib.h>
 #include <dlfcn.h>

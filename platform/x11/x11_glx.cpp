@@ -19,6 +19,7 @@
 #include <X11/Xutil.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -111,6 +112,13 @@ void drop_picture(SpreadPicture* picture) {
     fb.delete_renderbuffers(1, &picture->depth);
 }
 
+// The size the core gave a window (X has no empty windows).
+SIZE core_size(const X11Window& window) {
+    RECT client = {};
+    GetClientRect((HWND)(uintptr_t)window.id, &client);
+    return {std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1)};
+}
+
 // Gives the picture's buffers this size.
 void size_picture(SpreadPicture* picture, int width, int height) {
     picture->width = width;
@@ -148,7 +156,8 @@ SpreadPicture* picture_for(const X11Window& window) {
     fb.gen_renderbuffers(1, &picture.colour);
     fb.gen_renderbuffers(1, &picture.depth);
     // A renderbuffer is made at its first binding, and only then attached.
-    size_picture(&picture, window.width, window.height);
+    const SIZE size = core_size(window);
+    size_picture(&picture, size.cx, size.cy);
     fb.bind_framebuffer(GL_FRAMEBUFFER, picture.framebuffer);
     fb.framebuffer_renderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, picture.colour);
     fb.framebuffer_renderbuffer(GL_FRAMEBUFFER, picture.depth_attachment, GL_RENDERBUFFER, picture.depth);
@@ -158,16 +167,16 @@ SpreadPicture* picture_for(const X11Window& window) {
     }
     // What a context first made current on a window of the picture's size
     // starts with.
-    glViewport(0, 0, window.width, window.height);
-    glScissor(0, 0, window.width, window.height);
+    glViewport(0, 0, size.cx, size.cy);
+    glScissor(0, 0, size.cx, size.cy);
     return &(pictures[current_context] = picture);
 }
 
 // The picture takes the size the core gave its window, and the program's
 // drawing goes to it.
 void fit_picture(SpreadPicture* picture, const X11Window& window) {
-    if (picture->width != window.width || picture->height != window.height)
-        size_picture(picture, window.width, window.height);
+    const SIZE size = core_size(window);
+    if (picture->width != size.cx || picture->height != size.cy) size_picture(picture, size.cx, size.cy);
     fb.bind_framebuffer(GL_FRAMEBUFFER, picture->framebuffer);
 }
 
@@ -196,8 +205,8 @@ void stop_spreading(X11Window* window) {
     window->spread = false;
     window->native_width = window->native_height = 0;
     layer_fixme_once("no frame-buffer objects in this GL: the picture shows on one monitor only");
-    XResizeWindow(x11_display(), window->id, static_cast<unsigned>(window->width),
-                  static_cast<unsigned>(window->height));
+    const SIZE size = core_size(*window);
+    XResizeWindow(x11_display(), window->id, static_cast<unsigned>(size.cx), static_cast<unsigned>(size.cy));
 }
 
 int attribute(GLXFBConfig config, int name) {
@@ -387,7 +396,10 @@ void glx_delete_context(void* context) {
 void glx_swap_buffers(HWND hwnd) {
     Window window = (Window)(uintptr_t)hwnd;
     X11Window* record = x11_find_window(window);
-    if (record && layer_show_fps()) x11_draw_fps(window, record->width, record->height);
+    if (layer_show_fps()) {
+        RECT client;
+        if (GetClientRect(hwnd, &client)) x11_draw_fps(window, client.right, client.bottom);
+    }
     auto found = pictures.find(current_context);
     const bool spread = record && record->spread && current_window == window && found != pictures.end() &&
                         found->second.window == window;

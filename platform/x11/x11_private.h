@@ -67,7 +67,6 @@ struct X11Window {
     bool cursor_hidden;
     Colormap colormap;  // own colormap of a GLX visual, else None
     GLXFBConfig fbconfig;
-    int width, height;                // last size the core knows of
     int native_width, native_height;  // of a saver or spread window: the screen's
 };
 X11Window* x11_find_window(Window id);
@@ -75,6 +74,13 @@ X11Window* x11_find_window(Window id);
 std::vector<X11Window>& x11_windows();
 // Whether this connection made the window, also when it is gone since.
 bool x11_made_window(Window id);
+
+// A saver window keeps itself above all others and holds the keyboard;
+// while a message box is up it stands aside. x11_stand_aside is false for a
+// window that is not an own saver window (nothing changes then);
+// x11_come_back makes a window that stood aside a saver window again.
+bool x11_stand_aside(Window id);
+void x11_come_back(Window id);
 
 // The top-level window (own, or a client of the window manager) that
 // contains id.

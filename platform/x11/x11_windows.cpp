@@ -208,15 +208,15 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     X11Window record{};
     record.saver =
         top_level && (desc->style & WS_POPUP) && (desc->ex_style & WS_EX_TOPMOST) && covers_primary_monitor(desc);
-    record.width = desc->width > 0 ? desc->width : 1;
-    record.height = desc->height > 0 ? desc->height : 1;
     // The saver covers every monitor, so none shows the desktop; a GL window
     // in its corner spreads over them all when there are several, each
     // showing its picture (x11_glx.cpp).
     const X11Window* saver_parent = top_level ? nullptr : x11_find_window(parent);
     record.spread = saver_parent && saver_parent->saver && (desc->class_style & CS_OWNDC) && desc->x == 0 &&
                     desc->y == 0 && x11_monitors().size() > 1;
-    int x = desc->x, y = desc->y, width = record.width, height = record.height;
+    // X has no empty windows.
+    int x = desc->x, y = desc->y, width = desc->width > 0 ? desc->width : 1,
+        height = desc->height > 0 ? desc->height : 1;
     if (record.saver || record.spread) {
         x = y = 0;
         width = record.native_width = DisplayWidth(display, x11_screen());
@@ -318,8 +318,8 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
         size.flags = PPosition | PSize;
         size.x = desc->x;
         size.y = desc->y;
-        size.width = record.width;
-        size.height = record.height;
+        size.width = width;
+        size.height = height;
         XSetWMNormalHints(display, window, &size);
     }
     XFlush(display);
@@ -354,8 +354,6 @@ void x11_set_window_rect(HWND hwnd, int x, int y, int width, int height) {
     if (width < 1) width = 1;  // X has no empty windows
     if (height < 1) height = 1;
     if (X11Window* record = x11_find_window(window)) {
-        record->width = width;
-        record->height = height;
         // Their native windows keep the screen's size.
         if (record->spread) x11_resize_picture(window);
         if (record->saver || record->spread) return;
@@ -377,6 +375,17 @@ void x11_follow_screen_size() {
         XResizeWindow(display, window.id, static_cast<unsigned>(width), static_cast<unsigned>(height));
         x11_untrap_errors();
     }
+}
+
+bool x11_stand_aside(Window id) {
+    X11Window* record = x11_find_window(id);
+    if (!record || !record->saver) return false;
+    record->saver = false;
+    return true;
+}
+
+void x11_come_back(Window id) {
+    if (X11Window* record = x11_find_window(id)) record->saver = true;
 }
 
 X11Window* x11_find_window(Window id) {

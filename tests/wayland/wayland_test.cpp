@@ -503,6 +503,7 @@ TEST_F(WestonRun, FullscreenToplevelPresentsFramesAndAKeyEndsIt) {
 class XwaylandRun : public WaylandRun {
 public:
     void SetUp() override {
+        if (!ORRELUNE_X11) GTEST_SKIP() << "this build has no X11 driver";
         sway = start_sway(640, 480, "", true);
         output = sway_outputs(sway).at(0);
     }
@@ -565,10 +566,12 @@ TEST_F(WaylandRun, DriverChoice) {
     EXPECT_EQ(wait_for_class(display, DefaultRootWindow(display), saver_class, 0), 0ul);
     kill_child(&saver);
 
-    both.push_back("ORRELUNE_DRIVER=x11");
-    start_saver(both);
-    EXPECT_NE(wait_for_class(display, DefaultRootWindow(display), saver_class, 30000), 0ul) << "X when asked";
-    kill_child(&saver);
+    if (ORRELUNE_X11) {
+        both.push_back("ORRELUNE_DRIVER=x11");
+        start_saver(both);
+        EXPECT_NE(wait_for_class(display, DefaultRootWindow(display), saver_class, 30000), 0ul) << "X when asked";
+        kill_child(&saver);
+    }
 
     start_saver({"ORRELUNE_DRIVER=wayland"});
     EXPECT_TRUE(wait_for_picture(sway, output)) << "Wayland when asked";
@@ -601,6 +604,7 @@ TEST_F(WaylandRun, PreviewAndSettingsRunOnXOrSaySo) {
     };
     for (const OnX& run :
          {OnX{{"/c"}, root, "#32770 template"}, OnX{{"/p", std::to_string(host)}, host, saver_class}}) {
+        if (!ORRELUNE_X11) break;  // this build has no X11 driver to run them on
         SCOPED_TRACE(run.args[0]);
         std::vector<std::string> env = sway_env(sway);
         env.push_back("DISPLAY=" + x.name);

@@ -1,0 +1,55 @@
+# Fails when a part of the layer calls a function that another part defines
+# without linking that part's library. Run by the build (platform/CMakeLists.txt):
+#   cmake -DNM=nm -DOUT=stamp -DPARTS="name=archive=dep,dep;..." -P check_layer_map.cmake
+# Only strong definitions count: inline functions and templates that several
+# parts instantiate are nobody's.
+
+cmake_minimum_required(VERSION 3.25)
+
+set(names)
+foreach(entry IN LISTS PARTS)
+  string(REPLACE "=" ";" fields "${entry}")
+  list(GET fields 0 name)
+  list(GET fields 1 archive)
+  list(LENGTH fields count)
+  set(deps "")
+  if(count GREATER 2)
+    list(GET fields 2 deps)
+    string(REPLACE "," ";" deps "${deps}")
+  endif()
+  list(APPEND names ${name})
+  set(archive_${name} ${archive})
+  set(deps_${name} ${deps})
+  execute_process(COMMAND ${NM} -P -g --defined-only ${archive} OUTPUT_VARIABLE defined COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX MATCHALL "(^|\n)[^ \n]+ [TDBR]" defined "${defined}")
+  foreach(line IN LISTS defined)
+    string(REGEX REPLACE "^\n?([^ ]+) .*" "\\1" symbol "${line}")
+    set(owner_${symbol} ${name})
+  endforeach()
+endforeach()
+
+set(faults "")
+foreach(name IN LISTS names)
+  execute_process(COMMAND ${NM} -P -u ${archive_${name}} OUTPUT_VARIABLE undefined COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX MATCHALL "(^|\n)[^ \n]+ U" undefined "${undefined}")
+  foreach(line IN LISTS undefined)
+    string(REGEX REPLACE "^\n?([^ ]+) .*" "\\1" symbol "${line}")
+    set(owner "${owner_${symbol}}")
+    if(owner STREQUAL "" OR owner STREQUAL name OR "layer_${owner}" IN_LIST deps_${name})
+      continue()
+    endif()
+    execute_process(COMMAND c++filt ${symbol} OUTPUT_VARIABLE readable OUTPUT_STRIP_TRAILING_WHITESPACE
+      RESULT_VARIABLE filtered)
+    if(NOT filtered EQUAL 0)
+      set(readable ${symbol})
+    endif()
+    list(APPEND faults "  platform/${name} calls ${readable}, which platform/${owner} defines, and layer_${name} does not link layer_${owner}")
+  endforeach()
+endforeach()
+
+if(faults)
+  list(REMOVE_DUPLICATES faults)
+  list(JOIN faults "\n" faults)
+  message(FATAL_ERROR "A part of the layer calls one that the README's map does not let it use:\n${faults}")
+endif()
+file(TOUCH ${OUT})
