@@ -113,10 +113,13 @@ void drop_picture(SpreadPicture* picture) {
 }
 
 // The size the core gave a window (X has no empty windows).
-SIZE core_size(const X11Window& window) {
+struct Size {
+    int width, height;
+};
+Size core_size(const X11Window& window) {
     RECT client = {};
     GetClientRect((HWND)(uintptr_t)window.id, &client);
-    return {std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1)};
+    return {std::max<int>(client.right, 1), std::max<int>(client.bottom, 1)};
 }
 
 // Gives the picture's buffers this size.
@@ -156,8 +159,8 @@ SpreadPicture* picture_for(const X11Window& window) {
     fb.gen_renderbuffers(1, &picture.colour);
     fb.gen_renderbuffers(1, &picture.depth);
     // A renderbuffer is made at its first binding, and only then attached.
-    const SIZE size = core_size(window);
-    size_picture(&picture, size.cx, size.cy);
+    const Size size = core_size(window);
+    size_picture(&picture, size.width, size.height);
     fb.bind_framebuffer(GL_FRAMEBUFFER, picture.framebuffer);
     fb.framebuffer_renderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, picture.colour);
     fb.framebuffer_renderbuffer(GL_FRAMEBUFFER, picture.depth_attachment, GL_RENDERBUFFER, picture.depth);
@@ -167,16 +170,16 @@ SpreadPicture* picture_for(const X11Window& window) {
     }
     // What a context first made current on a window of the picture's size
     // starts with.
-    glViewport(0, 0, size.cx, size.cy);
-    glScissor(0, 0, size.cx, size.cy);
+    glViewport(0, 0, size.width, size.height);
+    glScissor(0, 0, size.width, size.height);
     return &(pictures[current_context] = picture);
 }
 
 // The picture takes the size the core gave its window, and the program's
 // drawing goes to it.
 void fit_picture(SpreadPicture* picture, const X11Window& window) {
-    const SIZE size = core_size(window);
-    if (picture->width != size.cx || picture->height != size.cy) size_picture(picture, size.cx, size.cy);
+    const Size size = core_size(window);
+    if (picture->width != size.width || picture->height != size.height) size_picture(picture, size.width, size.height);
     fb.bind_framebuffer(GL_FRAMEBUFFER, picture->framebuffer);
 }
 
@@ -205,8 +208,8 @@ void stop_spreading(X11Window* window) {
     window->spread = false;
     window->native_width = window->native_height = 0;
     layer_fixme_once("no frame-buffer objects in this GL: the picture shows on one monitor only");
-    const SIZE size = core_size(*window);
-    XResizeWindow(x11_display(), window->id, static_cast<unsigned>(size.cx), static_cast<unsigned>(size.cy));
+    const Size size = core_size(*window);
+    XResizeWindow(x11_display(), window->id, static_cast<unsigned>(size.width), static_cast<unsigned>(size.height));
 }
 
 int attribute(GLXFBConfig config, int name) {
