@@ -521,8 +521,16 @@ void XwaylandRun::holds_until_input(int seconds) {
     ASSERT_FALSE(display.empty());
     std::vector<std::string> env = sway_env(sway);
     env.insert(env.end(), {"WAYLAND_DISPLAY", "DISPLAY=" + display});
-    saver = spawn(as_unprivileged({ORRELUNE_PATH, "/s"}, {}), env);
+    // Xwayland starts with its first client and learns of the outputs as
+    // they come: the run starts once the X screen holds every one, as on a
+    // desktop whose monitors are all there.
     const std::vector<std::string> outputs = sway_outputs(sway);
+    const std::string listed = "Monitors: " + std::to_string(outputs.size());
+    Child xrandr = spawn(
+        as_unprivileged({"sh", "-c", "until xrandr --listmonitors | grep -q '" + listed + "'; do sleep 0.1; done"}, {}),
+        env);
+    ASSERT_EQ(wait_exit(&xrandr, 60000), 0) << "the X screen never held " << outputs.size() << " monitors";
+    saver = spawn(as_unprivileged({ORRELUNE_PATH, "/s"}, {}), env);
     for (const std::string& shown : outputs) ASSERT_TRUE(wait_for_picture(sway, shown)) << read_stderr(saver);
 
     // Well past the moment it used to end at, and frames still coming.
