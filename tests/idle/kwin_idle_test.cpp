@@ -64,12 +64,3 @@ TEST_F(IdleKWin, StartsOnIdleEndsOnInputAndStartsOnTheNextIdle) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (access(kwin_path, X_OK) != 0) {
-        printf("skipped: KWin is not installed (Debian's kwin-wayland)\n");
-        return 77;
-    }
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -91,12 +91,3 @@ TEST_F(IdleMutter, EndsWithTheCompositor) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (access(mutter_path, X_OK) != 0) {
-        printf("skipped: mutter is not installed (Debian's mutter)\n");
-        return 77;
-    }
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
