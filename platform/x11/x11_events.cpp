@@ -13,8 +13,6 @@
 #include <poll.h>
 #include <errno.h>
 
-#include <algorithm>
-
 bool x11_app_active;
 
 namespace {
@@ -138,15 +136,13 @@ void translate_configure(XConfigureEvent* event) {
         layer_core_host_resized(host, event->width, event->height);
         return;
     }
-    HWND window = (HWND)(uintptr_t)event->window;
     X11Window* record = x11_find_window(event->window);
-    RECT client;
-    if (!record || !owns(event->window) || !GetClientRect(window, &client)) return;
+    if (!record || !owns(event->window)) return;
     // Their native windows cover the screen, whatever size the core gave.
     if (record->saver || record->spread) return;
-    // The native window is at least 1 x 1 where the core's is empty.
-    if (std::max<LONG>(client.right, 1) == event->width && std::max<LONG>(client.bottom, 1) == event->height) return;
-    layer_core_resized(window, event->width, event->height);
+    const X11Size size = x11_core_size(event->window);
+    if (size.width == event->width && size.height == event->height) return;
+    layer_core_resized((HWND)(uintptr_t)event->window, event->width, event->height);
 }
 
 void translate_client_message(XClientMessageEvent* event) {

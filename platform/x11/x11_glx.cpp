@@ -19,7 +19,6 @@
 #include <X11/Xutil.h>
 #include <stdlib.h>
 
-#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -112,16 +111,6 @@ void drop_picture(SpreadPicture* picture) {
     fb.delete_renderbuffers(1, &picture->depth);
 }
 
-// The size the core gave a window (X has no empty windows).
-struct Size {
-    int width, height;
-};
-Size core_size(const X11Window& window) {
-    RECT client = {};
-    GetClientRect((HWND)(uintptr_t)window.id, &client);
-    return {std::max<int>(client.right, 1), std::max<int>(client.bottom, 1)};
-}
-
 // Gives the picture's buffers this size.
 void size_picture(SpreadPicture* picture, int width, int height) {
     picture->width = width;
@@ -159,7 +148,7 @@ SpreadPicture* picture_for(const X11Window& window) {
     fb.gen_renderbuffers(1, &picture.colour);
     fb.gen_renderbuffers(1, &picture.depth);
     // A renderbuffer is made at its first binding, and only then attached.
-    const Size size = core_size(window);
+    const X11Size size = x11_core_size(window.id);
     size_picture(&picture, size.width, size.height);
     fb.bind_framebuffer(GL_FRAMEBUFFER, picture.framebuffer);
     fb.framebuffer_renderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, picture.colour);
@@ -178,7 +167,7 @@ SpreadPicture* picture_for(const X11Window& window) {
 // The picture takes the size the core gave its window, and the program's
 // drawing goes to it.
 void fit_picture(SpreadPicture* picture, const X11Window& window) {
-    const Size size = core_size(window);
+    const X11Size size = x11_core_size(window.id);
     if (picture->width != size.width || picture->height != size.height) size_picture(picture, size.width, size.height);
     fb.bind_framebuffer(GL_FRAMEBUFFER, picture->framebuffer);
 }
@@ -208,7 +197,7 @@ void stop_spreading(X11Window* window) {
     window->spread = false;
     window->native_width = window->native_height = 0;
     layer_fixme_once("no frame-buffer objects in this GL: the picture shows on one monitor only");
-    const Size size = core_size(*window);
+    const X11Size size = x11_core_size(window->id);
     XResizeWindow(x11_display(), window->id, static_cast<unsigned>(size.width), static_cast<unsigned>(size.height));
 }
 

@@ -70,6 +70,12 @@ struct X11Window {
     int native_width, native_height;  // of a saver or spread window: the screen's
 };
 X11Window* x11_find_window(Window id);
+// The size the core gives a window of ours, at least 1 x 1 as X has no
+// empty windows: what its native window is when nothing else decides.
+struct X11Size {
+    int width, height;
+};
+X11Size x11_core_size(Window id);
 // The records of the windows that are there now.
 std::vector<X11Window>& x11_windows();
 // Whether this connection made the window, also when it is gone since.

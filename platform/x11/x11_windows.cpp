@@ -13,6 +13,7 @@
 #include <string.h>
 #include <strings.h>
 #include <unistd.h>
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -386,6 +387,12 @@ bool x11_stand_aside(Window id) {
 
 void x11_come_back(Window id) {
     if (X11Window* record = x11_find_window(id)) record->saver = true;
+}
+
+X11Size x11_core_size(Window id) {
+    RECT client = {};
+    GetClientRect((HWND)(uintptr_t)id, &client);
+    return {std::max<int>(client.right, 1), std::max<int>(client.bottom, 1)};
 }
 
 X11Window* x11_find_window(Window id) {
