@@ -143,12 +143,16 @@ void install_exit_paths() {
 
 }  // namespace
 
+bool layer_quotes_argument(const char* arg) {
+    return !*arg || strpbrk(arg, " \t\n\v\"");
+}
+
 void layer_build_command_line(int argc, const char* const* argv, char* out, size_t size) {
     std::string line;
     for (int i = 0; i < argc; ++i) {
         if (i > 0) line += ' ';
         const char* arg = argv[i];
-        if (*arg && !strpbrk(arg, " \t\n\v\"")) {
+        if (!layer_quotes_argument(arg)) {
             line += arg;
             continue;
         }
