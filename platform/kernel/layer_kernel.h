@@ -84,10 +84,10 @@ const int layer_hosted_metric = 0x4F52;
 // starter left it ignored or blocked.
 void layer_end_on_signals();
 
-// The program's run as its switch names it ('s', 'p' or 'c'; 0 when the
-// entry has not said, as in tests): the driver chosen must offer what the
-// run needs, windows of other programs for a preview and dialogs for the
-// settings.
+// The program's run as its switch names it ('s', 'p' or 'c'), 'h' for a run
+// that a daemon hosts, 0 when the entry has not said (as in tests): the
+// driver chosen must offer what the run needs, windows of other programs
+// for a preview or a hosted run and dialogs for the settings.
 void layer_set_run_switch(char program_switch);
 char layer_run_switch();
 
