@@ -94,11 +94,29 @@ TEST_F(WaylandStart, NoCompositorToReachIsOneLineNamingIt) {
     close(pair[0]);
     fds.push_back(pair[1]);
     const std::string closed = std::to_string(pair[1]);
+    const std::string long_name(120, 'w');
     const Case cases[] = {
         {"no runtime folder",
          {"/s"},
          {"XDG_RUNTIME_DIR", "WAYLAND_DISPLAY=wayland-1"},
          "compositor \"wayland-1\": XDG_RUNTIME_DIR is not set"},
+        // What libwayland would refuse with a line of its own.
+        {"an empty runtime folder",
+         {"/s"},
+         {"XDG_RUNTIME_DIR=", "WAYLAND_DISPLAY=wayland-1"},
+         "compositor \"wayland-1\": XDG_RUNTIME_DIR is not set"},
+        {"a relative runtime folder",
+         {"/s"},
+         {"XDG_RUNTIME_DIR=run", "WAYLAND_DISPLAY=wayland-1"},
+         "compositor \"wayland-1\": XDG_RUNTIME_DIR=\"run\" is not an absolute path"},
+        {"a socket path too long",
+         {"/s"},
+         {"WAYLAND_DISPLAY=" + long_name},
+         "compositor \"" + long_name + "\": its socket's path is longer than 107 bytes"},
+        {"an absolute socket path too long",
+         {"/s"},
+         {"WAYLAND_DISPLAY=/" + long_name},
+         "compositor \"/" + long_name + "\": its socket's path is longer than 107 bytes"},
         {"no socket", {"/s"}, {"WAYLAND_DISPLAY=nobody-here"}, "compositor \"nobody-here\": No such file"},
         {"a socket nobody listens on", {"/s"}, {"WAYLAND_DISPLAY=dead"}, "compositor \"dead\": Connection refused"},
         // X is asked then, and has no display either: Wayland is what failed.
