@@ -9,10 +9,10 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -190,43 +190,52 @@ bool follow_links(const std::string& path, std::string* target) {
     return false;
 }
 
-// A temporary file's name: ".NAME." and mkostemp's six characters.
+// A temporary file's name: ".NAME." and six letters or digits.
 std::string temporary_prefix(const std::string& name) {
     return "." + name + ".";
 }
 
-// Temporary files that earlier writes left behind (a process killed before
-// its rename). A write in progress holds a lock on its file, so only the
-// abandoned ones are taken.
-void remove_stale_temporaries(const std::string& dir, const std::string& name) {
-    DIR* entries = opendir(dir.c_str());
-    if (!entries) return;
-    const std::string prefix = temporary_prefix(name);
-    while (dirent* entry = readdir(entries)) {
-        std::string found = entry->d_name;
-        if (found.size() != prefix.size() + 6 || found.compare(0, prefix.size(), prefix) != 0) continue;
-        std::string stale = dir + "/" + found;
-        int fd = open(stale.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
-        if (fd < 0) continue;
-        struct stat st;
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0) unlink(stale.c_str());
-        close(fd);
-    }
-    closedir(entries);
+// The lock file holds the name of the temporary file that the write under
+// the lock makes, from before the file is made until it is renamed or
+// removed: a name still there when the next writer takes the lock is the
+// file of a write that was killed. That file, and no other, is removed:
+// whatever else stands beside the settings is the user's, whatever its name.
+void record_temporary(int lock_fd, const std::string& leaf) {
+    if (ftruncate(lock_fd, 0) != 0 || leaf.empty()) return;
+    // A record that fails costs at most a file left behind by a write that
+    // is killed as well.
+    ssize_t ignored = pwrite(lock_fd, leaf.data(), leaf.size(), 0);
+    (void)ignored;
 }
 
-// A new temporary file beside the target, locked for as long as it is open.
-// One that another write's clean-up holds or has taken before the lock
-// held is left to it.
-int create_temporary(const std::string& dir, const std::string& name, std::string* temp) {
-    for (;;) {
-        *temp = dir + "/" + temporary_prefix(name) + "XXXXXX";
-        int fd = mkostemp(&(*temp)[0], O_CLOEXEC);
-        if (fd < 0) return fd;
-        struct stat st;
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &st) == 0 && st.st_nlink > 0) return fd;
-        close(fd);
+void remove_abandoned_temporary(int lock_fd, const std::string& dir, const std::string& name) {
+    char recorded[NAME_MAX + 1];
+    ssize_t n = pread(lock_fd, recorded, sizeof recorded, 0);
+    if (n <= 0) return;
+    const std::string leaf(recorded, size_t(n)), prefix = temporary_prefix(name);
+    if (leaf.size() != prefix.size() + 6 || leaf.compare(0, prefix.size(), prefix) != 0 ||
+        leaf.find('/') != std::string::npos)
+        return;  // not a record of ours
+    const std::string abandoned = dir + "/" + leaf;
+    struct stat st;
+    if (lstat(abandoned.c_str(), &st) == 0 && S_ISREG(st.st_mode)) unlink(abandoned.c_str());
+    record_temporary(lock_fd, "");
+}
+
+// A new temporary file beside the target, recorded in the lock file first.
+int create_temporary(int lock_fd, const std::string& dir, const std::string& name, std::string* temp) {
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (int tries = 0; tries < 100; ++tries) {
+        unsigned char random[6];
+        if (getrandom(random, sizeof random, 0) != ssize_t(sizeof random)) return -1;
+        std::string leaf = temporary_prefix(name);
+        for (unsigned char byte : random) leaf += letters[byte % (sizeof letters - 1)];
+        record_temporary(lock_fd, leaf);
+        *temp = dir + "/" + leaf;
+        int fd = open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
+        if (fd >= 0 || errno != EEXIST) return fd;
     }
+    return -1;  // errno: EEXIST
 }
 
 // The file a write to path lands in, as its directory and name.
@@ -293,7 +302,7 @@ void reg_unlock(RegLock* lock) {
     lock->fd = -1;
 }
 
-LONG reg_write_file(const std::string& path, const std::string& text, std::string* why) {
+LONG reg_write_file(const std::string& path, const std::string& text, const RegLock& lock, std::string* why) {
     if (path.empty()) return failed(why, ERROR_PATH_NOT_FOUND, "there is no home directory");
     std::string dir, name;
     if (!locate(path, &dir, &name) || !make_directories(dir)) return failed_with_errno(why, errno);
@@ -305,17 +314,22 @@ LONG reg_write_file(const std::string& path, const std::string& text, std::strin
     if (exists && !S_ISREG(st.st_mode)) return failed(why, ERROR_ACCESS_DENIED, not_regular);
     mode_t mode = exists ? (st.st_mode & 07777) : 0600;
 
-    remove_stale_temporaries(dir, name);
+    remove_abandoned_temporary(lock.fd, dir, name);
     std::string temp;
-    int fd = create_temporary(dir, name, &temp);
-    if (fd < 0) return failed_with_errno(why, errno);
+    int fd = create_temporary(lock.fd, dir, name, &temp);
+    if (fd < 0) {
+        int error = errno;
+        record_temporary(lock.fd, "");
+        return failed_with_errno(why, error);
+    }
 
     int error = 0;
     if (!write_all(fd, text) || fsync(fd) != 0 || fchmod(fd, mode) != 0) error = errno;
     if (!error && before_rename_hook && !before_rename_hook(temp.c_str())) error = EIO;
     if (!error && rename(temp.c_str(), target.c_str()) != 0) error = errno;
     if (error) unlink(temp.c_str());
-    close(fd);  // after the rename or the unlink, so the lock covers both
+    close(fd);
+    record_temporary(lock.fd, "");
     if (error) return failed_with_errno(why, error);
     // The rename itself is made durable with the directory.
     int dir_fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

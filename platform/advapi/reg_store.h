@@ -60,9 +60,9 @@ void reg_unlock(RegLock* lock);
 // Replaces the file with the text through a temporary file in the same
 // directory, flushed and renamed over it; creates the directory (0700) when
 // missing. A link keeps pointing where it did and its target is written,
-// made if it doesn't exist yet. Temporary files that earlier writes left
-// behind go; one that a live writer holds stays. Returns ERROR_SUCCESS or an
+// made if it doesn't exist yet. The caller holds the lock, whose file names
+// the temporary file while it exists: one that a killed write left behind
+// goes with the next write, and no other file. Returns ERROR_SUCCESS or an
 // error code, with the reason in why when given; on failure the old file is
-// left as it was, and so is anything but a regular file in its place. The
-// caller holds the lock.
-LONG reg_write_file(const std::string& path, const std::string& text, std::string* why = nullptr);
+// left as it was, and so is anything but a regular file in its place.
+LONG reg_write_file(const std::string& path, const std::string& text, const RegLock& lock, std::string* why = nullptr);

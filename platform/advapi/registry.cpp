@@ -147,7 +147,8 @@ bool find_value(const std::string& key, const std::string& name, RegValue* value
 // Reads the file afresh under the lock, makes the changes and replaces it.
 // A file that exists but can't be read, or can't be written back in its own
 // encoding, is never replaced: what it holds would be lost.
-LONG write_changes(const std::string& path, const std::vector<PendingChange>& changes, std::string* why) {
+LONG write_changes(const std::string& path, const std::vector<PendingChange>& changes, const RegLock& lock,
+                   std::string* why) {
     std::string text;
     RegRead read = reg_read_file(path, &text, why);
     if (read == RegRead::Unreadable) return ERROR_ACCESS_DENIED;
@@ -168,7 +169,7 @@ LONG write_changes(const std::string& path, const std::vector<PendingChange>& ch
             reg_set_value(doc, change.key, change.name, change.value);
     }
     std::string new_text = reg_text(doc);
-    LONG result = reg_write_file(path, new_text, why);
+    LONG result = reg_write_file(path, new_text, lock, why);
     if (result != ERROR_SUCCESS) return result;
     stored.stamp = reg_file_stamp(path);
     stored.current = true;
@@ -189,7 +190,7 @@ LONG commit(HKEY by) {
     RegLock lock;
     LONG result = reg_lock(path, &lock, &why);
     if (result == ERROR_SUCCESS) {
-        result = write_changes(path, changes, &why);
+        result = write_changes(path, changes, lock, &why);
         reg_unlock(&lock);
     }
     if (result != ERROR_SUCCESS)

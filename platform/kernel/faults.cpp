@@ -36,6 +36,20 @@ const int max_fault_depth = 4;
 // Called first for each fault (layer_set_fault_check).
 void (*fault_check)() = nullptr;
 
+// A fault signal that a process sent (kill, sigqueue, tgkill) rather than
+// the processor raised: the report says so, and who sent it, in place of an
+// address (the fields that would hold one hold the sender's id).
+struct SentSignal {
+    const EXCEPTION_RECORD* record;
+    int signal;
+    pid_t sender;
+};
+SentSignal sent_signal = {nullptr, 0, 0};
+
+bool was_sent(const siginfo_t* info) {
+    return info->si_code <= 0;  // SI_USER, SI_QUEUE, SI_TKILL...
+}
+
 DWORD exception_code(const siginfo_t* info) {
     switch (info->si_signo) {
     case SIGILL: return EXCEPTION_ILLEGAL_INSTRUCTION;
@@ -84,15 +98,19 @@ void on_fault(int, siginfo_t* info, void* context) {
     EXCEPTION_RECORD record = {};
     record.ExceptionCode = exception_code(info);
     record.ExceptionAddress = instruction_address(context);
-    if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION) {
+    if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && !was_sent(info)) {
         // Windows gives the kind of access (unknown here: 0, read) and the address.
         record.NumberParameters = 2;
         record.ExceptionInformation[0] = 0;
         record.ExceptionInformation[1] = reinterpret_cast<ULONG_PTR>(info->si_addr);
     }
+    const SentSignal outer = sent_signal;
+    if (was_sent(info)) sent_signal = {&record, info->si_signo, info->si_pid};
     EXCEPTION_POINTERS pointers = {&record, context};
     // As the last-chance frame of a Windows thread does.
-    if (UnhandledExceptionFilter(&pointers) == EXCEPTION_CONTINUE_EXECUTION) {
+    LONG verdict = UnhandledExceptionFilter(&pointers);
+    sent_signal = outer;
+    if (verdict == EXCEPTION_CONTINUE_EXECUTION) {
         // Windows retries the instruction; a filter that repaired nothing
         // faults again, there as here.
         --fault_depth;
@@ -136,6 +154,26 @@ void remove_handlers() {
 char* put_text(char* out, const char* text) {
     while (*text) *out++ = *text++;
     return out;
+}
+
+char* put_decimal(char* out, uintptr_t value) {
+    char digits[3 * sizeof value];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value);
+    while (count) *out++ = digits[--count];
+    return out;
+}
+
+const char* signal_name(int sig) {
+    switch (sig) {
+    case SIGSEGV: return "SIGSEGV";
+    case SIGBUS: return "SIGBUS";
+    case SIGILL: return "SIGILL";
+    default: return "SIGFPE";
+    }
 }
 
 char* put_hex(char* out, uintptr_t value, int min_digits) {
@@ -200,11 +238,22 @@ LONG WINAPI UnhandledExceptionFilter(EXCEPTION_POINTERS* info) {
     p = put_hex(p, record->ExceptionCode, 8);
     p = put_text(p, " (");
     p = put_text(p, fault_name(record->ExceptionCode));
-    p = put_text(p, ") at address ");
-    p = put_hex(p, reinterpret_cast<uintptr_t>(record->ExceptionAddress), 1);
-    if (record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record->NumberParameters >= 2) {
-        p = put_text(p, " accessing ");
-        p = put_hex(p, record->ExceptionInformation[1], 1);
+    if (record == sent_signal.record) {
+        p = put_text(p, "): not a fault but ");
+        p = put_text(p, signal_name(sent_signal.signal));
+        if (sent_signal.sender == getpid()) {
+            p = put_text(p, " that this process sent itself");
+        } else {
+            p = put_text(p, " sent by process ");
+            p = put_decimal(p, static_cast<uintptr_t>(sent_signal.sender));
+        }
+    } else {
+        p = put_text(p, ") at address ");
+        p = put_hex(p, reinterpret_cast<uintptr_t>(record->ExceptionAddress), 1);
+        if (record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record->NumberParameters >= 2) {
+            p = put_text(p, " accessing ");
+            p = put_hex(p, record->ExceptionInformation[1], 1);
+        }
     }
     *p++ = '\n';
     ssize_t ignored = write(STDERR_FILENO, line, static_cast<size_t>(p - line));

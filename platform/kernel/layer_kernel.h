@@ -7,7 +7,8 @@
 //   layer_handling_fault, layer_set_fault_check - the fault path (faults.cpp)
 //   layer_fixme_once   - the loud "not implemented" line, printed once per text
 //   layer_printable    - an argument or environment value, escaped for a message
-//   layer_kernel_set_argv, layer_command_tail - the entry's command-line work
+//   layer_kernel_set_argv, layer_command_tail, layer_quotes_argument - the
+//                        entry's command-line work
 //   layer_fake_clock_active - whether GetTickCount runs on the test clock
 //   layer_hosted_window, layer_show_fps, layer_end_on_signals - a run that a
 //                        screen-saver daemon hosts (set by the entry)
@@ -59,6 +60,9 @@ void layer_kernel_set_argv(int argc, char** argv);
 // Quotes arguments into one line the way the Windows argument splitter
 // reads them back.
 void layer_build_command_line(int argc, const char* const* argv, char* out, size_t size);
+// Whether that line holds the argument in quotes: an empty one, or one with
+// a space, a tab, a line break or a quote in it.
+bool layer_quotes_argument(const char* arg);
 // The argument tail that a Windows C run-time hands to WinMain as lpCmdLine:
 // the arguments after the program name of the line built from argv.
 LPSTR layer_command_tail();
@@ -80,10 +84,10 @@ const int layer_hosted_metric = 0x4F52;
 // starter left it ignored or blocked.
 void layer_end_on_signals();
 
-// The program's run as its switch names it ('s', 'p' or 'c'; 0 when the
-// entry has not said, as in tests): the driver chosen must offer what the
-// run needs, windows of other programs for a preview and dialogs for the
-// settings.
+// The program's run as its switch names it ('s', 'p' or 'c'), 'h' for a run
+// that a daemon hosts, 0 when the entry has not said (as in tests): the
+// driver chosen must offer what the run needs, windows of other programs
+// for a preview or a hosted run and dialogs for the settings.
 void layer_set_run_switch(char program_switch);
 char layer_run_switch();
 

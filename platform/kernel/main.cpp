@@ -45,13 +45,14 @@ void print_usage(const char* name) {
         "  --version         the version\n"
         "\n"
         "ORRELUNE_DRIVER=x11|wayland picks the display; unset, Wayland comes before X11\n"
-        "(the preview and the settings dialog need X: on Wayland, Xwayland's DISPLAY)\n"
+        "(the preview, the settings dialog, --root and --window-id need X: on Wayland,\n"
+        "Xwayland's DISPLAY)\n"
         "\n"
         "Exit status: 0 after a run, 1 when the window named does not exist or there is\n"
-        "no display (for /p, no X display; also a Wayland compositor that does not answer\n"
-        "within 10 seconds at start), 2 for a mistake on the command line, 255 for a\n"
-        "switch that is not recognised (or /a), a preview window that is not valid and\n"
-        "a settings dialog with no X display to show on.\n",
+        "no display (for /p, --root and --window-id, no X display; also a Wayland\n"
+        "compositor that does not answer within 10 seconds at start), 2 for a mistake on\n"
+        "the command line, 255 for a switch that is not recognised (or /a), a preview\n"
+        "window that is not valid and a settings dialog with no X display to show on.\n",
         name, name, name);
 }
 
@@ -98,6 +99,7 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> args = {argv[0]};
     if (options.hosted) {
+        layer_set_run_switch('h');
         int exit_code = 0;
         HWND window = hosted_window(options, name, &exit_code);
         if (!window) return exit_code;

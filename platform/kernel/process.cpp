@@ -9,6 +9,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -76,17 +77,40 @@ void rebuild_command_line() {
     command_line.resize(strlen(command_line.c_str()));
 }
 
+// glibc keeps the signals between the standard ones and SIGRTMIN (32 and
+// 33) for its threads: its sigaction, sigaddset, sigprocmask and raise
+// refuse them or leave them out. Until glibc takes one for itself (on its
+// first use, after which it ignores that signal from other processes), its
+// default ends the process as any other's does, so the layer reaches the
+// kernel for them directly.
+bool kept_by_glibc(int sig) {
+    return sig > 31 && sig < SIGRTMIN;
+}
+
+// A signal's action as the kernel keeps it, in this machine's layout, which
+// the layer does not read: a record is copied whole, and the default action
+// (as a new program has it) is all zeros.
+struct KernelAction {
+    alignas(16) unsigned char bytes[64] = {};
+};
+
+bool kernel_action(int sig, const KernelAction* action, KernelAction* old) {
+    return syscall(SYS_rt_sigaction, sig, action, old, _NSIG / 8) == 0;
+}
+
 void on_fatal_signal(int sig) {
     layer_run_exit_hooks();
-    signal(sig, SIG_DFL);
-    raise(sig);
+    // The signal waits until the handler returns, then ends the process.
+    const KernelAction default_action;
+    kernel_action(sig, &default_action, nullptr);
+    syscall(SYS_tgkill, getpid(), gettid(), sig);
 }
 
 // Whether the signal ends the process after the exit hooks: every one whose
-// default action ends it (the real-time ones too), but the faults, which
-// faults.cpp turns into exceptions for the program's filter. The others
-// are ignored, stop or continue by default; SIGKILL can't be caught, and
-// the C library keeps the first real-time signals for itself.
+// default action ends it (the real-time ones too, and those glibc keeps),
+// but the faults, which faults.cpp turns into exceptions for the program's
+// filter. The others are ignored, stop or continue by default; SIGKILL
+// can't be caught.
 bool is_ending_signal(int sig) {
     switch (sig) {
     case SIGSEGV:
@@ -102,19 +126,25 @@ bool is_ending_signal(int sig) {
     case SIGCHLD:
     case SIGURG:
     case SIGWINCH: return false;
-    default: return sig > 0 && (sig < 32 || (sig >= SIGRTMIN && sig <= SIGRTMAX));
+    default: return sig > 0 && sig <= SIGRTMAX;
     }
 }
 
 // Those a screen-saver daemon ends a hosted run with.
 const int daemon_signals[] = {SIGINT, SIGTERM, SIGHUP};
 
+// Straight to the kernel, so that glibc's signals are held too; a set in
+// glibc's sigset_t is the kernel's mask, a bit for each signal from the
+// lowest.
 void block_ending_signals(sigset_t* previous) {
     sigset_t ending;
     sigemptyset(&ending);
+    unsigned long* words = reinterpret_cast<unsigned long*>(&ending);
+    const int word_bits = 8 * sizeof *words;
     for (int sig = 1; sig <= SIGRTMAX; ++sig)
-        if (is_ending_signal(sig)) sigaddset(&ending, sig);
-    pthread_sigmask(SIG_BLOCK, &ending, previous);
+        if (is_ending_signal(sig)) words[(sig - 1) / word_bits] |= 1ul << ((sig - 1) % word_bits);
+    sigemptyset(previous);
+    syscall(SYS_rt_sigprocmask, SIG_BLOCK, &ending, previous, _NSIG / 8);
 }
 
 // Bounded, so that a thread stuck on a dead display cannot keep the process
@@ -130,25 +160,44 @@ void install_exit_paths() {
     // A display mode left changed would outlive the process, so the hooks
     // also run when a signal ends it (an abort() inside a library as well);
     // a handler set by someone else stays, and so does an ignored signal.
+    int taken = 0;
     for (int sig = 1; sig <= SIGRTMAX; ++sig) {
         struct sigaction old;
-        if (is_ending_signal(sig) && sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) {
+        if (is_ending_signal(sig) && !kept_by_glibc(sig) && sigaction(sig, nullptr, &old) == 0 &&
+            old.sa_handler == SIG_DFL) {
             struct sigaction action = {};
             action.sa_handler = on_fatal_signal;
             sigemptyset(&action.sa_mask);
             sigaction(sig, &action, nullptr);
+            taken = sig;
         }
+    }
+    // glibc's own signals get the record glibc made for one of the others,
+    // with what the kernel needs to return from the handler, while glibc
+    // has not taken them.
+    KernelAction ours;
+    if (!taken || !kernel_action(taken, nullptr, &ours)) return;
+    const KernelAction default_action;
+    for (int sig = 1; sig <= SIGRTMAX; ++sig) {
+        KernelAction old;
+        if (kept_by_glibc(sig) && kernel_action(sig, nullptr, &old) &&
+            memcmp(old.bytes, default_action.bytes, sizeof old.bytes) == 0)
+            kernel_action(sig, &ours, nullptr);
     }
 }
 
 }  // namespace
+
+bool layer_quotes_argument(const char* arg) {
+    return !*arg || strpbrk(arg, " \t\n\v\"");
+}
 
 void layer_build_command_line(int argc, const char* const* argv, char* out, size_t size) {
     std::string line;
     for (int i = 0; i < argc; ++i) {
         if (i > 0) line += ' ';
         const char* arg = argv[i];
-        if (*arg && !strpbrk(arg, " \t\n\v\"")) {
+        if (!layer_quotes_argument(arg)) {
             line += arg;
             continue;
         }

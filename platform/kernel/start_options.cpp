@@ -30,14 +30,22 @@ LayerStartOptions usage_error(const std::string& text) {
 }
 
 // The program's switches decide by the first byte that is not a space, dash
-// or slash (the arguments are one command tail to it). Those it cannot run
+// or slash of the command tail that the arguments make. Those it cannot run
 // here would end it at once with -1 and no word; say which, and why.
 LayerStartOptions check_switch(const LayerStartOptions& options) {
     for (const std::string& arg : options.program_args) {
-        size_t at = arg.find_first_not_of(" -/");
-        if (at == std::string::npos) continue;
         LayerStartOptions error;
         error.action = LayerStartOptions::SWITCH_ERROR;
+        // The tail holds this one in quotes, and the program stops at the
+        // quote.
+        if (layer_quotes_argument(arg.c_str())) {
+            error.error = "unknown switch '" + layer_printable(arg.c_str()) + "' (" +
+                          (arg.empty() ? "an empty argument" : "a switch is one word, with no space or quote in it") +
+                          "; see --help)";
+            return error;
+        }
+        size_t at = arg.find_first_not_of("-/");
+        if (at == std::string::npos) continue;
         switch (arg[at]) {
         case 'C':
         case 'c':

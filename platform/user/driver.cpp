@@ -54,8 +54,10 @@ std::string display_driver_names(const LayerDriverCandidate* list, int count) {
 }
 
 // What the run needs beyond a display: windows of other programs for a
-// preview (/p), dialogs for the settings (/c). A Wayland desktop offers
-// neither, and an X display (Xwayland's there) does.
+// preview (/p) and for a daemon's window or the root window (--root,
+// --window-id, XSCREENSAVER_WINDOW: X windows all), dialogs for the
+// settings (/c). A Wayland desktop offers neither, and an X display
+// (Xwayland's there) does.
 struct RunNeed {
     bool (*met_by)(const LayerDriver* driver);
     const char* named_lacks;  // after "ORRELUNE_DRIVER=name: that driver "
@@ -70,8 +72,13 @@ const RunNeed* run_need() {
     static const RunNeed settings = {
         [](const LayerDriver* driver) { return driver->dialog != nullptr; }, "shows no dialogs (/c needs x11)",
         "the settings dialog shows on X only (on a Wayland desktop, through Xwayland), and no X display answers"};
+    static const RunNeed hosted = {
+        [](const LayerDriver* driver) { return driver->foreign != nullptr; },
+        "has no windows of other programs to draw into (--root and --window-id need x11)",
+        "--root and --window-id draw into an X window; a Wayland desktop has none, and no X display answers"};
     switch (layer_run_switch()) {
     case 'p': return &preview;
+    case 'h': return &hosted;
     case 'c': return &settings;
     }
     return nullptr;

@@ -25,6 +25,7 @@
 #include <poll.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/un.h>
 
 #include <algorithm>
 #include <chrono>
@@ -85,14 +86,24 @@ std::string quoted(const std::string& value) {
 
 // The compositor's socket as the environment names it, and why there is
 // none to try (empty when there is one). libwayland would say the latter in
-// a line of its own.
+// a line of its own, beside ours.
 std::string socket_name(std::string* missing) {
     const char* name = getenv("WAYLAND_DISPLAY");
     std::string socket = name && *name ? name : "wayland-0";
     const char* runtime = getenv("XDG_RUNTIME_DIR");
     missing->clear();
-    if (!getenv("WAYLAND_SOCKET") && socket[0] != '/' && !(runtime && *runtime))
-        *missing = "XDG_RUNTIME_DIR is not set";
+    if (getenv("WAYLAND_SOCKET")) return socket;
+    std::string path = socket;
+    if (socket[0] != '/') {
+        if (!runtime || !*runtime)
+            *missing = "XDG_RUNTIME_DIR is not set";
+        else if (runtime[0] != '/')
+            *missing = "XDG_RUNTIME_DIR=" + quoted(runtime) + " is not an absolute path";
+        path = std::string(runtime ? runtime : "") + "/" + socket;
+    }
+    const size_t longest = sizeof sockaddr_un().sun_path - 1;
+    if (missing->empty() && path.size() > longest)
+        *missing = "its socket's path is longer than " + std::to_string(longest) + " bytes";
     return socket;
 }
 

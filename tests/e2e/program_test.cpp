@@ -231,6 +231,10 @@ TEST_F(ProgramTest, SwitchesThatNameNoWindowOrModeExitWith255Cleanly) {
         // A switch it cannot run here is named, once.
         {{"/x"}, "orrelune: unknown switch '/x' (see --help)\n"},
         {{"-h"}, "orrelune: unknown switch '-h' (see --help)\n"},
+        // Arguments that the command tail holds in quotes, where the
+        // program stops.
+        {{" /s"}, "orrelune: unknown switch ' /s' (a switch is one word, with no space or quote in it; see --help)\n"},
+        {{"-", "", "/s"}, "orrelune: unknown switch '' (an empty argument; see --help)\n"},
         {{"/a"}, "orrelune: '/a': there is no screen-saver password to change on Linux (see --help)\n"},
     };
     for (const Case& c : cases) {

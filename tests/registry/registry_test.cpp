@@ -58,9 +58,10 @@ protected:
         s << in.rdbuf();
         return s.str();
     }
-    std::vector<std::string> dir_entries() {
+    std::vector<std::string> dir_entries() { return dir_entries(dir); }
+    std::vector<std::string> dir_entries(const std::string& folder) {
         std::vector<std::string> names;
-        if (DIR* d = opendir(dir.c_str())) {
+        if (DIR* d = opendir(folder.c_str())) {
             while (dirent* e = readdir(d))
                 if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
             closedir(d);
@@ -368,52 +369,72 @@ bool crash_before_rename(const char*) {
     _exit(3);
 }
 
-// A write that stops before its rename leaves the old file as it was.
-TEST_F(Registry, InterruptedWriteLeavesOldFile) {
+// A write that stops before its rename leaves the old file as it was, and
+// its temporary file, which the next write takes away. Nothing else beside
+// the file goes, whatever its name: files of the user's that look like
+// temporary ones stay, in the settings folder and in a linked file's.
+TEST_F(Registry, InterruptedWriteLeavesOldFileAndTheNextTakesOnlyItsLeftover) {
     const std::string before =
         std::string(kHeader) + "; mine\n[HKEY_CURRENT_USER\\Software\\Orrelune]\n" + "\"resolution\"=dword:000007d0\n";
-    write_file(before);
-    HKEY key = create_key();
+    const std::vector<std::string> users_files = {".registry.reg.backup", ".registry.reg.2024-1",
+                                                  ".registry.reg.Ab3xYz"};
+    for (bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "a linked file" : "the file itself");
+        ASSERT_EQ(system(("rm -rf '" + config + "'/* && mkdir -p '" + dir + "'").c_str()), 0);
+        const std::string folder = linked ? config + "/dotfiles" : dir;
+        if (linked) {
+            ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+            ASSERT_EQ(symlink("../dotfiles/registry.reg", path.c_str()), 0);
+        }
+        std::ofstream(folder + "/registry.reg", std::ios::binary) << before;
+        for (const std::string& where : {dir, folder})
+            for (const std::string& name : users_files) std::ofstream(where + "/" + name) << "mine\n";
+        // What the folder holds besides the file, its lock and the user's files.
+        auto others = [&] {
+            std::vector<std::string> found;
+            for (const std::string& name : dir_entries(folder))
+                if (name != "registry.reg" && name != ".registry.reg.lock" &&
+                    std::find(users_files.begin(), users_files.end(), name) == users_files.end())
+                    found.push_back(name);
+            return found;
+        };
+        layer_reset();
+        HKEY key = create_key();
 
-    EXPECT_EXIT(
-        {
-            layer_set_registry_write_hook(crash_before_rename);
-            write_number(key, "resolution", 2005);
-        },
-        ::testing::ExitedWithCode(3), "");
-    EXPECT_EQ(file_text(), before);
-    LONG number;
-    DWORD size;
-    EXPECT_EQ(read_number(key, "resolution", &number, &size), ERROR_SUCCESS);
-    EXPECT_EQ(number, 2000);
+        EXPECT_EXIT(
+            {
+                layer_set_registry_write_hook(crash_before_rename);
+                write_number(key, "resolution", 2005);
+            },
+            ::testing::ExitedWithCode(3), "");
+        EXPECT_EQ(file_text(), before);
+        LONG number;
+        DWORD size;
+        EXPECT_EQ(read_number(key, "resolution", &number, &size), ERROR_SUCCESS);
+        EXPECT_EQ(number, 2000);
+        ASSERT_EQ(others().size(), 1u);
+        EXPECT_EQ(others()[0].rfind(".registry.reg.", 0), 0u) << others()[0];
 
-    // The killed write left its temporary file; the next write takes it
-    // away, but not the file of a write still in progress (it holds a lock).
-    auto temporaries = [&] {
-        size_t count = 0;
-        for (const std::string& name : dir_entries())
-            count += name.rfind(".registry.reg.", 0) == 0 && name != ".registry.reg.lock";
-        return count;
-    };
-    EXPECT_EQ(temporaries(), 1u);
-    int busy = open((dir + "/.registry.reg.busy00").c_str(), O_CREAT | O_WRONLY, 0600);
-    ASSERT_GE(busy, 0);
-    ASSERT_EQ(flock(busy, LOCK_EX), 0);
+        // A write that fails there says so and takes its own temporary file
+        // away, and the one left before.
+        layer_set_registry_write_hook(fail_before_rename);
+        EXPECT_NE(write_number(key, "resolution", 2005), ERROR_SUCCESS);
+        EXPECT_EQ(file_text(), before);
+        EXPECT_EQ(others(), std::vector<std::string>());
+        layer_set_registry_write_hook(nullptr);
+        EXPECT_EQ(write_number(key, "resolution", 2005), ERROR_SUCCESS);
+        EXPECT_EQ(read_number(key, "resolution", &number, &size), ERROR_SUCCESS);
+        EXPECT_EQ(number, 2005);
+        EXPECT_EQ(others(), std::vector<std::string>());
+        RegCloseKey(key);
 
-    // A write that fails there says so and cleans up its temporary file.
-    layer_set_registry_write_hook(fail_before_rename);
-    EXPECT_NE(write_number(key, "resolution", 2005), ERROR_SUCCESS);
-    EXPECT_EQ(file_text(), before);
-    EXPECT_EQ(temporaries(), 1u);
-    layer_set_registry_write_hook(nullptr);
-    EXPECT_EQ(write_number(key, "resolution", 2005), ERROR_SUCCESS);
-    EXPECT_EQ(temporaries(), 1u);
-    EXPECT_EQ(read_number(key, "resolution", &number, &size), ERROR_SUCCESS);
-    EXPECT_EQ(number, 2005);
-    close(busy);
-    EXPECT_EQ(write_number(key, "resolution", 2006), ERROR_SUCCESS);
-    EXPECT_EQ(temporaries(), 0u);
-    RegCloseKey(key);
+        for (const std::string& where : {dir, folder})
+            for (const std::string& name : users_files) {
+                std::ifstream kept(where + "/" + name);
+                std::string text;
+                EXPECT_TRUE(std::getline(kept, text) && text == "mine") << where << "/" << name;
+            }
+    }
 }
 
 // What may stand where the file goes. Only a regular file, or a link to

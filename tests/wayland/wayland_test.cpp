@@ -593,10 +593,11 @@ TEST_F(WaylandRun, DriverChoice) {
     stop_xserver(&x);
 }
 
-// The preview and the settings dialog need what only X offers (windows of
-// other programs, dialogs): on a Wayland desktop they run on X where an X
-// display answers (Xwayland's), else say so in one line.
-TEST_F(WaylandRun, PreviewAndSettingsRunOnXOrSaySo) {
+// The preview, the settings dialog and the runs a daemon hosts need what
+// only X offers (windows of other programs, dialogs): on a Wayland desktop
+// they run on X where an X display answers (Xwayland's), else say so in
+// one line.
+TEST_F(WaylandRun, PreviewSettingsAndHostedRunsRunOnXOrSaySo) {
     XServer x = start_xserver(640, 480);
     Display* display = XOpenDisplay(x.name.c_str());
     ASSERT_NE(display, nullptr);
@@ -607,15 +608,24 @@ TEST_F(WaylandRun, PreviewAndSettingsRunOnXOrSaySo) {
 
     struct OnX {
         std::vector<std::string> args;
+        std::string daemon_window;  // XSCREENSAVER_WINDOW
         Window under;
         const char* class_name;
     };
-    for (const OnX& run :
-         {OnX{{"/c"}, root, "#32770 template"}, OnX{{"/p", std::to_string(host)}, host, saver_class}}) {
+    const OnX on_x[] = {
+        {{"/c"}, "", root, "#32770 template"},
+        {{"/p", std::to_string(host)}, "", host, saver_class},
+        {{"--window-id", std::to_string(host)}, "", host, saver_class},
+        {{"--root"}, std::to_string(host), host, saver_class},
+        {{}, std::to_string(host), host, saver_class},
+        {{"--root"}, "", root, saver_class},
+    };
+    for (const OnX& run : on_x) {
         if (!ORRELUNE_X11) break;  // this build has no X11 driver to run them on
-        SCOPED_TRACE(run.args[0]);
+        SCOPED_TRACE((run.args.empty() ? "no switch" : run.args[0]) + " " + run.daemon_window);
         std::vector<std::string> env = sway_env(sway);
         env.push_back("DISPLAY=" + x.name);
+        env.push_back(run.daemon_window.empty() ? "XSCREENSAVER_WINDOW" : "XSCREENSAVER_WINDOW=" + run.daemon_window);
         std::vector<std::string> argv = {ORRELUNE_PATH};
         argv.insert(argv.end(), run.args.begin(), run.args.end());
         saver = spawn(argv, env);
@@ -638,12 +648,16 @@ TEST_F(WaylandRun, PreviewAndSettingsRunOnXOrSaySo) {
         {{"/l", "12345"}, "", 1, "a Wayland desktop has none"},
         {{"/c"}, "wayland", 255, "ORRELUNE_DRIVER=wayland: that driver shows no dialogs"},
         {{"/p", "12345"}, "wayland", 1, "ORRELUNE_DRIVER=wayland: that driver has no windows of other programs"},
+        {{"--root"}, "", 1, "--root and --window-id draw into an X window; a Wayland desktop has none"},
+        {{"--window-id", "12345"}, "", 1, "a Wayland desktop has none"},
+        {{"--root"}, "wayland", 1, "ORRELUNE_DRIVER=wayland: that driver has no windows of other programs"},
     };
     for (const Refused& run : refused) {
         std::vector<std::string> argv = {ORRELUNE_PATH};
         argv.insert(argv.end(), run.args.begin(), run.args.end());
         SCOPED_TRACE((run.args.empty() ? "no switch" : run.args[0]) + " " + run.driver);
         std::vector<std::string> env = sway_env(sway);
+        env.push_back("XSCREENSAVER_WINDOW");
         if (*run.driver) env.push_back(std::string("ORRELUNE_DRIVER=") + run.driver);
         saver = spawn(argv, env);
         EXPECT_EQ(ended(&saver, 20000), run.code);

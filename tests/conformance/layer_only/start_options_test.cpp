@@ -130,10 +130,17 @@ TEST(StartOptions, SwitchesTheProgramCannotRunHereAreNamed) {
         {{"-v"}, "unknown switch '-v' (see --help)"},
         {{"/x"}, "unknown switch '/x' (see --help)"},
         {{"-", "/1", "/s"}, "unknown switch '/1' (see --help)"},  // the first switch decides
+        // An argument that the command tail holds in quotes: the program
+        // stops at the quote.
+        {{" /s"}, "unknown switch ' /s' (a switch is one word, with no space or quote in it; see --help)"},
+        {{"/s junk"}, "unknown switch '/s junk' (a switch is one word, with no space or quote in it; see --help)"},
+        {{"/s\"x"}, "unknown switch '/s\"x' (a switch is one word, with no space or quote in it; see --help)"},
+        {{""}, "unknown switch '' (an empty argument; see --help)"},
+        {{"-", "", "/s"}, "unknown switch '' (an empty argument; see --help)"},
         // Repeated escaped: nothing of an argument reaches the terminal raw,
         // and UTF-8 text stays as it is.
-        {{"/\ts"}, "unknown switch '/\\ts' (see --help)"},
-        {{"/x\n\x1b[2J\xc2\x9b\x7f"}, "unknown switch '/x\\n\\x1b[2J\\xc2\\x9b\\x7f' (see --help)"},
+        {{"/\ts\n"}, "unknown switch '/\\ts\\n' (a switch is one word, with no space or quote in it; see --help)"},
+        {{"/x\x1b[2J\xc2\x9b\x7f"}, "unknown switch '/x\\x1b[2J\\xc2\\x9b\\x7f' (see --help)"},
         {{"/\xff\xc3"}, "unknown switch '/\\xff\\xc3' (see --help)"},
         {{"/\xc3\xa9t\xc3\xa9"}, "unknown switch '/\xc3\xa9t\xc3\xa9' (see --help)"},
         {{"/a"}, "'/a': there is no screen-saver password to change on Linux (see --help)"},
