@@ -19,3 +19,15 @@ function(wayland_protocol target name xml)
   target_include_directories(${target} PRIVATE ${dir})
 endfunction()
 
+# wayland_server_protocol(target name xml): the server header and code of a
+# protocol, for the tests' own compositor.
+function(wayland_server_protocol target name xml)
+  set(dir ${CMAKE_BINARY_DIR}/wayland-protocols)
+  add_custom_command(OUTPUT ${dir}/${name}-server-protocol.h ${dir}/${name}-server-code.c
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+    COMMAND ${WAYLAND_SCANNER} server-header ${xml} ${dir}/${name}-server-protocol.h
+    COMMAND ${WAYLAND_SCANNER} private-code ${xml} ${dir}/${name}-server-code.c
+    DEPENDS ${xml} VERBATIM)
+  target_sources(${target} PRIVATE ${dir}/${name}-server-protocol.h ${dir}/${name}-server-code.c)
+  target_include_directories(${target} PRIVATE ${dir})
+endfunction()

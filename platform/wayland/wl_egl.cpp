@@ -202,6 +202,7 @@ void present(WlSurface* surface) {
     }
     surface->frame = wl_surface_frame(surface->surface);
     wl_callback_add_listener(surface->frame, &frame_listener, surface);
+    wl_acknowledge_configure(surface);
     eglSwapBuffers(egl_display, surface->egl_surface);
 }
 

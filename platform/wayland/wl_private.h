@@ -67,6 +67,14 @@ struct WlSurface {
     bool closed;          // the compositor took it away
     bool activated;       // a toplevel's state: it has the keyboard
     bool unpaced;         // its swaps no longer wait for the compositor
+    // A configure is acknowledged with the commit of the first buffer drawn
+    // at its size, never before: the compositor takes the buffer committed
+    // next as the answer to it, and places one of the old size as it would
+    // a window that does not fill its output (off-centre, for good).
+    uint32_t configure_serial;  // the last configure's, its size not applied yet
+    bool configure_pending;
+    uint32_t ack_serial;  // the applied one's: the next commit acknowledges it
+    bool ack_due;
 };
 
 struct WlOutput {
@@ -194,6 +202,9 @@ void wl_hide(WlWindow* window);
 void wl_follow_surfaces();
 // The output goes: so do the surfaces on it.
 void wl_output_surfaces_gone(WlOutput* output);
+// Just before a commit of the surface's buffer: acknowledges the configure
+// whose size the buffer was drawn at, if that is still to be done.
+void wl_acknowledge_configure(WlSurface* surface);
 // Pixels of a surface of ours per logical unit (the compositor's pointer
 // positions); 1 for any other.
 double wl_pixels_per_unit(wl_surface* surface);

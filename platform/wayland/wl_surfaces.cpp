@@ -41,10 +41,16 @@ int output_scale(const WlSurface* shown) {
 }
 
 // Sets the buffer that the surface's size and scale call for. The buffer
-// scale or viewport and the new buffer go to the compositor together, with
-// the next frame's commit.
+// scale or viewport, the new buffer and the acknowledgement of the
+// configure that asked for it go to the compositor together, with the next
+// frame's commit.
 void apply_buffer(WlSurface* shown) {
     if (shown->width <= 0 || shown->height <= 0) return;
+    if (shown->configure_pending) {
+        shown->ack_serial = shown->configure_serial;
+        shown->ack_due = true;
+        shown->configure_pending = false;
+    }
     WlBufferPlan plan =
         wl_plan_buffer(shown->width, shown->height, output_scale(shown), shown->viewport ? shown->fraction : 0);
     if (plan == shown->buffer && shown->egl_window) return;
@@ -60,7 +66,9 @@ void apply_buffer(WlSurface* shown) {
 }
 
 // A size of 0 lets the output decide: its logical size.
-void configured(WlSurface* shown, int width, int height) {
+void configured(WlSurface* shown, uint32_t serial, int width, int height) {
+    shown->configure_serial = serial;
+    shown->configure_pending = true;
     if ((width <= 0 || height <= 0) && shown->output) {
         width = shown->output->width / output_scale(shown);
         height = shown->output->height / output_scale(shown);
@@ -69,7 +77,8 @@ void configured(WlSurface* shown, int width, int height) {
     shown->width = width;
     shown->height = height;
     // Before the first frame the buffer is made at once; a change comes in
-    // between frames, when the events are followed.
+    // between frames, when the events are followed: these events may come
+    // while a frame drawn at the old size waits to be shown.
     if (!shown->egl_window) apply_buffer(shown);
 }
 
@@ -79,9 +88,8 @@ void preferred_scale(void* data, wp_fractional_scale_v1*, uint32_t scale) {
 
 const wp_fractional_scale_v1_listener fractional_listener = {preferred_scale};
 
-void layer_configure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width, uint32_t height) {
-    zwlr_layer_surface_v1_ack_configure(layer, serial);
-    configured(static_cast<WlSurface*>(data), (int)width, (int)height);
+void layer_configure(void* data, zwlr_layer_surface_v1*, uint32_t serial, uint32_t width, uint32_t height) {
+    configured(static_cast<WlSurface*>(data), serial, (int)width, (int)height);
 }
 
 void layer_closed(void* data, zwlr_layer_surface_v1*) {
@@ -90,10 +98,9 @@ void layer_closed(void* data, zwlr_layer_surface_v1*) {
 
 const zwlr_layer_surface_v1_listener layer_listener = {layer_configure, layer_closed};
 
-void xdg_surface_configure(void* data, xdg_surface* xdg, uint32_t serial) {
-    xdg_surface_ack_configure(xdg, serial);
+void xdg_surface_configure(void* data, xdg_surface*, uint32_t serial) {
     WlSurface* shown = static_cast<WlSurface*>(data);
-    configured(shown, shown->width, shown->height);
+    configured(shown, serial, shown->width, shown->height);
 }
 
 const xdg_surface_listener xdg_listener = {xdg_surface_configure};
@@ -243,6 +250,15 @@ WlBufferPlan wl_plan_buffer(int width, int height, int output_scale, int fractio
     }
     const int scale = output_scale > 1 ? output_scale : 1;
     return {width * scale, height * scale, scale, false};
+}
+
+void wl_acknowledge_configure(WlSurface* shown) {
+    if (!shown->ack_due) return;
+    shown->ack_due = false;
+    if (shown->layer)
+        zwlr_layer_surface_v1_ack_configure(shown->layer, shown->ack_serial);
+    else
+        xdg_surface_ack_configure(shown->xdg, shown->ack_serial);
 }
 
 double wl_pixels_per_unit(wl_surface* surface) {
