@@ -25,6 +25,7 @@
 #include "layer_driver.h"
 
 #include <EGL/egl.h>
+#include <GL/gl.h>
 #include <wayland-client.h>
 #include <wayland-egl.h>
 #include <xkbcommon/xkbcommon.h>
@@ -103,6 +104,21 @@ struct WlSeat {
     unsigned buttons_held;  // as layer_button_bit masks
 };
 
+// EGL on the compositor's connection (wl_egl.cpp): made at the program's
+// first GL call, kept for the process.
+struct WlEgl {
+    EGLDisplay display = EGL_NO_DISPLAY;
+    EGLConfig config;
+    PIXELFORMATDESCRIPTOR format;  // the one pixel format, as the core describes it
+    bool failed;                   // said once: the program asks again with each call of its GL setup
+    EGLContext current_context = EGL_NO_CONTEXT;
+    HWND current_window;
+    std::vector<EGLContext> placed_contexts;  // those that have been current with a surface
+    // glBlitFramebuffer, which copies the picture to the other outputs; null
+    // where the GL has none.
+    void (*blit_framebuffer)(GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLbitfield, GLenum);
+};
+
 struct WlState {
     wl_display* display;          // null until the driver is open
     std::string compositor_name;  // "the Wayland compositor ...", for error lines
@@ -134,6 +150,8 @@ struct WlState {
 
     bool app_active;
     bool toplevel_activated;  // a fullscreen toplevel of ours has been active
+
+    WlEgl egl;
 };
 extern WlState wl_state;
 
