@@ -27,7 +27,7 @@
 namespace {
 
 // The driver record's EGL part.
-WlEgl& egl = wl_state.egl;
+WlEgl& egl = wayland_state.egl;
 
 int attribute(EGLint name) {
     EGLint value = 0;
@@ -37,12 +37,12 @@ int attribute(EGLint name) {
 
 bool ready() {
     if (egl.display != EGL_NO_DISPLAY) return true;
-    wl_display* connection = wl_driver_display();
+    wl_display* connection = wayland_driver_display();
     if (!connection || egl.failed) return false;
     EGLDisplay made = eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, connection, nullptr);
     if (made == EGL_NO_DISPLAY || !eglInitialize(made, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_API)) {
         // EGL asks the compositor too: a compositor gone is what failed.
-        if (wl_display_get_error(connection)) wl_connection_lost();
+        if (wl_display_get_error(connection)) wayland_connection_lost();
         fprintf(stderr, "%s: no EGL for the Wayland compositor\n", program_invocation_short_name);
         egl.failed = true;
         return false;
@@ -132,7 +132,7 @@ void* egl_create_context(HWND, int format) {
 // the window's size (the largest output's), while the first surface may be
 // a smaller output's: what the program set is kept.
 bool bind(HWND window, EGLContext context) {
-    WlSurface* primary = window ? wl_primary_surface(window) : nullptr;
+    WlSurface* primary = window ? wayland_primary_surface(window) : nullptr;
     EGLSurface surface = primary ? primary->egl_surface : EGL_NO_SURFACE;
     const bool first = surface != EGL_NO_SURFACE && std::find(egl.placed_contexts.begin(), egl.placed_contexts.end(),
                                                               context) == egl.placed_contexts.end();
@@ -202,19 +202,19 @@ void wait_for_frame(HWND window) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(frame_wait_ms);
     for (;;) {
         // Looked up afresh each time: an output may go while we wait.
-        WlSurface* primary = wl_primary_surface(window);
+        WlSurface* primary = wayland_primary_surface(window);
         if (!primary || !primary->frame) return;
         auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !wl_read_events(static_cast<int>(left.count()))) return;
+        if (left.count() <= 0 || !wayland_read_events(static_cast<int>(left.count()))) return;
     }
 }
 
 void egl_swap_buffers(HWND window) {
     if (!egl.current_context || egl.current_window != window) return;
     wait_for_frame(window);
-    WlSurface* primary = wl_primary_surface(window);
+    WlSurface* primary = wayland_primary_surface(window);
     if (!primary) return;
-    std::vector<WlSurface*> others = wl_other_surfaces(window);
+    std::vector<WlSurface*> others = wayland_other_surfaces(window);
     if (egl.blit_framebuffer) {
         GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
         if (scissor) glDisable(GL_SCISSOR_TEST);
@@ -244,11 +244,11 @@ const LayerGlDriver egl_driver = {
 
 }  // namespace
 
-const LayerGlDriver* wl_gl_driver() {
+const LayerGlDriver* wayland_gl_driver() {
     return &egl_driver;
 }
 
-void wl_egl_surface_configured(WlSurface* surface) {
+void wayland_egl_surface_configured(WlSurface* surface) {
     if (!ready()) return;
     if (surface->egl_window) {
         wl_egl_window_resize(surface->egl_window, surface->buffer.width, surface->buffer.height, 0, 0);
@@ -258,7 +258,7 @@ void wl_egl_surface_configured(WlSurface* surface) {
     surface->egl_surface = eglCreateWindowSurface(egl.display, egl.config,
                                                   reinterpret_cast<EGLNativeWindowType>(surface->egl_window), nullptr);
     if (surface->egl_surface == EGL_NO_SURFACE) {
-        if (wl_display_get_error(wl_driver_display())) wl_connection_lost();
+        if (wl_display_get_error(wayland_driver_display())) wayland_connection_lost();
         fprintf(stderr, "%s: no EGL surface for an output\n", program_invocation_short_name);
         wl_egl_window_destroy(surface->egl_window);
         surface->egl_window = nullptr;
@@ -269,7 +269,7 @@ void wl_egl_surface_configured(WlSurface* surface) {
     if (egl.current_context && !eglGetCurrentSurface(EGL_DRAW)) bind(egl.current_window, egl.current_context);
 }
 
-void wl_egl_surface_gone(WlSurface* surface) {
+void wayland_egl_surface_gone(WlSurface* surface) {
     if (!surface->egl_surface) {
         if (surface->egl_window) wl_egl_window_destroy(surface->egl_window);
         return;
