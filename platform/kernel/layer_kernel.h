@@ -56,9 +56,6 @@ std::string layer_printable(const char* text);
 
 // Keeps the process arguments; GetCommandLineA is rebuilt from them.
 void layer_kernel_set_argv(int argc, char** argv);
-// Quotes arguments into one line the way the Windows argument splitter
-// reads them back.
-void layer_build_command_line(int argc, const char* const* argv, char* out, size_t size);
 // The argument tail that a Windows C run-time hands to WinMain as lpCmdLine:
 // the arguments after the program name of the line built from argv.
 LPSTR layer_command_tail();
