@@ -45,13 +45,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "e2e_support.h"
+#include "scratch.h"
 #include "sway_support.h"
 
 namespace {
@@ -389,11 +389,8 @@ bool measure_at(Size size, const Options& options, const std::string& config_dir
 int main(int argc, char** argv) {
     Options options;
     if (const int code = parse(argc, argv, &options)) return code;
-    char config_dir[] = "/tmp/frame-bench-settings-XXXXXX";
-    if (!mkdtemp(config_dir)) return 1;
+    const Scratch config("frame-bench-settings");
     bool ok = true;
-    for (Size size : options.sizes) ok = ok && measure_at(size, options, config_dir);
-    std::error_code ignored;
-    std::filesystem::remove_all(config_dir, ignored);
+    for (Size size : options.sizes) ok = ok && measure_at(size, options, config.dir);
     return ok ? 0 : 1;
 }

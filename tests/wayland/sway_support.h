@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "scratch.h"
+
 struct Sway {
     int pid = 0;
-    std::string dir;      // everything of this server's: config, runtime directory
+    Scratch files;        // everything of this server's: config, runtime directory
     std::string runtime;  // its XDG_RUNTIME_DIR
     std::string socket;   // its WAYLAND_DISPLAY
     std::string ipc;      // its SWAYSOCK

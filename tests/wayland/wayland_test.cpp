@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -415,7 +414,7 @@ TEST_F(WaylandRun, FullscreenWindowBeneathIsCovered) {
 // swayidle runs the saver when the seat has been idle for a while, and the
 // input that ends the idle ends the run; the next idle starts another.
 TEST_F(WaylandRun, SwayidleStartsItOnIdleAndInputEndsIt) {
-    std::string pid_file = sway.dir + "/saver.pid";
+    std::string pid_file = sway.files.dir + "/saver.pid";
     Child idle = spawn({SWAYIDLE_PATH, "-w", "timeout", "1", "echo $$ > " + pid_file + "; exec " ORRELUNE_PATH " /s"},
                        sway_env(sway));
     auto started = [&](int not_this) {
@@ -450,8 +449,6 @@ public:
         x = start_xserver(640, 480);
         display = XOpenDisplay(x.name.c_str());
         ASSERT_NE(display, nullptr);
-        char dir[] = "/tmp/orrelune-weston-XXXXXX";
-        runtime = mkdtemp(dir);
         std::ofstream(runtime + "/weston.ini")
             << "[shell]\nbackground-color=0xff" << std::hex << sway_background << "\npanel-position=none\n";
         weston = spawn({WESTON_PATH, "--backend=x11-backend.so", "--use-pixman", "--width=640", "--height=480",
@@ -467,7 +464,6 @@ public:
         kill_child(&weston);
         if (display) XCloseDisplay(display);
         stop_xserver(&x);
-        std::filesystem::remove_all(runtime);
     }
     // The share of weston's window that is not its background.
     double covered() {
@@ -483,7 +479,8 @@ public:
 
     XServer x;
     Display* display = nullptr;
-    std::string runtime;
+    const Scratch scratch{"orrelune-weston"};
+    const std::string runtime = scratch.dir;
     Child weston, saver;
 };
 
