@@ -11,7 +11,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <png.h>
 
 #include <algorithm>
 #include <chrono>
@@ -206,14 +205,7 @@ bool scene_frame(int width, int height, Picture* picture) {
     const std::string command = std::string(SCENE_TOOL) + " --ticks 30 --size " + std::to_string(width) + "x" +
                                 std::to_string(height) + " --png " + path;
     if (system(command.c_str()) != 0) return false;
-    png_image image = {};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGB;
-    picture->width = static_cast<int>(image.width);
-    picture->height = static_cast<int>(image.height);
-    picture->rgb.resize(PNG_IMAGE_SIZE(image));
-    return png_image_finish_read(&image, nullptr, picture->rgb.data(), 0, nullptr);
+    return read_png(path, picture);
 }
 
 // Outputs of two shapes: the picture is drawn at the wider one's size, and
