@@ -49,9 +49,10 @@ void print_usage(const char* name) {
         "\n"
         "Exit status: 0 after a run, 1 when the window named does not exist or there is\n"
         "no display (for /p, no X display; also a Wayland compositor that does not answer\n"
-        "within 10 seconds at start), 2 for a mistake on the command line, 255 for a\n"
-        "switch that is not recognised (or /a), a preview window that is not valid and\n"
-        "a settings dialog with no X display to show on.\n",
+        "within 10 seconds at start), 2 for a mistake on the command line, 3 after a\n"
+        "fault (a crash) inside a run, 255 for a switch that is not recognised (or /a),\n"
+        "a preview window that is not valid and a settings dialog with no X display to\n"
+        "show on.\n",
         name, name, name);
 }
 
