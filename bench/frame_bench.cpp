@@ -45,13 +45,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "e2e_support.h"
+#include "scratch.h"
 #include "sway_support.h"
 
 namespace {
@@ -68,7 +68,8 @@ struct Program {
 };
 
 // A display server the programs run on: the environment that makes a
-// process its client, and its own process.
+// process its client, and its own process (Xvfb or sway itself, whose CPU
+// time is the server's column).
 struct Server {
     std::string name;
     int pid;
@@ -340,7 +341,9 @@ bool measure_at(Size size, const Options& options, const std::string& config_dir
         xserver = start_xserver(size.width * options.monitors, size.height);
         if (options.monitors > 1 && !side_by_side(xserver, size, options.monitors))
             throw std::runtime_error("no RandR monitors");
-        servers.push_back({"X11", xserver.pid, {"WAYLAND_DISPLAY", "WAYLAND_SOCKET", "ORRELUNE_DRIVER"}});
+        const int xvfb = xvfb_pid(xserver);
+        if (!xvfb) throw std::runtime_error("no Xvfb process under the launcher");
+        servers.push_back({"X11", xvfb, {"WAYLAND_DISPLAY", "WAYLAND_SOCKET", "ORRELUNE_DRIVER"}});
         if (options.wayland) {
             sway = start_sway(size.width, size.height);
             servers.push_back({"Wayland", sway.pid, sway_env(sway)});
@@ -353,7 +356,7 @@ bool measure_at(Size size, const Options& options, const std::string& config_dir
         }
     } catch (const std::exception& e) {
         fprintf(stderr, "frame_bench: no private %s (%s; are Xvfb and sway installed?)\n",
-                xserver.pid ? "sway" : "X server", e.what());
+                servers.empty() ? "X server" : "sway", e.what());
         if (sway.pid) stop_sway(&sway);
         stop_xserver(&xserver);
         return false;
@@ -389,11 +392,8 @@ bool measure_at(Size size, const Options& options, const std::string& config_dir
 int main(int argc, char** argv) {
     Options options;
     if (const int code = parse(argc, argv, &options)) return code;
-    char config_dir[] = "/tmp/frame-bench-settings-XXXXXX";
-    if (!mkdtemp(config_dir)) return 1;
+    const Scratch config("frame-bench-settings");
     bool ok = true;
-    for (Size size : options.sizes) ok = ok && measure_at(size, options, config_dir);
-    std::error_code ignored;
-    std::filesystem::remove_all(config_dir, ignored);
+    for (Size size : options.sizes) ok = ok && measure_at(size, options, config.dir);
     return ok ? 0 : 1;
 }

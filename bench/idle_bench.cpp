@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    IdleScratch scratch = make_scratch();
+    Scratch scratch("orrelune-idle-bench", 0755);
     XServer server = start_xserver(320, 240);
     SessionBus bus = start_session_bus(scratch, scratch.dir + "/bus");
     sd_bus* client = connect_bus(bus.address);
@@ -120,6 +120,5 @@ int main(int argc, char** argv) {
     sd_bus_flush_close_unref(client);
     stop_session_bus(&bus);
     stop_xserver(&server);
-    remove_scratch(&scratch);
     return 0;
 }

@@ -34,6 +34,7 @@
 #include <benchmark/benchmark.h>
 
 #include "e2e_support.h"
+#include "scratch.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ const double give_up_ms = 30000;
 struct Server {
     XServer x;
     Display* display = nullptr;
-    std::string config_dir;  // the program's settings: none, so it runs at the screen's own size
+    Scratch config;  // the program's settings: none, so it runs at the screen's own size
 };
 
 double now_ms() {
@@ -90,17 +91,15 @@ Server start_server() {
         return server;
     }
     server.display = XOpenDisplay(server.x.name.c_str());
-    char config_dir[] = "/tmp/startup-bench-XXXXXX";
-    if (mkdtemp(config_dir)) server.config_dir = config_dir;
-    setenv("XDG_CONFIG_HOME", config_dir, 1);
+    server.config = Scratch("startup-bench");
+    setenv("XDG_CONFIG_HOME", server.config.dir.c_str(), 1);
     return server;
 }
 
 void stop_server(Server* server) {
     if (server->display) XCloseDisplay(server->display);
     stop_xserver(&server->x);
-    std::error_code ignored;
-    if (!server->config_dir.empty()) std::filesystem::remove_all(server->config_dir, ignored);
+    server->config = Scratch();
 }
 
 bool screen_lit(Display* display) {
@@ -152,7 +151,7 @@ void BM_StartToFirstFrame(benchmark::State& state) {
         return;
     }
     const bool large_file = state.range(0) != 0;
-    const std::string dir = server.config_dir + "/orrelune", path = dir + "/registry.reg";
+    const std::string dir = server.config.dir + "/orrelune", path = dir + "/registry.reg";
     std::filesystem::create_directories(dir);
     if (large_file)
         write_large_settings(path, 10 * 1000 * 1000);

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "scratch.h"
 
 namespace {
 
@@ -85,11 +86,9 @@ std::vector<double> sigterm_to_exit(Display* display, const std::string& saver) 
 std::vector<double> deactivation_to_gone(Display* display, const std::string& saver_path) {
     std::vector<double> ms;
     if (access("/usr/bin/xscreensaver", X_OK) != 0) return ms;
-    char dir[] = "/tmp/orrelune-stop-bench-XXXXXX";
-    if (!mkdtemp(dir)) return ms;
-    std::string work = dir, home = work + "/home",
-                saver = work + "/" + std::filesystem::path(saver_path).filename().string();
-    chmod(dir, 0755);
+    Scratch work("orrelune-stop-bench", 0755);
+    std::string home = work.dir + "/home",
+                saver = work.dir + "/" + std::filesystem::path(saver_path).filename().string();
     std::filesystem::copy_file(saver_path, saver);
     chmod(saver.c_str(), 0755);
     std::filesystem::create_directory(home);
@@ -127,7 +126,6 @@ std::vector<double> deactivation_to_gone(Display* display, const std::string& sa
     if (wait_exit(&daemon, 10000) < 0) kill_child(&daemon);
     unlink(daemon.stderr_path.c_str());
     for (int pid : processes_of(saver)) kill(pid, SIGKILL);
-    std::filesystem::remove_all(work);
     return ms;
 }
 
@@ -136,8 +134,8 @@ std::vector<double> deactivation_to_gone(Display* display, const std::string& sa
 int main(int argc, char** argv) {
     const std::string peer = argc > 1 ? argv[1] : "/usr/libexec/xscreensaver/glplanet";
     XServer server = start_xserver(width, height);
-    char config[] = "/tmp/orrelune-stop-bench-config-XXXXXX";
-    setenv("XDG_CONFIG_HOME", mkdtemp(config), 1);
+    Scratch config("orrelune-stop-bench-config");
+    setenv("XDG_CONFIG_HOME", config.dir.c_str(), 1);
     Display* display = XOpenDisplay(server.name.c_str());
     if (!display) return 1;
 
@@ -153,6 +151,5 @@ int main(int argc, char** argv) {
 
     XCloseDisplay(display);
     stop_xserver(&server);
-    std::filesystem::remove_all(config);
     return 0;
 }

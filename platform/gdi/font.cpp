@@ -1,8 +1,8 @@
-// Font objects: CreateFontA, CreateFontIndirectA, SelectObject,
-// DeleteObject and GetObjectA for fonts. A font records the request;
-// fontconfig finds the installed face that stands for it (so "Arial" bold
-// italic is the metric-compatible Liberation Sans Bold Italic) and FreeType
-// opens it, on first use. Only fonts are selectable on the layer.
+// Font objects: CreateFontA, SelectObject, DeleteObject and GetObjectA for
+// fonts. A font records the request; fontconfig finds the installed face
+// that stands for it (so "Arial" bold italic is the metric-compatible
+// Liberation Sans Bold Italic) and FreeType opens it, on first use. Only
+// fonts are selectable on the layer.
 #include "gdi/font_internal.h"
 
 #include <string.h>
@@ -103,6 +103,16 @@ FontFace look_up_face(const LOGFONTA& request) {
     return found;
 }
 
+HFONT create_font(const LOGFONTA& request) {
+    next_font += 4;
+    HGDIOBJ handle = reinterpret_cast<HGDIOBJ>(next_font);
+    FontObject& font = fonts[handle];
+    font = FontObject{};
+    font.request = request;
+    font.request.lfFaceName[LF_FACESIZE - 1] = '\0';
+    return static_cast<HFONT>(handle);
+}
+
 }  // namespace
 
 FontObject* gdi_font(HGDIOBJ handle) {
@@ -119,20 +129,6 @@ const FontFace* gdi_font_face(FontObject* font) {
 }
 
 extern "C" {
-
-HFONT WINAPI CreateFontIndirectA(const LOGFONTA* request) {
-    if (!request) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    next_font += 4;
-    HGDIOBJ handle = reinterpret_cast<HGDIOBJ>(next_font);
-    FontObject& font = fonts[handle];
-    font = FontObject{};
-    font.request = *request;
-    font.request.lfFaceName[LF_FACESIZE - 1] = '\0';
-    return static_cast<HFONT>(handle);
-}
 
 HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
                          DWORD underline, DWORD strike_out, DWORD char_set, DWORD out_precision, DWORD clip_precision,
@@ -153,7 +149,7 @@ HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation,
     request.lfPitchAndFamily = static_cast<BYTE>(pitch_and_family);
     // As on Windows, a longer face name is cut to fit the record.
     if (face_name) strncpy(request.lfFaceName, face_name, LF_FACESIZE - 1);
-    return CreateFontIndirectA(&request);
+    return create_font(request);
 }
 
 HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {

@@ -453,7 +453,6 @@ void WINAPI OutputDebugStringA(LPCSTR text);
 
 // ---- user: classes and windows ----
 ATOM WINAPI RegisterClassA(const WNDCLASSA* wc);
-BOOL WINAPI UnregisterClassA(LPCSTR name, HINSTANCE instance);
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);
 HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style, int x, int y, int width,
                             int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
@@ -899,7 +898,6 @@ extern "C" {
 HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
                          DWORD underline, DWORD strike_out, DWORD char_set, DWORD out_precision, DWORD clip_precision,
                          DWORD quality, DWORD pitch_and_family, LPCSTR face_name);
-HFONT WINAPI CreateFontIndirectA(const LOGFONTA* font);
 HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object);
 BOOL WINAPI DeleteObject(HGDIOBJ object);
 int WINAPI GetObjectA(HGDIOBJ object, int size, LPVOID buffer);

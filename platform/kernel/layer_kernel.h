@@ -57,11 +57,9 @@ std::string layer_printable(const char* text);
 
 // Keeps the process arguments; GetCommandLineA is rebuilt from them.
 void layer_kernel_set_argv(int argc, char** argv);
-// Quotes arguments into one line the way the Windows argument splitter
-// reads them back.
-void layer_build_command_line(int argc, const char* const* argv, char* out, size_t size);
-// Whether that line holds the argument in quotes: an empty one, or one with
-// a space, a tab, a line break or a quote in it.
+// Whether the line GetCommandLineA builds from argv holds the argument in
+// quotes: an empty one, or one with a space, a tab, a line break or a quote
+// in it.
 bool layer_quotes_argument(const char* arg);
 // The argument tail that a Windows C run-time hands to WinMain as lpCmdLine:
 // the arguments after the program name of the line built from argv.

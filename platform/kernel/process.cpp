@@ -62,6 +62,41 @@ void load_args_from_proc() {
     fclose(file);
 }
 
+// Quotes arguments into one line the way the Windows argument splitter
+// reads them back.
+void build_command_line(int argc, const char* const* argv, char* out, size_t size) {
+    std::string line;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0) line += ' ';
+        const char* arg = argv[i];
+        if (!layer_quotes_argument(arg)) {
+            line += arg;
+            continue;
+        }
+        line += '"';
+        for (const char* p = arg;; ++p) {
+            size_t backslashes = 0;
+            while (*p == '\\') {
+                ++backslashes;
+                ++p;
+            }
+            if (!*p) {
+                // Doubled so that they don't escape the closing quote.
+                line.append(backslashes * 2, '\\');
+                break;
+            }
+            if (*p == '"') {
+                line.append(backslashes * 2 + 1, '\\');
+            } else {
+                line.append(backslashes, '\\');
+            }
+            line += *p;
+        }
+        line += '"';
+    }
+    snprintf(out, size, "%s", line.c_str());
+}
+
 void rebuild_command_line() {
     if (process_args.empty()) load_args_from_proc();
     std::vector<const char*> argv;
@@ -71,9 +106,9 @@ void rebuild_command_line() {
         size += arg.size() * 2 + 3;
     }
     command_line.assign(size, '\0');
-    layer_build_command_line(argv.empty() ? 0 : 1, argv.data(), &command_line[0], size);
+    build_command_line(argv.empty() ? 0 : 1, argv.data(), &command_line[0], size);
     tail_offset = strlen(command_line.c_str());
-    layer_build_command_line(static_cast<int>(argv.size()), argv.data(), &command_line[0], size);
+    build_command_line(static_cast<int>(argv.size()), argv.data(), &command_line[0], size);
     command_line.resize(strlen(command_line.c_str()));
 }
 
@@ -190,39 +225,6 @@ void install_exit_paths() {
 
 bool layer_quotes_argument(const char* arg) {
     return !*arg || strpbrk(arg, " \t\n\v\"");
-}
-
-void layer_build_command_line(int argc, const char* const* argv, char* out, size_t size) {
-    std::string line;
-    for (int i = 0; i < argc; ++i) {
-        if (i > 0) line += ' ';
-        const char* arg = argv[i];
-        if (!layer_quotes_argument(arg)) {
-            line += arg;
-            continue;
-        }
-        line += '"';
-        for (const char* p = arg;; ++p) {
-            size_t backslashes = 0;
-            while (*p == '\\') {
-                ++backslashes;
-                ++p;
-            }
-            if (!*p) {
-                // Doubled so that they don't escape the closing quote.
-                line.append(backslashes * 2, '\\');
-                break;
-            }
-            if (*p == '"') {
-                line.append(backslashes * 2 + 1, '\\');
-            } else {
-                line.append(backslashes, '\\');
-            }
-            line += *p;
-        }
-        line += '"';
-    }
-    snprintf(out, size, "%s", line.c_str());
 }
 
 LPSTR layer_command_tail() {

@@ -18,8 +18,6 @@
 #include "null/null_private.h"
 #include "user/user_internal.h"
 
-void layer_null_reset();
-
 namespace {
 
 struct NativeWindow {
@@ -167,6 +165,18 @@ bool null_process_events(int timeout_ms) {
     return true;
 }
 
+// Back to a fresh state for the next test (layer_reset).
+void null_reset() {
+    natives.clear();
+    foreigns.clear();
+    screen_width = 1024;
+    screen_height = 768;
+    cursor = POINT{0, 0};
+    foreground = nullptr;
+    desktop = nullptr;
+    refused_class.clear();
+}
+
 }  // namespace
 
 const LayerDriver* layer_null_driver() {
@@ -190,7 +200,7 @@ const LayerDriver* layer_null_driver() {
         null_get_foreground,
         null_get_screen_size,
         null_process_events,
-        layer_null_reset,
+        null_reset,
         &cursor,
         &foreign,
         null_gl_driver(),
@@ -199,17 +209,6 @@ const LayerDriver* layer_null_driver() {
         nullptr,  // dialogs: run, but drawn nowhere
     };
     return &driver;
-}
-
-void layer_null_reset() {
-    natives.clear();
-    foreigns.clear();
-    screen_width = 1024;
-    screen_height = 768;
-    cursor = POINT{0, 0};
-    foreground = nullptr;
-    desktop = nullptr;
-    refused_class.clear();
 }
 
 void layer_refuse_next_window(const char* class_name) {

@@ -51,27 +51,6 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* wc) {
     return classes.back()->atom;
 }
 
-BOOL WINAPI UnregisterClassA(LPCSTR name, HINSTANCE) {
-    const WindowClass* cls = user_find_class(name);
-    if (!cls) {
-        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-        return FALSE;
-    }
-    for (HWND handle : user_window_list()) {
-        if (user_window(handle)->class_atom == cls->atom) {
-            SetLastError(ERROR_CLASS_HAS_WINDOWS);
-            return FALSE;
-        }
-    }
-    for (auto it = classes.begin(); it != classes.end(); ++it) {
-        if (it->get() == cls) {
-            classes.erase(it);
-            break;
-        }
-    }
-    return TRUE;
-}
-
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
     if (!instance) {
         layer_fixme_once("LoadIconA: system icons are not implemented");

@@ -222,11 +222,75 @@ LayerControlKind kind_of(const DialogItemTemplate& item) {
     }
 }
 
+// The dialog template resource, read; false when there is none or it is
+// no template.
+bool load_template(HINSTANCE instance, LPCSTR template_name, DialogTemplate* tmpl) {
+    HRSRC resource = FindResourceA(instance, template_name, RT_DIALOG);
+    const void* data = resource ? LockResource(LoadResource(instance, resource)) : nullptr;
+    if (!data || !parse_dialog_template(data, SizeofResource(instance, resource), tmpl)) return false;
+    if (!tmpl->class_name.empty())
+        layer_fixme_once("DialogBoxParamA: dialog class \"%s\" is not implemented (the standard class is used)",
+                         tmpl->class_name.c_str());
+    if (tmpl->has_menu) layer_fixme_once("DialogBoxParamA: dialog menus are not implemented");
+    return true;
+}
+
 // Dialog units: a quarter of the font's average character width across, an
 // eighth of its height down, as Windows converts them (MulDiv rounding).
 int to_pixels(int units, int base, int divisor) {
     long long product = static_cast<long long>(units) * base;
     return static_cast<int>((product + (product >= 0 ? divisor / 2 : -divisor / 2)) / divisor);
+}
+
+struct DialogUnits {
+    int base_x, base_y;
+    int x(int units) const { return to_pixels(units, base_x, 4); }
+    int y(int units) const { return to_pixels(units, base_y, 8); }
+};
+
+// The dialog font's base units; without a driver to measure it, those of
+// "MS Sans Serif" 8 at 96 DPI.
+DialogUnits measure_units(const LayerDialogDriver* driver, const LayerDialogFont* font) {
+    DialogUnits units = {6, 13};
+    if (driver) driver->measure_font(font, &units.base_x, &units.base_y);
+    return units;
+}
+
+// The dialog's window, hidden, placed by the template relative to its owner;
+// null when it can't be made.
+HWND create_dialog_window(HINSTANCE instance, const DialogTemplate& tmpl, HWND owner, const DialogUnits& units) {
+    int x = units.x(tmpl.x), y = units.y(tmpl.y);
+    RECT owner_rect;
+    if (owner && GetWindowRect(owner, &owner_rect)) {
+        x += owner_rect.left;
+        y += owner_rect.top;
+    }
+    DWORD style = (tmpl.style & ~(WS_VISIBLE | DS_SETFONT | DS_MODALFRAME)) | WS_POPUP;
+    return CreateWindowExA(tmpl.ex_style | WS_EX_DLGMODALFRAME, dialog_class, tmpl.caption.c_str(), style, x, y,
+                           units.x(tmpl.cx), units.y(tmpl.cy), owner, nullptr, instance, nullptr);
+}
+
+// The template's controls, made in its order; a control that can't be made
+// is left out.
+void create_controls(HINSTANCE instance, const DialogTemplate& tmpl, HWND window, const DialogUnits& units,
+                     Dialog* dialog) {
+    for (const DialogItemTemplate& item : tmpl.items) {
+        LayerControlKind kind = kind_of(item);
+        HWND control =
+            CreateWindowExA(item.ex_style, kind == LAYER_CONTROL_STATIC ? "Static" : "Button", item.title.c_str(),
+                            item.style | WS_CHILD, units.x(item.x), units.y(item.y), units.x(item.cx), units.y(item.cy),
+                            window, reinterpret_cast<HMENU>(static_cast<ULONG_PTR>(item.id)), instance, nullptr);
+        if (!control) continue;
+        LayerDialogControl record = {};
+        record.dialog = window;
+        record.id = item.id;
+        record.kind = kind;
+        record.style = item.style;
+        record.is_default = kind == LAYER_CONTROL_PUSH_BUTTON && (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+        record.text = item.title;
+        controls[control] = record;
+        dialog->controls.push_back(control);
+    }
 }
 
 HWND next_tab_stop(Dialog* dialog, HWND from, bool backwards) {
@@ -313,6 +377,37 @@ bool dialog_key(HWND window, Dialog* dialog, const MSG& msg) {
     }
 }
 
+// WM_INITDIALOG, the first focus, the dialog shown where its template asks,
+// and a test's step.
+void start_dialog(HWND window, Dialog* dialog, DWORD template_style, LPARAM param) {
+    // TRUE from WM_INITDIALOG asks for the focus on the first tab stop; FALSE
+    // says the procedure has set it.
+    HWND first = next_tab_stop(dialog, nullptr, false);
+    if (dialog->proc && dialog->proc(window, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param) && first)
+        SetFocus(first);
+    if (!dialog->ended && (template_style & WS_VISIBLE)) ShowWindow(window, SW_SHOW);
+
+    if (pending_step) {
+        void (*step)(HWND, void*) = pending_step;
+        pending_step = nullptr;
+        step(window, pending_step_context);
+    }
+}
+
+// The modal loop until the dialog ends, then the dialog gone; its result.
+INT_PTR run_dialog(HWND window, Dialog* dialog) {
+    const bool quit = user_modal_loop(
+        window, [&] { return dialog->ended; }, dialog->driver ? dialog->driver->hold_input : nullptr,
+        [&](const MSG& msg) { return dialog_key(window, dialog, msg); });
+    dialogs.erase(window);
+    if (IsWindow(window)) {
+        if (dialog->driver) dialog->driver->release(window);
+        DestroyWindow(window);
+    }
+    // A quit request ended the dialog (and is posted again).
+    return quit ? 0 : dialog->result;
+}
+
 }  // namespace
 
 void layer_set_dialog_step(void (*step)(HWND dialog, void* context), void* context) {
@@ -321,21 +416,11 @@ void layer_set_dialog_step(void (*step)(HWND dialog, void* context), void* conte
 }
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND owner, DLGPROC proc, LPARAM param) {
-    HRSRC resource = FindResourceA(instance, template_name, RT_DIALOG);
-    const void* data = resource ? LockResource(LoadResource(instance, resource)) : nullptr;
-    if (!data) {
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-        return -1;
-    }
     DialogTemplate tmpl;
-    if (!parse_dialog_template(data, SizeofResource(instance, resource), &tmpl)) {
+    if (!load_template(instance, template_name, &tmpl)) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return -1;
     }
-    if (!tmpl.class_name.empty())
-        layer_fixme_once("DialogBoxParamA: dialog class \"%s\" is not implemented (the standard class is used)",
-                         tmpl.class_name.c_str());
-    if (tmpl.has_menu) layer_fixme_once("DialogBoxParamA: dialog menus are not implemented");
     // Without a display the dialog can't be made, which the caller learns
     // as from any dialog that can't be created.
     if (!layer_open_driver()) return -1;
@@ -344,66 +429,16 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND ow
     Dialog dialog = {};
     dialog.proc = proc;
     dialog.driver = layer_driver()->dialog;
-    int base_x = 6, base_y = 13;  // "MS Sans Serif" 8 at 96 DPI
     LayerDialogFont font = {tmpl.font.empty() ? "MS Shell Dlg" : tmpl.font.c_str(),
                             tmpl.point_size ? tmpl.point_size : 8};
-    if (dialog.driver) dialog.driver->measure_font(&font, &base_x, &base_y);
-
-    int x = to_pixels(tmpl.x, base_x, 4), y = to_pixels(tmpl.y, base_y, 8);
-    RECT owner_rect;
-    if (owner && GetWindowRect(owner, &owner_rect)) {
-        x += owner_rect.left;
-        y += owner_rect.top;
-    }
-    DWORD style = (tmpl.style & ~(WS_VISIBLE | DS_SETFONT | DS_MODALFRAME)) | WS_POPUP;
-    HWND window = CreateWindowExA(tmpl.ex_style | WS_EX_DLGMODALFRAME, dialog_class, tmpl.caption.c_str(), style, x, y,
-                                  to_pixels(tmpl.cx, base_x, 4), to_pixels(tmpl.cy, base_y, 8), owner, nullptr,
-                                  instance, nullptr);
+    const DialogUnits units = measure_units(dialog.driver, &font);
+    HWND window = create_dialog_window(instance, tmpl, owner, units);
     if (!window) return -1;
     dialogs[window] = &dialog;
-
-    for (const DialogItemTemplate& item : tmpl.items) {
-        LayerControlKind kind = kind_of(item);
-        HWND control =
-            CreateWindowExA(item.ex_style, kind == LAYER_CONTROL_STATIC ? "Static" : "Button", item.title.c_str(),
-                            item.style | WS_CHILD, to_pixels(item.x, base_x, 4), to_pixels(item.y, base_y, 8),
-                            to_pixels(item.cx, base_x, 4), to_pixels(item.cy, base_y, 8), window,
-                            reinterpret_cast<HMENU>(static_cast<ULONG_PTR>(item.id)), instance, nullptr);
-        if (!control) continue;
-        LayerDialogControl record = {};
-        record.dialog = window;
-        record.id = item.id;
-        record.kind = kind;
-        record.style = item.style;
-        record.is_default = kind == LAYER_CONTROL_PUSH_BUTTON && (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
-        record.text = item.title;
-        controls[control] = record;
-        dialog.controls.push_back(control);
-    }
+    create_controls(instance, tmpl, window, units, &dialog);
     if (dialog.driver) dialog.driver->prepare(window, owner, &font);
-
-    // TRUE from WM_INITDIALOG asks for the focus on the first tab stop; FALSE
-    // says the procedure has set it.
-    HWND first = next_tab_stop(&dialog, nullptr, false);
-    if (proc && proc(window, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param) && first) SetFocus(first);
-    if (!dialog.ended && (tmpl.style & WS_VISIBLE)) ShowWindow(window, SW_SHOW);
-
-    if (pending_step) {
-        void (*step)(HWND, void*) = pending_step;
-        pending_step = nullptr;
-        step(window, pending_step_context);
-    }
-
-    const bool quit = user_modal_loop(
-        window, [&] { return dialog.ended; }, dialog.driver ? dialog.driver->hold_input : nullptr,
-        [&](const MSG& msg) { return dialog_key(window, &dialog, msg); });
-    dialogs.erase(window);
-    if (IsWindow(window)) {
-        if (dialog.driver) dialog.driver->release(window);
-        DestroyWindow(window);
-    }
-    // A quit request ended the dialog (and is posted again).
-    return quit ? 0 : dialog.result;
+    start_dialog(window, &dialog, tmpl.style, param);
+    return run_dialog(window, &dialog);
 }
 
 BOOL WINAPI EndDialog(HWND window, INT_PTR result) {

@@ -3,9 +3,14 @@
 
 #include "user/user_internal.h"
 
-bool user_is_input(UINT message) {
+namespace {
+
+// Keyboard and mouse messages.
+bool is_input(UINT message) {
     return (message >= WM_KEYDOWN && message <= WM_SYSCHAR) || (message >= WM_MOUSEMOVE && message <= 0x020D);
 }
+
+}  // namespace
 
 bool user_modal_loop(HWND window, const std::function<bool()>& ended, bool (*hold_input)(HWND),
                      const std::function<bool(const MSG&)>& consume) {
@@ -29,7 +34,7 @@ bool user_modal_loop(HWND window, const std::function<bool()>& ended, bool (*hol
             return true;
         }
         bool ours = msg.hwnd == window || user_is_descendant(msg.hwnd, window);
-        if (user_is_input(msg.message) && !ours) continue;
+        if (is_input(msg.message) && !ours) continue;
         if (ours && consume && consume(msg)) continue;
         DispatchMessageA(&msg);
     }

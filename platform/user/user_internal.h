@@ -74,8 +74,6 @@ void user_cursor_reset();
 void user_sysparams_reset();
 void user_message_box_reset();
 
-// Keyboard and mouse messages.
-bool user_is_input(UINT message);
 // Where raw pointer input last was, on screen; and forgetting it, the keys
 // held and the last click (layer_reset).
 POINT user_last_pointer();

@@ -30,7 +30,7 @@
 #include <algorithm>
 #include <chrono>
 
-WlState wl_state;
+WlState wayland_state;
 
 namespace {
 
@@ -44,29 +44,30 @@ const xdg_wm_base_listener wm_base_listener = {wm_base_ping};
 
 void global_added(void*, wl_registry* registry, uint32_t global, const char* interface, uint32_t version) {
     if (strcmp(interface, wl_compositor_interface.name) == 0) {
-        wl_state.compositor = static_cast<wl_compositor*>(
+        wayland_state.compositor = static_cast<wl_compositor*>(
             wl_registry_bind(registry, global, &wl_compositor_interface, std::min(version, 4u)));
     } else if (strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
-        wl_state.layer_shell = static_cast<zwlr_layer_shell_v1*>(
+        wayland_state.layer_shell = static_cast<zwlr_layer_shell_v1*>(
             wl_registry_bind(registry, global, &zwlr_layer_shell_v1_interface, std::min(version, 3u)));
     } else if (strcmp(interface, xdg_wm_base_interface.name) == 0) {
-        wl_state.wm_base = static_cast<xdg_wm_base*>(wl_registry_bind(registry, global, &xdg_wm_base_interface, 1));
-        xdg_wm_base_add_listener(wl_state.wm_base, &wm_base_listener, nullptr);
+        wayland_state.wm_base =
+            static_cast<xdg_wm_base*>(wl_registry_bind(registry, global, &xdg_wm_base_interface, 1));
+        xdg_wm_base_add_listener(wayland_state.wm_base, &wm_base_listener, nullptr);
     } else if (strcmp(interface, wp_viewporter_interface.name) == 0) {
-        wl_state.viewporter =
+        wayland_state.viewporter =
             static_cast<wp_viewporter*>(wl_registry_bind(registry, global, &wp_viewporter_interface, 1));
     } else if (strcmp(interface, wp_fractional_scale_manager_v1_interface.name) == 0) {
-        wl_state.fractional_scale_manager = static_cast<wp_fractional_scale_manager_v1*>(
+        wayland_state.fractional_scale_manager = static_cast<wp_fractional_scale_manager_v1*>(
             wl_registry_bind(registry, global, &wp_fractional_scale_manager_v1_interface, 1));
     } else if (strcmp(interface, wl_seat_interface.name) == 0) {
-        wl_seat_added(global, version);
+        wayland_seat_added(global, version);
     } else if (strcmp(interface, wl_output_interface.name) == 0) {
-        wl_output_added(global, version);
+        wayland_output_added(global, version);
     }
 }
 
 void global_removed(void*, wl_registry*, uint32_t global) {
-    if (!wl_seat_removed(global)) wl_output_removed(global);
+    if (!wayland_seat_removed(global)) wayland_output_removed(global);
 }
 
 const wl_registry_listener registry_listener = {global_added, global_removed};
@@ -109,41 +110,41 @@ std::string socket_name(std::string* missing) {
 
 void connect() {
     const char* handed = getenv("WAYLAND_SOCKET");
-    wl_state.handed_over = handed;
+    wayland_state.handed_over = handed;
     const char* output = getenv("SWAYLOCK_PLUGIN_OUTPUT_NAME");
-    wl_state.only_output = wl_state.handed_over && output ? output : "";
+    wayland_state.only_output = wayland_state.handed_over && output ? output : "";
     std::string missing;
-    wl_state.compositor_name = handed ? "the Wayland compositor of WAYLAND_SOCKET=" + quoted(handed)
-                                      : "the Wayland compositor " + quoted(socket_name(&missing));
-    wl_state.display = wl_display_connect(nullptr);
+    wayland_state.compositor_name = handed ? "the Wayland compositor of WAYLAND_SOCKET=" + quoted(handed)
+                                           : "the Wayland compositor " + quoted(socket_name(&missing));
+    wayland_state.display = wl_display_connect(nullptr);
 }
 
 // A compositor is asked for only where the environment names one: a
 // connection handed over in WAYLAND_SOCKET (which connecting takes, so the
 // connection is kept for open) or a WAYLAND_DISPLAY.
-bool wl_named() {
+bool wayland_named() {
     const char* name = getenv("WAYLAND_DISPLAY");
     return (name && *name) || getenv("WAYLAND_SOCKET");
 }
 
-bool wl_answers() {
+bool wayland_answers() {
     std::string missing;
     socket_name(&missing);
-    if (!wl_state.display && wl_named() && missing.empty()) connect();
-    return wl_state.display;
+    if (!wayland_state.display && wayland_named() && missing.empty()) connect();
+    return wayland_state.display;
 }
 
 void disconnect() {
-    wl_display_disconnect(wl_state.display);
-    wl_state.display = nullptr;
-    wl_state.registry = nullptr;
+    wl_display_disconnect(wayland_state.display);
+    wayland_state.display = nullptr;
+    wayland_state.registry = nullptr;
 }
 
-bool wl_open() {
-    if (wl_state.registry) return true;
+bool wayland_open() {
+    if (wayland_state.registry) return true;
     std::string missing, socket = socket_name(&missing);
-    if (!wl_state.display && missing.empty()) connect();
-    if (!wl_state.display) {
+    if (!wayland_state.display && missing.empty()) connect();
+    if (!wayland_state.display) {
         const char* handed = getenv("WAYLAND_SOCKET");
         if (handed)
             fprintf(stderr, "%s: the Wayland connection handed over in WAYLAND_SOCKET=%s is not usable\n",
@@ -153,39 +154,39 @@ bool wl_open() {
                     quoted(socket).c_str(), missing.empty() ? strerror(errno) : missing.c_str());
         return false;
     }
-    wl_state.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-    wl_state.registry = wl_display_get_registry(wl_state.display);
-    wl_registry_add_listener(wl_state.registry, &registry_listener, nullptr);
+    wayland_state.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    wayland_state.registry = wl_display_get_registry(wayland_state.display);
+    wl_registry_add_listener(wayland_state.registry, &registry_listener, nullptr);
     for (const char* step : {"for its globals", "for its outputs and seats"})
-        if (!wl_roundtrip(step)) {
+        if (!wayland_roundtrip(step)) {
             fprintf(stderr, "%s: lost the connection to %s while asking it %s\n", program_invocation_short_name,
-                    wl_state.compositor_name.c_str(), step);
+                    wayland_state.compositor_name.c_str(), step);
             disconnect();
             return false;
         }
-    if (!wl_state.compositor || (!wl_state.layer_shell && !wl_state.wm_base)) {
+    if (!wayland_state.compositor || (!wayland_state.layer_shell && !wayland_state.wm_base)) {
         fprintf(stderr, "%s: %s offers no way to show a full-screen window\n", program_invocation_short_name,
-                wl_state.compositor_name.c_str());
+                wayland_state.compositor_name.c_str());
         disconnect();
         return false;
     }
     int width, height;
-    wl_largest_output_size(&width, &height);
-    wl_state.cursor = {width / 2, height / 2};
+    wayland_largest_output_size(&width, &height);
+    wayland_state.cursor = {width / 2, height / 2};
     return true;
 }
 
-void wl_close() {
-    if (!wl_state.display) return;
-    for (WlWindow& window : wl_state.full_screen_windows) wl_hide(&window);
-    wl_state.full_screen_windows.clear();
+void wayland_close() {
+    if (!wayland_state.display) return;
+    for (WlWindow& window : wayland_state.full_screen_windows) wayland_hide(&window);
+    wayland_state.full_screen_windows.clear();
     disconnect();
 }
 
 // Reads and dispatches what the compositor sent; false when the connection
 // broke.
 bool read_events(int timeout_ms) {
-    wl_display* display = wl_state.display;
+    wl_display* display = wayland_state.display;
     while (wl_display_prepare_read(display) != 0)
         if (wl_display_dispatch_pending(display) < 0) return false;
     if (wl_display_flush(display) < 0 && errno != EAGAIN) {
@@ -214,21 +215,21 @@ const wl_callback_listener sync_listener = {sync_done};
 // connection, quietly: its windows are gone, as when a daemon's window
 // goes on X, and the program ends with 0 as after any run.
 bool connection_closed() {
-    if (!wl_state.handed_over) wl_connection_lost();
-    if (wl_state.connection_gone) ExitProcess(0);  // the program went on without its windows
-    wl_state.connection_gone = true;
+    if (!wayland_state.handed_over) wayland_connection_lost();
+    if (wayland_state.connection_gone) ExitProcess(0);  // the program went on without its windows
+    wayland_state.connection_gone = true;
     std::vector<HWND> tops = layer_core_children(nullptr);
-    for (WlWindow& window : wl_state.full_screen_windows) wl_hide(&window);
-    wl_state.full_screen_windows.clear();
+    for (WlWindow& window : wayland_state.full_screen_windows) wayland_hide(&window);
+    wayland_state.full_screen_windows.clear();
     for (HWND top : tops) layer_core_native_destroyed(top);
     return true;
 }
 
-bool wl_process_events(int timeout_ms) {
-    if (!wl_state.display) return false;
-    if (wl_state.connection_gone || !read_events(timeout_ms)) return connection_closed();
-    wl_follow_surfaces();
-    wl_display_flush(wl_state.display);
+bool wayland_process_events(int timeout_ms) {
+    if (!wayland_state.display) return false;
+    if (wayland_state.connection_gone || !read_events(timeout_ms)) return connection_closed();
+    wayland_follow_surfaces();
+    wl_display_flush(wayland_state.display);
     return true;
 }
 
@@ -236,74 +237,74 @@ bool wl_process_events(int timeout_ms) {
 
 bool covers_screen(const LayerWindowDesc* desc) {
     int width, height;
-    wl_largest_output_size(&width, &height);
+    wayland_largest_output_size(&width, &height);
     return desc->x <= 0 && desc->y <= 0 && desc->x + desc->width >= width && desc->y + desc->height >= height;
 }
 
-HWND wl_create_window(const LayerWindowDesc* desc) {
-    wl_state.next_handle += 4;
-    HWND handle = reinterpret_cast<HWND>(wl_state.next_handle);
+HWND wayland_create_window(const LayerWindowDesc* desc) {
+    wayland_state.next_handle += 4;
+    HWND handle = reinterpret_cast<HWND>(wayland_state.next_handle);
     if (!desc->parent && (desc->style & WS_POPUP) && (desc->ex_style & WS_EX_TOPMOST) && covers_screen(desc))
-        wl_state.full_screen_windows.push_back(WlWindow{handle, false, {}});
+        wayland_state.full_screen_windows.push_back(WlWindow{handle, false, {}});
     else if (!desc->parent)
         layer_fixme_once("a window that does not cover the screen (\"%s\") is not shown on Wayland",
                          desc->class_name ? desc->class_name : "");
     return handle;
 }
 
-void wl_destroy_window(HWND handle) {
-    auto& windows = wl_state.full_screen_windows;
+void wayland_destroy_window(HWND handle) {
+    auto& windows = wayland_state.full_screen_windows;
     auto found = std::find_if(windows.begin(), windows.end(), [&](auto& window) { return window.handle == handle; });
     if (found != windows.end()) {
-        wl_hide(&*found);
+        wayland_hide(&*found);
         windows.erase(found);
     }
-    wl_seats_forget_window(handle);
-    wl_display_flush(wl_state.display);
+    wayland_seats_forget_window(handle);
+    wl_display_flush(wayland_state.display);
 }
 
-void wl_set_title(HWND, const char*) {}
+void wayland_set_title(HWND, const char*) {}
 
-void wl_show_window(HWND handle, bool visible) {
-    WlWindow* window = wl_find_window(handle);
+void wayland_show_window(HWND handle, bool visible) {
+    WlWindow* window = wayland_find_window(handle);
     if (!window || window->visible == visible) return;
     window->visible = visible;
     if (visible)
-        wl_show_everywhere(window);
+        wayland_show_everywhere(window);
     else
-        wl_hide(window);
-    wl_display_flush(wl_state.display);
+        wayland_hide(window);
+    wl_display_flush(wayland_state.display);
 }
 
 // The core keeps the place and size; a full-screen window's surfaces take
 // their outputs' sizes whatever it is given.
-void wl_set_window_rect(HWND, int, int, int, int) {}
+void wayland_set_window_rect(HWND, int, int, int, int) {}
 
 // The compositor gives the focus; a layer surface takes the keyboard as it
 // maps.
-void wl_set_foreground(HWND handle) {
-    if (layer_core_owns(handle)) wl_state.app_active = true;
+void wayland_set_foreground(HWND handle) {
+    if (layer_core_owns(handle)) wayland_state.app_active = true;
 }
 
-HWND wl_get_foreground() {
-    return wl_state.app_active ? wl_keyboard_window() : nullptr;
+HWND wayland_get_foreground() {
+    return wayland_state.app_active ? wayland_keyboard_window() : nullptr;
 }
 
-void wl_get_screen_size(int* width, int* height) {
-    wl_largest_output_size(width, height);
+void wayland_get_screen_size(int* width, int* height) {
+    wayland_largest_output_size(width, height);
 }
 
 }  // namespace
 
-WlWindow* wl_find_window(HWND handle) {
-    for (WlWindow& window : wl_state.full_screen_windows)
+WlWindow* wayland_find_window(HWND handle) {
+    for (WlWindow& window : wayland_state.full_screen_windows)
         if (window.handle == handle) return &window;
     return nullptr;
 }
 
-WlWindow* wl_window_of_surface(wl_surface* surface) {
+WlWindow* wayland_window_of_surface(wl_surface* surface) {
     if (!surface) return nullptr;
-    for (WlWindow& window : wl_state.full_screen_windows)
+    for (WlWindow& window : wayland_state.full_screen_windows)
         for (auto& shown : window.surfaces)
             if (shown->surface == surface) return &window;
     return nullptr;
@@ -315,47 +316,47 @@ WlWindow* wl_window_of_surface(wl_surface* surface) {
 const LayerDriver* layer_wayland_driver() {
     static const LayerDriver driver = {
         "wayland",
-        wl_answers,
-        wl_named,
-        wl_open,
-        wl_close,
-        wl_create_window,
-        wl_destroy_window,
-        wl_set_title,
-        wl_show_window,
-        wl_set_window_rect,
-        wl_set_foreground,
-        wl_get_foreground,
-        wl_get_screen_size,
-        wl_process_events,
+        wayland_answers,
+        wayland_named,
+        wayland_open,
+        wayland_close,
+        wayland_create_window,
+        wayland_destroy_window,
+        wayland_set_title,
+        wayland_show_window,
+        wayland_set_window_rect,
+        wayland_set_foreground,
+        wayland_get_foreground,
+        wayland_get_screen_size,
+        wayland_process_events,
         nullptr,  // reset: nothing a test sets
-        wl_cursor_driver(),
+        wayland_cursor_driver(),
         nullptr,  // foreign
-        wl_gl_driver(),
-        wl_mode_driver(),
+        wayland_gl_driver(),
+        wayland_mode_driver(),
         nullptr,  // message_box
         nullptr,  // dialog
     };
     return &driver;
 }
 
-wl_display* wl_driver_display() {
-    return wl_state.display;
+wl_display* wayland_driver_display() {
+    return wayland_state.display;
 }
 
-bool wl_read_events(int timeout_ms) {
-    return wl_state.display && !wl_state.connection_gone && read_events(timeout_ms);
+bool wayland_read_events(int timeout_ms) {
+    return wayland_state.display && !wayland_state.connection_gone && read_events(timeout_ms);
 }
 
-bool wl_roundtrip(const char* step) {
-    wl_callback* sync = wl_display_sync(wl_state.display);
+bool wayland_roundtrip(const char* step) {
+    wl_callback* sync = wl_display_sync(wayland_state.display);
     wl_callback_add_listener(sync, &sync_listener, &sync);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(answer_wait_ms);
     while (sync) {
         auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             fprintf(stderr, "%s: %s did not answer within %d s when asked %s\n", program_invocation_short_name,
-                    wl_state.compositor_name.c_str(), answer_wait_ms / 1000, step);
+                    wayland_state.compositor_name.c_str(), answer_wait_ms / 1000, step);
             ExitProcess(1);
         }
         if (!read_events(static_cast<int>(left.count()))) {
@@ -366,8 +367,9 @@ bool wl_roundtrip(const char* step) {
     return true;
 }
 
-void wl_connection_lost() {
-    if (wl_state.handed_over) ExitProcess(0);  // a lock program's run ends with its connection
-    fprintf(stderr, "%s: lost the connection to %s\n", program_invocation_short_name, wl_state.compositor_name.c_str());
+void wayland_connection_lost() {
+    if (wayland_state.handed_over) ExitProcess(0);  // a lock program's run ends with its connection
+    fprintf(stderr, "%s: lost the connection to %s\n", program_invocation_short_name,
+            wayland_state.compositor_name.c_str());
     ExitProcess(1);
 }

@@ -26,34 +26,25 @@
 
 namespace {
 
-EGLDisplay egl_display = EGL_NO_DISPLAY;
-EGLConfig egl_config;
-PIXELFORMATDESCRIPTOR descriptor;
-EGLContext current_context = EGL_NO_CONTEXT;
-HWND current_window;
-
-typedef void (*BlitFramebuffer)(GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLbitfield, GLenum);
-BlitFramebuffer blit_framebuffer;
+// The driver record's EGL part.
+WlEgl& egl = wayland_state.egl;
 
 int attribute(EGLint name) {
     EGLint value = 0;
-    eglGetConfigAttrib(egl_display, egl_config, name, &value);
+    eglGetConfigAttrib(egl.display, egl.config, name, &value);
     return value;
 }
 
-// Said once: the program asks again with each call of its GL setup.
-bool failed;
-
 bool ready() {
-    if (egl_display != EGL_NO_DISPLAY) return true;
-    wl_display* connection = wl_driver_display();
-    if (!connection || failed) return false;
+    if (egl.display != EGL_NO_DISPLAY) return true;
+    wl_display* connection = wayland_driver_display();
+    if (!connection || egl.failed) return false;
     EGLDisplay made = eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, connection, nullptr);
     if (made == EGL_NO_DISPLAY || !eglInitialize(made, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_API)) {
         // EGL asks the compositor too: a compositor gone is what failed.
-        if (wl_display_get_error(connection)) wl_connection_lost();
+        if (wl_display_get_error(connection)) wayland_connection_lost();
         fprintf(stderr, "%s: no EGL for the Wayland compositor\n", program_invocation_short_name);
-        failed = true;
+        egl.failed = true;
         return false;
     }
     static const EGLint wanted[] = {EGL_SURFACE_TYPE,
@@ -85,29 +76,29 @@ bool ready() {
     if (chosen < 0) {
         fprintf(stderr, "%s: EGL offers no configuration for an OpenGL window\n", program_invocation_short_name);
         eglTerminate(made);
-        failed = true;
+        egl.failed = true;
         return false;
     }
-    egl_display = made;
-    egl_config = configs[chosen];
-    blit_framebuffer = reinterpret_cast<BlitFramebuffer>(eglGetProcAddress("glBlitFramebuffer"));
+    egl.display = made;
+    egl.config = configs[chosen];
+    egl.blit_framebuffer = reinterpret_cast<decltype(egl.blit_framebuffer)>(eglGetProcAddress("glBlitFramebuffer"));
 
-    descriptor = {};
-    descriptor.nSize = sizeof descriptor;
-    descriptor.nVersion = 1;
-    descriptor.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    descriptor.iPixelType = PFD_TYPE_RGBA;
-    descriptor.cRedBits = (BYTE)attribute(EGL_RED_SIZE);
-    descriptor.cGreenBits = (BYTE)attribute(EGL_GREEN_SIZE);
-    descriptor.cBlueBits = (BYTE)attribute(EGL_BLUE_SIZE);
-    descriptor.cAlphaBits = (BYTE)attribute(EGL_ALPHA_SIZE);
-    descriptor.cColorBits = (BYTE)(descriptor.cRedBits + descriptor.cGreenBits + descriptor.cBlueBits);
-    descriptor.cBlueShift = 0;
-    descriptor.cGreenShift = descriptor.cBlueBits;
-    descriptor.cRedShift = (BYTE)(descriptor.cBlueBits + descriptor.cGreenBits);
-    descriptor.cDepthBits = (BYTE)attribute(EGL_DEPTH_SIZE);
-    descriptor.cStencilBits = (BYTE)attribute(EGL_STENCIL_SIZE);
-    descriptor.iLayerType = PFD_MAIN_PLANE;
+    egl.format = {};
+    egl.format.nSize = sizeof egl.format;
+    egl.format.nVersion = 1;
+    egl.format.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    egl.format.iPixelType = PFD_TYPE_RGBA;
+    egl.format.cRedBits = (BYTE)attribute(EGL_RED_SIZE);
+    egl.format.cGreenBits = (BYTE)attribute(EGL_GREEN_SIZE);
+    egl.format.cBlueBits = (BYTE)attribute(EGL_BLUE_SIZE);
+    egl.format.cAlphaBits = (BYTE)attribute(EGL_ALPHA_SIZE);
+    egl.format.cColorBits = (BYTE)(egl.format.cRedBits + egl.format.cGreenBits + egl.format.cBlueBits);
+    egl.format.cBlueShift = 0;
+    egl.format.cGreenShift = egl.format.cBlueBits;
+    egl.format.cRedShift = (BYTE)(egl.format.cBlueBits + egl.format.cGreenBits);
+    egl.format.cDepthBits = (BYTE)attribute(EGL_DEPTH_SIZE);
+    egl.format.cStencilBits = (BYTE)attribute(EGL_STENCIL_SIZE);
+    egl.format.iLayerType = PFD_MAIN_PLANE;
     return true;
 }
 
@@ -118,7 +109,7 @@ int egl_format_count(HWND, int* settable) {
 
 bool egl_describe_format(HWND, int format, PIXELFORMATDESCRIPTOR* out) {
     if (format != 1 || !ready()) return false;
-    *out = descriptor;
+    *out = egl.format;
     return true;
 }
 
@@ -128,12 +119,9 @@ bool egl_set_format(HWND, int format) {
 
 void* egl_create_context(HWND, int format) {
     if (format != 1 || !ready()) return nullptr;
-    EGLContext context = eglCreateContext(egl_display, egl_config, EGL_NO_CONTEXT, nullptr);
+    EGLContext context = eglCreateContext(egl.display, egl.config, EGL_NO_CONTEXT, nullptr);
     return context == EGL_NO_CONTEXT ? nullptr : context;
 }
-
-// Contexts that have been current with a surface.
-std::vector<EGLContext> placed_contexts;
 
 // A window that shows on no output yet draws nowhere: the context is made
 // current without a surface until one comes.
@@ -144,19 +132,19 @@ std::vector<EGLContext> placed_contexts;
 // the window's size (the largest output's), while the first surface may be
 // a smaller output's: what the program set is kept.
 bool bind(HWND window, EGLContext context) {
-    WlSurface* primary = window ? wl_primary_surface(window) : nullptr;
+    WlSurface* primary = window ? wayland_primary_surface(window) : nullptr;
     EGLSurface surface = primary ? primary->egl_surface : EGL_NO_SURFACE;
-    const bool first = surface != EGL_NO_SURFACE &&
-                       std::find(placed_contexts.begin(), placed_contexts.end(), context) == placed_contexts.end();
+    const bool first = surface != EGL_NO_SURFACE && std::find(egl.placed_contexts.begin(), egl.placed_contexts.end(),
+                                                              context) == egl.placed_contexts.end();
     GLint viewport[4] = {}, scissor[4] = {};
     const bool kept = first && eglGetCurrentContext() == context;
     if (kept) {
         glGetIntegerv(GL_VIEWPORT, viewport);
         glGetIntegerv(GL_SCISSOR_BOX, scissor);
     }
-    if (!eglMakeCurrent(egl_display, surface, surface, context)) return false;
+    if (!eglMakeCurrent(egl.display, surface, surface, context)) return false;
     if (!first) return true;
-    placed_contexts.push_back(context);
+    egl.placed_contexts.push_back(context);
     if (kept && viewport[2] > 0 && viewport[3] > 0) {
         glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
         glScissor(scissor[0], scissor[1], scissor[2], scissor[3]);
@@ -167,20 +155,21 @@ bool bind(HWND window, EGLContext context) {
 bool egl_make_current(HWND window, void* context) {
     if (!ready()) return false;
     if (!context) {
-        current_context = EGL_NO_CONTEXT;
-        current_window = nullptr;
-        return eglMakeCurrent(egl_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        egl.current_context = EGL_NO_CONTEXT;
+        egl.current_window = nullptr;
+        return eglMakeCurrent(egl.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     }
     if (!bind(window, static_cast<EGLContext>(context))) return false;
-    current_context = static_cast<EGLContext>(context);
-    current_window = window;
+    egl.current_context = static_cast<EGLContext>(context);
+    egl.current_window = window;
     return true;
 }
 
 void egl_delete_context(void* context) {
-    if (current_context == context) egl_make_current(nullptr, nullptr);
-    placed_contexts.erase(std::remove(placed_contexts.begin(), placed_contexts.end(), context), placed_contexts.end());
-    eglDestroyContext(egl_display, static_cast<EGLContext>(context));
+    if (egl.current_context == context) egl_make_current(nullptr, nullptr);
+    egl.placed_contexts.erase(std::remove(egl.placed_contexts.begin(), egl.placed_contexts.end(), context),
+                              egl.placed_contexts.end());
+    eglDestroyContext(egl.display, static_cast<EGLContext>(context));
 }
 
 void frame_done(void* data, wl_callback* callback, uint32_t) {
@@ -197,13 +186,13 @@ void present(WlSurface* surface) {
     if (surface->frame) return;
     if (!surface->unpaced) {
         // The frame callbacks pace the frames, never a wait inside a swap.
-        eglSwapInterval(egl_display, 0);
+        eglSwapInterval(egl.display, 0);
         surface->unpaced = true;
     }
     surface->frame = wl_surface_frame(surface->surface);
     wl_callback_add_listener(surface->frame, &frame_listener, surface);
-    wl_acknowledge_configure(surface);
-    eglSwapBuffers(egl_display, surface->egl_surface);
+    wayland_acknowledge_configure(surface);
+    eglSwapBuffers(egl.display, surface->egl_surface);
 }
 
 // Long enough to cover a frame at any refresh rate and a busy compositor;
@@ -214,32 +203,32 @@ void wait_for_frame(HWND window) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(frame_wait_ms);
     for (;;) {
         // Looked up afresh each time: an output may go while we wait.
-        WlSurface* primary = wl_primary_surface(window);
+        WlSurface* primary = wayland_primary_surface(window);
         if (!primary || !primary->frame) return;
         auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !wl_read_events(static_cast<int>(left.count()))) return;
+        if (left.count() <= 0 || !wayland_read_events(static_cast<int>(left.count()))) return;
     }
 }
 
 void egl_swap_buffers(HWND window) {
-    if (!current_context || current_window != window) return;
+    if (!egl.current_context || egl.current_window != window) return;
     wait_for_frame(window);
-    WlSurface* primary = wl_primary_surface(window);
+    WlSurface* primary = wayland_primary_surface(window);
     if (!primary) return;
-    std::vector<WlSurface*> others = wl_other_surfaces(window);
-    if (blit_framebuffer) {
+    std::vector<WlSurface*> others = wayland_other_surfaces(window);
+    if (egl.blit_framebuffer) {
         GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
         if (scissor) glDisable(GL_SCISSOR_TEST);
         for (WlSurface* other : others) {
             if (other->frame) continue;
-            if (!eglMakeCurrent(egl_display, other->egl_surface, primary->egl_surface, current_context)) continue;
+            if (!eglMakeCurrent(egl.display, other->egl_surface, primary->egl_surface, egl.current_context)) continue;
             const LayerRect crop = layer_cover_rect(primary->buffer.width, primary->buffer.height, other->buffer.width,
                                                     other->buffer.height);
-            blit_framebuffer(crop.x, crop.y, crop.x + crop.width, crop.y + crop.height, 0, 0, other->buffer.width,
-                             other->buffer.height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+            egl.blit_framebuffer(crop.x, crop.y, crop.x + crop.width, crop.y + crop.height, 0, 0, other->buffer.width,
+                                 other->buffer.height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
             present(other);
         }
-        eglMakeCurrent(egl_display, primary->egl_surface, primary->egl_surface, current_context);
+        eglMakeCurrent(egl.display, primary->egl_surface, primary->egl_surface, egl.current_context);
         if (scissor) glEnable(GL_SCISSOR_TEST);
     }
     present(primary);
@@ -256,21 +245,21 @@ const LayerGlDriver egl_driver = {
 
 }  // namespace
 
-const LayerGlDriver* wl_gl_driver() {
+const LayerGlDriver* wayland_gl_driver() {
     return &egl_driver;
 }
 
-void wl_egl_surface_configured(WlSurface* surface) {
+void wayland_egl_surface_configured(WlSurface* surface) {
     if (!ready()) return;
     if (surface->egl_window) {
         wl_egl_window_resize(surface->egl_window, surface->buffer.width, surface->buffer.height, 0, 0);
         return;
     }
     surface->egl_window = wl_egl_window_create(surface->surface, surface->buffer.width, surface->buffer.height);
-    surface->egl_surface = eglCreateWindowSurface(egl_display, egl_config,
+    surface->egl_surface = eglCreateWindowSurface(egl.display, egl.config,
                                                   reinterpret_cast<EGLNativeWindowType>(surface->egl_window), nullptr);
     if (surface->egl_surface == EGL_NO_SURFACE) {
-        if (wl_display_get_error(wl_driver_display())) wl_connection_lost();
+        if (wl_display_get_error(wayland_driver_display())) wayland_connection_lost();
         fprintf(stderr, "%s: no EGL surface for an output\n", program_invocation_short_name);
         wl_egl_window_destroy(surface->egl_window);
         surface->egl_window = nullptr;
@@ -278,20 +267,20 @@ void wl_egl_surface_configured(WlSurface* surface) {
         return;
     }
     // A context waiting for a surface draws on the first that comes.
-    if (current_context && !eglGetCurrentSurface(EGL_DRAW)) bind(current_window, current_context);
+    if (egl.current_context && !eglGetCurrentSurface(EGL_DRAW)) bind(egl.current_window, egl.current_context);
 }
 
-void wl_egl_surface_gone(WlSurface* surface) {
+void wayland_egl_surface_gone(WlSurface* surface) {
     if (!surface->egl_surface) {
         if (surface->egl_window) wl_egl_window_destroy(surface->egl_window);
         return;
     }
     bool was_current = eglGetCurrentSurface(EGL_DRAW) == surface->egl_surface;
-    if (was_current) eglMakeCurrent(egl_display, EGL_NO_SURFACE, EGL_NO_SURFACE, current_context);
-    eglDestroySurface(egl_display, surface->egl_surface);
+    if (was_current) eglMakeCurrent(egl.display, EGL_NO_SURFACE, EGL_NO_SURFACE, egl.current_context);
+    eglDestroySurface(egl.display, surface->egl_surface);
     wl_egl_window_destroy(surface->egl_window);
     surface->egl_surface = nullptr;
     surface->egl_window = nullptr;
     // The picture moves to the largest output left.
-    if (was_current && current_context) bind(current_window, current_context);
+    if (was_current && egl.current_context) bind(egl.current_window, egl.current_context);
 }

@@ -42,7 +42,7 @@ int list_modes(LayerDisplayMode* modes, int max) {
                                              {1280, 720, 0},  {1280, 1024, 0}, {1600, 1200, 0}, {1920, 1080, 0},
                                              {2560, 1440, 0}, {3840, 2160, 0}};
     int width, height, count = 0;
-    wl_largest_output_size(&width, &height);
+    wayland_largest_output_size(&width, &height);
     auto add = [&](const LayerDisplayMode& mode) {
         if (count < max) modes[count] = mode;
         ++count;
@@ -54,7 +54,7 @@ int list_modes(LayerDisplayMode* modes, int max) {
 }
 
 bool current_mode(LayerDisplayMode* mode, int* bits) {
-    wl_largest_output_size(&mode->width, &mode->height);
+    wayland_largest_output_size(&mode->width, &mode->height);
     mode->refresh = 0;
     *bits = 32;
     return true;
@@ -72,22 +72,22 @@ const LayerModeDriver mode_driver = {list_modes,         current_mode,       set
 
 }  // namespace
 
-void wl_output_added(uint32_t global, uint32_t version) {
+void wayland_output_added(uint32_t global, uint32_t version) {
     auto output = std::make_unique<WlOutput>();
     output->global = global;
     output->scale = 1;
     output->output = static_cast<wl_output*>(
-        wl_registry_bind(wl_state.registry, global, &wl_output_interface, std::min<uint32_t>(version, 4)));
+        wl_registry_bind(wayland_state.registry, global, &wl_output_interface, std::min<uint32_t>(version, 4)));
     wl_output_add_listener(output->output, &output_listener, output.get());
-    wl_state.outputs.push_back(std::move(output));
+    wayland_state.outputs.push_back(std::move(output));
 }
 
-bool wl_output_removed(uint32_t global) {
-    auto& outputs = wl_state.outputs;
+bool wayland_output_removed(uint32_t global) {
+    auto& outputs = wayland_state.outputs;
     auto found = std::find_if(outputs.begin(), outputs.end(), [&](auto& output) { return output->global == global; });
     if (found == outputs.end()) return false;
     WlOutput* output = found->get();
-    wl_output_surfaces_gone(output);
+    wayland_output_surfaces_gone(output);
     if (wl_output_get_version(output->output) >= 3)
         wl_output_release(output->output);
     else
@@ -98,17 +98,17 @@ bool wl_output_removed(uint32_t global) {
 
 // An output is taken once the compositor has told all about it; a
 // compositor that names no output has all of them used.
-bool wl_shows_on(const WlOutput& output) {
+bool wayland_shows_on(const WlOutput& output) {
     if (!output.done) return false;
-    if (wl_state.only_output.empty() || output.name == wl_state.only_output) return true;
-    return std::none_of(wl_state.outputs.begin(), wl_state.outputs.end(),
+    if (wayland_state.only_output.empty() || output.name == wayland_state.only_output) return true;
+    return std::none_of(wayland_state.outputs.begin(), wayland_state.outputs.end(),
                         [](auto& other) { return !other->name.empty(); });
 }
 
-void wl_largest_output_size(int* width, int* height) {
+void wayland_largest_output_size(int* width, int* height) {
     *width = *height = 0;
-    for (auto& output : wl_state.outputs) {
-        if (!wl_shows_on(*output)) continue;
+    for (auto& output : wayland_state.outputs) {
+        if (!wayland_shows_on(*output)) continue;
         if ((long)output->width * output->height > (long)*width * *height) {
             *width = output->width;
             *height = output->height;
@@ -120,6 +120,6 @@ void wl_largest_output_size(int* width, int* height) {
     }
 }
 
-const LayerModeDriver* wl_mode_driver() {
+const LayerModeDriver* wayland_mode_driver() {
     return &mode_driver;
 }

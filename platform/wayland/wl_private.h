@@ -25,6 +25,7 @@
 #include "layer_driver.h"
 
 #include <EGL/egl.h>
+#include <GL/gl.h>
 #include <wayland-client.h>
 #include <wayland-egl.h>
 #include <xkbcommon/xkbcommon.h>
@@ -48,7 +49,7 @@ struct WlBufferPlan {
 // The buffer for a logical width x height surface on an output of that
 // integer scale; fraction is the compositor's preferred scale in 120ths
 // where it tells one (and a viewport can show it), else 0.
-WlBufferPlan wl_plan_buffer(int width, int height, int output_scale, int fraction);
+WlBufferPlan wayland_plan_buffer(int width, int height, int output_scale, int fraction);
 
 struct WlSurface {
     struct WlOutput* output;
@@ -111,6 +112,21 @@ struct WlSeat {
     unsigned buttons_held;  // as layer_button_bit masks
 };
 
+// EGL on the compositor's connection (wl_egl.cpp): made at the program's
+// first GL call, kept for the process.
+struct WlEgl {
+    EGLDisplay display = EGL_NO_DISPLAY;
+    EGLConfig config;
+    PIXELFORMATDESCRIPTOR format;  // the one pixel format, as the core describes it
+    bool failed;                   // said once: the program asks again with each call of its GL setup
+    EGLContext current_context = EGL_NO_CONTEXT;
+    HWND current_window;
+    std::vector<EGLContext> placed_contexts;  // those that have been current with a surface
+    // glBlitFramebuffer, which copies the picture to the other outputs; null
+    // where the GL has none.
+    void (*blit_framebuffer)(GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLbitfield, GLenum);
+};
+
 struct WlState {
     wl_display* display;          // null until the driver is open
     std::string compositor_name;  // "the Wayland compositor ...", for error lines
@@ -142,84 +158,86 @@ struct WlState {
 
     bool app_active;
     bool toplevel_activated;  // a fullscreen toplevel of ours has been active
+
+    WlEgl egl;
 };
-extern WlState wl_state;
+extern WlState wayland_state;
 
 // ---- wl_driver.cpp: the program's full-screen windows ----
 // The record of a full-screen window; null for any other handle.
-WlWindow* wl_find_window(HWND handle);
+WlWindow* wayland_find_window(HWND handle);
 // The window that a surface of ours shows; null for a surface not ours.
-WlWindow* wl_window_of_surface(wl_surface* surface);
+WlWindow* wayland_window_of_surface(wl_surface* surface);
 
 // The connection; null until the driver is open.
-wl_display* wl_driver_display();
+wl_display* wayland_driver_display();
 
 // Waits until the compositor has answered what it was asked so far; false
 // when the connection broke (the next event pump deals with that). A
 // compositor that does not answer within a bound ends the process with exit
 // code 1 and one line naming it and the step (asked "for its globals").
-bool wl_roundtrip(const char* step);
+bool wayland_roundtrip(const char* step);
 // The connection broke where the run cannot go on: one line naming the
 // compositor, and the process ends with exit code 1; a connection a lock
 // program handed over ends its run quietly, with 0.
-[[noreturn]] void wl_connection_lost();
+[[noreturn]] void wayland_connection_lost();
 
 // Reads and dispatches what the compositor sent, waiting up to timeout_ms;
 // false when the connection broke (the next event pump deals with that).
 // Surfaces may go meanwhile, but no window of the program does.
-bool wl_read_events(int timeout_ms);
+bool wayland_read_events(int timeout_ms);
 
 // ---- wl_outputs.cpp: outputs and display modes ----
-void wl_output_added(uint32_t global, uint32_t version);
+void wayland_output_added(uint32_t global, uint32_t version);
 // Drops the output of that global and the surfaces on it; false when the
 // global is not an output.
-bool wl_output_removed(uint32_t global);
+bool wayland_output_removed(uint32_t global);
 // Whether the picture goes to this output.
-bool wl_shows_on(const WlOutput& output);
+bool wayland_shows_on(const WlOutput& output);
 // The largest output's size, or a size the program can draw at before any.
-void wl_largest_output_size(int* width, int* height);
-const LayerModeDriver* wl_mode_driver();
+void wayland_largest_output_size(int* width, int* height);
+const LayerModeDriver* wayland_mode_driver();
 
 // ---- wl_seats.cpp: the seats and their input ----
-void wl_seat_added(uint32_t global, uint32_t version);
+void wayland_seat_added(uint32_t global, uint32_t version);
 // Drops the seat of that global; false when the global is not a seat.
-bool wl_seat_removed(uint32_t global);
+bool wayland_seat_removed(uint32_t global);
 // The window whose surface has a seat's keyboard; null for none.
-HWND wl_keyboard_window();
+HWND wayland_keyboard_window();
 // The window goes: no keyboard is on it.
-void wl_seats_forget_window(HWND window);
-const LayerCursorDriver* wl_cursor_driver();
+void wayland_seats_forget_window(HWND window);
+const LayerCursorDriver* wayland_cursor_driver();
 
 // ---- wl_surfaces.cpp: the surfaces of full-screen windows ----
 // Shows the window on every output that takes the picture, or hides it.
-void wl_show_everywhere(WlWindow* window);
-void wl_hide(WlWindow* window);
+void wayland_show_everywhere(WlWindow* window);
+void wayland_hide(WlWindow* window);
 // After the compositor's events: shows the full-screen windows on outputs
 // that came, drops the surfaces it closed, gives the others the buffers
 // their sizes and scales now call for (between frames, never while a frame
 // drawn at the old size waits to be shown), tells the core the sizes and
 // follows the toplevels' activation.
-void wl_follow_surfaces();
+void wayland_follow_surfaces();
 // The output goes: so do the surfaces on it.
-void wl_output_surfaces_gone(WlOutput* output);
+void wayland_output_surfaces_gone(WlOutput* output);
 // Just before a commit of the surface's buffer: acknowledges the configure
 // whose size the buffer was drawn at, if that is still to be done.
-void wl_acknowledge_configure(WlSurface* surface);
+void wayland_acknowledge_configure(WlSurface* surface);
 // Pixels of a surface of ours per logical unit (the compositor's pointer
 // positions); 1 for any other.
-double wl_pixels_per_unit(wl_surface* surface);
+double wayland_pixels_per_unit(wl_surface* surface);
 
 // The surface a window draws into (that of its full-screen ancestor with the
 // most pixels), and the others that show the same picture; null/empty
 // when it shows on no output yet.
-WlSurface* wl_primary_surface(HWND window);
-std::vector<WlSurface*> wl_other_surfaces(HWND window);
+WlSurface* wayland_primary_surface(HWND window);
+std::vector<WlSurface*> wayland_other_surfaces(HWND window);
 
 // ---- wl_egl.cpp: the GL table ----
 // EGL on the Wayland platform.
-const LayerGlDriver* wl_gl_driver();
+const LayerGlDriver* wayland_gl_driver();
 
 // A surface's buffer was planned (make or resize its EGL window at that
 // size), or the surface goes (drop it, and whatever was current on it).
-void wl_egl_surface_configured(WlSurface* surface);
-void wl_egl_surface_gone(WlSurface* surface);
+void wayland_egl_surface_configured(WlSurface* surface);
+void wayland_egl_surface_gone(WlSurface* surface);

@@ -34,7 +34,7 @@ void keyboard_keymap(void* data, wl_keyboard*, uint32_t format, int32_t fd, uint
     close(fd);
     if (text == MAP_FAILED) return;
     xkb_keymap* made =
-        xkb_keymap_new_from_string(wl_state.xkb, text, XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
+        xkb_keymap_new_from_string(wayland_state.xkb, text, XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
     munmap(text, size);
     if (!made) return;
     WlSeat* seat = static_cast<WlSeat*>(data);
@@ -45,7 +45,8 @@ void keyboard_keymap(void* data, wl_keyboard*, uint32_t format, int32_t fd, uint
 }
 
 void keyboard_enter(void* data, wl_keyboard*, uint32_t, wl_surface* surface, wl_array*) {
-    if (WlWindow* window = wl_window_of_surface(surface)) static_cast<WlSeat*>(data)->keyboard_window = window->handle;
+    if (WlWindow* window = wayland_window_of_surface(surface))
+        static_cast<WlSeat*>(data)->keyboard_window = window->handle;
 }
 
 // A layer surface with exclusive keyboard interactivity loses the keyboard
@@ -84,9 +85,9 @@ const wl_keyboard_listener keyboard_listener = {keyboard_keymap, keyboard_enter,
 // it. A full-screen window sits at the screen's corner, so its client
 // coordinates are the position GetCursorPos tells.
 bool pointer_client(const WlSeat* seat, HWND* window, int* x, int* y) {
-    WlWindow* top = wl_window_of_surface(seat->pointer_surface);
+    WlWindow* top = wayland_window_of_surface(seat->pointer_surface);
     if (!top) return false;
-    POINT point = wl_state.cursor;
+    POINT point = wayland_state.cursor;
     *window = layer_core_window_at(top->handle, &point);
     *x = point.x;
     *y = point.y;
@@ -99,7 +100,7 @@ void pointer_enter(void* data, wl_pointer* from, uint32_t serial, wl_surface* su
     seat->pointer_x = x;
     seat->pointer_y = y;
     // The full-screen windows hide the pointer.
-    if (wl_window_of_surface(surface)) wl_pointer_set_cursor(from, serial, nullptr, 0, 0);
+    if (wayland_window_of_surface(surface)) wl_pointer_set_cursor(from, serial, nullptr, 0, 0);
 }
 
 void pointer_leave(void* data, wl_pointer*, uint32_t, wl_surface*) {
@@ -110,15 +111,15 @@ void pointer_motion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t 
     WlSeat* seat = static_cast<WlSeat*>(data);
     // The compositor moves in logical units; the program's window counts
     // the output's pixels, as on X and Windows, and so does its threshold.
-    const double pixels = wl_pixels_per_unit(seat->pointer_surface);
-    wl_state.cursor.x += (int)(wl_fixed_to_double(x - seat->pointer_x) * pixels);
-    wl_state.cursor.y += (int)(wl_fixed_to_double(y - seat->pointer_y) * pixels);
+    const double pixels = wayland_pixels_per_unit(seat->pointer_surface);
+    wayland_state.cursor.x += (int)(wl_fixed_to_double(x - seat->pointer_x) * pixels);
+    wayland_state.cursor.y += (int)(wl_fixed_to_double(y - seat->pointer_y) * pixels);
     seat->pointer_x = x;
     seat->pointer_y = y;
     LayerRawMotion motion = {};
     if (!pointer_client(seat, &motion.window, &motion.x, &motion.y)) return;
-    motion.screen_x = wl_state.cursor.x;
-    motion.screen_y = wl_state.cursor.y;
+    motion.screen_x = wayland_state.cursor.x;
+    motion.screen_y = wayland_state.cursor.y;
     motion.buttons = seat->buttons_held;
     motion.modifiers = held_modifiers(seat);
     layer_core_raw_motion(&motion);
@@ -138,8 +139,8 @@ unsigned layer_button(uint32_t code) {
 void pointer_press(const WlSeat* seat, unsigned button, bool down, uint32_t time) {
     LayerRawButton raw = {};
     if (!pointer_client(seat, &raw.window, &raw.x, &raw.y)) return;
-    raw.screen_x = wl_state.cursor.x;
-    raw.screen_y = wl_state.cursor.y;
+    raw.screen_x = wayland_state.cursor.x;
+    raw.screen_y = wayland_state.cursor.y;
     raw.button = button;
     raw.down = down;
     raw.time = time;
@@ -218,14 +219,14 @@ void seat_name(void*, wl_seat*, const char*) {}
 const wl_seat_listener seat_listener = {seat_capabilities, seat_name};
 
 bool get_cursor_pos(POINT* point) {
-    *point = wl_state.cursor;
+    *point = wayland_state.cursor;
     return true;
 }
 
 // Clients can't move the pointer on Wayland: only the position the program
 // reads moves.
 bool set_cursor_pos(int x, int y) {
-    wl_state.cursor = {x, y};
+    wayland_state.cursor = {x, y};
     return true;
 }
 
@@ -235,18 +236,18 @@ const LayerCursorDriver cursor_driver = {get_cursor_pos, set_cursor_pos, set_cur
 
 }  // namespace
 
-void wl_seat_added(uint32_t global, uint32_t version) {
-    if (wl_state.handed_over) return;
+void wayland_seat_added(uint32_t global, uint32_t version) {
+    if (wayland_state.handed_over) return;
     auto seat = std::make_unique<WlSeat>();
     seat->global = global;
-    seat->seat =
-        static_cast<wl_seat*>(wl_registry_bind(wl_state.registry, global, &wl_seat_interface, std::min(version, 5u)));
+    seat->seat = static_cast<wl_seat*>(
+        wl_registry_bind(wayland_state.registry, global, &wl_seat_interface, std::min(version, 5u)));
     wl_seat_add_listener(seat->seat, &seat_listener, seat.get());
-    wl_state.seats.push_back(std::move(seat));
+    wayland_state.seats.push_back(std::move(seat));
 }
 
-bool wl_seat_removed(uint32_t global) {
-    auto& seats = wl_state.seats;
+bool wayland_seat_removed(uint32_t global) {
+    auto& seats = wayland_state.seats;
     auto found = std::find_if(seats.begin(), seats.end(), [&](auto& seat) { return seat->global == global; });
     if (found == seats.end()) return false;
     WlSeat* seat = found->get();
@@ -260,17 +261,17 @@ bool wl_seat_removed(uint32_t global) {
     return true;
 }
 
-HWND wl_keyboard_window() {
-    for (auto& seat : wl_state.seats)
+HWND wayland_keyboard_window() {
+    for (auto& seat : wayland_state.seats)
         if (seat->keyboard_window) return seat->keyboard_window;
     return nullptr;
 }
 
-void wl_seats_forget_window(HWND window) {
-    for (auto& seat : wl_state.seats)
+void wayland_seats_forget_window(HWND window) {
+    for (auto& seat : wayland_state.seats)
         if (seat->keyboard_window == window) seat->keyboard_window = nullptr;
 }
 
-const LayerCursorDriver* wl_cursor_driver() {
+const LayerCursorDriver* wayland_cursor_driver() {
     return &cursor_driver;
 }

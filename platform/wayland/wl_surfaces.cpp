@@ -19,7 +19,7 @@
 namespace {
 
 void destroy_surface(WlSurface* shown) {
-    wl_egl_surface_gone(shown);
+    wayland_egl_surface_gone(shown);
     if (shown->frame) wl_callback_destroy(shown->frame);
     if (shown->fractional) wp_fractional_scale_v1_destroy(shown->fractional);
     if (shown->viewport) wp_viewport_destroy(shown->viewport);
@@ -52,7 +52,7 @@ void apply_buffer(WlSurface* shown) {
         shown->configure_pending = false;
     }
     WlBufferPlan plan =
-        wl_plan_buffer(shown->width, shown->height, output_scale(shown), shown->viewport ? shown->fraction : 0);
+        wayland_plan_buffer(shown->width, shown->height, output_scale(shown), shown->viewport ? shown->fraction : 0);
     if (plan == shown->buffer && shown->egl_window) return;
     if (plan.scale != shown->buffer.scale) wl_surface_set_buffer_scale(shown->surface, plan.scale);
     if (shown->viewport) {
@@ -62,7 +62,7 @@ void apply_buffer(WlSurface* shown) {
             wp_viewport_set_destination(shown->viewport, -1, -1);
     }
     shown->buffer = plan;
-    wl_egl_surface_configured(shown);
+    wayland_egl_surface_configured(shown);
 }
 
 // A size of 0 lets the output decide: its logical size.
@@ -116,7 +116,7 @@ void toplevel_configure(void* data, xdg_toplevel*, int32_t width, int32_t height
 }
 
 void toplevel_close(void* data, xdg_toplevel*) {
-    WlWindow* window = wl_window_of_surface(static_cast<WlSurface*>(data)->surface);
+    WlWindow* window = wayland_window_of_surface(static_cast<WlSurface*>(data)->surface);
     if (window) layer_core_post_input(window->handle, WM_CLOSE, 0, 0);
 }
 
@@ -129,18 +129,18 @@ const xdg_toplevel_listener toplevel_listener = {toplevel_configure, toplevel_cl
 void show_on_output(WlWindow* window, WlOutput* output) {
     auto shown = std::make_unique<WlSurface>();
     shown->output = output;
-    shown->surface = wl_compositor_create_surface(wl_state.compositor);
+    shown->surface = wl_compositor_create_surface(wayland_state.compositor);
     shown->buffer.scale = 1;
     // A fractional scale can be shown only through a viewport; without
     // both, the output's integer scale (the next one up) is drawn at.
-    if (wl_state.fractional_scale_manager && wl_state.viewporter) {
-        shown->viewport = wp_viewporter_get_viewport(wl_state.viewporter, shown->surface);
+    if (wayland_state.fractional_scale_manager && wayland_state.viewporter) {
+        shown->viewport = wp_viewporter_get_viewport(wayland_state.viewporter, shown->surface);
         shown->fractional =
-            wp_fractional_scale_manager_v1_get_fractional_scale(wl_state.fractional_scale_manager, shown->surface);
+            wp_fractional_scale_manager_v1_get_fractional_scale(wayland_state.fractional_scale_manager, shown->surface);
         wp_fractional_scale_v1_add_listener(shown->fractional, &fractional_listener, shown.get());
     }
-    if (wl_state.layer_shell) {
-        shown->layer = zwlr_layer_shell_v1_get_layer_surface(wl_state.layer_shell, shown->surface, output->output,
+    if (wayland_state.layer_shell) {
+        shown->layer = zwlr_layer_shell_v1_get_layer_surface(wayland_state.layer_shell, shown->surface, output->output,
                                                              ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "orrelune");
         zwlr_layer_surface_v1_add_listener(shown->layer, &layer_listener, shown.get());
         zwlr_layer_surface_v1_set_anchor(shown->layer,
@@ -148,9 +148,9 @@ void show_on_output(WlWindow* window, WlOutput* output) {
                                              ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
         zwlr_layer_surface_v1_set_exclusive_zone(shown->layer, -1);
         zwlr_layer_surface_v1_set_keyboard_interactivity(shown->layer,
-                                                         wl_state.handed_over ? 0 : 1);  // 1: exclusive
+                                                         wayland_state.handed_over ? 0 : 1);  // 1: exclusive
     } else {
-        shown->xdg = xdg_wm_base_get_xdg_surface(wl_state.wm_base, shown->surface);
+        shown->xdg = xdg_wm_base_get_xdg_surface(wayland_state.wm_base, shown->surface);
         xdg_surface_add_listener(shown->xdg, &xdg_listener, shown.get());
         shown->toplevel = xdg_surface_get_toplevel(shown->xdg);
         xdg_toplevel_add_listener(shown->toplevel, &toplevel_listener, shown.get());
@@ -168,10 +168,10 @@ void show_on_output(WlWindow* window, WlOutput* output) {
 // An output that comes during the run gets the picture too, once the
 // compositor has told its size and name.
 void show_on_new_outputs() {
-    for (WlWindow& window : wl_state.full_screen_windows)
+    for (WlWindow& window : wayland_state.full_screen_windows)
         if (window.visible)
-            for (auto& output : wl_state.outputs)
-                if (!output->surface && wl_shows_on(*output)) show_on_output(&window, output.get());
+            for (auto& output : wayland_state.outputs)
+                if (!output->surface && wayland_shows_on(*output)) show_on_output(&window, output.get());
 }
 
 // A full-screen window takes the size in pixels of the surface with the
@@ -179,9 +179,9 @@ void show_on_new_outputs() {
 // inside it: the compositor owns the modes, whatever size the program asked
 // for. The core sends WM_SIZE only where the size changes.
 void report_sizes() {
-    for (WlWindow& top : wl_state.full_screen_windows) {
+    for (WlWindow& top : wayland_state.full_screen_windows) {
         for (auto& shown : top.surfaces) apply_buffer(shown.get());
-        WlSurface* primary = wl_primary_surface(top.handle);
+        WlSurface* primary = wayland_primary_surface(top.handle);
         if (!primary) continue;
         const int width = primary->buffer.width, height = primary->buffer.height;
         layer_core_resized(top.handle, width, height);
@@ -195,44 +195,44 @@ void report_sizes() {
 // compositor activates one, are no change.
 void follow_activation() {
     bool any_toplevel = false, active = false;
-    for (WlWindow& window : wl_state.full_screen_windows)
+    for (WlWindow& window : wayland_state.full_screen_windows)
         for (auto& shown : window.surfaces) {
             any_toplevel = any_toplevel || shown->toplevel;
             active = active || shown->activated;
         }
     if (!any_toplevel) return;
-    if (active) wl_state.toplevel_activated = true;
-    if (!wl_state.toplevel_activated || active == wl_state.app_active) return;
-    wl_state.app_active = active;
+    if (active) wayland_state.toplevel_activated = true;
+    if (!wayland_state.toplevel_activated || active == wayland_state.app_active) return;
+    wayland_state.app_active = active;
     layer_core_activate_app(active);
 }
 
 }  // namespace
 
-void wl_show_everywhere(WlWindow* window) {
-    if (!wl_state.compositor || (!wl_state.layer_shell && !wl_state.wm_base)) return;
-    for (auto& output : wl_state.outputs)
-        if (!output->surface && wl_shows_on(*output)) show_on_output(window, output.get());
-    wl_roundtrip("for the sizes of its surfaces");  // before the program draws
+void wayland_show_everywhere(WlWindow* window) {
+    if (!wayland_state.compositor || (!wayland_state.layer_shell && !wayland_state.wm_base)) return;
+    for (auto& output : wayland_state.outputs)
+        if (!output->surface && wayland_shows_on(*output)) show_on_output(window, output.get());
+    wayland_roundtrip("for the sizes of its surfaces");  // before the program draws
 }
 
-void wl_hide(WlWindow* window) {
+void wayland_hide(WlWindow* window) {
     for (auto& shown : window->surfaces) destroy_surface(shown.get());
     window->surfaces.clear();
 }
 
-void wl_follow_surfaces() {
+void wayland_follow_surfaces() {
     show_on_new_outputs();
     // Surfaces that the compositor closed (their output went) go.
-    for (WlWindow& window : wl_state.full_screen_windows)
+    for (WlWindow& window : wayland_state.full_screen_windows)
         for (size_t i = window.surfaces.size(); i-- > 0;)
             if (window.surfaces[i]->closed) remove_surface(&window, window.surfaces[i].get());
     report_sizes();
     follow_activation();
 }
 
-void wl_output_surfaces_gone(WlOutput* output) {
-    for (WlWindow& window : wl_state.full_screen_windows)
+void wayland_output_surfaces_gone(WlOutput* output) {
+    for (WlWindow& window : wayland_state.full_screen_windows)
         if (output->surface) {
             for (auto& shown : window.surfaces)
                 if (shown.get() == output->surface) {
@@ -242,7 +242,7 @@ void wl_output_surfaces_gone(WlOutput* output) {
         }
 }
 
-WlBufferPlan wl_plan_buffer(int width, int height, int output_scale, int fraction) {
+WlBufferPlan wayland_plan_buffer(int width, int height, int output_scale, int fraction) {
     if (fraction > 0) {
         // As the protocol rounds: half away from zero.
         auto scaled = [&](int logical) { return (int)(((long long)logical * fraction + 60) / 120); };
@@ -252,7 +252,7 @@ WlBufferPlan wl_plan_buffer(int width, int height, int output_scale, int fractio
     return {width * scale, height * scale, scale, false};
 }
 
-void wl_acknowledge_configure(WlSurface* shown) {
+void wayland_acknowledge_configure(WlSurface* shown) {
     if (!shown->ack_due) return;
     shown->ack_due = false;
     if (shown->layer)
@@ -261,16 +261,16 @@ void wl_acknowledge_configure(WlSurface* shown) {
         xdg_surface_ack_configure(shown->xdg, shown->ack_serial);
 }
 
-double wl_pixels_per_unit(wl_surface* surface) {
-    for (WlWindow& window : wl_state.full_screen_windows)
+double wayland_pixels_per_unit(wl_surface* surface) {
+    for (WlWindow& window : wayland_state.full_screen_windows)
         for (auto& shown : window.surfaces)
             if (shown->surface == surface && shown->width > 0 && shown->buffer.width > 0)
                 return (double)shown->buffer.width / shown->width;
     return 1;
 }
 
-WlSurface* wl_primary_surface(HWND handle) {
-    WlWindow* top = wl_find_window(layer_core_top_level(handle));
+WlSurface* wayland_primary_surface(HWND handle) {
+    WlWindow* top = wayland_find_window(layer_core_top_level(handle));
     if (!top) return nullptr;
     WlSurface* largest = nullptr;
     auto pixels = [](const WlSurface* shown) { return (long)shown->buffer.width * shown->buffer.height; };
@@ -279,10 +279,10 @@ WlSurface* wl_primary_surface(HWND handle) {
     return largest;
 }
 
-std::vector<WlSurface*> wl_other_surfaces(HWND handle) {
+std::vector<WlSurface*> wayland_other_surfaces(HWND handle) {
     std::vector<WlSurface*> others;
-    WlSurface* primary = wl_primary_surface(handle);
-    if (WlWindow* top = wl_find_window(layer_core_top_level(handle)))
+    WlSurface* primary = wayland_primary_surface(handle);
+    if (WlWindow* top = wayland_find_window(layer_core_top_level(handle)))
         for (auto& shown : top->surfaces)
             if (shown.get() != primary && shown->egl_surface) others.push_back(shown.get());
     return others;

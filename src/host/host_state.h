@@ -9,6 +9,10 @@
 // VerifyScreenSavePwd(window): non-zero when the saver may close.
 typedef BOOL(WINAPI* VerifyPasswordProc)(HWND);
 
+// ImmAssociateContext(window, context) -> previous context. Input-context
+// handles are opaque; HANDLE has their size on every target.
+typedef HANDLE(WINAPI* AssociateContextProc)(HWND, HANDLE);
+
 // The last prompt's tick before any prompt.
 const DWORD never_verified = 0xFFFFFFFFu;
 
@@ -28,6 +32,12 @@ struct HostState {
     bool closing = false;              // closing is allowed; never cleared once set
     bool verifying = false;            // a password verification is in progress
     POINT remembered_cursor = {0, 0};  // screen point that mouse movement is measured from
+
+    // The input method, kept off the saver window for the run; only used
+    // when something already loaded it.
+    HMODULE imm_module = NULL;                            // "IMM32.DLL", or NULL
+    AssociateContextProc associate_context_entry = NULL;  // its "ImmAssociateContext", or NULL
+    HANDLE previous_input_context = NULL;                 // the window's context before the run
 
     // The password hooks.
     HMODULE password_module = NULL;           // "PASSWORD.CPL" while it is loaded

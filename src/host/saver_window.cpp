@@ -15,27 +15,20 @@ const WORD class_icon_id = 100;
 const DWORD saver_style = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 const DWORD preview_style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
 
-// ImmAssociateContext(window, context) -> previous context. Input-context
-// handles are opaque; HANDLE has their size on every target.
-typedef HANDLE(WINAPI* AssociateContextProc)(HWND, HANDLE);
-
-// The input-method module is only used when something already loaded it.
-HMODULE imm_module = NULL;
-AssociateContextProc associate_context_entry = NULL;
-HANDLE previous_input_context = NULL;
-
 void detach_input_context(HWND window) {
-    imm_module = GetModuleHandleA("IMM32.DLL");
-    associate_context_entry = NULL;
-    previous_input_context = NULL;
-    if (imm_module == NULL) return;
-    associate_context_entry = module_entry<AssociateContextProc>(imm_module, "ImmAssociateContext");
-    if (associate_context_entry != NULL) previous_input_context = associate_context_entry(window, NULL);
+    HostState& host = host_state();
+    host.imm_module = GetModuleHandleA("IMM32.DLL");
+    host.associate_context_entry = NULL;
+    host.previous_input_context = NULL;
+    if (host.imm_module == NULL) return;
+    host.associate_context_entry = module_entry<AssociateContextProc>(host.imm_module, "ImmAssociateContext");
+    if (host.associate_context_entry != NULL) host.previous_input_context = host.associate_context_entry(window, NULL);
 }
 
 void reattach_input_context(HWND window) {
-    if (imm_module != NULL && associate_context_entry != NULL && previous_input_context != NULL)
-        associate_context_entry(window, previous_input_context);
+    const HostState& host = host_state();
+    if (host.imm_module != NULL && host.associate_context_entry != NULL && host.previous_input_context != NULL)
+        host.associate_context_entry(window, host.previous_input_context);
 }
 
 DWORD distance_1d(LONG a, LONG b) {

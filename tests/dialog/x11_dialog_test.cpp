@@ -11,6 +11,7 @@
 #include <string>
 
 #include "e2e_support.h"
+#include "scratch.h"
 
 namespace {
 
@@ -46,16 +47,15 @@ TEST(ConfigureDialogOnX11, KeysChooseAndOkStores) {
     ASSERT_NE(display, nullptr);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.keys);
-        char config[] = "/tmp/orrelune-dialog-XXXXXX";
-        ASSERT_NE(mkdtemp(config), nullptr);
-        Child child = spawn({ORRELUNE_PATH, "/c"}, {std::string("XDG_CONFIG_HOME=") + config});
+        Scratch config("orrelune-dialog");
+        Child child = spawn({ORRELUNE_PATH, "/c"}, {"XDG_CONFIG_HOME=" + config.dir});
         Window dialog = wait_for_class(display, DefaultRootWindow(display), dialog_class, 10000);
         EXPECT_NE(dialog, None);
         EXPECT_TRUE(wait_for_focus(display, dialog, 10000));  // where the keys go
         EXPECT_TRUE(xdotool(std::string("key --delay 100 ") + c.keys));
         EXPECT_EQ(wait_exit(&child, 10000), 1) << read_stderr(child);
         // Leaving without OK writes nothing, not even the file.
-        std::string file = std::string(config) + "/orrelune/registry.reg";
+        std::string file = config.dir + "/orrelune/registry.reg";
         EXPECT_EQ(access(file.c_str(), F_OK) == 0, *c.resolution != '\0');
         std::string stored = read_file(file);
         for (auto value : {std::make_pair("\"resolution\"=", c.resolution), std::make_pair("\"color\"=", c.colour)}) {
@@ -65,7 +65,6 @@ TEST(ConfigureDialogOnX11, KeysChooseAndOkStores) {
                 EXPECT_EQ(stored.find(value.first), std::string::npos) << stored;
         }
         unlink(child.stderr_path.c_str());
-        if (system((std::string("rm -rf ") + config).c_str()) != 0) fprintf(stderr, "could not remove %s\n", config);
     }
     XCloseDisplay(display);
     stop_xserver(&server);

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include "e2e_support.h"
+#include "scratch.h"
 #include "layer_driver.h"
 
 #include <X11/Xlib.h>
@@ -104,12 +105,12 @@ ServerState server_state() {
 
 // The X server of this run.
 pid_t server_pid = 0;
-std::string server_dir;
+Scratch server_files;        // its configuration, log and output
 std::string server_problem;  // why there is none
 bool layer_on_x = false;
 
 std::string server_errors() {
-    std::ifstream log(server_dir + "/server.log");
+    std::ifstream log(server_files.dir + "/server.log");
     std::string line, tail;
     while (std::getline(log, line))
         if (line.rfind("[", 0) == 0 && line.find("(EE)") != std::string::npos) tail += line + "\n";
@@ -122,18 +123,18 @@ void start_server() {
         server_problem = "no Xorg server (packages xserver-xorg-core and xserver-xorg-video-dummy)";
         return;
     }
-    char dir[] = "/tmp/displaymode-xorg-XXXXXX";
-    if (!mkdtemp(dir)) {
-        server_problem = "no temporary directory";
+    try {
+        server_files = Scratch("displaymode-xorg");
+    } catch (const std::exception& e) {
+        server_problem = e.what();
         return;
     }
-    server_dir = dir;
-    std::ofstream(server_dir + "/xorg.conf") << server_config;
+    std::ofstream(server_files.dir + "/xorg.conf") << server_config;
 
     int number_pipe[2];
     if (pipe(number_pipe) != 0) return;
-    std::string config = server_dir + "/xorg.conf", log = server_dir + "/server.log",
-                output = server_dir + "/server.out", fd = std::to_string(number_pipe[1]);
+    std::string config = server_files.dir + "/xorg.conf", log = server_files.dir + "/server.log",
+                output = server_files.dir + "/server.out", fd = std::to_string(number_pipe[1]);
     server_pid = fork();
     if (server_pid == 0) {
         close(number_pipe[0]);
@@ -171,10 +172,7 @@ void stop_server() {
         kill(server_pid, SIGTERM);
         waitpid(server_pid, nullptr, 0);
     }
-    if (!server_dir.empty()) {
-        std::string command = "rm -rf '" + server_dir + "'";
-        if (system(command.c_str()) != 0) perror("rm");
-    }
+    server_files = Scratch();
 }
 
 class ServerEnvironment : public testing::Environment {
@@ -321,12 +319,11 @@ TEST_F(XDisplayModes, TheOriginalModeComesBackHoweverTheProcessEnds) {
 }
 
 // A scratch settings folder that stores this resolution id at 32 bits;
-// empty when it can't be made.
-std::string stored_resolution(unsigned resolution) {
-    char config[] = "/tmp/orrelune-mode-config-XXXXXX";
-    if (!mkdtemp(config)) return "";
-    std::string dir = std::string(config) + "/orrelune";
-    if (mkdir(dir.c_str(), 0700) != 0) return "";
+// none when it can't be made.
+Scratch stored_resolution(unsigned resolution) {
+    Scratch config("orrelune-mode-config");
+    std::string dir = config.dir + "/orrelune";
+    if (mkdir(dir.c_str(), 0700) != 0) return Scratch();
     std::ofstream(dir + "/registry.reg") << "Windows Registry Editor Version 5.00\n\n"
                                             "[HKEY_CURRENT_USER\\Software\\Orrelune]\n"
                                          << "\"resolution\"=dword:" << std::hex << resolution
@@ -341,8 +338,8 @@ std::string stored_resolution(unsigned resolution) {
 // threads and does not let a program catch), and ends with that signal.
 // SIGPIPE is ignored for the X connection's sake: the run goes on.
 TEST_F(XDisplayModes, ASignalledSaverLeavesTheOriginalMode) {
-    const std::string config = stored_resolution(2002);
-    ASSERT_FALSE(config.empty());
+    const Scratch config = stored_resolution(2002);
+    ASSERT_FALSE(config.dir.empty());
     const int signals[] = {SIGTERM, SIGINT,    SIGHUP,  SIGQUIT, SIGABRT,   SIGUSR1,  SIGUSR2,
                            SIGALRM, SIGTRAP,   SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF,  SIGSYS,
                            SIGIO,   SIGSTKFLT, SIGPWR,  32,      SIGRTMIN,  SIGRTMAX, SIGPIPE};
@@ -353,7 +350,7 @@ TEST_F(XDisplayModes, ASignalledSaverLeavesTheOriginalMode) {
                                        : sigabbrev_np(sig));
         pid_t saver = fork();
         if (saver == 0) {
-            setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+            setenv("XDG_CONFIG_HOME", config.dir.c_str(), 1);
             // Each signal as a fresh session has it; no core files left behind.
             for (int other = 1; other <= SIGRTMAX; ++other) signal(other, SIG_DFL);
             sigset_t none;
@@ -381,7 +378,6 @@ TEST_F(XDisplayModes, ASignalledSaverLeavesTheOriginalMode) {
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "status " << status;
         EXPECT_TRUE(comes_to(original_state));
     }
-    EXPECT_EQ(system(("rm -rf '" + config + "'").c_str()), 0);
 }
 
 // "Desktop Res" asks for the mode the screen already shows: that changes
@@ -404,9 +400,8 @@ TEST_F(XDisplayModes, ARunAtTheDesktopsSizeSetsNoModeAndLeavesThePointerAlone) {
         XRRFreeScreenResources(resources);
         return when;
     };
-    char config[] = "/tmp/orrelune-mode-config-XXXXXX";
-    ASSERT_NE(mkdtemp(config), nullptr);
-    std::string dir = std::string(config) + "/orrelune";
+    Scratch config("orrelune-mode-config");
+    std::string dir = config.dir + "/orrelune";
     ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -420,7 +415,7 @@ TEST_F(XDisplayModes, ARunAtTheDesktopsSizeSetsNoModeAndLeavesThePointerAlone) {
         ASSERT_EQ(pointer_position(display), std::make_pair(500, 400));
         Time before = last_set();
 
-        Child saver = spawn({ORRELUNE_PATH, "/s"}, {std::string("XDG_CONFIG_HOME=") + config});
+        Child saver = spawn({ORRELUNE_PATH, "/s"}, {"XDG_CONFIG_HOME=" + config.dir});
         Window window = wait_for_class(display, root, "WindowsScreenSaverClass", 60000);
         ASSERT_NE(window, None) << read_stderr(saver);
         // Frames: the display window is up and the mode request long made.
@@ -437,7 +432,6 @@ TEST_F(XDisplayModes, ARunAtTheDesktopsSizeSetsNoModeAndLeavesThePointerAlone) {
         unlink(saver.stderr_path.c_str());
     }
     XCloseDisplay(display);
-    EXPECT_EQ(system(("rm -rf '" + std::string(config) + "'").c_str()), 0);
 }
 
 // ---- Two outputs: the dummy driver's DUMMY1 beside DUMMY0 ----
@@ -580,9 +574,9 @@ TEST_F(XDisplayModes, WithTwoOutputsTheModeOfThePrimaryAloneChangesAndEveryOutpu
 TEST_F(XDisplayModes, ASaverOnTwoOutputsSwitchesThePrimaryAndAKeyPutsAllBack) {
     ASSERT_TRUE(show_second_output(true));
     const std::string before = layout();
-    const std::string config = stored_resolution(2001);
-    ASSERT_FALSE(config.empty());
-    Child saver = spawn({ORRELUNE_PATH, "/s"}, {"XDG_CONFIG_HOME=" + config});
+    const Scratch config = stored_resolution(2001);
+    ASSERT_FALSE(config.dir.empty());
+    Child saver = spawn({ORRELUNE_PATH, "/s"}, {"XDG_CONFIG_HOME=" + config.dir});
     EXPECT_TRUE(wait_until([] { return layout() == "screen 1664x768, DUMMY0 1024x768+0+0, DUMMY1 640x480+1024+0"; }))
         << layout() << "\n"
         << read_stderr(saver);
@@ -594,7 +588,6 @@ TEST_F(XDisplayModes, ASaverOnTwoOutputsSwitchesThePrimaryAndAKeyPutsAllBack) {
     EXPECT_EQ(wait_exit(&saver, 60000), 0) << read_stderr(saver);
     EXPECT_EQ(layout(), before);
     unlink(saver.stderr_path.c_str());
-    EXPECT_EQ(system(("rm -rf '" + config + "'").c_str()), 0);
     EXPECT_TRUE(show_second_output(false));
     EXPECT_TRUE(comes_to(original_state));
 }

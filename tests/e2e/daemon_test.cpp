@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "scratch.h"
 
 namespace {
 
@@ -45,14 +46,11 @@ protected:
 
         // A folder the daemon's user can read: the program's copy, and a
         // home for the daemon's settings and the program's.
-        char dir[] = "/tmp/orrelune-daemon-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        work = dir;
-        chmod(work.c_str(), 0755);
-        saver = work + "/orrelune";
+        work = Scratch("orrelune-daemon", 0755);
+        saver = work.dir + "/orrelune";
         std::filesystem::copy_file(program, saver);
         chmod(saver.c_str(), 0755);
-        home = work + "/home";
+        home = work.dir + "/home";
         std::filesystem::create_directory(home);
     }
 
@@ -72,7 +70,6 @@ protected:
         for (int pid : processes_of(saver)) kill(pid, SIGKILL);
         if (display) XCloseDisplay(display);
         stop_xserver(&server);
-        if (!work.empty()) std::filesystem::remove_all(work);
     }
 
     std::string daemon_log() {
@@ -117,7 +114,8 @@ protected:
 
     XServer server;
     Display* display = nullptr;
-    std::string work, saver, home;
+    Scratch work;
+    std::string saver, home;
     Child daemon;
     std::set<int> launched;
 };

@@ -123,6 +123,29 @@ void stop_xserver(XServer* server) {
     server->pid = 0;
 }
 
+int xvfb_pid(const XServer& server) {
+    int found = 0;
+    DIR* proc = opendir("/proc");
+    if (!proc) return 0;
+    while (dirent* entry = readdir(proc)) {
+        if (atoi(entry->d_name) <= 0) continue;
+        // pid (name) state ppid ...: the name in brackets may hold spaces.
+        std::ifstream file(std::string("/proc/") + entry->d_name + "/stat");
+        std::string stat((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        const size_t open = stat.find(" ("), close = stat.rfind(") ");
+        if (open == std::string::npos || close == std::string::npos || close < open) continue;
+        char state = 0;
+        int parent = 0;
+        if (stat.compare(open + 2, close - open - 2, "Xvfb") == 0 &&
+            sscanf(stat.c_str() + close + 2, "%c %d", &state, &parent) == 2 && parent == server.pid) {
+            found = atoi(entry->d_name);
+            break;
+        }
+    }
+    closedir(proc);
+    return found;
+}
+
 Child spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env_changes) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) env.push_back(*e);

@@ -11,11 +11,13 @@
 
 // A private X server; DISPLAY names it while it runs.
 struct XServer {
-    int pid = 0;
+    int pid = 0;       // the launcher's, which ends the server with it
     std::string name;  // ":N"
 };
 XServer start_xserver(int width = 1024, int height = 768);
 void stop_xserver(XServer* server);
+// The Xvfb process itself, the launcher's child; 0 when there is none.
+int xvfb_pid(const XServer& server);
 
 // A process of ours under test. DISPLAY and the other variables are the
 // test's own unless env_changes says "NAME=value" or "NAME" (to unset).

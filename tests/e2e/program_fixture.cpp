@@ -11,12 +11,13 @@ XServer server;
 
 void ProgramEnvironment::SetUp() {
     server = start_xserver(width, height);
-    setenv("XDG_CONFIG_HOME", mkdtemp(config), 1);
+    config = Scratch("orrelune-e2e-config");
+    setenv("XDG_CONFIG_HOME", config.dir.c_str(), 1);
 }
 
 void ProgramEnvironment::TearDown() {
     stop_xserver(&server);
-    if (system((std::string("rm -rf ") + config).c_str()) != 0) fprintf(stderr, "could not remove %s\n", config);
+    config = Scratch();
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "scratch.h"
 
 // The program under test.
 extern const char* const program;
@@ -27,7 +28,7 @@ public:
 
 private:
     int width, height;
-    char config[40] = "/tmp/orrelune-e2e-config-XXXXXX";
+    Scratch config;
 };
 
 // The two display-mode settings stored in the scratch directory, as the

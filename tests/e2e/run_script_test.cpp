@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "e2e_support.h"
+#include "scratch.h"
 
 namespace {
 
@@ -20,21 +21,13 @@ const std::string screenshot = program.substr(0, program.rfind("/src/")) + "/scr
 
 class RunScript : public testing::Test {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/orrelune-run-config-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        config = dir;
-    }
-    void TearDown() override {
-        ASSERT_EQ(system(("rm -rf '" + config + "'").c_str()), 0);
-        unlink(child.stderr_path.c_str());
-    }
+    void TearDown() override { unlink(child.stderr_path.c_str()); }
 
     // The script's exit code; its stderr in `errors`.
     int run(const std::vector<std::string>& args, bool with_display) {
         std::vector<std::string> argv = {script};
         argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<std::string> env = {"ORRELUNE_PROGRAM=" + program, "XDG_CONFIG_HOME=" + config};
+        std::vector<std::string> env = {"ORRELUNE_PROGRAM=" + program, "XDG_CONFIG_HOME=" + config.dir};
         if (!with_display) env.push_back("DISPLAY");
         child = spawn(argv, env);
         int code = wait_exit(&child, 60000);
@@ -42,7 +35,7 @@ protected:
         return code;
     }
 
-    std::string config;
+    Scratch config{"orrelune-run-config"};
     Child child;
     std::string errors;
 };

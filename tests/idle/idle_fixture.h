@@ -11,13 +11,13 @@
 
 class IdleFixture : public testing::Test {
 protected:
-    void SetUp() override { scratch = make_scratch(); }
+    // 0755: the stand-ins may run as another user (a compositor's tests).
+    void SetUp() override { scratch = Scratch("orrelune-idle-test", 0755); }
     void TearDown() override {
         kill_child(&watcher);
         end_recorded(scratch, "saver");
         end_recorded(scratch, "locker");
         stop_session_bus(&bus);
-        remove_scratch(&scratch);
     }
     // The watcher, verbose, with the stand-in saver and `args`, in the
     // environment that `env` makes of the test's (as spawn takes it).
@@ -46,7 +46,7 @@ protected:
         bus = start_session_bus(scratch, runtime + "/bus", true);
     }
 
-    IdleScratch scratch;
+    Scratch scratch;
     SessionBus bus;
     Child watcher;
     std::string runtime, home;

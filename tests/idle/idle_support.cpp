@@ -3,7 +3,6 @@
 
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,25 +10,13 @@
 #include <sstream>
 #include <stdexcept>
 
-IdleScratch make_scratch() {
-    char path[] = "/tmp/orrelune-idle-test-XXXXXX";
-    if (!mkdtemp(path)) throw std::runtime_error("mkdtemp");
-    chmod(path, 0755);  // the stand-ins may run as another user (a compositor's tests)
-    return {path};
-}
-
-void remove_scratch(IdleScratch* scratch) {
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch->dir, ignored);
-}
-
-std::string recording_command(const IdleScratch& scratch, const std::string& name, bool stays) {
+std::string recording_command(const Scratch& scratch, const std::string& name, bool stays) {
     std::string script = scratch.dir + "/" + name + ".sh";
     std::ofstream(script) << "echo $$ >> '" << scratch.dir << "/" << name << "'\n" << (stays ? "exec sleep 600\n" : "");
     return "sh '" + script + "'";
 }
 
-std::vector<int> recorded(const IdleScratch& scratch, const std::string& name) {
+std::vector<int> recorded(const Scratch& scratch, const std::string& name) {
     std::vector<int> pids;
     std::ifstream file(scratch.dir + "/" + name);
     for (int pid; file >> pid;) pids.push_back(pid);
@@ -42,7 +29,7 @@ bool alive(int pid) {
     return stat >> pid_text >> command >> state && state != "Z";
 }
 
-void end_recorded(const IdleScratch& scratch, const std::string& name) {
+void end_recorded(const Scratch& scratch, const std::string& name) {
     for (int pid : recorded(scratch, name))
         if (alive(pid)) kill(pid, SIGKILL);
 }
@@ -51,7 +38,7 @@ bool wait_for_stderr(const Child& child, const std::string& text, int timeout_ms
     return wait_until([&] { return read_stderr(child).find(text) != std::string::npos; }, timeout_ms);
 }
 
-SessionBus start_session_bus(const IdleScratch& scratch, const std::string& socket, bool unprivileged) {
+SessionBus start_session_bus(const Scratch& scratch, const std::string& socket, bool unprivileged) {
     SessionBus bus;
     bus.address = "unix:path=" + socket;
     unlink(socket.c_str());  // a bus of the same test before, ended without removing it

@@ -8,22 +8,17 @@
 #include <vector>
 
 #include "e2e_support.h"
-
-struct IdleScratch {
-    std::string dir;
-};
-IdleScratch make_scratch();
-void remove_scratch(IdleScratch* scratch);
+#include "scratch.h"
 
 // A --command that appends its pid to `name` in the scratch folder and then
 // runs until it is ended (or, with `stays` false, ends at once).
-std::string recording_command(const IdleScratch& scratch, const std::string& name, bool stays = true);
+std::string recording_command(const Scratch& scratch, const std::string& name, bool stays = true);
 // The pids recorded in `name`, one per start.
-std::vector<int> recorded(const IdleScratch& scratch, const std::string& name);
+std::vector<int> recorded(const Scratch& scratch, const std::string& name);
 // Whether the process runs (and is not a zombie).
 bool alive(int pid);
 // Ends the recorded processes that still run.
-void end_recorded(const IdleScratch& scratch, const std::string& name);
+void end_recorded(const Scratch& scratch, const std::string& name);
 
 // The watcher's stderr holds `text` within timeout_ms.
 bool wait_for_stderr(const Child& child, const std::string& text, int timeout_ms);
@@ -35,7 +30,7 @@ struct SessionBus {
     Child daemon;
     std::string address;
 };
-SessionBus start_session_bus(const IdleScratch& scratch, const std::string& socket, bool unprivileged = false);
+SessionBus start_session_bus(const Scratch& scratch, const std::string& socket, bool unprivileged = false);
 void stop_session_bus(SessionBus* bus);
 // A client connection to it.
 sd_bus* connect_bus(const std::string& address);

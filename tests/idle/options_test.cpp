@@ -6,11 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 
 #include <string>
 #include <vector>
+
+#include "scratch.h"
 
 namespace {
 
@@ -95,10 +96,9 @@ TEST(IdleOptions, CommandsMustNameAProgram) {
     EXPECT_NE(message.find("--lock-command"), std::string::npos) << message;
 
     // The default saver: the one beside the watcher before the one on PATH.
-    char beside_dir[] = "/tmp/orrelune-idle-beside-XXXXXX", path_dir[] = "/tmp/orrelune-idle-path-XXXXXX";
-    ASSERT_TRUE(mkdtemp(beside_dir) && mkdtemp(path_dir));
-    for (const char* dir : {beside_dir, path_dir}) {
-        std::string program = std::string(dir) + "/orrelune";
+    const Scratch beside_dir("orrelune-idle-beside"), path_dir("orrelune-idle-path");
+    for (const Scratch* dir : {&beside_dir, &path_dir}) {
+        std::string program = dir->dir + "/orrelune";
         std::ofstream(program) << "#!/bin/sh\n";
         chmod(program.c_str(), 0755);
     }
@@ -106,14 +106,12 @@ TEST(IdleOptions, CommandsMustNameAProgram) {
     Options none;
     EXPECT_FALSE(resolve_commands(&none, "/nonexistent", &message));
     EXPECT_NE(message.find("orrelune is neither beside"), std::string::npos) << message;
-    setenv("PATH", path_dir, 1);
+    setenv("PATH", path_dir.dir.c_str(), 1);
     Options on_path, beside;
     EXPECT_TRUE(resolve_commands(&on_path, "/nonexistent", &message)) << message;
-    EXPECT_EQ(on_path.command, (std::vector<std::string>{std::string(path_dir) + "/orrelune", "/s"}));
-    EXPECT_TRUE(resolve_commands(&beside, beside_dir, &message)) << message;
-    EXPECT_EQ(beside.command, (std::vector<std::string>{std::string(beside_dir) + "/orrelune", "/s"}));
-    std::filesystem::remove_all(beside_dir);
-    std::filesystem::remove_all(path_dir);
+    EXPECT_EQ(on_path.command, (std::vector<std::string>{path_dir.dir + "/orrelune", "/s"}));
+    EXPECT_TRUE(resolve_commands(&beside, beside_dir.dir, &message)) << message;
+    EXPECT_EQ(beside.command, (std::vector<std::string>{beside_dir.dir + "/orrelune", "/s"}));
 }
 
 }  // namespace

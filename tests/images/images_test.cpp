@@ -4,14 +4,15 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "scratch.h"
 #include "sky.h"
 
 namespace {
@@ -50,19 +51,18 @@ const Listed listed[] = {
 };
 
 TEST(Images, HaveTheirSizesAndAreTheSameOnEveryRun) {
-    char dir[] = "/tmp/orrelune-images-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    ASSERT_EQ(std::system((std::string(IMAGEGEN_PATH) + " " + dir).c_str()), 0);
+    Scratch scratch("orrelune-images");
+    ASSERT_EQ(std::system((std::string(IMAGEGEN_PATH) + " " + scratch.dir).c_str()), 0);
     for (const Listed& image : listed) {
         const Size& s = image.size;
         SCOPED_TRACE(s.name);
         Bytes built = read_file(std::string(IMAGE_DIR) + "/" + s.name + ".raw");
-        Bytes again = read_file(std::string(dir) + "/" + s.name + ".raw");
+        Bytes again = read_file(scratch.dir + "/" + s.name + ".raw");
         EXPECT_EQ(built.size(), static_cast<std::size_t>(s.width) * s.height * 3);
         EXPECT_TRUE(built == again);
-        std::remove((std::string(dir) + "/" + s.name + ".raw").c_str());
     }
-    EXPECT_EQ(std::remove(dir), 0) << "the generator made images the list does not name";
+    const auto made = std::distance(std::filesystem::directory_iterator(scratch.dir), {});
+    EXPECT_EQ(made, static_cast<long>(std::size(listed))) << "the generator made images the list does not name";
 }
 
 TEST(Images, SunMaskIsTheNegativeOfTheSun) {

@@ -20,6 +20,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "scratch.h"
+
 namespace {
 
 const char kKey[] = "Software\\Orrelune";
@@ -33,18 +35,13 @@ protected:
         // program's part).
         layer_use_null_driver();
         layer_reset();
-        char pattern[] = "/tmp/registry-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        config = pattern;
+        scratch = Scratch("registry-test");
+        config = scratch.dir;
         dir = config + "/orrelune";
         path = dir + "/registry.reg";
         setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     }
-    void TearDown() override {
-        layer_set_registry_write_hook(nullptr);
-        std::string command = "rm -rf '" + config + "'";
-        ASSERT_EQ(system(command.c_str()), 0);
-    }
+    void TearDown() override { layer_set_registry_write_hook(nullptr); }
 
     // As an editor saves: a new file renamed over the old one.
     void write_file(const std::string& text) {
@@ -100,6 +97,7 @@ protected:
         return result == ERROR_SUCCESS ? RegFlushKey(key) : result;
     }
 
+    Scratch scratch;
     std::string config, dir, path;
 };
 

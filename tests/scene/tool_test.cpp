@@ -1,7 +1,6 @@
 // orrelune-scene: its JSON is the state of an in-process run of the same
 // seed and ticks, read back to the same floats; its PNG is the last frame.
 #include <math.h>
-#include <png.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -9,6 +8,7 @@
 #include <algorithm>
 #include <string>
 
+#include "picture.h"
 #include "scene_fixture.h"
 #include "scene/comet.h"
 #include "scene/frame.h"
@@ -44,20 +44,6 @@ double json_number(const std::string& json, const std::string& key, size_t from 
 
 bool json_flag(const std::string& json, const std::string& key) {
     return json.find("\"" + key + "\":true") != std::string::npos;
-}
-
-// The RGB bytes of a PNG; empty when it can't be read.
-std::string read_png(const std::string& path, png_uint_32* width, png_uint_32* height) {
-    png_image image;
-    memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return "";
-    image.format = PNG_FORMAT_RGB;
-    std::string pixels(PNG_IMAGE_SIZE(image), '\0');
-    if (!png_image_finish_read(&image, nullptr, &pixels[0], 0, nullptr)) return "";
-    *width = image.width;
-    *height = image.height;
-    return pixels;
 }
 
 }  // namespace
@@ -118,15 +104,14 @@ TEST(SceneTool, PngIsTheLastFrameAtTheGivenSize) {
     run_tool("--seed 3 --ticks 2 --png " + path + " --size 96x72", &status);
     ASSERT_EQ(status, 0);
 
-    png_uint_32 width = 0, height = 0;
-    const std::string pixels = read_png(path, &width, &height);
-    ASSERT_FALSE(pixels.empty()) << path;
-    EXPECT_EQ(width, 96u);
-    EXPECT_EQ(height, 72u);
+    Picture picture;
+    ASSERT_TRUE(read_png(path, &picture)) << path;
+    EXPECT_EQ(picture.width, 96);
+    EXPECT_EQ(picture.height, 72);
     // The orbit lines alone are blue wherever they cross the picture.
     size_t lit = 0;
-    for (unsigned char byte : pixels) lit += byte > 0;
-    EXPECT_GT(lit, pixels.size() / 100);
+    for (unsigned char byte : picture.rgb) lit += byte > 0;
+    EXPECT_GT(lit, picture.rgb.size() / 100);
     remove(path.c_str());
 }
 
@@ -138,7 +123,7 @@ TEST(SceneTool, PngIsTheLastFrameAtTheGivenSize) {
 TEST(SceneTool, SunInOnePassLooksAsInThree) {
     const std::string one_texture = "MESA_EXTENSION_OVERRIDE=-GL_ARB_multitexture MESA_GL_VERSION_OVERRIDE=1.1";
     for (const char* ticks : {"100", "520", "7250"}) {
-        std::string pictures[2];
+        Picture pictures[2];
         const std::string environments[2] = {"", one_texture};
         for (int path = 0; path < 2; ++path) {
             const std::string png = testing::TempDir() + "orrelune-sun-" + std::to_string(path) + ".png";
@@ -148,17 +133,14 @@ TEST(SceneTool, SunInOnePassLooksAsInThree) {
                          environments[path]);
             ASSERT_EQ(status, 0) << json;
             EXPECT_EQ(json_number(json, "sun_passes"), path == 0 ? 1 : 3) << environments[path];
-            png_uint_32 width = 0, height = 0;
-            pictures[path] = read_png(png, &width, &height);
+            EXPECT_TRUE(read_png(png, &pictures[path])) << png;
             remove(png.c_str());
-            ASSERT_EQ(pictures[path].size(), 320u * 240u * 3u);
+            ASSERT_EQ(pictures[path].rgb.size(), 320u * 240u * 3u);
         }
         int differing = 0, largest = 0;
-        for (size_t i = 0; i < pictures[0].size(); i += 3) {
+        for (size_t i = 0; i < pictures[0].rgb.size(); i += 3) {
             int step = 0;
-            for (size_t c = i; c < i + 3; ++c)
-                step = std::max(
-                    step, abs(static_cast<unsigned char>(pictures[0][c]) - static_cast<unsigned char>(pictures[1][c])));
+            for (size_t c = i; c < i + 3; ++c) step = std::max(step, abs(pictures[0].rgb[c] - pictures[1].rgb[c]));
             differing += step > 0;
             largest = std::max(largest, step);
         }

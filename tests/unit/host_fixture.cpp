@@ -2,8 +2,6 @@
 
 #include <stdlib.h>
 
-#include <filesystem>
-
 #include "display/gl_window.h"
 
 namespace {
@@ -40,10 +38,8 @@ void post_steps(const std::function<void(HWND)>& steps) {
 }  // namespace
 
 void HostTest::SetUp() {
-    char dir[] = "/tmp/orrelune-unit-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    config_dir_ = dir;
-    setenv("XDG_CONFIG_HOME", dir, 1);
+    config_ = Scratch("orrelune-unit");
+    setenv("XDG_CONFIG_HOME", config_.dir.c_str(), 1);
     reset_process_state();
 }
 
@@ -55,11 +51,6 @@ void HostTest::reset_process_state() {
     display_state() = DisplayState{};
     pending_steps = nullptr;
     ran_steps = false;
-}
-
-void HostTest::TearDown() {
-    std::error_code ignored;
-    std::filesystem::remove_all(config_dir_, ignored);
 }
 
 int HostTest::run_saver_with(HWND parent, const std::function<void(HWND)>& steps) {

@@ -13,11 +13,11 @@
 #include "host/password.h"
 #include "host/saver_window.h"
 #include "layer_test.h"
+#include "scratch.h"
 
 class HostTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
     // The layer and the program's module state as a fresh process has them.
     void reset_process_state();
 
@@ -34,7 +34,7 @@ protected:
     void set_password_setting(const void* data, DWORD size, DWORD type);
 
 private:
-    std::string config_dir_;
+    Scratch config_;
 };
 
 // A fake module entry of any signature, as GetProcAddress hands it out.

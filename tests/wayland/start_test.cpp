@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 
 #include "e2e_support.h"
 #include "sway_support.h"
@@ -43,14 +42,8 @@ void expect_one_line(const Outcome& got, const std::string& part) {
 // A runtime folder of the test's own, for sockets that do not answer.
 class WaylandStart : public ::testing::Test {
 public:
-    void SetUp() override {
-        char dir[] = "/tmp/orrelune-wlstart-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        runtime = dir;
-    }
     void TearDown() override {
         for (int fd : fds) close(fd);
-        std::filesystem::remove_all(runtime);
     }
     // A socket at runtime/name: listening (connections are accepted by the
     // system and never read), or bound and closed (nobody listens).
@@ -77,7 +70,8 @@ public:
         return spawn(argv, changes);
     }
 
-    std::string runtime;
+    const Scratch scratch{"orrelune-wlstart"};
+    const std::string runtime = scratch.dir;
     std::vector<int> fds;
 };
 

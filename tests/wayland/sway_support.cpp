@@ -15,7 +15,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -39,15 +38,12 @@ std::string client_prefix(const Sway& sway) {
 
 Sway start_sway(int width, int height, const std::string& extra_config, bool xwayland) {
     Sway sway;
-    char dir[] = "/tmp/orrelune-sway-XXXXXX";
-    if (!mkdtemp(dir)) throw std::runtime_error("mkdtemp");
-    sway.dir = dir;
-    sway.runtime = sway.dir + "/runtime";
+    sway.files = Scratch("orrelune-sway", 0755);
+    sway.runtime = sway.files.dir + "/runtime";
     mkdir(sway.runtime.c_str(), 0700);
-    chmod(sway.dir.c_str(), 0755);
     char background[8];
     snprintf(background, sizeof background, "#%06x", sway_background);
-    std::ofstream config(sway.dir + "/config");
+    std::ofstream config(sway.files.dir + "/config");
     config << "xwayland " << (xwayland ? "enable" : "disable") << "\n"
            << "output * resolution " << width << "x" << height << " bg " << background << " solid_color\n"
            << "seat * hide_cursor 0\n";
@@ -57,7 +53,8 @@ Sway start_sway(int width, int height, const std::string& extra_config, bool xwa
                << sway.runtime << "/display\n";
     config << extra_config << "\n";
     config.close();
-    std::vector<std::string> argv = as_unprivileged({"/usr/bin/sway", "-c", sway.dir + "/config"}, {sway.runtime});
+    std::vector<std::string> argv =
+        as_unprivileged({"/usr/bin/sway", "-c", sway.files.dir + "/config"}, {sway.runtime});
     Child child = spawn(argv, {"XDG_RUNTIME_DIR=" + sway.runtime, "WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
                                "WLR_LIBINPUT_NO_DEVICES=1", "WAYLAND_DISPLAY", "DISPLAY", "SWAYSOCK"});
     sway.pid = child.pid;
@@ -86,8 +83,7 @@ void stop_sway(Sway* sway) {
         if (wait_exit(&child, 10000) < 0) kill_child(&child);
         sway->pid = 0;
     }
-    if (!sway->dir.empty()) std::filesystem::remove_all(sway->dir);
-    sway->dir.clear();
+    sway->files = Scratch();
 }
 
 std::vector<std::string> sway_env(const Sway& sway, bool keep_display) {
@@ -145,7 +141,7 @@ std::string xwayland_display(const Sway& sway) {
 }
 
 bool screenshot(const Sway& sway, const std::string& output, Picture* picture) {
-    std::string path = sway.dir + "/shot.ppm";
+    std::string path = sway.files.dir + "/shot.ppm";
     if (!sway_command(sway, "grim -t ppm -o '" + output + "' '" + path + "'")) return false;
     std::ifstream file(path, std::ios::binary);
     std::string magic;

@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "picture.h"
+#include "scratch.h"
+
 struct Sway {
     int pid = 0;
-    std::string dir;      // everything of this server's: config, runtime directory
+    Scratch files;        // everything of this server's: config, runtime directory
     std::string runtime;  // its XDG_RUNTIME_DIR
     std::string socket;   // its WAYLAND_DISPLAY
     std::string ipc;      // its SWAYSOCK
@@ -32,10 +35,6 @@ std::string add_output(Sway* sway);
 // The DISPLAY of sway's Xwayland; empty when it has none.
 std::string xwayland_display(const Sway& sway);
 
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<unsigned char> rgb;
-};
 // A screenshot of one output; false when grim could not take one.
 bool screenshot(const Sway& sway, const std::string& output, Picture* picture);
 // The share of pixels that are not the colour 0xRRGGBB.

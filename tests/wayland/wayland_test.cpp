@@ -11,12 +11,10 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <png.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -207,14 +205,7 @@ bool scene_frame(int width, int height, Picture* picture) {
     const std::string command = std::string(SCENE_TOOL) + " --ticks 30 --size " + std::to_string(width) + "x" +
                                 std::to_string(height) + " --png " + path;
     if (system(command.c_str()) != 0) return false;
-    png_image image = {};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGB;
-    picture->width = static_cast<int>(image.width);
-    picture->height = static_cast<int>(image.height);
-    picture->rgb.resize(PNG_IMAGE_SIZE(image));
-    return png_image_finish_read(&image, nullptr, picture->rgb.data(), 0, nullptr);
+    return read_png(path, picture);
 }
 
 // Outputs of two shapes: the picture is drawn at the wider one's size, and
@@ -415,7 +406,7 @@ TEST_F(WaylandRun, FullscreenWindowBeneathIsCovered) {
 // swayidle runs the saver when the seat has been idle for a while, and the
 // input that ends the idle ends the run; the next idle starts another.
 TEST_F(WaylandRun, SwayidleStartsItOnIdleAndInputEndsIt) {
-    std::string pid_file = sway.dir + "/saver.pid";
+    std::string pid_file = sway.files.dir + "/saver.pid";
     Child idle = spawn({SWAYIDLE_PATH, "-w", "timeout", "1", "echo $$ > " + pid_file + "; exec " ORRELUNE_PATH " /s"},
                        sway_env(sway));
     auto started = [&](int not_this) {
@@ -450,8 +441,6 @@ public:
         x = start_xserver(640, 480);
         display = XOpenDisplay(x.name.c_str());
         ASSERT_NE(display, nullptr);
-        char dir[] = "/tmp/orrelune-weston-XXXXXX";
-        runtime = mkdtemp(dir);
         std::ofstream(runtime + "/weston.ini")
             << "[shell]\nbackground-color=0xff" << std::hex << sway_background << "\npanel-position=none\n";
         weston = spawn({WESTON_PATH, "--backend=x11-backend.so", "--use-pixman", "--width=640", "--height=480",
@@ -467,7 +456,6 @@ public:
         kill_child(&weston);
         if (display) XCloseDisplay(display);
         stop_xserver(&x);
-        std::filesystem::remove_all(runtime);
     }
     // The share of weston's window that is not its background.
     double covered() {
@@ -483,7 +471,8 @@ public:
 
     XServer x;
     Display* display = nullptr;
-    std::string runtime;
+    const Scratch scratch{"orrelune-weston"};
+    const std::string runtime = scratch.dir;
     Child weston, saver;
 };
 

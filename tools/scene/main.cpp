@@ -92,30 +92,18 @@ int parse(int argc, char** argv, Options* options) {
     return 0;
 }
 
-// OSMesa's rows run from the bottom up; a PNG's from the top down.
+// OSMesa's rows run from the bottom up, as the negative stride tells
+// libpng; its alpha is dropped.
 bool write_png(const char* path, const std::vector<GLubyte>& rgba, int width, int height) {
-    FILE* file = fopen(path, "wb");
-    if (!file) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<png_byte> row(static_cast<size_t>(width) * 3);
-    for (int y = height - 1; y >= 0; --y) {
-        const GLubyte* source = &rgba[static_cast<size_t>(y) * width * 4];
-        for (int x = 0; x < width; ++x) memcpy(&row[static_cast<size_t>(x) * 3], source + x * 4, 3);
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return fclose(file) == 0;
+    const size_t pixels = static_cast<size_t>(width) * height;
+    std::vector<png_byte> rgb(pixels * 3);
+    for (size_t i = 0; i < pixels; ++i) memcpy(&rgb[i * 3], &rgba[i * 4], 3);
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGB;
+    return png_image_write_to_file(&image, path, 0, rgb.data(), -width * 3, nullptr) != 0;
 }
 
 void print_float(const char* name, float value, bool last = false) {

@@ -26,7 +26,7 @@ TEST(WaylandBuffer, AtTheOutputsRealPixelSize) {
         {641, 361, 1, 120, {641, 361, 1, true}},
     };
     for (const BufferCase& c : cases) {
-        WlBufferPlan plan = wl_plan_buffer(c.width, c.height, c.output_scale, c.fraction);
+        WlBufferPlan plan = wayland_plan_buffer(c.width, c.height, c.output_scale, c.fraction);
         EXPECT_TRUE(plan == c.expected) << c.width << "x" << c.height << " scale " << c.output_scale << " fraction "
                                         << c.fraction << ": " << plan.width << "x" << plan.height << " scale "
                                         << plan.scale << " viewport " << plan.viewport;
