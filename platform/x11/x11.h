@@ -15,8 +15,12 @@ int x11_screen();
 // (its visual can't change later); null for other windows.
 GLXFBConfig x11_window_fbconfig(HWND window);
 
-// Runs calls on handles that may name no window: while a trap is set, X
-// errors are recorded instead of reported. x11_untrap_errors syncs and
-// returns the error code caught (0: none).
-void x11_trap_errors();
-int x11_untrap_errors();
+// Calls that may fail (on handles that may name no window, or that the
+// server may refuse): from x11_expect_error on, X errors on that connection
+// are caught instead of reported. x11_check_error waits until the server
+// has answered every request since and returns the first error's code (0:
+// none), ending the innermost expectation; those around it catch the
+// errors inside it too. No error is ever fatal: one not expected is
+// reported on stderr and the run goes on.
+void x11_expect_error(Display* display);
+int x11_check_error();

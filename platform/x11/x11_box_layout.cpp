@@ -33,9 +33,9 @@ bool window_manager_present() {
         return found;
     };
     Window supporting = None, self = None;
-    x11_trap_errors();
+    x11_expect_error(display);
     bool present = child_of(root, &supporting) && child_of(supporting, &self) && self == supporting;
-    x11_untrap_errors();
+    x11_check_error();
     return present;
 }
 

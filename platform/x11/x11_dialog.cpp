@@ -168,9 +168,9 @@ bool hold_input(HWND dialog) {
     Window window = (Window)(uintptr_t)dialog;
     bool viewable = x11_is_viewable(window);
     if (viewable) {
-        x11_trap_errors();
+        x11_expect_error(x11_display());
         XSetInputFocus(x11_display(), window, RevertToParent, CurrentTime);
-        x11_untrap_errors();
+        x11_check_error();
     }
     auto it = shown_since.find(dialog);
     return viewable || it == shown_since.end() || x11_waited_too_long(it->second);

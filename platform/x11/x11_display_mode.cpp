@@ -38,15 +38,6 @@ bool switched = false;
 X11CrtcSetting kept_crtc;
 X11ScreenSize kept_screen;
 
-int trapped_error;
-int (*previous_handler)(Display*, XErrorEvent*);
-
-int on_error(Display* display, XErrorEvent* error) {
-    if (display != connection) return previous_handler ? previous_handler(display, error) : 0;
-    if (!trapped_error) trapped_error = error->error_code;
-    return 0;
-}
-
 bool open_connection() {
     if (connection) return true;
     if (no_modes) return false;
@@ -169,8 +160,7 @@ X11ScreenSize holding(const X11ScreenSize& a, const X11ScreenSize& b) {
 bool apply(XRRScreenResources* resources, const X11CrtcSetting& setting, const X11ScreenSize& from,
            const X11ScreenSize& to) {
     X11ScreenSize wide = holding(from, to);
-    trapped_error = 0;
-    previous_handler = XSetErrorHandler(on_error);
+    x11_expect_error(connection);
     if (!same_size(wide, from))
         XRRSetScreenSize(connection, root, wide.width, wide.height, wide.mm_width, wide.mm_height);
     Status status =
@@ -180,9 +170,8 @@ bool apply(XRRScreenResources* resources, const X11CrtcSetting& setting, const X
     const X11ScreenSize& last = done ? to : from;
     if (!same_size(last, wide))
         XRRSetScreenSize(connection, root, last.width, last.height, last.mm_width, last.mm_height);
-    XSync(connection, False);
-    XSetErrorHandler(previous_handler);
-    return done && !trapped_error;
+    const int error = x11_check_error();
+    return done && !error;
 }
 
 // The rest of the layer reads the screen's size and its monitors from the

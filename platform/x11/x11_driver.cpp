@@ -14,6 +14,8 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <vector>
+
 X11Atoms x11_atoms;
 int x11_randr_event_base = -1;
 
@@ -23,9 +25,25 @@ Display* display;
 int screen;
 Window root;
 
-// Error trap: while set, X errors are recorded instead of reported.
-bool trapping;
-int trapped_error;
+// The errors expected, innermost last: from its first request on, an error
+// on that connection is caught for every one open, not reported.
+struct Expected {
+    Display* display;
+    unsigned long first;  // the serial of the first request it covers
+    int code;             // the first error caught; 0 for none
+};
+std::vector<Expected> expected;
+
+bool caught_as_expected(Display* dpy, const XErrorEvent& error) {
+    bool caught = false;
+    for (Expected& open : expected) {
+        // Serials wrap: the difference tells which came first.
+        if (open.display != dpy || static_cast<long>(error.serial - open.first) < 0) continue;
+        if (!open.code) open.code = error.error_code;
+        caught = true;
+    }
+    return caught;
+}
 
 // First error number of GLX; -1 when the server has none. GLX's own
 // numbers, from its protocol header: GLXBadDrawable 2, GLXBadWindow 12.
@@ -41,10 +59,7 @@ bool is_window_gone_error(int code) {
 }
 
 int on_x_error(Display* dpy, XErrorEvent* error) {
-    if (trapping) {
-        if (!trapped_error) trapped_error = error->error_code;
-        return 0;
-    }
+    if (caught_as_expected(dpy, *error)) return 0;
     // Another client destroyed a window of ours (the window it gave us to
     // draw in went, and ours inside it): what was already on its way to it,
     // a frame being presented, fails before we hear of it. Not our error.
@@ -197,16 +212,18 @@ Window x11_root() {
     return root;
 }
 
-void x11_trap_errors() {
-    XSync(display, False);
-    trapping = true;
-    trapped_error = 0;
+void x11_expect_error(Display* dpy) {
+    // XNextRequest counts what GLX sent through the connection's XCB side too.
+    expected.push_back({dpy, XNextRequest(dpy), 0});
 }
 
-int x11_untrap_errors() {
-    XSync(display, False);
-    trapping = false;
-    return trapped_error;
+int x11_check_error() {
+    if (expected.empty()) return 0;
+    // Every request since has its answer, errors included, once this returns.
+    XSync(expected.back().display, False);
+    const int code = expected.back().code;
+    expected.pop_back();
+    return code;
 }
 
 bool x11_is_window_gone_error(Window id, int code) {

@@ -89,9 +89,9 @@ Window input_focus(Display* display) {
 
 bool focus_is_ours(Display* display) {
     Window focus = input_focus(display);
-    x11_trap_errors();
+    x11_expect_error(display);
     bool ours = focus != None && focus != PointerRoot && x11_find_window(x11_toplevel_of(focus));
-    x11_untrap_errors();
+    x11_check_error();
     return ours;
 }
 
@@ -122,9 +122,9 @@ void native_destroyed(Display* display, Window window) {
     HWND gone = (HWND)(uintptr_t)window;
     for (HWND parent = GetParent(gone); parent && layer_core_owns(parent); parent = GetParent(parent)) {
         XWindowAttributes attributes;
-        x11_trap_errors();
+        x11_expect_error(display);
         Status alive = XGetWindowAttributes(display, (Window)(uintptr_t)parent, &attributes);
-        if (!x11_untrap_errors() && alive) break;
+        if (!x11_check_error() && alive) break;
         gone = parent;
     }
     layer_core_native_destroyed(gone);

@@ -61,12 +61,12 @@ void x11_set_cursor_visible(HWND hwnd, bool visible) {
         if (only && window.id != only) continue;
         if (window.cursor_hidden == !visible) continue;  // the usual case, asked at every mouse move
         window.cursor_hidden = !visible;
-        x11_trap_errors();
+        x11_expect_error(x11_display());
         if (visible)
             XUndefineCursor(x11_display(), window.id);
         else
             XDefineCursor(x11_display(), window.id, blank_cursor);
-        x11_untrap_errors();
+        x11_check_error();
     }
 }
 
@@ -78,7 +78,7 @@ void x11_set_foreground(HWND hwnd) {
     Display* display = x11_display();
     Window window = x11_toplevel_of((Window)(uintptr_t)hwnd);
     X11Window* record = x11_find_window(window);
-    x11_trap_errors();
+    x11_expect_error(display);
     XRaiseWindow(display, window);
     if (record && record->saver) {
         XSetInputFocus(display, window, RevertToParent, CurrentTime);
@@ -87,7 +87,7 @@ void x11_set_foreground(HWND hwnd) {
         send_net_active_window(window);
         if (record) XSetInputFocus(display, window, RevertToParent, CurrentTime);
     }
-    x11_untrap_errors();
+    x11_check_error();
     if (record) x11_app_active = true;
 }
 
@@ -96,9 +96,9 @@ HWND x11_get_foreground() {
     int revert;
     XGetInputFocus(x11_display(), &focus, &revert);
     if (focus == None || focus == PointerRoot || focus == x11_root()) return nullptr;
-    x11_trap_errors();
+    x11_expect_error(x11_display());
     Window top = x11_toplevel_of(focus);
-    x11_untrap_errors();
+    x11_check_error();
     return (HWND)(uintptr_t)top;
 }
 

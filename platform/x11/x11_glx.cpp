@@ -284,9 +284,9 @@ VisualID visual_of(HWND hwnd) {
         return id;
     }
     XWindowAttributes attributes;
-    x11_trap_errors();
+    x11_expect_error(display);
     Status status = XGetWindowAttributes(display, (Window)(uintptr_t)hwnd, &attributes);
-    if (x11_untrap_errors() || !status) return 0;
+    if (x11_check_error() || !status) return 0;
     return XVisualIDFromVisual(attributes.visual);
 }
 
@@ -338,9 +338,9 @@ void* glx_create_context(HWND hwnd, int format) {
     const Format* chosen = format_at(hwnd, format);
     if (!chosen) return nullptr;
     Display* display = x11_display();
-    x11_trap_errors();
+    x11_expect_error(display);
     GLXContext context = glXCreateNewContext(display, chosen->config, GLX_RGBA_TYPE, nullptr, True);
-    if (x11_untrap_errors() && context) {
+    if (x11_check_error() && context) {
         glXDestroyContext(display, context);
         context = nullptr;
     }
@@ -353,9 +353,9 @@ bool glx_make_current(HWND hwnd, void* context) {
     current_window = None;
     if (!context) return glXMakeContextCurrent(display, None, None, nullptr);
     Window window = (Window)(uintptr_t)hwnd;
-    x11_trap_errors();
+    x11_expect_error(display);
     Bool made = glXMakeContextCurrent(display, window, window, static_cast<GLXContext>(context));
-    int error = x11_untrap_errors();
+    int error = x11_check_error();
     // The window went with the one another client gave us to draw in:
     // nothing will be drawn, and its destruction, on its way as an event,
     // ends the run as it does at any other moment. No GL failure to report.

@@ -72,14 +72,14 @@ bool x11_box_hold_input(HWND window_handle) {
         Window root_return, parent = None;
         Window* children = nullptr;
         unsigned count = 0;
-        x11_trap_errors();
+        x11_expect_error(display);
         if (!XQueryTree(display, outer, &root_return, &parent, &children, &count)) parent = None;
-        x11_untrap_errors();
+        x11_check_error();
         if (children) XFree(children);
         if (!parent || parent == root_window()) break;
         outer = parent;
     }
-    x11_trap_errors();
+    x11_expect_error(display);
     XRaiseWindow(display, outer);
     // A window manager stacks its frames below override-redirect windows
     // such as the saver's, whatever we ask; so the saver, which is ours,
@@ -94,7 +94,7 @@ bool x11_box_hold_input(HWND window_handle) {
     int keyboard = XGrabKeyboard(display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime);
     int pointer = XGrabPointer(display, window, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
                                GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
-    x11_untrap_errors();
+    x11_check_error();
     if (keyboard == GrabSuccess && pointer == GrabSuccess) return true;
     // Another client holds a grab for a moment (a menu); try again, but not forever.
     if (late) layer_fixme_once("message box: could not take the keyboard and pointer; another client holds them");

@@ -21,10 +21,10 @@ void x11_canvas_begin(X11Canvas* canvas, Window window, int width, int height) {
 
 void x11_canvas_finish(X11Canvas* canvas) {
     Display* display = x11_display();
-    x11_trap_errors();
+    x11_expect_error(display);
     XCopyArea(display, canvas->pixmap, canvas->window, canvas->gc, 0, 0, (unsigned)canvas->width,
               (unsigned)canvas->height, 0, 0);
-    x11_untrap_errors();
+    x11_check_error();
     XFreeGC(display, canvas->gc);
     XftDrawDestroy(canvas->draw);
     XFreePixmap(display, canvas->pixmap);
@@ -113,9 +113,9 @@ bool x11_put_smooth(Drawable target, GC gc, const RECT& where,
 
 bool x11_is_viewable(Window window) {
     XWindowAttributes attributes;
-    x11_trap_errors();
+    x11_expect_error(x11_display());
     bool viewable = XGetWindowAttributes(x11_display(), window, &attributes) && attributes.map_state == IsViewable;
-    x11_untrap_errors();
+    x11_check_error();
     return viewable;
 }
 

@@ -103,9 +103,9 @@ bool window_matches(Window window, const char* class_name, const char* title) {
 // begins, so say why, once.
 void say_why_not_inside(Window host, int error) {
     XWindowAttributes attributes;
-    x11_trap_errors();
+    x11_expect_error(x11_display());
     Status got = XGetWindowAttributes(x11_display(), host, &attributes);
-    bool exists = !x11_untrap_errors() && got;
+    bool exists = !x11_check_error() && got;
     char text[160];
     if (!exists)
         snprintf(text, sizeof text, "it went away");
@@ -120,16 +120,16 @@ bool x11_is_foreign_window(HWND hwnd) {
     Window window = (Window)(uintptr_t)hwnd;
     if (!window) return false;
     XWindowAttributes attributes;
-    x11_trap_errors();
+    x11_expect_error(x11_display());
     Status status = XGetWindowAttributes(x11_display(), window, &attributes);
-    return !x11_untrap_errors() && status;
+    return !x11_check_error() && status;
 }
 
 bool x11_get_foreign_client_rect(HWND hwnd, RECT* rect) {
     XWindowAttributes attributes;
-    x11_trap_errors();
+    x11_expect_error(x11_display());
     Status status = XGetWindowAttributes(x11_display(), (Window)(uintptr_t)hwnd, &attributes);
-    if (x11_untrap_errors() || !status) return false;
+    if (x11_check_error() || !status) return false;
     *rect = {0, 0, attributes.width, attributes.height};
     return true;
 }
@@ -138,7 +138,7 @@ bool x11_get_foreign_client_rect(HWND hwnd, RECT* rect) {
 // root's children, and one level below them the clients that a window
 // manager has framed (never the children of a window of ours).
 HWND x11_find(const char* class_name, const char* title) {
-    x11_trap_errors();
+    x11_expect_error(x11_display());
     Window found = None;
     std::vector<Window> top = children_of(x11_root());
     for (auto it = top.rbegin(); it != top.rend() && !found; ++it) {
@@ -155,7 +155,7 @@ HWND x11_find(const char* class_name, const char* title) {
             }
         }
     }
-    x11_untrap_errors();
+    x11_check_error();
     return (HWND)(uintptr_t)found;
 }
 
@@ -170,9 +170,9 @@ bool x11_post_foreign(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     event.xclient.data.l[0] = (long)message;
     event.xclient.data.l[1] = (long)wparam;
     event.xclient.data.l[2] = (long)lparam;
-    x11_trap_errors();
+    x11_expect_error(x11_display());
     Status sent = XSendEvent(x11_display(), event.xclient.window, False, NoEventMask, &event);
-    return !x11_untrap_errors() && sent;
+    return !x11_check_error() && sent;
 }
 
 HWND x11_desktop_window() {
@@ -271,10 +271,10 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
         mask |= CWOverrideRedirect;
     }
 
-    x11_trap_errors();
+    x11_expect_error(display);
     Window window =
         XCreateWindow(display, parent, x, y, width, height, 0, depth, InputOutput, visual, mask, &attributes);
-    int error = x11_untrap_errors();
+    int error = x11_check_error();
     if (error || !window) {
         if (record.colormap) XFreeColormap(display, record.colormap);
         if (!top_level && !made.count(parent)) say_why_not_inside(parent, error);
@@ -286,9 +286,9 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     // The program's windows follow the size of the window that a daemon
     // hosts the run in (a change of screen layout resizes it).
     if (desc->parent && desc->parent == layer_hosted_window()) {
-        x11_trap_errors();
+        x11_expect_error(display);
         XSelectInput(display, parent, StructureNotifyMask);
-        x11_untrap_errors();
+        x11_check_error();
     }
 
     HWND hwnd = (HWND)(uintptr_t)window;
@@ -332,22 +332,22 @@ void x11_destroy_window(HWND hwnd) {
     x11_forget_window(window);  // its children's records go at their DestroyNotify
     // A handle that the server already destroyed with its parent names no
     // window any more.
-    x11_trap_errors();
+    x11_expect_error(x11_display());
     XDestroyWindow(x11_display(), window);
-    x11_untrap_errors();
+    x11_check_error();
 }
 
 void x11_show_window(HWND hwnd, bool visible) {
     Window window = (Window)(uintptr_t)hwnd;
     X11Window* record = x11_find_window(window);
-    x11_trap_errors();
+    x11_expect_error(x11_display());
     if (!visible)
         XUnmapWindow(x11_display(), window);
     else if (record && record->saver)
         XMapRaised(x11_display(), window);
     else
         XMapWindow(x11_display(), window);
-    x11_untrap_errors();
+    x11_check_error();
 }
 
 void x11_set_window_rect(HWND hwnd, int x, int y, int width, int height) {
@@ -359,9 +359,9 @@ void x11_set_window_rect(HWND hwnd, int x, int y, int width, int height) {
         if (record->spread) x11_resize_picture(window);
         if (record->saver || record->spread) return;
     }
-    x11_trap_errors();
+    x11_expect_error(x11_display());
     XMoveResizeWindow(x11_display(), window, x, y, (unsigned)width, (unsigned)height);
-    x11_untrap_errors();
+    x11_check_error();
 }
 
 void x11_follow_screen_size() {
@@ -372,9 +372,9 @@ void x11_follow_screen_size() {
             continue;
         window.native_width = width;
         window.native_height = height;
-        x11_trap_errors();
+        x11_expect_error(display);
         XResizeWindow(display, window.id, static_cast<unsigned>(width), static_cast<unsigned>(height));
-        x11_untrap_errors();
+        x11_check_error();
     }
 }
 
