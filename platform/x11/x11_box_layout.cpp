@@ -13,8 +13,6 @@
 
 namespace {
 
-X11BoxFonts fonts;
-
 // Whether a window manager runs (it then draws the title and the close button).
 bool window_manager_present() {
     Display* display = x11_display();
@@ -86,6 +84,7 @@ std::vector<std::string> wrap(XftFont* font, const char* text, int limit) {
 }  // namespace
 
 const X11BoxFonts& x11_box_fonts() {
+    X11BoxFonts& fonts = x11_state.box_fonts;
     Display* display = x11_display();
     if (fonts.display == display) return fonts;
     fonts = {display, nullptr, nullptr, 1.0};

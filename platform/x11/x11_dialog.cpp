@@ -15,16 +15,12 @@
 #include <time.h>
 
 #include <algorithm>
-#include <map>
 #include <string>
 
 namespace {
 
-// The font of each open dialog; "MS Sans Serif" and its kin are not on a
-// Linux desktop, so fontconfig's sans-serif stands in at the same size.
-std::map<HWND, XftFont*> dialog_fonts;
-std::map<HWND, time_t> shown_since;
-
+// "MS Sans Serif" and its kin are not on a Linux desktop, so fontconfig's
+// sans-serif stands in at the same size.
 XftFont* open_font(const LayerDialogFont* font) {
     char name[256];
     snprintf(name, sizeof name, "%s,sans-serif:size=%d", font->face, font->points);
@@ -32,8 +28,8 @@ XftFont* open_font(const LayerDialogFont* font) {
 }
 
 XftFont* font_of(HWND dialog) {
-    auto it = dialog_fonts.find(dialog);
-    return it == dialog_fonts.end() ? nullptr : it->second;
+    auto it = x11_state.dialogs.find(dialog);
+    return it == x11_state.dialogs.end() ? nullptr : it->second.font;
 }
 
 // As Windows measures a dialog font: the width of the 52 letters over 26,
@@ -150,8 +146,7 @@ void prepare(HWND dialog, HWND owner, const LayerDialogFont* dialog_font) {
     Window window = (Window)(uintptr_t)dialog;
     XftFont* font = open_font(dialog_font);
     if (XftFont* old = font_of(dialog)) XftFontClose(display, old);
-    dialog_fonts[dialog] = font;
-    shown_since[dialog] = time(nullptr);
+    x11_state.dialogs[dialog] = X11Dialog{font, time(nullptr)};
 
     // A fixed size, as DS_MODALFRAME without WS_THICKFRAME.
     x11_set_dialog_hints(window, owner);
@@ -172,14 +167,13 @@ bool hold_input(HWND dialog) {
         XSetInputFocus(x11_display(), window, RevertToParent, CurrentTime);
         x11_check_error();
     }
-    auto it = shown_since.find(dialog);
-    return viewable || it == shown_since.end() || x11_waited_too_long(it->second);
+    auto it = x11_state.dialogs.find(dialog);
+    return viewable || it == x11_state.dialogs.end() || x11_waited_too_long(it->second.shown_since);
 }
 
 void release(HWND dialog) {
     if (XftFont* font = font_of(dialog)) XftFontClose(x11_display(), font);
-    dialog_fonts.erase(dialog);
-    shown_since.erase(dialog);
+    x11_state.dialogs.erase(dialog);
 }
 
 const LayerDialogDriver dialog_driver = {measure, prepare, hold_input, release, paint_dialog, paint_control};

@@ -13,8 +13,6 @@
 #include <poll.h>
 #include <errno.h>
 
-bool x11_app_active;
-
 namespace {
 
 bool owns(Window window) {
@@ -108,8 +106,8 @@ void translate_focus(Display* display, XFocusChangeEvent* event) {
     if (event->detail == NotifyInferior || event->detail == NotifyPointer) return;
     if (!owns(event->window)) return;
     bool active = event->type == FocusIn || focus_is_ours(display);
-    if (active == x11_app_active) return;
-    x11_app_active = active;
+    if (active == x11_state.app_active) return;
+    x11_state.app_active = active;
     layer_core_activate_app(active);
 }
 
@@ -148,9 +146,10 @@ void translate_configure(XConfigureEvent* event) {
 void translate_client_message(XClientMessageEvent* event) {
     if (!owns(event->window) || event->format != 32) return;
     HWND window = (HWND)(uintptr_t)event->window;
-    if (event->message_type == x11_atoms.win32_message) {
+    if (event->message_type == x11_state.atoms.win32_message) {
         layer_core_post_input(window, (UINT)event->data.l[0], (WPARAM)event->data.l[1], (LPARAM)event->data.l[2]);
-    } else if (event->message_type == x11_atoms.wm_protocols && (Atom)event->data.l[0] == x11_atoms.wm_delete_window) {
+    } else if (event->message_type == x11_state.atoms.wm_protocols &&
+               (Atom)event->data.l[0] == x11_state.atoms.wm_delete_window) {
         // The window manager's close button.
         layer_core_post_input(window, WM_CLOSE, 0, 0);
     }
@@ -186,7 +185,7 @@ void translate(Display* display, XEvent* event) {
         break;
     case ClientMessage: translate_client_message(&event->xclient); break;
     default:
-        if (x11_randr_event_base >= 0 && event->type == x11_randr_event_base + RRScreenChangeNotify) {
+        if (x11_state.randr_event_base >= 0 && event->type == x11_state.randr_event_base + RRScreenChangeNotify) {
             XRRUpdateConfiguration(event);
             x11_forget_monitors();
             x11_follow_screen_size();

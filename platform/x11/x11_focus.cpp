@@ -11,13 +11,11 @@
 
 namespace {
 
-Cursor blank_cursor;
-
 void send_net_active_window(Window window) {
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = window;
-    event.xclient.message_type = x11_atoms.net_active_window;
+    event.xclient.message_type = x11_state.atoms.net_active_window;
     event.xclient.format = 32;
     event.xclient.data.l[0] = 1;  // source: an application
     event.xclient.data.l[1] = CurrentTime;
@@ -57,7 +55,7 @@ bool x11_set_cursor_pos(int x, int y) {
 
 void x11_set_cursor_visible(HWND hwnd, bool visible) {
     Window only = (Window)(uintptr_t)hwnd;
-    for (X11Window& window : x11_windows()) {
+    for (X11Window& window : x11_state.windows) {
         if (only && window.id != only) continue;
         if (window.cursor_hidden == !visible) continue;  // the usual case, asked at every mouse move
         window.cursor_hidden = !visible;
@@ -65,7 +63,7 @@ void x11_set_cursor_visible(HWND hwnd, bool visible) {
         if (visible)
             XUndefineCursor(x11_display(), window.id);
         else
-            XDefineCursor(x11_display(), window.id, blank_cursor);
+            XDefineCursor(x11_display(), window.id, x11_state.blank_cursor);
         x11_check_error();
     }
 }
@@ -88,7 +86,7 @@ void x11_set_foreground(HWND hwnd) {
         if (record) XSetInputFocus(display, window, RevertToParent, CurrentTime);
     }
     x11_check_error();
-    if (record) x11_app_active = true;
+    if (record) x11_state.app_active = true;
 }
 
 HWND x11_get_foreground() {
@@ -107,12 +105,12 @@ void x11_make_blank_cursor() {
     static const char no_bits[1] = {0};
     Pixmap empty = XCreateBitmapFromData(display, x11_root(), no_bits, 1, 1);
     XColor black{};
-    blank_cursor = XCreatePixmapCursor(display, empty, empty, &black, &black, 0, 0);
+    x11_state.blank_cursor = XCreatePixmapCursor(display, empty, empty, &black, &black, 0, 0);
     XFreePixmap(display, empty);
 }
 
 void x11_free_blank_cursor() {
-    XFreeCursor(x11_display(), blank_cursor);
+    XFreeCursor(x11_display(), x11_state.blank_cursor);
 }
 
 const LayerCursorDriver* x11_cursor_driver() {

@@ -19,45 +19,9 @@
 #include <X11/Xutil.h>
 #include <stdlib.h>
 
-#include <map>
 #include <vector>
 
 namespace {
-
-struct Format {
-    GLXFBConfig config;
-    VisualID visual;
-    PIXELFORMATDESCRIPTOR descriptor;
-};
-
-// Every configuration that can draw to a window, in the server's order.
-std::vector<Format> formats;
-Display* formats_display = nullptr;
-
-// A window's view of the list: its own configuration first, then the others
-// of its visual (those can be set on it), then the rest.
-struct WindowFormats {
-    std::vector<int> order;  // format n is formats[order[n - 1]]
-    int settable;
-};
-std::map<Window, WindowFormats> window_formats;
-
-// The frame-buffer objects of GL 3.0 (or ARB_framebuffer_object), once a
-// context shows whether the GL has them.
-struct FramebufferCalls {
-    bool checked, present;
-    PFNGLGENFRAMEBUFFERSPROC gen_framebuffers;
-    PFNGLDELETEFRAMEBUFFERSPROC delete_framebuffers;
-    PFNGLBINDFRAMEBUFFERPROC bind_framebuffer;
-    PFNGLGENRENDERBUFFERSPROC gen_renderbuffers;
-    PFNGLDELETERENDERBUFFERSPROC delete_renderbuffers;
-    PFNGLBINDRENDERBUFFERPROC bind_renderbuffer;
-    PFNGLRENDERBUFFERSTORAGEPROC renderbuffer_storage;
-    PFNGLFRAMEBUFFERRENDERBUFFERPROC framebuffer_renderbuffer;
-    PFNGLCHECKFRAMEBUFFERSTATUSPROC check_framebuffer_status;
-    PFNGLBLITFRAMEBUFFERPROC blit_framebuffer;
-};
-FramebufferCalls fb;
 
 template <typename Call>
 void find_call(Call* call, const char* name) {
@@ -66,6 +30,7 @@ void find_call(Call* call, const char* name) {
 
 // With a context current.
 bool have_framebuffers() {
+    X11FramebufferCalls& fb = x11_state.framebuffers;
     if (fb.checked) return fb.present;
     fb.checked = true;
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
@@ -90,21 +55,10 @@ bool have_framebuffers() {
     return fb.present;
 }
 
-// A spread window's picture in one context (frame-buffer objects belong to
-// the context that made them).
-struct SpreadPicture {
-    Window window;
-    GLuint framebuffer, colour, depth;
-    GLenum colour_format, depth_format, depth_attachment;
-    int width, height;
-};
-std::map<GLXContext, SpreadPicture> pictures;
-GLXContext current_context;
-Window current_window;
-
 int attribute(GLXFBConfig config, int name);
 
-void drop_picture(SpreadPicture* picture) {
+void drop_picture(X11SpreadPicture* picture) {
+    X11FramebufferCalls& fb = x11_state.framebuffers;
     fb.bind_framebuffer(GL_FRAMEBUFFER, 0);
     fb.delete_framebuffers(1, &picture->framebuffer);
     fb.delete_renderbuffers(1, &picture->colour);
@@ -112,7 +66,8 @@ void drop_picture(SpreadPicture* picture) {
 }
 
 // Gives the picture's buffers this size.
-void size_picture(SpreadPicture* picture, int width, int height) {
+void size_picture(X11SpreadPicture* picture, int width, int height) {
+    X11FramebufferCalls& fb = x11_state.framebuffers;
     picture->width = width;
     picture->height = height;
     fb.bind_renderbuffer(GL_RENDERBUFFER, picture->colour);
@@ -125,15 +80,16 @@ void size_picture(SpreadPicture* picture, int width, int height) {
 // The current context's picture of the spread window, made on first use
 // with buffers like the window's own (its configuration's); null when the
 // GL has no frame-buffer objects.
-SpreadPicture* picture_for(const X11Window& window) {
-    auto found = pictures.find(current_context);
-    if (found != pictures.end() && found->second.window == window.id) return &found->second;
+X11SpreadPicture* picture_for(const X11Window& window) {
+    X11FramebufferCalls& fb = x11_state.framebuffers;
+    auto found = x11_state.pictures.find(x11_state.current_context);
+    if (found != x11_state.pictures.end() && found->second.window == window.id) return &found->second;
     if (!have_framebuffers()) return nullptr;
-    if (found != pictures.end()) {
+    if (found != x11_state.pictures.end()) {
         drop_picture(&found->second);
-        pictures.erase(found);
+        x11_state.pictures.erase(found);
     }
-    SpreadPicture picture{};
+    X11SpreadPicture picture{};
     picture.window = window.id;
     const bool alpha = window.fbconfig && attribute(window.fbconfig, GLX_ALPHA_SIZE) > 0;
     const int depth = window.fbconfig ? attribute(window.fbconfig, GLX_DEPTH_SIZE) : 16;
@@ -161,19 +117,20 @@ SpreadPicture* picture_for(const X11Window& window) {
     // starts with.
     glViewport(0, 0, size.width, size.height);
     glScissor(0, 0, size.width, size.height);
-    return &(pictures[current_context] = picture);
+    return &(x11_state.pictures[x11_state.current_context] = picture);
 }
 
 // The picture takes the size the core gave its window, and the program's
 // drawing goes to it.
-void fit_picture(SpreadPicture* picture, const X11Window& window) {
+void fit_picture(X11SpreadPicture* picture, const X11Window& window) {
     const X11Size size = x11_core_size(window.id);
     if (picture->width != size.width || picture->height != size.height) size_picture(picture, size.width, size.height);
-    fb.bind_framebuffer(GL_FRAMEBUFFER, picture->framebuffer);
+    x11_state.framebuffers.bind_framebuffer(GL_FRAMEBUFFER, picture->framebuffer);
 }
 
 // Copies the picture onto each monitor of the window's back buffer.
-void show_on_monitors(const SpreadPicture& picture, const X11Window& window) {
+void show_on_monitors(const X11SpreadPicture& picture, const X11Window& window) {
+    X11FramebufferCalls& fb = x11_state.framebuffers;
     const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
     if (scissor) glDisable(GL_SCISSOR_TEST);
     fb.bind_framebuffer(GL_READ_FRAMEBUFFER, picture.framebuffer);
@@ -252,10 +209,10 @@ PIXELFORMATDESCRIPTOR describe(GLXFBConfig config, const XVisualInfo& visual) {
 
 void load_formats() {
     Display* display = x11_display();
-    if (formats_display == display) return;
-    formats.clear();
-    window_formats.clear();
-    formats_display = display;
+    if (x11_state.formats_display == display) return;
+    x11_state.formats.clear();
+    x11_state.window_formats.clear();
+    x11_state.formats_display = display;
     int count = 0;
     GLXFBConfig* configs = glXGetFBConfigs(display, x11_screen(), &count);
     for (int i = 0; i < count; ++i) {
@@ -267,7 +224,7 @@ void load_formats() {
             continue;
         XVisualInfo* visual = glXGetVisualFromFBConfig(display, config);
         if (!visual) continue;
-        formats.push_back(Format{config, visual->visualid, describe(config, *visual)});
+        x11_state.formats.push_back(X11Format{config, visual->visualid, describe(config, *visual)});
         XFree(visual);
     }
     if (configs) XFree(configs);
@@ -290,15 +247,16 @@ VisualID visual_of(HWND hwnd) {
     return XVisualIDFromVisual(attributes.visual);
 }
 
-WindowFormats& formats_of(HWND hwnd) {
+X11WindowFormats& formats_of(HWND hwnd) {
     load_formats();
     Window window = (Window)(uintptr_t)hwnd;
-    auto found = window_formats.find(window);
-    if (found != window_formats.end()) return found->second;
+    auto found = x11_state.window_formats.find(window);
+    if (found != x11_state.window_formats.end()) return found->second;
 
     GLXFBConfig own = x11_window_fbconfig(hwnd);
     VisualID visual = visual_of(hwnd);
-    WindowFormats list{};
+    X11WindowFormats list{};
+    const std::vector<X11Format>& formats = x11_state.formats;
     for (int i = 0; i < (int)formats.size(); ++i)
         if (own && formats[i].config == own) list.order.push_back(i);
     for (int i = 0; i < (int)formats.size(); ++i)
@@ -306,23 +264,23 @@ WindowFormats& formats_of(HWND hwnd) {
     list.settable = (int)list.order.size();
     for (int i = 0; i < (int)formats.size(); ++i)
         if (formats[i].visual != visual) list.order.push_back(i);
-    return window_formats[window] = list;
+    return x11_state.window_formats[window] = list;
 }
 
-const Format* format_at(HWND hwnd, int format) {
-    WindowFormats& list = formats_of(hwnd);
+const X11Format* format_at(HWND hwnd, int format) {
+    X11WindowFormats& list = formats_of(hwnd);
     if (format < 1 || format > (int)list.order.size()) return nullptr;
-    return &formats[list.order[format - 1]];
+    return &x11_state.formats[list.order[format - 1]];
 }
 
 int glx_format_count(HWND hwnd, int* settable) {
-    WindowFormats& list = formats_of(hwnd);
+    X11WindowFormats& list = formats_of(hwnd);
     *settable = list.settable;
     return (int)list.order.size();
 }
 
 bool glx_describe_format(HWND hwnd, int format, PIXELFORMATDESCRIPTOR* descriptor) {
-    const Format* chosen = format_at(hwnd, format);
+    const X11Format* chosen = format_at(hwnd, format);
     if (!chosen) return false;
     *descriptor = chosen->descriptor;
     return true;
@@ -335,7 +293,7 @@ bool glx_set_format(HWND hwnd, int format) {
 }
 
 void* glx_create_context(HWND hwnd, int format) {
-    const Format* chosen = format_at(hwnd, format);
+    const X11Format* chosen = format_at(hwnd, format);
     if (!chosen) return nullptr;
     Display* display = x11_display();
     x11_expect_error(display);
@@ -349,8 +307,8 @@ void* glx_create_context(HWND hwnd, int format) {
 
 bool glx_make_current(HWND hwnd, void* context) {
     Display* display = x11_display();
-    current_context = nullptr;
-    current_window = None;
+    x11_state.current_context = nullptr;
+    x11_state.current_window = None;
     if (!context) return glXMakeContextCurrent(display, None, None, nullptr);
     Window window = (Window)(uintptr_t)hwnd;
     x11_expect_error(display);
@@ -361,25 +319,25 @@ bool glx_make_current(HWND hwnd, void* context) {
     // ends the run as it does at any other moment. No GL failure to report.
     if (error && x11_is_window_gone_error(window, error)) return true;
     if (error || !made) return false;
-    current_context = static_cast<GLXContext>(context);
-    current_window = window;
+    x11_state.current_context = static_cast<GLXContext>(context);
+    x11_state.current_window = window;
     X11Window* record = x11_find_window(window);
     if (record && record->spread) {
-        if (SpreadPicture* picture = picture_for(*record))
+        if (X11SpreadPicture* picture = picture_for(*record))
             fit_picture(picture, *record);
         else
             stop_spreading(record);
-    } else if (pictures.count(current_context)) {
-        fb.bind_framebuffer(GL_FRAMEBUFFER, 0);
+    } else if (x11_state.pictures.count(x11_state.current_context)) {
+        x11_state.framebuffers.bind_framebuffer(GL_FRAMEBUFFER, 0);
     }
     return true;
 }
 
 void glx_delete_context(void* context) {
-    auto found = pictures.find(static_cast<GLXContext>(context));
+    auto found = x11_state.pictures.find(static_cast<GLXContext>(context));
     // Its objects go with it.
-    if (found != pictures.end()) pictures.erase(found);
-    if (current_context == context) current_context = nullptr;
+    if (found != x11_state.pictures.end()) x11_state.pictures.erase(found);
+    if (x11_state.current_context == context) x11_state.current_context = nullptr;
     glXDestroyContext(x11_display(), static_cast<GLXContext>(context));
 }
 
@@ -392,21 +350,21 @@ void glx_swap_buffers(HWND hwnd) {
         RECT client;
         if (GetClientRect(hwnd, &client)) x11_draw_fps(window, client.right, client.bottom);
     }
-    auto found = pictures.find(current_context);
-    const bool spread = record && record->spread && current_window == window && found != pictures.end() &&
-                        found->second.window == window;
+    auto found = x11_state.pictures.find(x11_state.current_context);
+    const bool spread = record && record->spread && x11_state.current_window == window &&
+                        found != x11_state.pictures.end() && found->second.window == window;
     if (spread) show_on_monitors(found->second, *record);
     glXSwapBuffers(x11_display(), window);
-    if (spread) fb.bind_framebuffer(GL_FRAMEBUFFER, found->second.framebuffer);
+    if (spread) x11_state.framebuffers.bind_framebuffer(GL_FRAMEBUFFER, found->second.framebuffer);
 }
 
 void glx_forget_window(HWND hwnd) {
-    window_formats.erase((Window)(uintptr_t)hwnd);
+    x11_state.window_formats.erase((Window)(uintptr_t)hwnd);
 }
 
 void glx_reset() {
-    window_formats.clear();
-    pictures.clear();
+    x11_state.window_formats.clear();
+    x11_state.pictures.clear();
 }
 
 const LayerGlDriver glx_driver = {
@@ -421,9 +379,10 @@ const LayerGlDriver* x11_gl_driver() {
 }
 
 void x11_resize_picture(Window window) {
-    auto found = pictures.find(current_context);
+    auto found = x11_state.pictures.find(x11_state.current_context);
     const X11Window* record = x11_find_window(window);
-    if (record && current_window == window && found != pictures.end() && found->second.window == window)
+    if (record && x11_state.current_window == window && found != x11_state.pictures.end() &&
+        found->second.window == window)
         fit_picture(&found->second, *record);
 }
 

@@ -13,9 +13,6 @@
 
 namespace {
 
-std::vector<X11Monitor> monitors;
-bool known = false;
-
 bool contains(const X11Monitor& outer, const X11Monitor& inner) {
     return outer.x <= inner.x && outer.y <= inner.y && outer.x + outer.width >= inner.x + inner.width &&
            outer.y + outer.height >= inner.y + inner.height;
@@ -86,17 +83,18 @@ std::vector<X11Monitor> x11_tidy_monitors(const std::vector<X11Monitor>& found) 
 }
 
 const std::vector<X11Monitor>& x11_monitors() {
-    if (known) return monitors;
+    std::vector<X11Monitor>& monitors = x11_state.monitors;
+    if (x11_state.monitors_known) return monitors;
     Display* display = x11_display();
     std::vector<X11Monitor> found = randr_monitors(display, x11_root());
     if (found.empty()) found = xinerama_monitors(display);
     monitors = x11_tidy_monitors(found);
     if (monitors.empty())
         monitors.push_back({0, 0, DisplayWidth(display, x11_screen()), DisplayHeight(display, x11_screen()), true, {}});
-    known = true;
+    x11_state.monitors_known = true;
     return monitors;
 }
 
 void x11_forget_monitors() {
-    known = false;
+    x11_state.monitors_known = false;
 }

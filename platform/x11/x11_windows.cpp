@@ -14,15 +14,10 @@
 #include <strings.h>
 #include <unistd.h>
 #include <algorithm>
-#include <set>
 #include <string>
 #include <vector>
 
 namespace {
-
-std::vector<X11Window> windows;
-// Every window this connection made, also those gone since.
-std::set<XID> made;
 
 // The saver window as Windows makes it: at the screen's origin, the size of
 // the primary monitor (SM_CXSCREEN, SM_CYSCREEN).
@@ -87,11 +82,12 @@ Window parent_of(Window window) {
 bool window_matches(Window window, const char* class_name, const char* title) {
     std::string text;
     if (class_name) {
-        if (!read_string_property(window, x11_atoms.win32_class, &text) || strcasecmp(text.c_str(), class_name) != 0)
+        if (!read_string_property(window, x11_state.atoms.win32_class, &text) ||
+            strcasecmp(text.c_str(), class_name) != 0)
             return false;
     }
     if (title) {
-        if (!read_string_property(window, x11_atoms.net_wm_name, &text) &&
+        if (!read_string_property(window, x11_state.atoms.net_wm_name, &text) &&
             !read_string_property(window, XA_WM_NAME, &text))
             return false;
         if (strcasecmp(text.c_str(), title) != 0) return false;
@@ -146,10 +142,10 @@ HWND x11_find(const char* class_name, const char* title) {
             found = *it;
             break;
         }
-        if (has_property(*it, x11_atoms.win32_class)) continue;
+        if (has_property(*it, x11_state.atoms.win32_class)) continue;
         std::vector<Window> inner = children_of(*it);
         for (auto child = inner.rbegin(); child != inner.rend(); ++child) {
-            if (has_property(*child, x11_atoms.wm_state) && window_matches(*child, class_name, title)) {
+            if (has_property(*child, x11_state.atoms.wm_state) && window_matches(*child, class_name, title)) {
                 found = *child;
                 break;
             }
@@ -165,7 +161,7 @@ bool x11_post_foreign(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = (Window)(uintptr_t)hwnd;
-    event.xclient.message_type = x11_atoms.win32_message;
+    event.xclient.message_type = x11_state.atoms.win32_message;
     event.xclient.format = 32;
     event.xclient.data.l[0] = (long)message;
     event.xclient.data.l[1] = (long)wparam;
@@ -189,7 +185,7 @@ void x11_set_title(HWND hwnd, const char* title) {
     Display* display = x11_display();
     Window window = (Window)(uintptr_t)hwnd;
     if (!title) title = "";
-    set_string_property(window, x11_atoms.net_wm_name, x11_atoms.utf8_string, title);
+    set_string_property(window, x11_state.atoms.net_wm_name, x11_state.atoms.utf8_string, title);
     XTextProperty property;
     char* list[] = {(char*)title};
     if (Xutf8TextListToTextProperty(display, list, 1, XStdICCTextStyle, &property) >= Success) {
@@ -277,12 +273,12 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     int error = x11_check_error();
     if (error || !window) {
         if (record.colormap) XFreeColormap(display, record.colormap);
-        if (!top_level && !made.count(parent)) say_why_not_inside(parent, error);
+        if (!top_level && !x11_made_window(parent)) say_why_not_inside(parent, error);
         return nullptr;
     }
     record.id = window;
-    windows.push_back(record);
-    made.insert(window);
+    x11_state.windows.push_back(record);
+    x11_state.made.insert(window);
     // The program's windows follow the size of the window that a daemon
     // hosts the run in (a change of screen layout resizes it).
     if (desc->parent && desc->parent == layer_hosted_window()) {
@@ -294,25 +290,25 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     HWND hwnd = (HWND)(uintptr_t)window;
     x11_set_title(hwnd, desc->title);
     const char* class_name = desc->class_name ? desc->class_name : "";
-    set_string_property(window, x11_atoms.win32_class, XA_STRING, class_name);
+    set_string_property(window, x11_state.atoms.win32_class, XA_STRING, class_name);
     XClassHint hint;
     hint.res_name = program_invocation_short_name;
     hint.res_class = (char*)class_name;
     XSetClassHint(display, window, &hint);
     long pid = getpid();
-    XChangeProperty(display, window, x11_atoms.net_wm_pid, XA_CARDINAL, 32, PropModeReplace, (const unsigned char*)&pid,
-                    1);
+    XChangeProperty(display, window, x11_state.atoms.net_wm_pid, XA_CARDINAL, 32, PropModeReplace,
+                    (const unsigned char*)&pid, 1);
 
     if (top_level && !record.saver) {
-        XSetWMProtocols(display, window, &x11_atoms.wm_delete_window, 1);
+        XSetWMProtocols(display, window, &x11_state.atoms.wm_delete_window, 1);
         if (desc->ex_style & WS_EX_TOPMOST)
-            XChangeProperty(display, window, x11_atoms.net_wm_state, XA_ATOM, 32, PropModeReplace,
-                            (const unsigned char*)&x11_atoms.net_wm_state_above, 1);
+            XChangeProperty(display, window, x11_state.atoms.net_wm_state, XA_ATOM, 32, PropModeReplace,
+                            (const unsigned char*)&x11_state.atoms.net_wm_state_above, 1);
         if ((desc->style & WS_POPUP) && !(desc->style & WS_CAPTION)) {
             // Motif hints: flags = decorations, decorations = none.
             long hints[5] = {2, 0, 0, 0, 0};
-            XChangeProperty(display, window, x11_atoms.motif_wm_hints, x11_atoms.motif_wm_hints, 32, PropModeReplace,
-                            (const unsigned char*)hints, 5);
+            XChangeProperty(display, window, x11_state.atoms.motif_wm_hints, x11_state.atoms.motif_wm_hints, 32,
+                            PropModeReplace, (const unsigned char*)hints, 5);
         }
         // Ask the window manager to keep the position the program chose.
         XSizeHints size{};
@@ -367,7 +363,7 @@ void x11_set_window_rect(HWND hwnd, int x, int y, int width, int height) {
 void x11_follow_screen_size() {
     Display* display = x11_display();
     const int width = DisplayWidth(display, x11_screen()), height = DisplayHeight(display, x11_screen());
-    for (X11Window& window : windows) {
+    for (X11Window& window : x11_state.windows) {
         if (!(window.saver || window.spread) || (window.native_width == width && window.native_height == height))
             continue;
         window.native_width = width;
@@ -396,17 +392,13 @@ X11Size x11_core_size(Window id) {
 }
 
 X11Window* x11_find_window(Window id) {
-    for (X11Window& window : windows)
+    for (X11Window& window : x11_state.windows)
         if (window.id == id) return &window;
     return nullptr;
 }
 
-std::vector<X11Window>& x11_windows() {
-    return windows;
-}
-
 bool x11_made_window(Window id) {
-    return made.count(id) != 0;
+    return x11_state.made.count(id) != 0;
 }
 
 // For windows of ours the top-level is the outermost window of ours; for
@@ -416,7 +408,7 @@ Window x11_toplevel_of(Window id) {
     for (Window window = id; window && window != x11_root(); window = parent_of(window)) {
         if (x11_find_window(window))
             own = window;
-        else if (has_property(window, x11_atoms.wm_state))
+        else if (has_property(window, x11_state.atoms.wm_state))
             client = window;
         outer = window;
     }
@@ -425,6 +417,7 @@ Window x11_toplevel_of(Window id) {
 }
 
 void x11_forget_window(Window id) {
+    std::vector<X11Window>& windows = x11_state.windows;
     for (size_t i = 0; i < windows.size(); ++i) {
         if (windows[i].id != id) continue;
         if (windows[i].colormap) XFreeColormap(x11_display(), windows[i].colormap);
@@ -434,9 +427,9 @@ void x11_forget_window(Window id) {
 }
 
 void x11_forget_windows() {
-    for (X11Window& window : windows)
+    for (X11Window& window : x11_state.windows)
         if (window.colormap) XFreeColormap(x11_display(), window.colormap);
-    windows.clear();
+    x11_state.windows.clear();
 }
 
 GLXFBConfig x11_window_fbconfig(HWND hwnd) {
