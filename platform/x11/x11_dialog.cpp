@@ -24,7 +24,7 @@ namespace {
 XftFont* open_font(const LayerDialogFont* font) {
     char name[256];
     snprintf(name, sizeof name, "%s,sans-serif:size=%d", font->face, font->points);
-    return XftFontOpenName(x11_display(), x11_screen(), name);
+    return XftFontOpenName(x11_state.display, x11_state.screen, name);
 }
 
 XftFont* font_of(HWND dialog) {
@@ -43,7 +43,7 @@ void measure(const LayerDialogFont* font, int* base_x, int* base_y) {
     int width = x11_text_width(xft, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     *base_x = std::max(1, (width / 26 + 1) / 2);
     *base_y = std::max(1, xft->ascent + xft->descent);
-    XftFontClose(x11_display(), xft);
+    XftFontClose(x11_state.display, xft);
 }
 
 const unsigned face_rgb = 0xF0F0F0;
@@ -122,7 +122,7 @@ void paint_control(HWND control, const LayerDialogControl* look) {
     }
     case LAYER_CONTROL_GROUP_BOX: {
         // Below its sibling controls: only its frame shows around them.
-        XLowerWindow(x11_display(), c.window);
+        XLowerWindow(x11_state.display, c.window);
         int top = line / 2;
         outline(c.draw, 0xDCDCDC, 0, top, w, h - top, 1);
         int label_w = x11_text_width(font, look->text);
@@ -142,7 +142,7 @@ void paint_control(HWND control, const LayerDialogControl* look) {
 }
 
 void prepare(HWND dialog, HWND owner, const LayerDialogFont* dialog_font) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     Window window = (Window)(uintptr_t)dialog;
     XftFont* font = open_font(dialog_font);
     if (XftFont* old = font_of(dialog)) XftFontClose(display, old);
@@ -163,8 +163,8 @@ bool hold_input(HWND dialog) {
     Window window = (Window)(uintptr_t)dialog;
     bool viewable = x11_is_viewable(window);
     if (viewable) {
-        x11_expect_error(x11_display());
-        XSetInputFocus(x11_display(), window, RevertToParent, CurrentTime);
+        x11_expect_error(x11_state.display);
+        XSetInputFocus(x11_state.display, window, RevertToParent, CurrentTime);
         x11_check_error();
     }
     auto it = x11_state.dialogs.find(dialog);
@@ -172,7 +172,7 @@ bool hold_input(HWND dialog) {
 }
 
 void release(HWND dialog) {
-    if (XftFont* font = font_of(dialog)) XftFontClose(x11_display(), font);
+    if (XftFont* font = font_of(dialog)) XftFontClose(x11_state.display, font);
     x11_state.dialogs.erase(dialog);
 }
 

@@ -31,7 +31,7 @@ bool open_connection() {
     X11Modes& modes = x11_state.modes;
     if (modes.connection) return true;
     if (modes.none) return false;
-    Display* shared = x11_display();
+    Display* shared = x11_state.display;
     Display* display = XOpenDisplay(shared ? DisplayString(shared) : nullptr);
     int event_base, error_base, major = 0, minor = 0, first_event, first_error;
     if (!display || !XRRQueryExtension(display, &event_base, &error_base) ||
@@ -41,7 +41,7 @@ bool open_connection() {
         modes.none = true;
         return false;
     }
-    int screen = shared ? x11_screen() : DefaultScreen(display);
+    int screen = shared ? x11_state.screen : DefaultScreen(display);
     modes.root = RootWindow(display, screen);
     // The physical size follows the pixel size at the screen's own density.
     modes.mm_per_pixel_x = static_cast<double>(DisplayWidthMM(display, screen)) / DisplayWidth(display, screen);
@@ -172,7 +172,7 @@ bool apply(XRRScreenResources* resources, const X11CrtcSetting& setting, const X
 // shared connection: bring in the change notices now, as Windows reports
 // the new size as soon as the change returns.
 void follow_on_shared_connection() {
-    Display* shared = x11_display();
+    Display* shared = x11_state.display;
     if (!shared || x11_state.randr_event_base < 0) return;
     XSync(shared, False);
     XEvent event;
@@ -214,8 +214,8 @@ bool x11_current_mode(LayerDisplayMode* mode, int* bits) {
         free_output(&state);
     }
     // Windows counts the padding byte of a 24-bit visual: 32 bits per pixel.
-    Display* shared = x11_display();
-    int depth = DefaultDepth(shared, x11_screen());
+    Display* shared = x11_state.display;
+    int depth = DefaultDepth(shared, x11_state.screen);
     *bits = depth == 24 ? 32 : depth;
     layer_release_ending_signals(&held);
     return true;

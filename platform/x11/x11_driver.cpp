@@ -1,7 +1,7 @@
-// The X11 driver: the display connection and what the driver does with the
-// errors X reports on it. layer_x11_driver() is the table the core uses; its
-// windows are x11_windows.cpp's, focus, grabs and cursor x11_focus.cpp's. x11.h
-// gives the connection to the layer's GLX, Xft and XRandR code.
+// The X11 driver: its record (x11_private.h), the display connection and
+// what the driver does with the errors X reports on it. layer_x11_driver()
+// is the table the core uses; its windows are x11_windows.cpp's, focus,
+// grabs and cursor x11_focus.cpp's.
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
 #include "x11/x11_private.h"
@@ -186,16 +186,6 @@ const LayerDriver* layer_x11_driver() {
         x11_dialog_driver(),
     };
     return &driver;
-}
-
-Display* x11_display() {
-    return x11_state.display;
-}
-int x11_screen() {
-    return x11_state.screen;
-}
-Window x11_root() {
-    return x11_state.root;
 }
 
 void x11_expect_error(Display* display) {

@@ -197,7 +197,7 @@ void translate(Display* display, XEvent* event) {
 }  // namespace
 
 bool x11_process_events(int timeout_ms) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     if (!display) return false;
     if (!XPending(display)) {  // XPending flushes our requests first
         pollfd connection = {ConnectionNumber(display), POLLIN, 0};

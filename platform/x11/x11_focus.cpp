@@ -19,13 +19,13 @@ void send_net_active_window(Window window) {
     event.xclient.format = 32;
     event.xclient.data.l[0] = 1;  // source: an application
     event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(x11_display(), x11_root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSendEvent(x11_state.display, x11_state.root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
 }
 
 // Keyboard and pointer for the saver window. Another client (a menu, a
 // screen locker) may hold a grab for a moment, so try for a short while.
 void grab_input(Window window) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     const unsigned pointer_events = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
     for (int attempt = 0; attempt < 20; ++attempt) {
         int keyboard = XGrabKeyboard(display, window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
@@ -41,15 +41,15 @@ bool x11_get_cursor_pos(POINT* point) {
     Window root_return, child;
     int x, y, wx, wy;
     unsigned state;
-    XQueryPointer(x11_display(), x11_root(), &root_return, &child, &x, &y, &wx, &wy, &state);
+    XQueryPointer(x11_state.display, x11_state.root, &root_return, &child, &x, &y, &wx, &wy, &state);
     point->x = x;
     point->y = y;
     return true;
 }
 
 bool x11_set_cursor_pos(int x, int y) {
-    XWarpPointer(x11_display(), None, x11_root(), 0, 0, 0, 0, x, y);
-    XFlush(x11_display());
+    XWarpPointer(x11_state.display, None, x11_state.root, 0, 0, 0, 0, x, y);
+    XFlush(x11_state.display);
     return true;
 }
 
@@ -59,11 +59,11 @@ void x11_set_cursor_visible(HWND hwnd, bool visible) {
         if (only && window.id != only) continue;
         if (window.cursor_hidden == !visible) continue;  // the usual case, asked at every mouse move
         window.cursor_hidden = !visible;
-        x11_expect_error(x11_display());
+        x11_expect_error(x11_state.display);
         if (visible)
-            XUndefineCursor(x11_display(), window.id);
+            XUndefineCursor(x11_state.display, window.id);
         else
-            XDefineCursor(x11_display(), window.id, x11_state.blank_cursor);
+            XDefineCursor(x11_state.display, window.id, x11_state.blank_cursor);
         x11_check_error();
     }
 }
@@ -73,7 +73,7 @@ const LayerCursorDriver cursor = {x11_get_cursor_pos, x11_set_cursor_pos, x11_se
 }  // namespace
 
 void x11_set_foreground(HWND hwnd) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     Window window = x11_toplevel_of((Window)(uintptr_t)hwnd);
     X11Window* record = x11_find_window(window);
     x11_expect_error(display);
@@ -92,25 +92,25 @@ void x11_set_foreground(HWND hwnd) {
 HWND x11_get_foreground() {
     Window focus;
     int revert;
-    XGetInputFocus(x11_display(), &focus, &revert);
-    if (focus == None || focus == PointerRoot || focus == x11_root()) return nullptr;
-    x11_expect_error(x11_display());
+    XGetInputFocus(x11_state.display, &focus, &revert);
+    if (focus == None || focus == PointerRoot || focus == x11_state.root) return nullptr;
+    x11_expect_error(x11_state.display);
     Window top = x11_toplevel_of(focus);
     x11_check_error();
     return (HWND)(uintptr_t)top;
 }
 
 void x11_make_blank_cursor() {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     static const char no_bits[1] = {0};
-    Pixmap empty = XCreateBitmapFromData(display, x11_root(), no_bits, 1, 1);
+    Pixmap empty = XCreateBitmapFromData(display, x11_state.root, no_bits, 1, 1);
     XColor black{};
     x11_state.blank_cursor = XCreatePixmapCursor(display, empty, empty, &black, &black, 0, 0);
     XFreePixmap(display, empty);
 }
 
 void x11_free_blank_cursor() {
-    XFreeCursor(x11_display(), x11_state.blank_cursor);
+    XFreeCursor(x11_state.display, x11_state.blank_cursor);
 }
 
 const LayerCursorDriver* x11_cursor_driver() {

@@ -60,7 +60,7 @@ void count_frame() {
 
 void x11_draw_fps(Window window, int width, int height) {
     X11FrameRate& rate = x11_state.frame_rate;
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     GLXContext context = glXGetCurrentContext();
     if (!context || glXGetCurrentDrawable() != window) return;
     if (context != rate.context) prepare(display, context);

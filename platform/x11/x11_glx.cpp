@@ -155,12 +155,12 @@ void stop_spreading(X11Window* window) {
     window->native_width = window->native_height = 0;
     layer_fixme_once("no frame-buffer objects in this GL: the picture shows on one monitor only");
     const X11Size size = x11_core_size(window->id);
-    XResizeWindow(x11_display(), window->id, static_cast<unsigned>(size.width), static_cast<unsigned>(size.height));
+    XResizeWindow(x11_state.display, window->id, static_cast<unsigned>(size.width), static_cast<unsigned>(size.height));
 }
 
 int attribute(GLXFBConfig config, int name) {
     int value = 0;
-    glXGetFBConfigAttrib(x11_display(), config, name, &value);
+    glXGetFBConfigAttrib(x11_state.display, config, name, &value);
     return value;
 }
 
@@ -208,13 +208,13 @@ PIXELFORMATDESCRIPTOR describe(GLXFBConfig config, const XVisualInfo& visual) {
 }
 
 void load_formats() {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     if (x11_state.formats_display == display) return;
     x11_state.formats.clear();
     x11_state.window_formats.clear();
     x11_state.formats_display = display;
     int count = 0;
-    GLXFBConfig* configs = glXGetFBConfigs(display, x11_screen(), &count);
+    GLXFBConfig* configs = glXGetFBConfigs(display, x11_state.screen, &count);
     for (int i = 0; i < count; ++i) {
         GLXFBConfig config = configs[i];
         // Colour-index configurations and overlay levels are left out.
@@ -231,7 +231,7 @@ void load_formats() {
 }
 
 VisualID visual_of(HWND hwnd) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     if (GLXFBConfig own = x11_window_fbconfig(hwnd)) {
         VisualID id = 0;
         if (XVisualInfo* visual = glXGetVisualFromFBConfig(display, own)) {
@@ -295,7 +295,7 @@ bool glx_set_format(HWND hwnd, int format) {
 void* glx_create_context(HWND hwnd, int format) {
     const X11Format* chosen = format_at(hwnd, format);
     if (!chosen) return nullptr;
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     x11_expect_error(display);
     GLXContext context = glXCreateNewContext(display, chosen->config, GLX_RGBA_TYPE, nullptr, True);
     if (x11_check_error() && context) {
@@ -306,7 +306,7 @@ void* glx_create_context(HWND hwnd, int format) {
 }
 
 bool glx_make_current(HWND hwnd, void* context) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     x11_state.current_context = nullptr;
     x11_state.current_window = None;
     if (!context) return glXMakeContextCurrent(display, None, None, nullptr);
@@ -338,7 +338,7 @@ void glx_delete_context(void* context) {
     // Its objects go with it.
     if (found != x11_state.pictures.end()) x11_state.pictures.erase(found);
     if (x11_state.current_context == context) x11_state.current_context = nullptr;
-    glXDestroyContext(x11_display(), static_cast<GLXContext>(context));
+    glXDestroyContext(x11_state.display, static_cast<GLXContext>(context));
 }
 
 // Once per frame: no error trap here, as a trap costs two round trips. An
@@ -354,7 +354,7 @@ void glx_swap_buffers(HWND hwnd) {
     const bool spread = record && record->spread && x11_state.current_window == window &&
                         found != x11_state.pictures.end() && found->second.window == window;
     if (spread) show_on_monitors(found->second, *record);
-    glXSwapBuffers(x11_display(), window);
+    glXSwapBuffers(x11_state.display, window);
     if (spread) x11_state.framebuffers.bind_framebuffer(GL_FRAMEBUFFER, found->second.framebuffer);
 }
 
@@ -419,7 +419,7 @@ GLXFBConfig x11_choose_window_config() {
         return values;
     };
     int count = 0;
-    GLXFBConfig* configs = glXChooseFBConfig(x11_display(), x11_screen(), attributes, &count);
+    GLXFBConfig* configs = glXChooseFBConfig(x11_state.display, x11_state.screen, attributes, &count);
     GLXFBConfig chosen = nullptr;
     std::vector<int> least;
     for (int i = 0; i < count; ++i) {

@@ -18,11 +18,11 @@
 namespace {
 
 Window root_window() {
-    return RootWindow(x11_display(), x11_screen());
+    return RootWindow(x11_state.display, x11_state.screen);
 }
 
 void x11_box_prepare(HWND window_handle, HWND owner, bool can_close) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     Window window = (Window)(uintptr_t)window_handle;
     x11_set_dialog_hints(window, owner);
     // A close button only where Escape works.
@@ -52,7 +52,7 @@ void x11_box_prepare(HWND window_handle, HWND owner, bool can_close) {
 }
 
 bool x11_box_hold_input(HWND window_handle) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     Window window = (Window)(uintptr_t)window_handle;
     auto it = x11_state.boxes.find(window);
     bool late = it == x11_state.boxes.end() || x11_waited_too_long(it->second.since);
@@ -95,7 +95,7 @@ bool x11_box_hold_input(HWND window_handle) {
 }
 
 void x11_box_release(HWND window_handle) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     Window window = (Window)(uintptr_t)window_handle;
     XUngrabKeyboard(display, CurrentTime);
     XUngrabPointer(display, CurrentTime);

@@ -85,12 +85,13 @@ std::vector<X11Monitor> x11_tidy_monitors(const std::vector<X11Monitor>& found) 
 const std::vector<X11Monitor>& x11_monitors() {
     std::vector<X11Monitor>& monitors = x11_state.monitors;
     if (x11_state.monitors_known) return monitors;
-    Display* display = x11_display();
-    std::vector<X11Monitor> found = randr_monitors(display, x11_root());
+    Display* display = x11_state.display;
+    std::vector<X11Monitor> found = randr_monitors(display, x11_state.root);
     if (found.empty()) found = xinerama_monitors(display);
     monitors = x11_tidy_monitors(found);
     if (monitors.empty())
-        monitors.push_back({0, 0, DisplayWidth(display, x11_screen()), DisplayHeight(display, x11_screen()), true, {}});
+        monitors.push_back(
+            {0, 0, DisplayWidth(display, x11_state.screen), DisplayHeight(display, x11_state.screen), true, {}});
     x11_state.monitors_known = true;
     return monitors;
 }

@@ -11,10 +11,11 @@
 #pragma once
 
 #include "layer_driver.h"
-#include "x11/x11.h"
 #include "x11/x11_mode_exit.h"
 
+#include <GL/glx.h>
 #include <X11/Xft/Xft.h>
+#include <X11/Xlib.h>
 #include <signal.h>
 #include <time.h>
 
@@ -190,7 +191,15 @@ struct X11State {
 extern X11State x11_state;
 
 // ---- x11_driver.cpp: the record, the connection and its error policy ----
-Window x11_root();
+// Calls that may fail (on handles that may name no window, or that the
+// server may refuse): from x11_expect_error on, X errors on that connection
+// are caught instead of reported. x11_check_error waits until the server
+// has answered every request since and returns the first error's code (0:
+// none), ending the innermost expectation; those around it catch the
+// errors inside it too. No error is ever fatal: one not expected is
+// reported on stderr and the run goes on.
+void x11_expect_error(Display* display);
+int x11_check_error();
 
 // Whether an X error is one of ours failing because another client
 // destroyed the window (with the window it gave us to draw in): what its
@@ -221,6 +230,9 @@ struct X11Size {
 X11Size x11_core_size(Window id);
 // Whether this connection made the window, also when it is gone since.
 bool x11_made_window(Window id);
+// The frame-buffer configuration that a CS_OWNDC window was created with
+// (its visual can't change later); null for other windows.
+GLXFBConfig x11_window_fbconfig(HWND window);
 
 // A saver window keeps itself above all others and holds the keyboard;
 // while a message box is up it stands aside. x11_stand_aside is false for a

@@ -28,7 +28,7 @@ bool covers_primary_monitor(const LayerWindowDesc* desc) {
 }
 
 void set_string_property(Window window, Atom property, Atom type, const char* text) {
-    XChangeProperty(x11_display(), window, property, type, 8, PropModeReplace, (const unsigned char*)text,
+    XChangeProperty(x11_state.display, window, property, type, 8, PropModeReplace, (const unsigned char*)text,
                     (int)strlen(text));
 }
 
@@ -38,7 +38,7 @@ bool read_string_property(Window window, Atom property, std::string* text) {
     int format;
     unsigned long count, after;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(x11_display(), window, property, 0, 4096, False, AnyPropertyType, &type, &format, &count,
+    if (XGetWindowProperty(x11_state.display, window, property, 0, 4096, False, AnyPropertyType, &type, &format, &count,
                            &after, &data) != Success)
         return false;
     bool found = type != None && format == 8 && data;
@@ -52,7 +52,7 @@ bool has_property(Window window, Atom property) {
     int format;
     unsigned long count, after;
     unsigned char* data = nullptr;
-    int status = XGetWindowProperty(x11_display(), window, property, 0, 0, False, AnyPropertyType, &type, &format,
+    int status = XGetWindowProperty(x11_state.display, window, property, 0, 0, False, AnyPropertyType, &type, &format,
                                     &count, &after, &data);
     if (data) XFree(data);
     return status == Success && type != None;
@@ -63,7 +63,7 @@ std::vector<Window> children_of(Window window) {
     Window* children = nullptr;
     unsigned count = 0;
     std::vector<Window> result;
-    if (XQueryTree(x11_display(), window, &root_return, &parent, &children, &count))
+    if (XQueryTree(x11_state.display, window, &root_return, &parent, &children, &count))
         result.assign(children, children + count);
     if (children) XFree(children);
     return result;
@@ -73,7 +73,7 @@ Window parent_of(Window window) {
     Window root_return, parent = None;
     Window* children = nullptr;
     unsigned count = 0;
-    if (!XQueryTree(x11_display(), window, &root_return, &parent, &children, &count)) parent = None;
+    if (!XQueryTree(x11_state.display, window, &root_return, &parent, &children, &count)) parent = None;
     if (children) XFree(children);
     return parent;
 }
@@ -99,8 +99,8 @@ bool window_matches(Window window, const char* class_name, const char* title) {
 // begins, so say why, once.
 void say_why_not_inside(Window host, int error) {
     XWindowAttributes attributes;
-    x11_expect_error(x11_display());
-    Status got = XGetWindowAttributes(x11_display(), host, &attributes);
+    x11_expect_error(x11_state.display);
+    Status got = XGetWindowAttributes(x11_state.display, host, &attributes);
     bool exists = !x11_check_error() && got;
     char text[160];
     if (!exists)
@@ -108,7 +108,7 @@ void say_why_not_inside(Window host, int error) {
     else if (attributes.c_class == InputOnly)
         snprintf(text, sizeof text, "it is an input-only window, which shows nothing");
     else
-        XGetErrorText(x11_display(), error, text, sizeof text);
+        XGetErrorText(x11_state.display, error, text, sizeof text);
     fprintf(stderr, "%s: cannot draw inside window 0x%lx: %s\n", program_invocation_short_name, host, text);
 }
 
@@ -116,15 +116,15 @@ bool x11_is_foreign_window(HWND hwnd) {
     Window window = (Window)(uintptr_t)hwnd;
     if (!window) return false;
     XWindowAttributes attributes;
-    x11_expect_error(x11_display());
-    Status status = XGetWindowAttributes(x11_display(), window, &attributes);
+    x11_expect_error(x11_state.display);
+    Status status = XGetWindowAttributes(x11_state.display, window, &attributes);
     return !x11_check_error() && status;
 }
 
 bool x11_get_foreign_client_rect(HWND hwnd, RECT* rect) {
     XWindowAttributes attributes;
-    x11_expect_error(x11_display());
-    Status status = XGetWindowAttributes(x11_display(), (Window)(uintptr_t)hwnd, &attributes);
+    x11_expect_error(x11_state.display);
+    Status status = XGetWindowAttributes(x11_state.display, (Window)(uintptr_t)hwnd, &attributes);
     if (x11_check_error() || !status) return false;
     *rect = {0, 0, attributes.width, attributes.height};
     return true;
@@ -134,9 +134,9 @@ bool x11_get_foreign_client_rect(HWND hwnd, RECT* rect) {
 // root's children, and one level below them the clients that a window
 // manager has framed (never the children of a window of ours).
 HWND x11_find(const char* class_name, const char* title) {
-    x11_expect_error(x11_display());
+    x11_expect_error(x11_state.display);
     Window found = None;
-    std::vector<Window> top = children_of(x11_root());
+    std::vector<Window> top = children_of(x11_state.root);
     for (auto it = top.rbegin(); it != top.rend() && !found; ++it) {
         if (window_matches(*it, class_name, title)) {
             found = *it;
@@ -166,13 +166,13 @@ bool x11_post_foreign(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     event.xclient.data.l[0] = (long)message;
     event.xclient.data.l[1] = (long)wparam;
     event.xclient.data.l[2] = (long)lparam;
-    x11_expect_error(x11_display());
-    Status sent = XSendEvent(x11_display(), event.xclient.window, False, NoEventMask, &event);
+    x11_expect_error(x11_state.display);
+    Status sent = XSendEvent(x11_state.display, event.xclient.window, False, NoEventMask, &event);
     return !x11_check_error() && sent;
 }
 
 HWND x11_desktop_window() {
-    return (HWND)(uintptr_t)x11_root();
+    return (HWND)(uintptr_t)x11_state.root;
 }
 
 const LayerForeignDriver foreign = {
@@ -182,7 +182,7 @@ const LayerForeignDriver foreign = {
 }  // namespace
 
 void x11_set_title(HWND hwnd, const char* title) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     Window window = (Window)(uintptr_t)hwnd;
     if (!title) title = "";
     set_string_property(window, x11_state.atoms.net_wm_name, x11_state.atoms.utf8_string, title);
@@ -198,8 +198,8 @@ void x11_set_title(HWND hwnd, const char* title) {
 }
 
 HWND x11_create_window(const LayerWindowDesc* desc) {
-    Display* display = x11_display();
-    Window root = x11_root();
+    Display* display = x11_state.display;
+    Window root = x11_state.root;
     bool top_level = !desc->parent;
     Window parent = top_level ? root : (Window)(uintptr_t)desc->parent;
     X11Window record{};
@@ -216,8 +216,8 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
         height = desc->height > 0 ? desc->height : 1;
     if (record.saver || record.spread) {
         x = y = 0;
-        width = record.native_width = DisplayWidth(display, x11_screen());
-        height = record.native_height = DisplayHeight(display, x11_screen());
+        width = record.native_width = DisplayWidth(display, x11_state.screen);
+        height = record.native_height = DisplayHeight(display, x11_state.screen);
     }
 
     XSetWindowAttributes attributes{};
@@ -249,7 +249,7 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
     // frame. Other windows are painted by the core, so the server leaves
     // their background alone.
     if (record.saver || record.colormap || (desc->class_style & CS_OWNDC)) {
-        attributes.background_pixel = record.colormap ? 0 : BlackPixel(display, x11_screen());
+        attributes.background_pixel = record.colormap ? 0 : BlackPixel(display, x11_state.screen);
         mask |= CWBackPixel;
     } else {
         attributes.background_pixmap = None;
@@ -328,21 +328,21 @@ void x11_destroy_window(HWND hwnd) {
     x11_forget_window(window);  // its children's records go at their DestroyNotify
     // A handle that the server already destroyed with its parent names no
     // window any more.
-    x11_expect_error(x11_display());
-    XDestroyWindow(x11_display(), window);
+    x11_expect_error(x11_state.display);
+    XDestroyWindow(x11_state.display, window);
     x11_check_error();
 }
 
 void x11_show_window(HWND hwnd, bool visible) {
     Window window = (Window)(uintptr_t)hwnd;
     X11Window* record = x11_find_window(window);
-    x11_expect_error(x11_display());
+    x11_expect_error(x11_state.display);
     if (!visible)
-        XUnmapWindow(x11_display(), window);
+        XUnmapWindow(x11_state.display, window);
     else if (record && record->saver)
-        XMapRaised(x11_display(), window);
+        XMapRaised(x11_state.display, window);
     else
-        XMapWindow(x11_display(), window);
+        XMapWindow(x11_state.display, window);
     x11_check_error();
 }
 
@@ -355,14 +355,14 @@ void x11_set_window_rect(HWND hwnd, int x, int y, int width, int height) {
         if (record->spread) x11_resize_picture(window);
         if (record->saver || record->spread) return;
     }
-    x11_expect_error(x11_display());
-    XMoveResizeWindow(x11_display(), window, x, y, (unsigned)width, (unsigned)height);
+    x11_expect_error(x11_state.display);
+    XMoveResizeWindow(x11_state.display, window, x, y, (unsigned)width, (unsigned)height);
     x11_check_error();
 }
 
 void x11_follow_screen_size() {
-    Display* display = x11_display();
-    const int width = DisplayWidth(display, x11_screen()), height = DisplayHeight(display, x11_screen());
+    Display* display = x11_state.display;
+    const int width = DisplayWidth(display, x11_state.screen), height = DisplayHeight(display, x11_state.screen);
     for (X11Window& window : x11_state.windows) {
         if (!(window.saver || window.spread) || (window.native_width == width && window.native_height == height))
             continue;
@@ -405,7 +405,7 @@ bool x11_made_window(Window id) {
 // others the outermost window-manager client, or the root's child.
 Window x11_toplevel_of(Window id) {
     Window own = None, client = None, outer = id;
-    for (Window window = id; window && window != x11_root(); window = parent_of(window)) {
+    for (Window window = id; window && window != x11_state.root; window = parent_of(window)) {
         if (x11_find_window(window))
             own = window;
         else if (has_property(window, x11_state.atoms.wm_state))
@@ -420,7 +420,7 @@ void x11_forget_window(Window id) {
     std::vector<X11Window>& windows = x11_state.windows;
     for (size_t i = 0; i < windows.size(); ++i) {
         if (windows[i].id != id) continue;
-        if (windows[i].colormap) XFreeColormap(x11_display(), windows[i].colormap);
+        if (windows[i].colormap) XFreeColormap(x11_state.display, windows[i].colormap);
         windows.erase(windows.begin() + i);
         return;
     }
@@ -428,7 +428,7 @@ void x11_forget_window(Window id) {
 
 void x11_forget_windows() {
     for (X11Window& window : x11_state.windows)
-        if (window.colormap) XFreeColormap(x11_display(), window.colormap);
+        if (window.colormap) XFreeColormap(x11_state.display, window.colormap);
     x11_state.windows.clear();
 }
 
@@ -438,7 +438,7 @@ GLXFBConfig x11_window_fbconfig(HWND hwnd) {
 }
 
 void x11_set_dialog_hints(Window window, HWND owner) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
     Atom dialog = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
     XChangeProperty(display, window, type, XA_ATOM, 32, PropModeReplace, (const unsigned char*)&dialog, 1);
