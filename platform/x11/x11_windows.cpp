@@ -19,14 +19,6 @@
 
 namespace {
 
-// The saver window as Windows makes it: at the screen's origin, the size of
-// the primary monitor (SM_CXSCREEN, SM_CYSCREEN).
-bool covers_primary_monitor(const LayerWindowDesc* desc) {
-    const X11Monitor& primary = x11_monitors().front();
-    return desc->x <= 0 && desc->y <= 0 && desc->x + desc->width >= primary.width &&
-           desc->y + desc->height >= primary.height;
-}
-
 void set_string_property(Window window, Atom property, Atom type, const char* text) {
     XChangeProperty(x11_state.display, window, property, type, 8, PropModeReplace, (const unsigned char*)text,
                     (int)strlen(text));
@@ -197,79 +189,151 @@ void x11_set_title(HWND hwnd, const char* title) {
     XFlush(display);
 }
 
-HWND x11_create_window(const LayerWindowDesc* desc) {
-    Display* display = x11_state.display;
-    Window root = x11_state.root;
-    bool top_level = !desc->parent;
-    Window parent = top_level ? root : (Window)(uintptr_t)desc->parent;
-    X11Window record{};
-    record.saver =
-        top_level && (desc->style & WS_POPUP) && (desc->ex_style & WS_EX_TOPMOST) && covers_primary_monitor(desc);
-    // The saver covers every monitor, so none shows the desktop; a GL window
-    // in its corner spreads over them all when there are several, each
-    // showing its picture (x11_glx.cpp).
-    const X11Window* saver_parent = top_level ? nullptr : x11_find_window(parent);
-    record.spread = saver_parent && saver_parent->saver && (desc->class_style & CS_OWNDC) && desc->x == 0 &&
-                    desc->y == 0 && x11_monitors().size() > 1;
-    // X has no empty windows.
-    int x = desc->x, y = desc->y, width = desc->width > 0 ? desc->width : 1,
-        height = desc->height > 0 ? desc->height : 1;
-    if (record.saver || record.spread) {
-        x = y = 0;
-        width = record.native_width = DisplayWidth(display, x11_state.screen);
-        height = record.native_height = DisplayHeight(display, x11_state.screen);
-    }
+namespace {
 
-    XSetWindowAttributes attributes{};
+// The saver window as Windows makes it: at the screen's origin, the size of
+// the primary monitor (SM_CXSCREEN, SM_CYSCREEN).
+bool covers_primary_monitor(const LayerWindowDesc* desc) {
+    const X11Monitor& primary = x11_monitors().front();
+    return desc->x <= 0 && desc->y <= 0 && desc->x + desc->width >= primary.width &&
+           desc->y + desc->height >= primary.height;
+}
+
+struct Place {
+    int x, y, width, height;
+};
+
+// The window's part on the monitors, and so where its native window goes.
+// The saver covers every monitor, so none shows the desktop; a GL window in
+// its corner spreads over them all when there are several, each showing
+// its picture (x11_glx.cpp). The native windows of both cover the X
+// screen; any other window's is where the program put it, at least 1 x 1
+// as X has no empty windows.
+Place place_on_monitors(const LayerWindowDesc* desc, X11Window* record) {
+    const bool top_level = !desc->parent;
+    record->saver =
+        top_level && (desc->style & WS_POPUP) && (desc->ex_style & WS_EX_TOPMOST) && covers_primary_monitor(desc);
+    const X11Window* saver_parent = top_level ? nullptr : x11_find_window((Window)(uintptr_t)desc->parent);
+    record->spread = saver_parent && saver_parent->saver && (desc->class_style & CS_OWNDC) && desc->x == 0 &&
+                     desc->y == 0 && x11_monitors().size() > 1;
+    if (!record->saver && !record->spread)
+        return {desc->x, desc->y, std::max(desc->width, 1), std::max(desc->height, 1)};
+    record->native_width = DisplayWidth(x11_state.display, x11_state.screen);
+    record->native_height = DisplayHeight(x11_state.display, x11_state.screen);
+    return {0, 0, record->native_width, record->native_height};
+}
+
+// An OpenGL context goes on a CS_OWNDC window later, and a window's visual
+// is fixed when it is made: it gets the visual of a GL configuration now,
+// with a colormap of its own. Without one it keeps the parent's visual.
+void choose_gl_visual(X11Window* record, Visual** visual, int* depth) {
+    Display* display = x11_state.display;
+    record->fbconfig = x11_choose_window_config();
+    XVisualInfo* info = record->fbconfig ? glXGetVisualFromFBConfig(display, record->fbconfig) : nullptr;
+    if (!info) {
+        // GLX found nothing because the server went while it looked.
+        x11_check_connection();
+        layer_fixme_once("no GLX visual with double buffering and depth; CS_OWNDC windows use the default visual");
+        record->fbconfig = nullptr;
+        return;
+    }
+    *visual = info->visual;
+    *depth = info->depth;
+    record->colormap = XCreateColormap(display, x11_state.root, info->visual, AllocNone);
+    XFree(info);
+}
+
+// The native window's attributes: the events the driver translates, its
+// background, and whether a window manager leaves it alone. The mask of
+// those set.
+unsigned long window_attributes(const LayerWindowDesc* desc, const X11Window& record, Window parent,
+                                XSetWindowAttributes* attributes) {
     unsigned long mask = CWEventMask | CWBorderPixel;
-    attributes.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                            StructureNotifyMask | FocusChangeMask | ExposureMask;
-    Visual* visual = CopyFromParent;
-    int depth = CopyFromParent;
-    if (desc->class_style & CS_OWNDC) {
-        // An OpenGL context goes on this window later, and a window's visual
-        // is fixed when it is made.
-        record.fbconfig = x11_choose_window_config();
-        XVisualInfo* info = record.fbconfig ? glXGetVisualFromFBConfig(display, record.fbconfig) : nullptr;
-        if (info) {
-            visual = info->visual;
-            depth = info->depth;
-            record.colormap = XCreateColormap(display, root, info->visual, AllocNone);
-            attributes.colormap = record.colormap;
-            mask |= CWColormap;
-            XFree(info);
-        } else {
-            // GLX found nothing because the server went while it looked.
-            x11_check_connection();
-            layer_fixme_once("no GLX visual with double buffering and depth; CS_OWNDC windows use the default visual");
-            record.fbconfig = nullptr;
-        }
+    attributes->event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                             StructureNotifyMask | FocusChangeMask | ExposureMask;
+    if (record.colormap) {
+        attributes->colormap = record.colormap;
+        mask |= CWColormap;
     }
     // The saver's class brush is black; a GL window is black until its first
     // frame. Other windows are painted by the core, so the server leaves
     // their background alone.
     if (record.saver || record.colormap || (desc->class_style & CS_OWNDC)) {
-        attributes.background_pixel = record.colormap ? 0 : BlackPixel(display, x11_state.screen);
+        attributes->background_pixel = record.colormap ? 0 : BlackPixel(x11_state.display, x11_state.screen);
         mask |= CWBackPixel;
     } else {
-        attributes.background_pixmap = None;
+        attributes->background_pixmap = None;
         mask |= CWBackPixmap;
     }
     if (record.saver) {
-        attributes.override_redirect = True;
-        attributes.event_mask |= VisibilityChangeMask;
+        attributes->override_redirect = True;
+        attributes->event_mask |= VisibilityChangeMask;
         mask |= CWOverrideRedirect;
     }
     // A child of the desktop window is not a top-level window of the
     // program's: no window manager frames or moves it.
-    if (parent == root && !top_level) {
-        attributes.override_redirect = True;
+    if (parent == x11_state.root && desc->parent) {
+        attributes->override_redirect = True;
         mask |= CWOverrideRedirect;
     }
+    return mask;
+}
+
+// What other clients read on the window: its title, its class (which
+// FindWindowA matches), its process, and for a top-level window other than
+// the saver what a window manager is to do with it.
+void set_hints(Window window, const LayerWindowDesc* desc, const X11Window& record, const Place& place) {
+    Display* display = x11_state.display;
+    const X11Atoms& atoms = x11_state.atoms;
+    x11_set_title((HWND)(uintptr_t)window, desc->title);
+    const char* class_name = desc->class_name ? desc->class_name : "";
+    set_string_property(window, atoms.win32_class, XA_STRING, class_name);
+    XClassHint hint;
+    hint.res_name = program_invocation_short_name;
+    hint.res_class = (char*)class_name;
+    XSetClassHint(display, window, &hint);
+    long pid = getpid();
+    XChangeProperty(display, window, atoms.net_wm_pid, XA_CARDINAL, 32, PropModeReplace, (const unsigned char*)&pid, 1);
+    if (desc->parent || record.saver) return;
+
+    Atom protocols[] = {atoms.wm_delete_window};
+    XSetWMProtocols(display, window, protocols, 1);
+    if (desc->ex_style & WS_EX_TOPMOST)
+        XChangeProperty(display, window, atoms.net_wm_state, XA_ATOM, 32, PropModeReplace,
+                        (const unsigned char*)&atoms.net_wm_state_above, 1);
+    if ((desc->style & WS_POPUP) && !(desc->style & WS_CAPTION)) {
+        // Motif hints: flags = decorations, decorations = none.
+        long hints[5] = {2, 0, 0, 0, 0};
+        XChangeProperty(display, window, atoms.motif_wm_hints, atoms.motif_wm_hints, 32, PropModeReplace,
+                        (const unsigned char*)hints, 5);
+    }
+    // Ask the window manager to keep the position the program chose.
+    XSizeHints size{};
+    size.flags = PPosition | PSize;
+    size.x = desc->x;
+    size.y = desc->y;
+    size.width = place.width;
+    size.height = place.height;
+    XSetWMNormalHints(display, window, &size);
+}
+
+}  // namespace
+
+HWND x11_create_window(const LayerWindowDesc* desc) {
+    Display* display = x11_state.display;
+    const bool top_level = !desc->parent;
+    const Window parent = top_level ? x11_state.root : (Window)(uintptr_t)desc->parent;
+    X11Window record{};
+    const Place place = place_on_monitors(desc, &record);
+    Visual* visual = CopyFromParent;
+    int depth = CopyFromParent;
+    if (desc->class_style & CS_OWNDC) choose_gl_visual(&record, &visual, &depth);
+    XSetWindowAttributes attributes{};
+    const unsigned long mask = window_attributes(desc, record, parent, &attributes);
 
     x11_expect_error(display);
-    Window window =
-        XCreateWindow(display, parent, x, y, width, height, 0, depth, InputOutput, visual, mask, &attributes);
+    Window window = XCreateWindow(display, parent, place.x, place.y, place.width, place.height, 0, depth, InputOutput,
+                                  visual, mask, &attributes);
     int error = x11_check_error();
     if (error || !window) {
         if (record.colormap) XFreeColormap(display, record.colormap);
@@ -286,41 +350,9 @@ HWND x11_create_window(const LayerWindowDesc* desc) {
         XSelectInput(display, parent, StructureNotifyMask);
         x11_check_error();
     }
-
-    HWND hwnd = (HWND)(uintptr_t)window;
-    x11_set_title(hwnd, desc->title);
-    const char* class_name = desc->class_name ? desc->class_name : "";
-    set_string_property(window, x11_state.atoms.win32_class, XA_STRING, class_name);
-    XClassHint hint;
-    hint.res_name = program_invocation_short_name;
-    hint.res_class = (char*)class_name;
-    XSetClassHint(display, window, &hint);
-    long pid = getpid();
-    XChangeProperty(display, window, x11_state.atoms.net_wm_pid, XA_CARDINAL, 32, PropModeReplace,
-                    (const unsigned char*)&pid, 1);
-
-    if (top_level && !record.saver) {
-        XSetWMProtocols(display, window, &x11_state.atoms.wm_delete_window, 1);
-        if (desc->ex_style & WS_EX_TOPMOST)
-            XChangeProperty(display, window, x11_state.atoms.net_wm_state, XA_ATOM, 32, PropModeReplace,
-                            (const unsigned char*)&x11_state.atoms.net_wm_state_above, 1);
-        if ((desc->style & WS_POPUP) && !(desc->style & WS_CAPTION)) {
-            // Motif hints: flags = decorations, decorations = none.
-            long hints[5] = {2, 0, 0, 0, 0};
-            XChangeProperty(display, window, x11_state.atoms.motif_wm_hints, x11_state.atoms.motif_wm_hints, 32,
-                            PropModeReplace, (const unsigned char*)hints, 5);
-        }
-        // Ask the window manager to keep the position the program chose.
-        XSizeHints size{};
-        size.flags = PPosition | PSize;
-        size.x = desc->x;
-        size.y = desc->y;
-        size.width = width;
-        size.height = height;
-        XSetWMNormalHints(display, window, &size);
-    }
+    set_hints(window, desc, record, place);
     XFlush(display);
-    return hwnd;
+    return (HWND)(uintptr_t)window;
 }
 
 void x11_destroy_window(HWND hwnd) {
