@@ -4,8 +4,8 @@
 // table; x11_windows.cpp the window records, the program's windows and
 // other processes' windows; x11_focus.cpp focus, grabs and the cursor;
 // x11_events.cpp the event translation; x11_glx.cpp the configuration of
-// GL windows and the picture of a window spread over the monitors;
-// x11_monitors.cpp the monitors; x11_display_mode.cpp and
+// GL windows; x11_spread.cpp the picture of a window spread over the
+// monitors; x11_monitors.cpp the monitors; x11_display_mode.cpp and
 // x11_mode_exit.cpp the display modes; the other files their capability
 // tables and what those draw with.
 #pragma once
@@ -47,7 +47,7 @@ struct X11Window {
     bool saver;
     // A GL window filling a saver window on several monitors: its native
     // window covers the screen too, and the program draws into a picture of
-    // the window's size that each monitor shows (x11_glx.cpp).
+    // the window's size that each monitor shows (x11_spread.cpp).
     bool spread;
     bool cursor_hidden;
     Colormap colormap;  // own colormap of a GLX visual, else None
@@ -167,7 +167,7 @@ struct X11State {
     Cursor blank_cursor;  // what hidden windows show
     bool app_active;      // the application's activation as last reported
 
-    // ---- GL (x11_glx.cpp) ----
+    // ---- GL (x11_glx.cpp, x11_spread.cpp) ----
     std::vector<X11Format> formats;  // in the server's order
     Display* formats_display;        // the connection they were read from
     std::map<Window, X11WindowFormats> window_formats;
@@ -278,8 +278,24 @@ bool x11_process_events(int timeout_ms);
 // A frame-buffer configuration for a window that will hold an OpenGL
 // context; null when the server has none.
 GLXFBConfig x11_choose_window_config();
+// An attribute of a frame-buffer configuration.
+int x11_config_attribute(GLXFBConfig config, int name);
+
+// ---- x11_spread.cpp: the picture of a window spread over the monitors ----
+// A context was made current on the window (null: not one of ours): a
+// spread window's drawing goes to the context's picture of it (made at
+// first use, and sized as the core sizes the window), any other window's
+// to the window itself. Where the GL has no frame-buffer objects the
+// window stops spreading.
+void x11_spread_made_current(X11Window* window);
 // The core gave a spread window a new size: its picture takes it.
 void x11_resize_picture(Window window);
+// Just before a buffer swap of the window: when the current context draws
+// a spread window's picture, the picture is copied onto each monitor of
+// the back buffer and returned, for x11_draw_into_picture after the swap;
+// null for any other window.
+const X11SpreadPicture* x11_show_picture(Window window);
+void x11_draw_into_picture(const X11SpreadPicture& picture);
 
 // ---- x11_display_mode.cpp: display modes ----
 // A CRTC that shows something: where on the screen, through which outputs.

@@ -206,7 +206,7 @@ struct Place {
 // The window's part on the monitors, and so where its native window goes.
 // The saver covers every monitor, so none shows the desktop; a GL window in
 // its corner spreads over them all when there are several, each showing
-// its picture (x11_glx.cpp). The native windows of both cover the X
+// its picture (x11_spread.cpp). The native windows of both cover the X
 // screen; any other window's is where the program put it, at least 1 x 1
 // as X has no empty windows.
 Place place_on_monitors(const LayerWindowDesc* desc, X11Window* record) {
