@@ -32,7 +32,7 @@ bool open_connection() {
     if (modes.connection) return true;
     if (modes.none) return false;
     Display* shared = x11_state.display;
-    Display* display = XOpenDisplay(shared ? DisplayString(shared) : nullptr);
+    Display* display = x11_connect(shared ? DisplayString(shared) : nullptr);
     int event_base, error_base, major = 0, minor = 0, first_event, first_error;
     if (!display || !XRRQueryExtension(display, &event_base, &error_base) ||
         !XRRQueryVersion(display, &major, &minor) || major < 1 || (major == 1 && minor < 2) ||

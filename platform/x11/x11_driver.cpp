@@ -89,7 +89,7 @@ bool x11_open() {
     // Xlib's handler is one for all connections; set before the connection
     // is made, as the server may go while it is being made.
     XSetIOErrorHandler(on_x_io_error);
-    Display* display = x11_state.display = XOpenDisplay(nullptr);
+    Display* display = x11_state.display = x11_connect(nullptr);
     if (!display) {
         fprintf(stderr, "%s: cannot open the X display \"%s\"; is DISPLAY set?\n", program_invocation_short_name,
                 layer_printable(XDisplayName(nullptr)).c_str());
@@ -152,7 +152,7 @@ void x11_get_screen_size(int* width, int* height) {
 // Whether an X display answers, without a word when none does.
 bool x11_answers() {
     if (x11_state.display) return true;
-    Display* probe = XOpenDisplay(nullptr);
+    Display* probe = x11_connect(nullptr);
     if (!probe) return false;
     XCloseDisplay(probe);
     return true;
@@ -186,6 +186,10 @@ const LayerDriver* layer_x11_driver() {
         x11_dialog_driver(),
     };
     return &driver;
+}
+
+Display* x11_connect(const char* name) {
+    return XOpenDisplay(name);
 }
 
 void x11_expect_error(Display* display) {

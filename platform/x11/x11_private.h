@@ -191,6 +191,11 @@ struct X11State {
 extern X11State x11_state;
 
 // ---- x11_driver.cpp: the record, the connection and its error policy ----
+// Opens a connection to the X display of that name (null: DISPLAY's);
+// null when none answers. Every connection the driver makes (the shared
+// one, the mode work's own, the quiet probe at start) is opened here.
+Display* x11_connect(const char* name);
+
 // Calls that may fail (on handles that may name no window, or that the
 // server may refuse): from x11_expect_error on, X errors on that connection
 // are caught instead of reported. x11_check_error waits until the server
