@@ -178,8 +178,7 @@ void follow_on_shared_connection() {
     XEvent event;
     while (XCheckTypedEvent(shared, x11_state.randr_event_base + RRScreenChangeNotify, &event))
         XRRUpdateConfiguration(&event);
-    x11_forget_monitors();
-    x11_follow_screen_size();
+    x11_screen_changed();
 }
 
 int x11_list_modes(LayerDisplayMode* modes, int max) {

@@ -187,8 +187,7 @@ void translate(Display* display, XEvent* event) {
     default:
         if (x11_state.randr_event_base >= 0 && event->type == x11_state.randr_event_base + RRScreenChangeNotify) {
             XRRUpdateConfiguration(event);
-            x11_forget_monitors();
-            x11_follow_screen_size();
+            x11_screen_changed();
         }
         break;
     }

@@ -3,7 +3,8 @@
 // where RandR has no monitors (an older server, or several X screens joined
 // by Xinerama, which turns RandR off), Xinerama's screens are the monitors;
 // without either, the X screen is the one monitor. The list is read once
-// and again after each change of the screen's layout.
+// and again after each change of the screen's layout, which reaches the
+// driver at x11_screen_changed.
 #include "x11/x11_private.h"
 
 #include <X11/extensions/Xinerama.h>
@@ -98,4 +99,9 @@ const std::vector<X11Monitor>& x11_monitors() {
 
 void x11_forget_monitors() {
     x11_state.monitors_known = false;
+}
+
+void x11_screen_changed() {
+    x11_forget_monitors();
+    x11_follow_screen_size();
 }

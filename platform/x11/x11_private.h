@@ -218,8 +218,12 @@ void x11_check_connection();
 // ---- x11_monitors.cpp: monitors ----
 // The monitors, the primary first; never empty (the X screen at least).
 const std::vector<X11Monitor>& x11_monitors();
-// The screen's layout changed: the list is read again at its next use.
+// Drops the list: it is read again at its next use.
 void x11_forget_monitors();
+// The screen's layout changed (RandR's notice, or a display-mode switch of
+// our own): the monitors are read again at their next use, and the windows
+// that cover the screen follow its size.
+void x11_screen_changed();
 // The monitors as the server lists them, made fit to show a picture each:
 // none empty, none twice, none that holds others whole; the primary first
 // (the first one when none is).
