@@ -1,7 +1,7 @@
 // Turns X events into the core's calls: keys, buttons and motion become raw
-// input (the core makes the Win32 messages), focus changes become
-// activation, and size changes and destruction from outside reach the
-// window tree.
+// input (the core makes the Win32 messages), focus changes go to
+// x11_focus.cpp, which makes them activation, and size changes and
+// destruction from outside reach the window tree.
 #include "keys/keys.h"
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
@@ -78,39 +78,6 @@ void translate_motion(XMotionEvent* event) {
     layer_core_raw_motion(&motion);
 }
 
-Window input_focus(Display* display) {
-    Window focus;
-    int revert;
-    XGetInputFocus(display, &focus, &revert);
-    return focus;
-}
-
-bool focus_is_ours(Display* display) {
-    Window focus = input_focus(display);
-    x11_expect_error(display);
-    bool ours = focus != None && focus != PointerRoot && x11_find_window(x11_toplevel_of(focus));
-    x11_check_error();
-    return ours;
-}
-
-void translate_focus(Display* display, XFocusChangeEvent* event) {
-    // A window manager may put the focus on no window at all as the saver
-    // window appears (Xwayland's does, before or after the saver has taken
-    // the keyboard): no other program gets the keys, so the user has not
-    // gone to one.
-    X11Window* record = x11_find_window(event->window);
-    if (event->type == FocusOut && record && record->saver && input_focus(display) == None) return;
-    // Grabs move the focus for a moment and give it back: that is not a
-    // change of activation. Nor is the focus moving within our own windows.
-    if (event->mode == NotifyGrab || event->mode == NotifyUngrab) return;
-    if (event->detail == NotifyInferior || event->detail == NotifyPointer) return;
-    if (!owns(event->window)) return;
-    bool active = event->type == FocusIn || focus_is_ours(display);
-    if (active == x11_state.app_active) return;
-    x11_state.app_active = active;
-    layer_core_activate_app(active);
-}
-
 // One of our windows went without the program destroying it: its foreign
 // parent (the preview's) was destroyed, or another client destroyed it.
 // X destroys inner windows first; the core wants the outermost of ours that
@@ -163,7 +130,7 @@ void translate(Display* display, XEvent* event) {
     case ButtonRelease: translate_button(&event->xbutton, event->type == ButtonPress); break;
     case MotionNotify: translate_motion(&event->xmotion); break;
     case FocusIn:
-    case FocusOut: translate_focus(display, &event->xfocus); break;
+    case FocusOut: x11_focus_changed(&event->xfocus); break;
     case ConfigureNotify: translate_configure(&event->xconfigure); break;
     case DestroyNotify:
         if (event->xdestroywindow.event == event->xdestroywindow.window) {

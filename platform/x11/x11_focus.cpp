@@ -1,6 +1,7 @@
 // The X11 driver's focus, grabs and cursor: bringing a window to the
 // foreground (the saver window takes the keyboard and pointer with it),
-// asking which window has the focus, and the pointer's position and shape.
+// asking which window has the focus, the application's activation as the
+// focus moves, and the pointer's position and shape.
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
 #include "x11/x11_private.h"
@@ -70,7 +71,41 @@ void x11_set_cursor_visible(HWND hwnd, bool visible) {
 
 const LayerCursorDriver cursor = {x11_get_cursor_pos, x11_set_cursor_pos, x11_set_cursor_visible};
 
+Window input_focus(Display* display) {
+    Window focus;
+    int revert;
+    XGetInputFocus(display, &focus, &revert);
+    return focus;
+}
+
+bool focus_is_ours(Display* display) {
+    Window focus = input_focus(display);
+    x11_expect_error(display);
+    bool ours = focus != None && focus != PointerRoot && x11_find_window(x11_toplevel_of(focus));
+    x11_check_error();
+    return ours;
+}
+
 }  // namespace
+
+void x11_focus_changed(XFocusChangeEvent* event) {
+    Display* display = x11_state.display;
+    // A window manager may put the focus on no window at all as the saver
+    // window appears (Xwayland's does, before or after the saver has taken
+    // the keyboard): no other program gets the keys, so the user has not
+    // gone to one.
+    X11Window* record = x11_find_window(event->window);
+    if (event->type == FocusOut && record && record->saver && input_focus(display) == None) return;
+    // Grabs move the focus for a moment and give it back: that is not a
+    // change of activation. Nor is the focus moving within our own windows.
+    if (event->mode == NotifyGrab || event->mode == NotifyUngrab) return;
+    if (event->detail == NotifyInferior || event->detail == NotifyPointer) return;
+    if (!layer_core_owns((HWND)(uintptr_t)event->window)) return;
+    bool active = event->type == FocusIn || focus_is_ours(display);
+    if (active == x11_state.app_active) return;
+    x11_state.app_active = active;
+    layer_core_activate_app(active);
+}
 
 void x11_set_foreground(HWND hwnd) {
     Display* display = x11_state.display;
@@ -90,9 +125,7 @@ void x11_set_foreground(HWND hwnd) {
 }
 
 HWND x11_get_foreground() {
-    Window focus;
-    int revert;
-    XGetInputFocus(x11_state.display, &focus, &revert);
+    const Window focus = input_focus(x11_state.display);
     if (focus == None || focus == PointerRoot || focus == x11_state.root) return nullptr;
     x11_expect_error(x11_state.display);
     Window top = x11_toplevel_of(focus);

@@ -275,6 +275,9 @@ void x11_set_dialog_hints(Window window, HWND owner);
 // ---- x11_focus.cpp: focus, grabs and cursor ----
 void x11_set_foreground(HWND window);
 HWND x11_get_foreground();
+// The focus moved (FocusIn or FocusOut on a window of ours): the core
+// hears when the application's activation changed.
+void x11_focus_changed(XFocusChangeEvent* event);
 // The invisible cursor that hidden windows show, made as the connection
 // opens and freed as it closes.
 void x11_make_blank_cursor();
