@@ -1,13 +1,14 @@
 // Shared by the X11 driver's own files only: the driver's state, one
 // record, and what each file gives the others. x11_driver.cpp keeps the
-// record, the connection, its atoms and its error policy, and the driver
-// table; x11_windows.cpp the window records, the program's windows and
-// other processes' windows; x11_focus.cpp focus, grabs and the cursor;
-// x11_events.cpp the event translation; x11_glx.cpp the configuration of
-// GL windows; x11_spread.cpp the picture of a window spread over the
-// monitors; x11_monitors.cpp the monitors; x11_display_mode.cpp and
-// x11_mode_exit.cpp the display modes; the other files their capability
-// tables and what those draw with.
+// record, opens the connections and sets their error policy, and holds the
+// driver table; x11_windows.cpp the window records, the program's windows
+// and other processes' windows; x11_focus.cpp focus and activation, grabs
+// and the cursor; x11_events.cpp the event translation; x11_monitors.cpp
+// the monitors and changes of the screen's layout; x11_glx.cpp pixel
+// formats and contexts; x11_spread.cpp the picture of a window spread over
+// the monitors; x11_display_mode.cpp and x11_mode_exit.cpp the display
+// modes and their way back; the other files their capability tables and
+// what those draw with.
 #pragma once
 
 #include "layer_driver.h"
