@@ -66,7 +66,7 @@ bool lists(const std::vector<XID>& outputs, XID output) {
 // The output that shows the primary monitor and its CRTC; false when no
 // output shows it alone.
 bool find_output(OutputState* state) {
-    X11Modes& modes = x11_state.modes;
+    const X11Modes& modes = x11_state.modes;
     *state = OutputState{};
     state->resources = XRRGetScreenResourcesCurrent(modes.connection, modes.root);
     if (!state->resources) return false;
@@ -124,13 +124,13 @@ LayerDisplayMode primary_monitor_mode() {
 }
 
 X11ScreenSize screen_of(int width, int height) {
-    X11Modes& modes = x11_state.modes;
+    const X11Modes& modes = x11_state.modes;
     return X11ScreenSize{width, height, static_cast<int>(width * modes.mm_per_pixel_x + 0.5),
                          static_cast<int>(height * modes.mm_per_pixel_y + 0.5)};
 }
 
 X11ScreenSize current_screen() {
-    X11Modes& modes = x11_state.modes;
+    const X11Modes& modes = x11_state.modes;
     Window ignored_root;
     int x, y;
     unsigned width = 0, height = 0, border, depth;
@@ -152,7 +152,7 @@ X11ScreenSize holding(const X11ScreenSize& a, const X11ScreenSize& b) {
 // shrinks last.
 bool apply(XRRScreenResources* resources, const X11CrtcSetting& setting, const X11ScreenSize& from,
            const X11ScreenSize& to) {
-    X11Modes& modes = x11_state.modes;
+    const X11Modes& modes = x11_state.modes;
     X11ScreenSize wide = holding(from, to);
     x11_expect_error(modes.connection);
     if (!same_size(wide, from))

@@ -1,7 +1,8 @@
-// The X11 driver: its record (x11_private.h), the display connection and
-// what the driver does with the errors X reports on it. layer_x11_driver()
-// is the table the core uses; its windows are x11_windows.cpp's, focus,
-// grabs and cursor x11_focus.cpp's.
+// The X11 driver: its record (x11_private.h), the opening of every
+// connection, the display connection the driver shares, and what the
+// driver does with the errors X reports. layer_x11_driver() is the table
+// the core uses; its windows are x11_windows.cpp's, focus, grabs and
+// cursor x11_focus.cpp's.
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
 #include "x11/x11_private.h"

@@ -164,7 +164,7 @@ struct X11State {
     std::vector<X11Monitor> monitors;
     bool monitors_known;  // false: read them again at their next use
 
-    // ---- focus and cursor (x11_focus.cpp, x11_events.cpp) ----
+    // ---- focus and cursor (x11_focus.cpp) ----
     Cursor blank_cursor;  // what hidden windows show
     bool app_active;      // the application's activation as last reported
 
@@ -273,7 +273,7 @@ void x11_follow_screen_size();
 // kept above its owner's top-level window when it has one.
 void x11_set_dialog_hints(Window window, HWND owner);
 
-// ---- x11_focus.cpp: focus, grabs and cursor ----
+// ---- x11_focus.cpp: focus and activation, grabs and cursor ----
 void x11_set_foreground(HWND window);
 HWND x11_get_foreground();
 // The focus moved (FocusIn or FocusOut on a window of ours): the core
