@@ -9,13 +9,8 @@
 #include <string>
 #include <vector>
 
-struct X11BoxFonts {
-    Display* display;
-    XftFont* text;   // the desktop's sans font at 9 pt, at the screen's resolution
-    XftFont* glyph;  // bold, for the question mark of the question icon
-    double scale;    // pixels per pixel at 96 dpi
-};
-// Opened once per connection.
+// The box's fonts (X11BoxFonts, in the driver's record), opened once per
+// connection.
 const X11BoxFonts& x11_box_fonts();
 
 struct X11BoxGeometry {

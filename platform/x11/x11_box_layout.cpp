@@ -13,13 +13,11 @@
 
 namespace {
 
-X11BoxFonts fonts;
-
 // Whether a window manager runs (it then draws the title and the close button).
 bool window_manager_present() {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-    Window root = RootWindow(display, x11_screen());
+    Window root = RootWindow(display, x11_state.screen);
     auto child_of = [&](Window window, Window* out) {
         Atom type;
         int format;
@@ -33,9 +31,9 @@ bool window_manager_present() {
         return found;
     };
     Window supporting = None, self = None;
-    x11_trap_errors();
+    x11_expect_error(display);
     bool present = child_of(root, &supporting) && child_of(supporting, &self) && self == supporting;
-    x11_untrap_errors();
+    x11_check_error();
     return present;
 }
 
@@ -86,11 +84,12 @@ std::vector<std::string> wrap(XftFont* font, const char* text, int limit) {
 }  // namespace
 
 const X11BoxFonts& x11_box_fonts() {
-    Display* display = x11_display();
+    X11BoxFonts& fonts = x11_state.box_fonts;
+    Display* display = x11_state.display;
     if (fonts.display == display) return fonts;
     fonts = {display, nullptr, nullptr, 1.0};
     // Xft applies the Xft.dpi resource, or the screen's own size, to points.
-    fonts.text = XftFontOpenName(display, x11_screen(), "sans-serif:size=9");
+    fonts.text = XftFontOpenName(display, x11_state.screen, "sans-serif:size=9");
     double pixels = 12;
     if (fonts.text)
         XftPatternGetDouble(fonts.text->pattern, XFT_PIXEL_SIZE, 0, &pixels);
@@ -99,7 +98,7 @@ const X11BoxFonts& x11_box_fonts() {
     fonts.scale = std::max(1.0, pixels / 12.0);
     char name[64];
     snprintf(name, sizeof name, "sans-serif:bold:pixelsize=%d", (int)lround(24 * fonts.scale));
-    fonts.glyph = XftFontOpenName(display, x11_screen(), name);
+    fonts.glyph = XftFontOpenName(display, x11_state.screen, name);
     return fonts;
 }
 
@@ -125,7 +124,7 @@ X11BoxGeometry x11_box_measure(const LayerMessageBox* box) {
     bool own_frame = !window_manager_present();
     g.frame = own_frame ? 1 : 0;
     g.title_height = own_frame ? px(30) : 0;
-    int screen_width = DisplayWidth(x11_display(), x11_screen());
+    int screen_width = DisplayWidth(x11_state.display, x11_state.screen);
 
     g.line_height = f.text ? f.text->ascent + f.text->descent : px(15);
     int limit = std::min(px(440), screen_width * 2 / 3);

@@ -164,7 +164,7 @@ void x11_box_paint(HWND window_handle, const LayerMessageBox* box) {
         put_shape(canvas.pixmap, canvas.gc, g.icon, white, [icon](double x, double y) { return icon_at(icon, x, y); });
         if (icon == LAYER_ICON_QUESTION && f.glyph) {
             XGlyphInfo extents;
-            XftTextExtentsUtf8(x11_display(), f.glyph, (const FcChar8*)"?", 1, &extents);
+            XftTextExtentsUtf8(x11_state.display, f.glyph, (const FcChar8*)"?", 1, &extents);
             int x = (g.icon.left + g.icon.right - extents.width) / 2 + extents.x;
             int y = (g.icon.top + g.icon.bottom - extents.height) / 2 + extents.y;
             x11_draw_text(draw, c.white, f.glyph, x, y, "?");

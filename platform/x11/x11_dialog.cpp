@@ -15,25 +15,21 @@
 #include <time.h>
 
 #include <algorithm>
-#include <map>
 #include <string>
 
 namespace {
 
-// The font of each open dialog; "MS Sans Serif" and its kin are not on a
-// Linux desktop, so fontconfig's sans-serif stands in at the same size.
-std::map<HWND, XftFont*> dialog_fonts;
-std::map<HWND, time_t> shown_since;
-
+// "MS Sans Serif" and its kin are not on a Linux desktop, so fontconfig's
+// sans-serif stands in at the same size.
 XftFont* open_font(const LayerDialogFont* font) {
     char name[256];
     snprintf(name, sizeof name, "%s,sans-serif:size=%d", font->face, font->points);
-    return XftFontOpenName(x11_display(), x11_screen(), name);
+    return XftFontOpenName(x11_state.display, x11_state.screen, name);
 }
 
 XftFont* font_of(HWND dialog) {
-    auto it = dialog_fonts.find(dialog);
-    return it == dialog_fonts.end() ? nullptr : it->second;
+    auto it = x11_state.dialogs.find(dialog);
+    return it == x11_state.dialogs.end() ? nullptr : it->second.font;
 }
 
 // As Windows measures a dialog font: the width of the 52 letters over 26,
@@ -47,7 +43,7 @@ void measure(const LayerDialogFont* font, int* base_x, int* base_y) {
     int width = x11_text_width(xft, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     *base_x = std::max(1, (width / 26 + 1) / 2);
     *base_y = std::max(1, xft->ascent + xft->descent);
-    XftFontClose(x11_display(), xft);
+    XftFontClose(x11_state.display, xft);
 }
 
 const unsigned face_rgb = 0xF0F0F0;
@@ -126,7 +122,7 @@ void paint_control(HWND control, const LayerDialogControl* look) {
     }
     case LAYER_CONTROL_GROUP_BOX: {
         // Below its sibling controls: only its frame shows around them.
-        XLowerWindow(x11_display(), c.window);
+        XLowerWindow(x11_state.display, c.window);
         int top = line / 2;
         outline(c.draw, 0xDCDCDC, 0, top, w, h - top, 1);
         int label_w = x11_text_width(font, look->text);
@@ -146,12 +142,11 @@ void paint_control(HWND control, const LayerDialogControl* look) {
 }
 
 void prepare(HWND dialog, HWND owner, const LayerDialogFont* dialog_font) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     Window window = (Window)(uintptr_t)dialog;
     XftFont* font = open_font(dialog_font);
     if (XftFont* old = font_of(dialog)) XftFontClose(display, old);
-    dialog_fonts[dialog] = font;
-    shown_since[dialog] = time(nullptr);
+    x11_state.dialogs[dialog] = X11Dialog{font, time(nullptr)};
 
     // A fixed size, as DS_MODALFRAME without WS_THICKFRAME.
     x11_set_dialog_hints(window, owner);
@@ -168,18 +163,17 @@ bool hold_input(HWND dialog) {
     Window window = (Window)(uintptr_t)dialog;
     bool viewable = x11_is_viewable(window);
     if (viewable) {
-        x11_trap_errors();
-        XSetInputFocus(x11_display(), window, RevertToParent, CurrentTime);
-        x11_untrap_errors();
+        x11_expect_error(x11_state.display);
+        XSetInputFocus(x11_state.display, window, RevertToParent, CurrentTime);
+        x11_check_error();
     }
-    auto it = shown_since.find(dialog);
-    return viewable || it == shown_since.end() || x11_waited_too_long(it->second);
+    auto it = x11_state.dialogs.find(dialog);
+    return viewable || it == x11_state.dialogs.end() || x11_waited_too_long(it->second.shown_since);
 }
 
 void release(HWND dialog) {
-    if (XftFont* font = font_of(dialog)) XftFontClose(x11_display(), font);
-    dialog_fonts.erase(dialog);
-    shown_since.erase(dialog);
+    if (XftFont* font = font_of(dialog)) XftFontClose(x11_state.display, font);
+    x11_state.dialogs.erase(dialog);
 }
 
 const LayerDialogDriver dialog_driver = {measure, prepare, hold_input, release, paint_dialog, paint_control};

@@ -27,45 +27,26 @@ struct OutputState {
     RRCrtc crtc_id;
 };
 
-Display* connection;  // the mode work's own connection
-Window root;
-int randr_opcode;
-bool no_modes;  // no XRandR 1.2 on this display
-double mm_per_pixel_x, mm_per_pixel_y;
-
-// The setting before the first switch.
-bool switched = false;
-X11CrtcSetting kept_crtc;
-X11ScreenSize kept_screen;
-
-int trapped_error;
-int (*previous_handler)(Display*, XErrorEvent*);
-
-int on_error(Display* display, XErrorEvent* error) {
-    if (display != connection) return previous_handler ? previous_handler(display, error) : 0;
-    if (!trapped_error) trapped_error = error->error_code;
-    return 0;
-}
-
 bool open_connection() {
-    if (connection) return true;
-    if (no_modes) return false;
-    Display* shared = x11_display();
-    Display* display = XOpenDisplay(shared ? DisplayString(shared) : nullptr);
+    X11Modes& modes = x11_state.modes;
+    if (modes.connection) return true;
+    if (modes.none) return false;
+    Display* shared = x11_state.display;
+    Display* display = x11_connect(shared ? DisplayString(shared) : nullptr);
     int event_base, error_base, major = 0, minor = 0, first_event, first_error;
     if (!display || !XRRQueryExtension(display, &event_base, &error_base) ||
         !XRRQueryVersion(display, &major, &minor) || major < 1 || (major == 1 && minor < 2) ||
-        !XQueryExtension(display, "RANDR", &randr_opcode, &first_event, &first_error)) {
+        !XQueryExtension(display, "RANDR", &modes.randr_opcode, &first_event, &first_error)) {
         if (display) XCloseDisplay(display);
-        no_modes = true;
+        modes.none = true;
         return false;
     }
-    int screen = shared ? x11_screen() : DefaultScreen(display);
-    root = RootWindow(display, screen);
+    int screen = shared ? x11_state.screen : DefaultScreen(display);
+    modes.root = RootWindow(display, screen);
     // The physical size follows the pixel size at the screen's own density.
-    mm_per_pixel_x = static_cast<double>(DisplayWidthMM(display, screen)) / DisplayWidth(display, screen);
-    mm_per_pixel_y = static_cast<double>(DisplayHeightMM(display, screen)) / DisplayHeight(display, screen);
-    connection = display;
+    modes.mm_per_pixel_x = static_cast<double>(DisplayWidthMM(display, screen)) / DisplayWidth(display, screen);
+    modes.mm_per_pixel_y = static_cast<double>(DisplayHeightMM(display, screen)) / DisplayHeight(display, screen);
+    modes.connection = display;
     return true;
 }
 
@@ -85,14 +66,15 @@ bool lists(const std::vector<XID>& outputs, XID output) {
 // The output that shows the primary monitor and its CRTC; false when no
 // output shows it alone.
 bool find_output(OutputState* state) {
+    const X11Modes& modes = x11_state.modes;
     *state = OutputState{};
-    state->resources = XRRGetScreenResourcesCurrent(connection, root);
+    state->resources = XRRGetScreenResourcesCurrent(modes.connection, modes.root);
     if (!state->resources) return false;
     XRRScreenResources* resources = state->resources;
     const X11Monitor& primary = x11_monitors().front();
     std::vector<X11Crtc> crtcs;
     for (int i = 0; i < resources->ncrtc; ++i) {
-        XRRCrtcInfo* info = XRRGetCrtcInfo(connection, resources, resources->crtcs[i]);
+        XRRCrtcInfo* info = XRRGetCrtcInfo(modes.connection, resources, resources->crtcs[i]);
         if (!info) continue;
         if (info->mode && info->noutput > 0)
             crtcs.push_back({resources->crtcs[i], info->x, info->y, static_cast<int>(info->width),
@@ -110,8 +92,8 @@ bool find_output(OutputState* state) {
     for (XID listed : crtc.outputs)
         if (lists(primary.outputs, listed)) output = listed;
     state->crtc_id = crtc.id;
-    state->crtc = XRRGetCrtcInfo(connection, resources, crtc.id);
-    state->output = XRRGetOutputInfo(connection, resources, output);
+    state->crtc = XRRGetCrtcInfo(modes.connection, resources, crtc.id);
+    state->output = XRRGetOutputInfo(modes.connection, resources, output);
     if (!state->crtc || !state->output) free_output(state);
     return state->crtc != nullptr;
 }
@@ -142,15 +124,17 @@ LayerDisplayMode primary_monitor_mode() {
 }
 
 X11ScreenSize screen_of(int width, int height) {
-    return X11ScreenSize{width, height, static_cast<int>(width * mm_per_pixel_x + 0.5),
-                         static_cast<int>(height * mm_per_pixel_y + 0.5)};
+    const X11Modes& modes = x11_state.modes;
+    return X11ScreenSize{width, height, static_cast<int>(width * modes.mm_per_pixel_x + 0.5),
+                         static_cast<int>(height * modes.mm_per_pixel_y + 0.5)};
 }
 
 X11ScreenSize current_screen() {
+    const X11Modes& modes = x11_state.modes;
     Window ignored_root;
     int x, y;
     unsigned width = 0, height = 0, border, depth;
-    XGetGeometry(connection, root, &ignored_root, &x, &y, &width, &height, &border, &depth);
+    XGetGeometry(modes.connection, modes.root, &ignored_root, &x, &y, &width, &height, &border, &depth);
     return screen_of(static_cast<int>(width), static_cast<int>(height));
 }
 
@@ -168,35 +152,33 @@ X11ScreenSize holding(const X11ScreenSize& a, const X11ScreenSize& b) {
 // shrinks last.
 bool apply(XRRScreenResources* resources, const X11CrtcSetting& setting, const X11ScreenSize& from,
            const X11ScreenSize& to) {
+    const X11Modes& modes = x11_state.modes;
     X11ScreenSize wide = holding(from, to);
-    trapped_error = 0;
-    previous_handler = XSetErrorHandler(on_error);
+    x11_expect_error(modes.connection);
     if (!same_size(wide, from))
-        XRRSetScreenSize(connection, root, wide.width, wide.height, wide.mm_width, wide.mm_height);
+        XRRSetScreenSize(modes.connection, modes.root, wide.width, wide.height, wide.mm_width, wide.mm_height);
     Status status =
-        XRRSetCrtcConfig(connection, resources, setting.crtc, CurrentTime, setting.x, setting.y, setting.mode,
+        XRRSetCrtcConfig(modes.connection, resources, setting.crtc, CurrentTime, setting.x, setting.y, setting.mode,
                          setting.rotation, const_cast<RROutput*>(setting.outputs), setting.output_count);
     bool done = status == RRSetConfigSuccess;
     const X11ScreenSize& last = done ? to : from;
     if (!same_size(last, wide))
-        XRRSetScreenSize(connection, root, last.width, last.height, last.mm_width, last.mm_height);
-    XSync(connection, False);
-    XSetErrorHandler(previous_handler);
-    return done && !trapped_error;
+        XRRSetScreenSize(modes.connection, modes.root, last.width, last.height, last.mm_width, last.mm_height);
+    const int error = x11_check_error();
+    return done && !error;
 }
 
 // The rest of the layer reads the screen's size and its monitors from the
 // shared connection: bring in the change notices now, as Windows reports
 // the new size as soon as the change returns.
 void follow_on_shared_connection() {
-    Display* shared = x11_display();
-    if (!shared || x11_randr_event_base < 0) return;
+    Display* shared = x11_state.display;
+    if (!shared || x11_state.randr_event_base < 0) return;
     XSync(shared, False);
     XEvent event;
-    while (XCheckTypedEvent(shared, x11_randr_event_base + RRScreenChangeNotify, &event))
+    while (XCheckTypedEvent(shared, x11_state.randr_event_base + RRScreenChangeNotify, &event))
         XRRUpdateConfiguration(&event);
-    x11_forget_monitors();
-    x11_follow_screen_size();
+    x11_screen_changed();
 }
 
 int x11_list_modes(LayerDisplayMode* modes, int max) {
@@ -231,14 +213,15 @@ bool x11_current_mode(LayerDisplayMode* mode, int* bits) {
         free_output(&state);
     }
     // Windows counts the padding byte of a 24-bit visual: 32 bits per pixel.
-    Display* shared = x11_display();
-    int depth = DefaultDepth(shared, x11_screen());
+    Display* shared = x11_state.display;
+    int depth = DefaultDepth(shared, x11_state.screen);
     *bits = depth == 24 ? 32 : depth;
     layer_release_ending_signals(&held);
     return true;
 }
 
 bool x11_set_mode(const LayerDisplayMode* wanted) {
+    X11Modes& modes = x11_state.modes;
     sigset_t held;
     layer_hold_ending_signals(&held);
     bool done = false;
@@ -265,7 +248,7 @@ bool x11_set_mode(const LayerDisplayMode* wanted) {
         int width = setting.x + wanted->width, height = setting.y + wanted->height;
         for (int i = 0; i < resources->ncrtc; ++i) {
             if (resources->crtcs[i] == setting.crtc) continue;
-            XRRCrtcInfo* other = XRRGetCrtcInfo(connection, resources, resources->crtcs[i]);
+            XRRCrtcInfo* other = XRRGetCrtcInfo(modes.connection, resources, resources->crtcs[i]);
             if (!other) continue;
             if (other->mode) {
                 if (other->x + static_cast<int>(other->width) > width)
@@ -276,25 +259,26 @@ bool x11_set_mode(const LayerDisplayMode* wanted) {
             XRRFreeCrtcInfo(other);
         }
         int min_width, min_height, max_width, max_height;
-        XRRGetScreenSizeRange(connection, root, &min_width, &min_height, &max_width, &max_height);
+        XRRGetScreenSizeRange(modes.connection, modes.root, &min_width, &min_height, &max_width, &max_height);
         if (width < min_width) width = min_width;
         if (height < min_height) height = min_height;
 
         if (setting.mode && width <= max_width && height <= max_height) {
             X11ScreenSize before = current_screen();
-            if (!switched) {
-                kept_crtc = setting;
-                kept_crtc.mode = state.crtc->mode;
-                kept_screen = before;
+            if (!modes.switched) {
+                modes.kept_crtc = setting;
+                modes.kept_crtc.mode = state.crtc->mode;
+                modes.kept_screen = before;
             }
             X11ScreenSize after = screen_of(width, height);
             done = apply(resources, setting, before, after);
             if (done) {
-                XRRScreenResources* now = XRRGetScreenResourcesCurrent(connection, root);
-                x11_prepare_exit_restore({connection, randr_opcode, root, kept_crtc, after, holding(after, kept_screen),
-                                          kept_screen, now ? now->configTimestamp : resources->configTimestamp});
+                XRRScreenResources* now = XRRGetScreenResourcesCurrent(modes.connection, modes.root);
+                x11_prepare_exit_restore({modes.connection, modes.randr_opcode, modes.root, modes.kept_crtc, after,
+                                          holding(after, modes.kept_screen), modes.kept_screen,
+                                          now ? now->configTimestamp : resources->configTimestamp});
                 if (now) XRRFreeScreenResources(now);
-                switched = true;
+                modes.switched = true;
             }
         }
         free_output(&state);
@@ -305,16 +289,17 @@ bool x11_set_mode(const LayerDisplayMode* wanted) {
 }
 
 void x11_restore_mode() {
-    if (!switched) return;
+    X11Modes& modes = x11_state.modes;
+    if (!modes.switched) return;
     sigset_t held;
     layer_hold_ending_signals(&held);
     x11_cancel_exit_restore();
-    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(connection, root);
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(modes.connection, modes.root);
     if (resources) {
-        apply(resources, kept_crtc, current_screen(), kept_screen);
+        apply(resources, modes.kept_crtc, current_screen(), modes.kept_screen);
         XRRFreeScreenResources(resources);
     }
-    switched = false;
+    modes.switched = false;
     layer_release_ending_signals(&held);
     follow_on_shared_connection();
 }

@@ -1,7 +1,8 @@
-// The X11 driver: the display connection and what the driver does with the
-// errors X reports on it. layer_x11_driver() is the table the core uses; its
-// windows are x11_windows.cpp's, focus, grabs and cursor x11_focus.cpp's. x11.h
-// gives the connection to the layer's GLX, Xft and XRandR code.
+// The X11 driver: its record (x11_private.h), the opening of every
+// connection, the display connection the driver shares, and what the
+// driver does with the errors X reports. layer_x11_driver() is the table
+// the core uses; its windows are x11_windows.cpp's, focus, grabs and
+// cursor x11_focus.cpp's.
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
 #include "x11/x11_private.h"
@@ -14,37 +15,39 @@
 #include <stdio.h>
 #include <unistd.h>
 
-X11Atoms x11_atoms;
-int x11_randr_event_base = -1;
+#include <vector>
+
+X11State x11_state;
 
 namespace {
 
-Display* display;
-int screen;
-Window root;
+// An error on a connection is caught by every expectation open on it since
+// before its request, not reported.
+bool caught_as_expected(Display* display, const XErrorEvent& error) {
+    bool caught = false;
+    for (X11ExpectedError& open : x11_state.expected) {
+        // Serials wrap: the difference tells which came first.
+        if (open.display != display || static_cast<long>(error.serial - open.first) < 0) continue;
+        if (!open.code) open.code = error.error_code;
+        caught = true;
+    }
+    return caught;
+}
 
-// Error trap: while set, X errors are recorded instead of reported.
-bool trapping;
-int trapped_error;
-
-// First error number of GLX; -1 when the server has none. GLX's own
-// numbers, from its protocol header: GLXBadDrawable 2, GLXBadWindow 12.
-int glx_error_base = -1;
+// GLX's own error numbers, from its protocol header: GLXBadDrawable 2,
+// GLXBadWindow 12.
 const int glx_bad_drawable = 2, glx_bad_window = 12;
 // X_FreeGC of the core protocol's header, which clashes with Win32's BOOL.
 const int x_free_gc = 60;
 
 bool is_window_gone_error(int code) {
+    const int glx = x11_state.glx_error_base;
     return code == BadWindow || code == BadDrawable ||
-           (glx_error_base >= 0 &&
-            (code == glx_error_base + glx_bad_drawable || code == glx_error_base + glx_bad_window));
+           (glx >= 0 && (code == glx + glx_bad_drawable || code == glx + glx_bad_window));
 }
 
-int on_x_error(Display* dpy, XErrorEvent* error) {
-    if (trapping) {
-        if (!trapped_error) trapped_error = error->error_code;
-        return 0;
-    }
+int on_x_error(Display* display, XErrorEvent* error) {
+    if (caught_as_expected(display, *error)) return 0;
     // Another client destroyed a window of ours (the window it gave us to
     // draw in went, and ours inside it): what was already on its way to it,
     // a frame being presented, fails before we hear of it. Not our error.
@@ -53,7 +56,7 @@ int on_x_error(Display* dpy, XErrorEvent* error) {
     // what was never made.
     if (error->error_code == BadGC && error->request_code == x_free_gc) return 0;
     char text[160];
-    XGetErrorText(dpy, error->error_code, text, sizeof text);
+    XGetErrorText(display, error->error_code, text, sizeof text);
     fprintf(stderr, "%s: X error: %s (request %d.%d, resource 0x%lx)\n", program_invocation_short_name, text,
             error->request_code, error->minor_code, error->resourceid);
     return 0;
@@ -64,9 +67,8 @@ int on_x_error(Display* dpy, XErrorEvent* error) {
 // the dead connection comes back here, and then we go without the rest.
 // Reached from Xlib and from a fault's signal handler: async-signal-safe.
 [[noreturn]] void leave_for_lost_connection() {
-    static volatile sig_atomic_t leaving;
-    if (!leaving) {
-        leaving = 1;
+    if (!x11_state.leaving) {
+        x11_state.leaving = 1;
         char line[160];
         const char* parts[] = {program_invocation_short_name, ": lost the connection to the X display\n"};
         size_t length = 0;
@@ -84,11 +86,11 @@ int on_x_io_error(Display*) {
 }
 
 bool x11_open() {
-    if (display) return true;
+    if (x11_state.display) return true;
     // Xlib's handler is one for all connections; set before the connection
     // is made, as the server may go while it is being made.
     XSetIOErrorHandler(on_x_io_error);
-    display = XOpenDisplay(nullptr);
+    Display* display = x11_state.display = x11_connect(nullptr);
     if (!display) {
         fprintf(stderr, "%s: cannot open the X display \"%s\"; is DISPLAY set?\n", program_invocation_short_name,
                 layer_printable(XDisplayName(nullptr)).c_str());
@@ -99,27 +101,27 @@ bool x11_open() {
     // A write to a server that went away would end the process by SIGPIPE,
     // silently; ignored, it fails, and the I/O error handler says why.
     layer_ignore_broken_pipes();
-    screen = DefaultScreen(display);
-    root = RootWindow(display, screen);
+    x11_state.screen = DefaultScreen(display);
+    const Window root = x11_state.root = RootWindow(display, x11_state.screen);
     int glx_event_base;
-    if (!glXQueryExtension(display, &glx_error_base, &glx_event_base)) glx_error_base = -1;
+    if (!glXQueryExtension(display, &x11_state.glx_error_base, &glx_event_base)) x11_state.glx_error_base = -1;
 
     static const char* names[] = {"WM_PROTOCOLS",        "WM_DELETE_WINDOW", "WM_STATE",           "_NET_WM_NAME",
                                   "UTF8_STRING",         "_NET_WM_PID",      "_NET_ACTIVE_WINDOW", "_NET_WM_STATE",
                                   "_NET_WM_STATE_ABOVE", "_MOTIF_WM_HINTS",  "_WIN32_CLASS",       "_WIN32_MESSAGE"};
     Atom atoms[sizeof names / sizeof names[0]];
     XInternAtoms(display, (char**)names, sizeof names / sizeof names[0], False, atoms);
-    x11_atoms = {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4],  atoms[5],
-                 atoms[6], atoms[7], atoms[8], atoms[9], atoms[10], atoms[11]};
+    x11_state.atoms = {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4],  atoms[5],
+                       atoms[6], atoms[7], atoms[8], atoms[9], atoms[10], atoms[11]};
 
     // The screen's size and its monitors follow display-mode changes
     // (DisplayWidth and DisplayHeight are updated, and the monitors read
     // again, as the change notices come in).
     int error_base;
-    if (XRRQueryExtension(display, &x11_randr_event_base, &error_base))
+    if (XRRQueryExtension(display, &x11_state.randr_event_base, &error_base))
         XRRSelectInput(display, root, RRScreenChangeNotifyMask);
     else
-        x11_randr_event_base = -1;
+        x11_state.randr_event_base = -1;
 
     // A held key repeats as presses alone, so the previous-state bit of the
     // lParam can tell a repeat from a new press, as on Windows.
@@ -131,13 +133,13 @@ bool x11_open() {
 }
 
 void x11_close() {
-    if (!display) return;
+    if (!x11_state.display) return;
     x11_forget_windows();
     x11_free_blank_cursor();
     x11_forget_monitors();
     layer_set_fault_check(nullptr);
-    XCloseDisplay(display);
-    display = nullptr;
+    XCloseDisplay(x11_state.display);
+    x11_state.display = nullptr;
 }
 
 // As on Windows, the screen's size is the primary monitor's; the whole
@@ -150,8 +152,8 @@ void x11_get_screen_size(int* width, int* height) {
 
 // Whether an X display answers, without a word when none does.
 bool x11_answers() {
-    if (display) return true;
-    Display* probe = XOpenDisplay(nullptr);
+    if (x11_state.display) return true;
+    Display* probe = x11_connect(nullptr);
     if (!probe) return false;
     XCloseDisplay(probe);
     return true;
@@ -187,26 +189,23 @@ const LayerDriver* layer_x11_driver() {
     return &driver;
 }
 
-Display* x11_display() {
-    return display;
-}
-int x11_screen() {
-    return screen;
-}
-Window x11_root() {
-    return root;
+Display* x11_connect(const char* name) {
+    return XOpenDisplay(name);
 }
 
-void x11_trap_errors() {
-    XSync(display, False);
-    trapping = true;
-    trapped_error = 0;
+void x11_expect_error(Display* display) {
+    // XNextRequest counts what GLX sent through the connection's XCB side too.
+    x11_state.expected.push_back({display, XNextRequest(display), 0});
 }
 
-int x11_untrap_errors() {
-    XSync(display, False);
-    trapping = false;
-    return trapped_error;
+int x11_check_error() {
+    std::vector<X11ExpectedError>& expected = x11_state.expected;
+    if (expected.empty()) return 0;
+    // Every request since has its answer, errors included, once this returns.
+    XSync(expected.back().display, False);
+    const int code = expected.back().code;
+    expected.pop_back();
+    return code;
 }
 
 bool x11_is_window_gone_error(Window id, int code) {
@@ -217,5 +216,6 @@ bool x11_is_window_gone_error(Window id, int code) {
 // went away gives no answer rather than an I/O error, and Mesa's GLX then
 // reads through the missing answer. Such a fault is the lost connection.
 void x11_check_connection() {
+    Display* display = x11_state.display;
     if (display && xcb_connection_has_error(XGetXCBConnection(display))) leave_for_lost_connection();
 }

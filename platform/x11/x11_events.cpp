@@ -1,7 +1,7 @@
 // Turns X events into the core's calls: keys, buttons and motion become raw
-// input (the core makes the Win32 messages), focus changes become
-// activation, and size changes and destruction from outside reach the
-// window tree.
+// input (the core makes the Win32 messages), focus changes go to
+// x11_focus.cpp, which makes them activation, and size changes and
+// destruction from outside reach the window tree.
 #include "keys/keys.h"
 #include "kernel/layer_kernel.h"
 #include "layer_driver.h"
@@ -12,8 +12,6 @@
 #include <X11/keysym.h>
 #include <poll.h>
 #include <errno.h>
-
-bool x11_app_active;
 
 namespace {
 
@@ -80,39 +78,6 @@ void translate_motion(XMotionEvent* event) {
     layer_core_raw_motion(&motion);
 }
 
-Window input_focus(Display* display) {
-    Window focus;
-    int revert;
-    XGetInputFocus(display, &focus, &revert);
-    return focus;
-}
-
-bool focus_is_ours(Display* display) {
-    Window focus = input_focus(display);
-    x11_trap_errors();
-    bool ours = focus != None && focus != PointerRoot && x11_find_window(x11_toplevel_of(focus));
-    x11_untrap_errors();
-    return ours;
-}
-
-void translate_focus(Display* display, XFocusChangeEvent* event) {
-    // A window manager may put the focus on no window at all as the saver
-    // window appears (Xwayland's does, before or after the saver has taken
-    // the keyboard): no other program gets the keys, so the user has not
-    // gone to one.
-    X11Window* record = x11_find_window(event->window);
-    if (event->type == FocusOut && record && record->saver && input_focus(display) == None) return;
-    // Grabs move the focus for a moment and give it back: that is not a
-    // change of activation. Nor is the focus moving within our own windows.
-    if (event->mode == NotifyGrab || event->mode == NotifyUngrab) return;
-    if (event->detail == NotifyInferior || event->detail == NotifyPointer) return;
-    if (!owns(event->window)) return;
-    bool active = event->type == FocusIn || focus_is_ours(display);
-    if (active == x11_app_active) return;
-    x11_app_active = active;
-    layer_core_activate_app(active);
-}
-
 // One of our windows went without the program destroying it: its foreign
 // parent (the preview's) was destroyed, or another client destroyed it.
 // X destroys inner windows first; the core wants the outermost of ours that
@@ -122,9 +87,9 @@ void native_destroyed(Display* display, Window window) {
     HWND gone = (HWND)(uintptr_t)window;
     for (HWND parent = GetParent(gone); parent && layer_core_owns(parent); parent = GetParent(parent)) {
         XWindowAttributes attributes;
-        x11_trap_errors();
+        x11_expect_error(display);
         Status alive = XGetWindowAttributes(display, (Window)(uintptr_t)parent, &attributes);
-        if (!x11_untrap_errors() && alive) break;
+        if (!x11_check_error() && alive) break;
         gone = parent;
     }
     layer_core_native_destroyed(gone);
@@ -148,9 +113,10 @@ void translate_configure(XConfigureEvent* event) {
 void translate_client_message(XClientMessageEvent* event) {
     if (!owns(event->window) || event->format != 32) return;
     HWND window = (HWND)(uintptr_t)event->window;
-    if (event->message_type == x11_atoms.win32_message) {
+    if (event->message_type == x11_state.atoms.win32_message) {
         layer_core_post_input(window, (UINT)event->data.l[0], (WPARAM)event->data.l[1], (LPARAM)event->data.l[2]);
-    } else if (event->message_type == x11_atoms.wm_protocols && (Atom)event->data.l[0] == x11_atoms.wm_delete_window) {
+    } else if (event->message_type == x11_state.atoms.wm_protocols &&
+               (Atom)event->data.l[0] == x11_state.atoms.wm_delete_window) {
         // The window manager's close button.
         layer_core_post_input(window, WM_CLOSE, 0, 0);
     }
@@ -164,7 +130,7 @@ void translate(Display* display, XEvent* event) {
     case ButtonRelease: translate_button(&event->xbutton, event->type == ButtonPress); break;
     case MotionNotify: translate_motion(&event->xmotion); break;
     case FocusIn:
-    case FocusOut: translate_focus(display, &event->xfocus); break;
+    case FocusOut: x11_focus_changed(&event->xfocus); break;
     case ConfigureNotify: translate_configure(&event->xconfigure); break;
     case DestroyNotify:
         if (event->xdestroywindow.event == event->xdestroywindow.window) {
@@ -186,10 +152,9 @@ void translate(Display* display, XEvent* event) {
         break;
     case ClientMessage: translate_client_message(&event->xclient); break;
     default:
-        if (x11_randr_event_base >= 0 && event->type == x11_randr_event_base + RRScreenChangeNotify) {
+        if (x11_state.randr_event_base >= 0 && event->type == x11_state.randr_event_base + RRScreenChangeNotify) {
             XRRUpdateConfiguration(event);
-            x11_forget_monitors();
-            x11_follow_screen_size();
+            x11_screen_changed();
         }
         break;
     }
@@ -198,7 +163,7 @@ void translate(Display* display, XEvent* event) {
 }  // namespace
 
 bool x11_process_events(int timeout_ms) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     if (!display) return false;
     if (!XPending(display)) {  // XPending flushes our requests first
         pollfd connection = {ConnectionNumber(display), POLLIN, 0};

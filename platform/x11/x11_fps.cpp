@@ -17,16 +17,6 @@ namespace {
 const int first_glyph = 32, glyph_count = 96;  // printable ASCII
 const int margin = 8, padding = 4;
 
-struct FrameRate {
-    GLXContext context;  // the display lists belong to it
-    GLuint list_base;    // 0: no font could be had
-    int glyph_width, ascent, descent;
-    timespec since;
-    int frames;
-    char text[32];
-};
-FrameRate rate;
-
 // A font that is readable over a whole screen; "fixed" is in every server.
 XFontStruct* load_font(Display* display) {
     const char* names[] = {"-misc-fixed-bold-r-normal--18-*-*-*-*-*-iso8859-1", "9x15bold", "fixed"};
@@ -36,7 +26,8 @@ XFontStruct* load_font(Display* display) {
 }
 
 void prepare(Display* display, GLXContext context) {
-    rate = FrameRate{};
+    X11FrameRate& rate = x11_state.frame_rate;
+    rate = X11FrameRate{};
     rate.context = context;
     clock_gettime(CLOCK_MONOTONIC, &rate.since);
     snprintf(rate.text, sizeof rate.text, "FPS: --");
@@ -54,6 +45,7 @@ void prepare(Display* display, GLXContext context) {
 }
 
 void count_frame() {
+    X11FrameRate& rate = x11_state.frame_rate;
     ++rate.frames;
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -67,7 +59,8 @@ void count_frame() {
 }  // namespace
 
 void x11_draw_fps(Window window, int width, int height) {
-    Display* display = x11_display();
+    X11FrameRate& rate = x11_state.frame_rate;
+    Display* display = x11_state.display;
     GLXContext context = glXGetCurrentContext();
     if (!context || glXGetCurrentDrawable() != window) return;
     if (context != rate.context) prepare(display, context);

@@ -13,30 +13,23 @@
 #include <X11/Xutil.h>
 #include <time.h>
 
-#include <map>
 #include <vector>
 
 namespace {
 
-struct Held {
-    time_t since;
-    std::vector<Window> savers;  // saver windows that stand aside while the box is up
-};
-std::map<Window, Held> held;
-
 Window root_window() {
-    return RootWindow(x11_display(), x11_screen());
+    return RootWindow(x11_state.display, x11_state.screen);
 }
 
 void x11_box_prepare(HWND window_handle, HWND owner, bool can_close) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     Window window = (Window)(uintptr_t)window_handle;
     x11_set_dialog_hints(window, owner);
     // A close button only where Escape works.
     const long functions = 1, decorations = 2, move = 4, close = 32, border = 2, title = 8, menu = 16;
     long motif[5] = {functions | decorations, move | (can_close ? close : 0), border | title | menu, 0, 0};
-    XChangeProperty(display, window, x11_atoms.motif_wm_hints, x11_atoms.motif_wm_hints, 32, PropModeReplace,
-                    (const unsigned char*)motif, 5);
+    XChangeProperty(display, window, x11_state.atoms.motif_wm_hints, x11_state.atoms.motif_wm_hints, 32,
+                    PropModeReplace, (const unsigned char*)motif, 5);
     XWMHints hints{};
     hints.flags = InputHint;
     hints.input = True;
@@ -44,7 +37,7 @@ void x11_box_prepare(HWND window_handle, HWND owner, bool can_close) {
 
     // A saver window keeps itself above all other windows and holds the
     // keyboard; while the box is up it stands aside.
-    Held record{time(nullptr), {}};
+    X11HeldBox record{time(nullptr), {}};
     Window root_return, parent;
     Window* children = nullptr;
     unsigned count = 0;
@@ -54,15 +47,15 @@ void x11_box_prepare(HWND window_handle, HWND owner, bool can_close) {
         }
     }
     if (children) XFree(children);
-    held[window] = record;
+    x11_state.boxes[window] = record;
     XFlush(display);
 }
 
 bool x11_box_hold_input(HWND window_handle) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     Window window = (Window)(uintptr_t)window_handle;
-    auto it = held.find(window);
-    bool late = it == held.end() || x11_waited_too_long(it->second.since);
+    auto it = x11_state.boxes.find(window);
+    bool late = it == x11_state.boxes.end() || x11_waited_too_long(it->second.since);
     if (!x11_is_viewable(window)) return late;  // a window manager has not mapped it yet
 
     // Above everything: the outermost window (the window manager's frame,
@@ -72,19 +65,19 @@ bool x11_box_hold_input(HWND window_handle) {
         Window root_return, parent = None;
         Window* children = nullptr;
         unsigned count = 0;
-        x11_trap_errors();
+        x11_expect_error(display);
         if (!XQueryTree(display, outer, &root_return, &parent, &children, &count)) parent = None;
-        x11_untrap_errors();
+        x11_check_error();
         if (children) XFree(children);
         if (!parent || parent == root_window()) break;
         outer = parent;
     }
-    x11_trap_errors();
+    x11_expect_error(display);
     XRaiseWindow(display, outer);
     // A window manager stacks its frames below override-redirect windows
     // such as the saver's, whatever we ask; so the saver, which is ours,
     // goes just below the box instead.
-    if (it != held.end() && outer != window) {
+    if (it != x11_state.boxes.end() && outer != window) {
         XWindowChanges below{};
         below.sibling = outer;
         below.stack_mode = Below;
@@ -94,7 +87,7 @@ bool x11_box_hold_input(HWND window_handle) {
     int keyboard = XGrabKeyboard(display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime);
     int pointer = XGrabPointer(display, window, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
                                GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
-    x11_untrap_errors();
+    x11_check_error();
     if (keyboard == GrabSuccess && pointer == GrabSuccess) return true;
     // Another client holds a grab for a moment (a menu); try again, but not forever.
     if (late) layer_fixme_once("message box: could not take the keyboard and pointer; another client holds them");
@@ -102,14 +95,14 @@ bool x11_box_hold_input(HWND window_handle) {
 }
 
 void x11_box_release(HWND window_handle) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     Window window = (Window)(uintptr_t)window_handle;
     XUngrabKeyboard(display, CurrentTime);
     XUngrabPointer(display, CurrentTime);
-    auto it = held.find(window);
-    if (it != held.end()) {
+    auto it = x11_state.boxes.find(window);
+    if (it != x11_state.boxes.end()) {
         for (Window id : it->second.savers) x11_come_back(id);
-        held.erase(it);
+        x11_state.boxes.erase(it);
     }
     XFlush(display);
 }

@@ -3,6 +3,7 @@
 // each switch, and written onto the mode connection's socket at exit. The
 // contract is at the top of x11_mode_exit.h.
 #include "x11/x11_mode_exit.h"
+#include "x11/x11_private.h"
 
 #include <X11/extensions/randr.h>
 #include <errno.h>
@@ -13,15 +14,6 @@
 #include <sys/socket.h>
 
 namespace {
-
-volatile sig_atomic_t armed = 0;
-int socket_fd = -1;
-Display* connection;
-
-// Two screen sizes, the CRTC with its outputs, and GetInputFocus.
-unsigned char requests[2 * 20 + 28 + 4 * x11_max_crtc_outputs + 4];
-size_t length;
-int request_count;
 
 unsigned char* put16(unsigned char* out, unsigned value) {
     uint16_t v = static_cast<uint16_t>(value);
@@ -78,9 +70,10 @@ bool receive(int fd, unsigned char* buffer, size_t size) {
 // The same steps as the ordinary restore, then GetInputFocus, whose reply
 // tells that the server has done them all.
 void x11_prepare_exit_restore(const X11ModeRestore& restore) {
-    armed = 0;
+    X11ExitRestore& prepared = x11_state.exit_restore;
+    prepared.armed = 0;
     const X11CrtcSetting& crtc = restore.crtc;
-    unsigned char* out = requests;
+    unsigned char* out = prepared.requests;
     int count = 0;
     if (!same_size(restore.wide, restore.shown)) {
         out = put_screen_size(out, restore.randr_opcode, restore.root, restore.wide);
@@ -107,34 +100,35 @@ void x11_prepare_exit_restore(const X11ModeRestore& restore) {
     *out++ = 0;
     out = put16(out, 1);
     ++count;
-    length = static_cast<size_t>(out - requests);
-    request_count = count;
-    connection = restore.connection;
-    socket_fd = ConnectionNumber(restore.connection);
-    armed = 1;
+    prepared.length = static_cast<size_t>(out - prepared.requests);
+    prepared.request_count = count;
+    prepared.connection = restore.connection;
+    prepared.socket_fd = ConnectionNumber(restore.connection);
+    prepared.armed = 1;
 }
 
 void x11_cancel_exit_restore() {
-    armed = 0;
+    x11_state.exit_restore.armed = 0;
 }
 
 void x11_restore_at_exit() {
-    if (!armed) return;
-    armed = 0;
-    const int fd = socket_fd;
+    X11ExitRestore& prepared = x11_state.exit_restore;
+    if (!prepared.armed) return;
+    prepared.armed = 0;
+    const int fd = prepared.socket_fd;
     // The connection is idle: its last request has had its answer, and the
     // requests written here carry the numbers after it.
-    unsigned long last = NextRequest(connection) - 1;
+    unsigned long last = NextRequest(prepared.connection) - 1;
     size_t sent = 0;
-    while (sent < length) {
+    while (sent < prepared.length) {
         if (!wait_for(fd, POLLOUT)) return;
-        ssize_t n = send(fd, requests + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        ssize_t n = send(fd, prepared.requests + sent, prepared.length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
         if (n <= 0) return;
         sent += static_cast<size_t>(n);
     }
     // Errors, replies and events come in 32-byte units; replies may carry more.
-    const unsigned last_sequence = static_cast<unsigned>((last + request_count) & 0xffff);
+    const unsigned last_sequence = static_cast<unsigned>((last + prepared.request_count) & 0xffff);
     for (;;) {
         unsigned char unit[32];
         if (!receive(fd, unit, sizeof unit)) return;

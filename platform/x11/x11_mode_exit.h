@@ -12,6 +12,8 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
+#include <signal.h>
+#include <stddef.h>
 
 const int x11_max_crtc_outputs = 16;
 
@@ -38,6 +40,18 @@ struct X11ModeRestore {
     X11ScreenSize wide;   // holding both the CRTC's setting now and its old one
     X11ScreenSize kept;   // the screen as it was
     Time config_time;     // the server's configuration time after the switch
+};
+
+// The restore as prepared for the exit path, in the driver's record. Plain
+// data, written before `armed` is set: what a signal handler may read.
+struct X11ExitRestore {
+    volatile sig_atomic_t armed;
+    int socket_fd;
+    Display* connection;
+    // Two screen sizes, the CRTC with its outputs, and GetInputFocus.
+    unsigned char requests[2 * 20 + 28 + 4 * x11_max_crtc_outputs + 4];
+    size_t length;
+    int request_count;
 };
 
 // Prepares the restore for the exit path; the screen grows to `wide`

@@ -3,7 +3,8 @@
 // where RandR has no monitors (an older server, or several X screens joined
 // by Xinerama, which turns RandR off), Xinerama's screens are the monitors;
 // without either, the X screen is the one monitor. The list is read once
-// and again after each change of the screen's layout.
+// and again after each change of the screen's layout, which reaches the
+// driver at x11_screen_changed.
 #include "x11/x11_private.h"
 
 #include <X11/extensions/Xinerama.h>
@@ -12,9 +13,6 @@
 #include <algorithm>
 
 namespace {
-
-std::vector<X11Monitor> monitors;
-bool known = false;
 
 bool contains(const X11Monitor& outer, const X11Monitor& inner) {
     return outer.x <= inner.x && outer.y <= inner.y && outer.x + outer.width >= inner.x + inner.width &&
@@ -86,17 +84,24 @@ std::vector<X11Monitor> x11_tidy_monitors(const std::vector<X11Monitor>& found) 
 }
 
 const std::vector<X11Monitor>& x11_monitors() {
-    if (known) return monitors;
-    Display* display = x11_display();
-    std::vector<X11Monitor> found = randr_monitors(display, x11_root());
+    std::vector<X11Monitor>& monitors = x11_state.monitors;
+    if (x11_state.monitors_known) return monitors;
+    Display* display = x11_state.display;
+    std::vector<X11Monitor> found = randr_monitors(display, x11_state.root);
     if (found.empty()) found = xinerama_monitors(display);
     monitors = x11_tidy_monitors(found);
     if (monitors.empty())
-        monitors.push_back({0, 0, DisplayWidth(display, x11_screen()), DisplayHeight(display, x11_screen()), true, {}});
-    known = true;
+        monitors.push_back(
+            {0, 0, DisplayWidth(display, x11_state.screen), DisplayHeight(display, x11_state.screen), true, {}});
+    x11_state.monitors_known = true;
     return monitors;
 }
 
 void x11_forget_monitors() {
-    known = false;
+    x11_state.monitors_known = false;
+}
+
+void x11_screen_changed() {
+    x11_forget_monitors();
+    x11_follow_screen_size();
 }

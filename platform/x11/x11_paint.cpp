@@ -8,8 +8,8 @@
 #include <algorithm>
 
 void x11_canvas_begin(X11Canvas* canvas, Window window, int width, int height) {
-    Display* display = x11_display();
-    int screen = x11_screen();
+    Display* display = x11_state.display;
+    int screen = x11_state.screen;
     canvas->window = window;
     canvas->width = width;
     canvas->height = height;
@@ -20,11 +20,11 @@ void x11_canvas_begin(X11Canvas* canvas, Window window, int width, int height) {
 }
 
 void x11_canvas_finish(X11Canvas* canvas) {
-    Display* display = x11_display();
-    x11_trap_errors();
+    Display* display = x11_state.display;
+    x11_expect_error(display);
     XCopyArea(display, canvas->pixmap, canvas->window, canvas->gc, 0, 0, (unsigned)canvas->width,
               (unsigned)canvas->height, 0, 0);
-    x11_untrap_errors();
+    x11_check_error();
     XFreeGC(display, canvas->gc);
     XftDrawDestroy(canvas->draw);
     XFreePixmap(display, canvas->pixmap);
@@ -34,7 +34,7 @@ void x11_canvas_finish(X11Canvas* canvas) {
 int x11_text_width(XftFont* font, const std::string& text) {
     if (!font || text.empty()) return 0;
     XGlyphInfo extents;
-    XftTextExtentsUtf8(x11_display(), font, (const FcChar8*)text.data(), (int)text.size(), &extents);
+    XftTextExtentsUtf8(x11_state.display, font, (const FcChar8*)text.data(), (int)text.size(), &extents);
     return extents.xOff;
 }
 
@@ -79,13 +79,13 @@ unsigned long channel(double value, unsigned long mask) {
 
 bool x11_put_smooth(Drawable target, GC gc, const RECT& where,
                     const std::function<X11Rgb(double x, double y)>& colour_at) {
-    Display* display = x11_display();
-    Visual* visual = DefaultVisual(display, x11_screen());
+    Display* display = x11_state.display;
+    Visual* visual = DefaultVisual(display, x11_state.screen);
     int w = where.right - where.left, h = where.bottom - where.top;
     if (w <= 0 || h <= 0) return true;
     if (visual->c_class != TrueColor) return false;
     XImage* image =
-        XCreateImage(display, visual, DefaultDepth(display, x11_screen()), ZPixmap, 0, nullptr, w, h, 32, 0);
+        XCreateImage(display, visual, DefaultDepth(display, x11_state.screen), ZPixmap, 0, nullptr, w, h, 32, 0);
     if (!image) return true;
     image->data = (char*)malloc((size_t)image->bytes_per_line * h);
     const int n = 4;
@@ -113,9 +113,9 @@ bool x11_put_smooth(Drawable target, GC gc, const RECT& where,
 
 bool x11_is_viewable(Window window) {
     XWindowAttributes attributes;
-    x11_trap_errors();
-    bool viewable = XGetWindowAttributes(x11_display(), window, &attributes) && attributes.map_state == IsViewable;
-    x11_untrap_errors();
+    x11_expect_error(x11_state.display);
+    bool viewable = XGetWindowAttributes(x11_state.display, window, &attributes) && attributes.map_state == IsViewable;
+    x11_check_error();
     return viewable;
 }
 
@@ -124,11 +124,11 @@ bool x11_waited_too_long(time_t since) {
 }
 
 XftColor x11_colour(unsigned rgb) {
-    Display* display = x11_display();
+    Display* display = x11_state.display;
     XRenderColor value = {(unsigned short)(((rgb >> 16) & 0xFF) * 0x101), (unsigned short)(((rgb >> 8) & 0xFF) * 0x101),
                           (unsigned short)((rgb & 0xFF) * 0x101), 0xFFFF};
     XftColor result;
-    XftColorAllocValue(display, DefaultVisual(display, x11_screen()), DefaultColormap(display, x11_screen()), &value,
-                       &result);
+    XftColorAllocValue(display, DefaultVisual(display, x11_state.screen), DefaultColormap(display, x11_state.screen),
+                       &value, &result);
     return result;
 }

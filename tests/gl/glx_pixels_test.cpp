@@ -8,7 +8,7 @@
 #include <X11/Xutil.h>
 #include <dlfcn.h>
 
-#include "x11/x11.h"
+#include "x11/x11_private.h"
 
 namespace {
 
@@ -27,7 +27,8 @@ protected:
 
     static bool viewable(HWND window) {
         XWindowAttributes attributes;
-        return XGetWindowAttributes(x11_display(), native(window), &attributes) && attributes.map_state == IsViewable;
+        return XGetWindowAttributes(x11_state.display, native(window), &attributes) &&
+               attributes.map_state == IsViewable;
     }
     static Window native(HWND window) { return (Window)(uintptr_t)window; }
 
@@ -38,7 +39,7 @@ protected:
 
     // The window's pixel at (x, y) as 8-bit red, green and blue.
     static void read_pixel(HWND window, int x, int y, int rgb[3]) {
-        Display* display = x11_display();
+        Display* display = x11_state.display;
         XWindowAttributes attributes;
         XGetWindowAttributes(display, native(window), &attributes);
         XImage* image = XGetImage(display, native(window), x, y, 1, 1, AllPlanes, ZPixmap);
@@ -83,7 +84,7 @@ TEST_F(GlxWindows, ClearedColourShowsAfterEachSwap) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         ASSERT_TRUE(SwapBuffers(dc));
         glFinish();
-        XSync(x11_display(), False);
+        XSync(x11_state.display, False);
         const int points[][2] = {{0, 0}, {80, 60}, {159, 119}};
         for (const auto& point : points) {
             int rgb[3];
@@ -104,7 +105,7 @@ TEST_F(GlxWindows, ReleasingTwiceMakesNoXError) {
     glClear(GL_COLOR_BUFFER_BIT);
     SwapBuffers(dc);
 
-    x11_trap_errors();
+    x11_expect_error(x11_state.display);
     EXPECT_TRUE(wglMakeCurrent(dc, nullptr));
     EXPECT_TRUE(wglDeleteContext(context));
     EXPECT_EQ(ReleaseDC(own_window, dc), 1);
@@ -112,7 +113,7 @@ TEST_F(GlxWindows, ReleasingTwiceMakesNoXError) {
     EXPECT_FALSE(wglDeleteContext(context));
     EXPECT_EQ(ReleaseDC(own_window, dc), 1);
     DestroyWindow(host);
-    EXPECT_EQ(x11_untrap_errors(), 0);
+    EXPECT_EQ(x11_check_error(), 0);
 }
 
 LPARAM last_size = -1;
@@ -132,8 +133,8 @@ TEST_F(GlxWindows, ResizeByTheServerArrivesAsWmSize) {
     HWND window = child("GlSized", 0);
     pump();
     last_size = -1;
-    XResizeWindow(x11_display(), native(window), 100, 70);
-    XSync(x11_display(), False);
+    XResizeWindow(x11_state.display, native(window), 100, 70);
+    XSync(x11_state.display, False);
     for (int i = 0; i < 1000 && last_size == -1; ++i) {
         pump();
         Sleep(10);
@@ -157,7 +158,7 @@ TEST_F(GlxWindows, AWindowAnotherClientDestroyedMeasuresNothingAndFramesGoNowher
     glClear(GL_COLOR_BUFFER_BIT);
     SwapBuffers(dc);
 
-    Display* other = XOpenDisplay(DisplayString(x11_display()));
+    Display* other = XOpenDisplay(DisplayString(x11_state.display));
     ASSERT_TRUE(other);
     XDestroyWindow(other, native(host));
     XCloseDisplay(other);  // done on the server; the layer has not heard yet
@@ -169,9 +170,9 @@ TEST_F(GlxWindows, AWindowAnotherClientDestroyedMeasuresNothingAndFramesGoNowher
     Window root = 1;
     int x = 7, y = 7;
     unsigned width = 12345, height = 12345, border = 7, depth = 7;
-    x11_trap_errors();
-    EXPECT_EQ(geometry(x11_display(), native(own_window), &root, &x, &y, &width, &height, &border, &depth), 0);
-    x11_untrap_errors();
+    x11_expect_error(x11_state.display);
+    EXPECT_EQ(geometry(x11_state.display, native(own_window), &root, &x, &y, &width, &height, &border, &depth), 0);
+    x11_check_error();
     EXPECT_EQ(width, 0u);
     EXPECT_EQ(height, 0u);
 
