@@ -11,7 +11,7 @@
 // picture's own proportions (what does not fit is cut off evenly at both
 // sides), and presents the whole screen at once.
 #include "kernel/layer_kernel.h"
-#include "layer_cover.h"
+#include "picture_cover.h"
 #include "layer_driver.h"
 #include "x11/x11_private.h"
 
@@ -179,7 +179,7 @@ void show_on_monitors(const SpreadPicture& picture, const X11Window& window) {
     fb.bind_framebuffer(GL_READ_FRAMEBUFFER, picture.framebuffer);
     fb.bind_framebuffer(GL_DRAW_FRAMEBUFFER, 0);
     for (const X11Monitor& monitor : x11_monitors()) {
-        const LayerRect part = layer_cover_rect(picture.width, picture.height, monitor.width, monitor.height);
+        const PictureRect part = picture_cover_rect(picture.width, picture.height, monitor.width, monitor.height);
         const int x0 = part.x, y0 = part.y, x1 = part.x + part.width, y1 = part.y + part.height;
         const bool same_size = part.width == monitor.width && part.height == monitor.height;
         // GL counts rows from the bottom.

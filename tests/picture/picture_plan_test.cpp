@@ -1,5 +1,5 @@
-// Where one picture goes on several monitors, without a display: which
-// monitors need a copy of which part of the picture, and how
+// Where one picture goes on several monitors, without a display: the part
+// of the picture each monitor shows, which monitors need a copy, and how
 // the OpenGL 1.1 copy's textures hold the picture and draw it.
 #include <gtest/gtest.h>
 
@@ -14,6 +14,27 @@ namespace {
 std::string text(const PictureRect& r) {
     return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
            std::to_string(r.height);
+}
+
+struct CoverCase {
+    int width, height, target_width, target_height;
+    PictureRect expected;
+};
+
+TEST(CoverRect, KeepsTheProportionsCentred) {
+    const CoverCase cases[] = {
+        {1280, 720, 1280, 720, {0, 0, 1280, 720}},      // same shape
+        {1280, 720, 640, 360, {0, 0, 1280, 720}},       // same shape, smaller
+        {1280, 720, 1024, 768, {160, 0, 960, 720}},     // 4:3 from 16:9: the sides go
+        {1024, 768, 1280, 720, {0, 96, 1024, 576}},     // 16:9 from 4:3: top and bottom go
+        {1920, 1080, 1080, 1920, {656, 0, 608, 1080}},  // a monitor on its side
+        {1280, 1024, 1280, 720, {0, 152, 1280, 720}},
+        {1280, 720, 0, 768, {0, 0, 1280, 720}},  // no target size: all of it
+    };
+    for (const CoverCase& c : cases) {
+        const PictureRect crop = picture_cover_rect(c.width, c.height, c.target_width, c.target_height);
+        EXPECT_EQ(text(crop), text(c.expected)) << c.target_width << "x" << c.target_height;
+    }
 }
 
 PictureLayout layout_of(int drawable_width, int drawable_height, int picture_width, int picture_height,
