@@ -485,7 +485,11 @@ int WINAPI GetSystemMetrics(int index) {
     case SM_YVIRTUALSCREEN: return 0;
     case SM_CXVIRTUALSCREEN: get_virtual_screen_size(&width, &height); return width;
     case SM_CYVIRTUALSCREEN: get_virtual_screen_size(&width, &height); return height;
+    // The layer shows one monitor to the program; its drivers spread a
+    // full-screen window's picture over the real ones themselves.
+    case SM_CMONITORS: return 1;
     case layer_hosted_metric: return layer_hosted_window() != nullptr;
+    case layer_every_monitor_metric: return 1;
     default: layer_fixme_once("GetSystemMetrics index %d is not implemented", index); return 0;
     }
 }
