@@ -108,7 +108,8 @@ void make_textures(PictureCopier* c) {
 void show_by_blits(PictureCopier* c) {
     const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
     if (scissor) glDisable(GL_SCISSOR_TEST);
-    c->bind_framebuffer(GL_READ_FRAMEBUFFER, c->plan.in_place ? 0 : c->framebuffer);
+    // Copies are made only from a picture of its own (picture_plan).
+    c->bind_framebuffer(GL_READ_FRAMEBUFFER, c->framebuffer);
     c->bind_framebuffer(GL_DRAW_FRAMEBUFFER, 0);
     for (int i = 0; i < c->plan.copy_count; ++i) {
         const PictureCopy& copy = c->plan.copies[i];
