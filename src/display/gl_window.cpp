@@ -65,9 +65,11 @@ void create_context(HWND window) {
 
     RECT client = {};
     GetClientRect(window, &client);
-    // Covering every monitor, the window is larger than the picture.
+    // Covering every monitor, the window is larger than the picture, and
+    // the viewport a context starts with is the window's.
     if (display.every_monitor) {
         init_gl(display.device_context, display.view_width, display.view_height);
+        resize_view(display.view_width, display.view_height);
         start_copy(display);
     } else {
         init_gl(display.device_context, client.right, client.bottom);
@@ -136,10 +138,15 @@ LRESULT CALLBACK gl_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM
 
     case WM_TIMER: tick(window); return 0;
 
-    case WM_SIZE:
+    case WM_SIZE: {
         // Covering every monitor, the picture keeps its size.
-        if (!display_state().every_monitor) resize_view(LOWORD(lparam), HIWORD(lparam));
+        const DisplayState& display = display_state();
+        if (display.every_monitor)
+            resize_view(display.view_width, display.view_height);
+        else
+            resize_view(LOWORD(lparam), HIWORD(lparam));
         return 0;
+    }
 
     case WM_KEYDOWN:
     case WM_KEYUP:
