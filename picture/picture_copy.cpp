@@ -217,21 +217,24 @@ void start_textures(PictureCopier* c, PictureLoader load, int major, int minor) 
     }
 }
 
+void forget_all_but_options(PictureCopier* c) {
+    PictureCopier fresh = PictureCopier();
+    fresh.textures_only = c->textures_only;
+    fresh.tile_limit = c->tile_limit;
+    *c = fresh;
+}
+
 }  // namespace
 
 PictureWay picture_copy_start(PictureCopier* c, PictureLoader load) {
-    const bool textures_only = c->textures_only;
-    const int tile_limit = c->tile_limit;
-    *c = PictureCopier();
-    c->textures_only = textures_only;
-    c->tile_limit = tile_limit;
+    forget_all_but_options(c);
     c->load = load;
 
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     int major = 0, minor = 0;
     if (!version || sscanf(version, "%d.%d", &major, &minor) != 2) return c->way;
 
-    if (!textures_only && (major >= 3 || has_extension("GL_ARB_framebuffer_object")) &&
+    if (!c->textures_only && (major >= 3 || has_extension("GL_ARB_framebuffer_object")) &&
         find_framebuffer_calls(c, load)) {
         GLint alpha = 0, depth = 0;
         glGetIntegerv(GL_ALPHA_BITS, &alpha);
@@ -272,11 +275,7 @@ void picture_copy_show(PictureCopier* c) {
 void picture_copy_stop(PictureCopier* c) {
     if (c->bind_framebuffer) drop_framebuffer(c);
     drop_textures(c);
-    const bool textures_only = c->textures_only;
-    const int tile_limit = c->tile_limit;
-    *c = PictureCopier();
-    c->textures_only = textures_only;
-    c->tile_limit = tile_limit;
+    forget_all_but_options(c);
 }
 
 const char* picture_way_name(PictureWay way) {
