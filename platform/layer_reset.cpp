@@ -14,6 +14,7 @@ void layer_reset() {
     user_cursor_reset();
     user_input_reset();
     user_sysparams_reset();
+    user_monitors_reset();
     user_message_box_reset();
     layer_gdi_reset();
     layer_display_settings_reset();

@@ -125,6 +125,15 @@ struct LayerMessageBoxShown {
 int layer_message_box_count();
 bool layer_message_box_shown(int index, LayerMessageBoxShown* shown);
 
+// ---- monitors ----
+// Monitors in screen coordinates, the first the primary (at the origin, of
+// the screen's size: layer_set_screen_size sets that). The layer then tells
+// them to the program as Windows does (EnumDisplayMonitors, the virtual
+// screen, SM_CMONITORS) and, as Windows, leaves the copy of a full-screen
+// picture onto each to the program. A count of 0 goes back to the one
+// monitor of the screen.
+void layer_set_monitors(const RECT* monitors, int count);
+
 // ---- display modes (null driver) ----
 // The sizes the screen offers to ChangeDisplaySettingsA, besides the current
 // one (layer_set_screen_size). By default 1024x768, 800x600 and 640x480.

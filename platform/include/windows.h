@@ -74,6 +74,7 @@ DECLARE_HANDLE(HFONT);
 DECLARE_HANDLE(HRSRC);
 DECLARE_HANDLE(HKEY);
 DECLARE_HANDLE(HIMC);
+DECLARE_HANDLE(HMONITOR);
 typedef void* HANDLE;
 typedef void* HGDIOBJ;
 typedef void* HGLOBAL;
@@ -282,6 +283,7 @@ typedef LONG(WINAPI* LPTOP_LEVEL_EXCEPTION_FILTER)(EXCEPTION_POINTERS*);
 #define WM_HELP 0x0053
 #define WM_GETICON 0x007F
 #define WM_CONTEXTMENU 0x007B
+#define WM_DISPLAYCHANGE 0x007E
 #define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082
 #define WM_NCCALCSIZE 0x0083
@@ -333,6 +335,7 @@ typedef LONG(WINAPI* LPTOP_LEVEL_EXCEPTION_FILTER)(EXCEPTION_POINTERS*);
 #define SM_YVIRTUALSCREEN 77
 #define SM_CXVIRTUALSCREEN 78
 #define SM_CYVIRTUALSCREEN 79
+#define SM_CMONITORS 80
 
 // Stock objects.
 #define WHITE_BRUSH 0
@@ -827,8 +830,39 @@ static_assert(offsetof(DEVMODEA, dmDisplayFrequency) == 120, "DEVMODEA has the W
 extern "C" {
 #endif
 LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags);
+LONG WINAPI ChangeDisplaySettingsExA(LPCSTR device, DEVMODEA* mode, HWND window, DWORD flags, LPVOID parameters);
 BOOL WINAPI EnumDisplaySettingsA(LPCSTR device, DWORD mode_number, DEVMODEA* mode);
 BOOL WINAPI AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD ex_style);
+#ifdef __cplusplus
+}
+#endif
+
+// ---- user: monitors ----
+#define CCHDEVICENAME 32
+#define MONITORINFOF_PRIMARY 0x00000001
+
+typedef struct tagMONITORINFO {
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
+} MONITORINFO, *LPMONITORINFO;
+
+typedef struct tagMONITORINFOEXA {
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
+    CHAR szDevice[CCHDEVICENAME];
+} MONITORINFOEXA, *LPMONITORINFOEXA;
+
+typedef BOOL(CALLBACK* MONITORENUMPROC)(HMONITOR, HDC, LPRECT, LPARAM);
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+BOOL WINAPI EnumDisplayMonitors(HDC dc, LPCRECT clip, MONITORENUMPROC callback, LPARAM data);
+BOOL WINAPI GetMonitorInfoA(HMONITOR monitor, LPMONITORINFO info);
 #ifdef __cplusplus
 }
 #endif

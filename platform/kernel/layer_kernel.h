@@ -77,6 +77,10 @@ bool layer_show_fps();
 // GetSystemMetrics answers non-zero for this index while a daemon hosts the
 // run; Windows knows no such metric and answers 0.
 const int layer_hosted_metric = 0x4F52;
+// GetSystemMetrics answers non-zero for this index: the layer's drivers put
+// a full-screen window's picture on every monitor themselves. Windows knows
+// no such metric and answers 0: there the program does it.
+const int layer_every_monitor_metric = 0x4F53;
 // The daemon ends a hosted run with SIGTERM, SIGINT or SIGHUP: from now on
 // each ends the process at once (after the exit hooks), also when the
 // starter left it ignored or blocked.

@@ -14,4 +14,5 @@ target_sources(layer_user PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/dlg_template.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sysparams.cpp)
 target_sources(layer_user PRIVATE ${CMAKE_CURRENT_LIST_DIR}/message_box.cpp)
-target_sources(layer_user PRIVATE ${CMAKE_CURRENT_LIST_DIR}/display_settings.cpp)
+target_sources(layer_user PRIVATE ${CMAKE_CURRENT_LIST_DIR}/display_settings.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/monitors.cpp)

@@ -72,6 +72,14 @@ void user_messages_reset();
 void user_apply_cursor(HWND handle);
 void user_cursor_reset();
 void user_sysparams_reset();
+
+// ---- monitors.cpp ----
+void user_monitors_reset();
+// A test set monitors of its own (layer_set_monitors): the layer tells them
+// as Windows does and leaves a full-screen picture's copies to the program.
+bool user_monitors_left_to_program();
+int user_monitor_count();
+RECT user_monitor_bounds();  // all monitors, screen coordinates
 void user_message_box_reset();
 
 // Where raw pointer input last was, on screen; and forgetting it, the keys

@@ -481,11 +481,21 @@ int WINAPI GetSystemMetrics(int index) {
     case SM_CYSCREEN: layer_driver()->get_screen_size(&width, &height); return height;
     // The layer's screen coordinates are the display server's, whose origin
     // is the desktop's corner (on Windows it is the primary monitor's).
-    case SM_XVIRTUALSCREEN:
-    case SM_YVIRTUALSCREEN: return 0;
-    case SM_CXVIRTUALSCREEN: get_virtual_screen_size(&width, &height); return width;
-    case SM_CYVIRTUALSCREEN: get_virtual_screen_size(&width, &height); return height;
+    case SM_XVIRTUALSCREEN: return user_monitors_left_to_program() ? user_monitor_bounds().left : 0;
+    case SM_YVIRTUALSCREEN: return user_monitors_left_to_program() ? user_monitor_bounds().top : 0;
+    case SM_CXVIRTUALSCREEN:
+    case SM_CYVIRTUALSCREEN:
+        if (user_monitors_left_to_program()) {
+            const RECT all = user_monitor_bounds();
+            return index == SM_CXVIRTUALSCREEN ? all.right - all.left : all.bottom - all.top;
+        }
+        get_virtual_screen_size(&width, &height);
+        return index == SM_CXVIRTUALSCREEN ? width : height;
+    // The program sees one monitor, and the drivers spread a full-screen
+    // window's picture over the real ones themselves (monitors.cpp).
+    case SM_CMONITORS: return user_monitor_count();
     case layer_hosted_metric: return layer_hosted_window() != nullptr;
+    case layer_every_monitor_metric: return !user_monitors_left_to_program();
     default: layer_fixme_once("GetSystemMetrics index %d is not implemented", index); return 0;
     }
 }

@@ -12,7 +12,7 @@
 // the surface with the most pixels; the other outputs get a copy cropped to
 // their proportions (or skip it while their last one is still held).
 #include "kernel/layer_kernel.h"
-#include "layer_cover.h"
+#include "picture_cover.h"
 #include "layer_driver.h"
 #include "wayland/wl_private.h"
 
@@ -222,8 +222,8 @@ void egl_swap_buffers(HWND window) {
         for (WlSurface* other : others) {
             if (other->frame) continue;
             if (!eglMakeCurrent(egl.display, other->egl_surface, primary->egl_surface, egl.current_context)) continue;
-            const LayerRect crop = layer_cover_rect(primary->buffer.width, primary->buffer.height, other->buffer.width,
-                                                    other->buffer.height);
+            const PictureRect crop = picture_cover_rect(primary->buffer.width, primary->buffer.height,
+                                                        other->buffer.width, other->buffer.height);
             egl.blit_framebuffer(crop.x, crop.y, crop.x + crop.width, crop.y + crop.height, 0, 0, other->buffer.width,
                                  other->buffer.height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
             present(other);

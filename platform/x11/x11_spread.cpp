@@ -6,7 +6,7 @@
 // both sides), and presents the whole screen at once. x11_glx.cpp calls in
 // here as a context is made current and around each buffer swap.
 #include "kernel/layer_kernel.h"
-#include "layer_cover.h"
+#include "picture_cover.h"
 #include "x11/x11_private.h"
 
 #include <GL/glu.h>
@@ -125,7 +125,7 @@ void copy_to_monitors(const X11SpreadPicture& picture, const X11Window& window) 
     fb.bind_framebuffer(GL_READ_FRAMEBUFFER, picture.framebuffer);
     fb.bind_framebuffer(GL_DRAW_FRAMEBUFFER, 0);
     for (const X11Monitor& monitor : x11_monitors()) {
-        const LayerRect part = layer_cover_rect(picture.width, picture.height, monitor.width, monitor.height);
+        const PictureRect part = picture_cover_rect(picture.width, picture.height, monitor.width, monitor.height);
         const int x0 = part.x, y0 = part.y, x1 = part.x + part.width, y1 = part.y + part.height;
         const bool same_size = part.width == monitor.width && part.height == monitor.height;
         // GL counts rows from the bottom.

@@ -40,6 +40,19 @@ void fail(const char* text) {
     PostQuitMessage(0);
 }
 
+PictureProc load_gl_entry(const char* name) {
+    return reinterpret_cast<PictureProc>(reinterpret_cast<void (*)()>(wglGetProcAddress(name)));
+}
+
+// The copy onto every monitor, told in one line as the Sun's passes are.
+void start_copy(DisplayState& display) {
+    const PictureWay way = picture_copy_start(&display.copier, load_gl_entry);
+    OutputDebugStringA(way == picture_way_framebuffer ? "orrelune: every monitor's copy by frame-buffer objects\n"
+                       : way == picture_way_textures  ? "orrelune: every monitor's copy by textures (OpenGL 1.1)\n"
+                                                      : "orrelune: no copy of the picture onto the monitors\n");
+    lay_out_picture();
+}
+
 void create_context(HWND window) {
     DisplayState& display = display_state();
     display.device_context = GetDC(window);
@@ -52,14 +65,24 @@ void create_context(HWND window) {
 
     RECT client = {};
     GetClientRect(window, &client);
-    init_gl(display.device_context, client.right, client.bottom);
+    // Covering every monitor, the window is larger than the picture, and
+    // the viewport a context starts with is the window's.
+    if (display.every_monitor) {
+        init_gl(display.device_context, display.view_width, display.view_height);
+        resize_view(display.view_width, display.view_height);
+        start_copy(display);
+    } else {
+        init_gl(display.device_context, client.right, client.bottom);
+    }
     SetTimer(window, frame_timer_id, frame_period_ms, NULL);
 }
 
 void tick(HWND window) {
-    const DisplayState& display = display_state();
+    DisplayState& display = display_state();
     step_scene();
+    picture_copy_begin(&display.copier);
     draw_frame();
+    picture_copy_show(&display.copier);
     SwapBuffers(display.device_context);
     // Synchronous: the release has run when the send returns. A daemon whose
     // window holds the run decides alone when it ends.
@@ -72,6 +95,8 @@ void release_display() {
     DisplayState& display = display_state();
     if (display.window) KillTimer(display.window, frame_timer_id);
     ChangeDisplaySettingsA(NULL, 0);
+    // The copy's objects go while their context is current.
+    if (display.render_context) picture_copy_stop(&display.copier);
     if (display.device_context) wglMakeCurrent(display.device_context, NULL);
     if (display.render_context) {
         wglDeleteContext(display.render_context);
@@ -101,13 +126,27 @@ void resize_view(LONG width, LONG height) {
     load_projection(width, height);
 }
 
+void lay_out_picture() {
+    DisplayState& display = display_state();
+    if (!display.every_monitor || !display.render_context) return;
+    picture_copy_layout(&display.copier, monitor_layout(display.monitors, display.view_width, display.view_height));
+}
+
 LRESULT CALLBACK gl_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_CREATE: create_context(window); return 0;
 
     case WM_TIMER: tick(window); return 0;
 
-    case WM_SIZE: resize_view(LOWORD(lparam), HIWORD(lparam)); return 0;
+    case WM_SIZE: {
+        // Covering every monitor, the picture keeps its size.
+        const DisplayState& display = display_state();
+        if (display.every_monitor)
+            resize_view(display.view_width, display.view_height);
+        else
+            resize_view(LOWORD(lparam), HIWORD(lparam));
+        return 0;
+    }
 
     case WM_KEYDOWN:
     case WM_KEYUP:
@@ -118,10 +157,9 @@ LRESULT CALLBACK gl_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_MOUSEMOVE: {
         const DisplayState& display = display_state();
         if (!display.full_screen) return 0;
-        // Client coordinates, which match the screen's because the window
-        // sits at the corner of a saver window that sits at the screen's
-        // corner.
-        const LONG x = LOWORD(lparam), y = HIWORD(lparam);
+        // Client coordinates, on the screen from the window's corner: the
+        // screen's corner, or that of all monitors.
+        const LONG x = LOWORD(lparam) + display.window_origin.x, y = HIWORD(lparam) + display.window_origin.y;
         if (labs(x - display.start_cursor.x) + labs(y - display.start_cursor.y) > display_move_threshold)
             SendMessageA(window, WM_CLOSE, 0, 0);
         return 0;

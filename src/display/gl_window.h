@@ -6,6 +6,8 @@
 // the GL set-up the window runs itself.
 #pragma once
 
+#include "display/monitors.h"
+#include "picture_copy.h"
 #include "platform.h"
 
 // Key-down flags by virtual-key code, all up at start.
@@ -32,6 +34,13 @@ struct DisplayState {
     HDC device_context;  // the display window's
     HGLRC render_context;
     KeyState keys;
+    // A full-screen run that puts the picture on every monitor itself
+    // (where the platform does not): the display window covers them all,
+    // the picture keeps the view size and is copied onto each.
+    bool every_monitor;
+    MonitorSet monitors;
+    POINT window_origin;  // the display window's corner on the screen
+    PictureCopier copier;
 };
 DisplayState& display_state();
 
@@ -57,3 +66,7 @@ void release_display();
 void init_gl(HDC device_context, LONG width, LONG height);
 // Viewport and projection for a new client size (a height of 0 counts as 1).
 void resize_view(LONG width, LONG height);
+
+// Covering every monitor: the copy follows the display's monitors, with
+// the rendering context current.
+void lay_out_picture();

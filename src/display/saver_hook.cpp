@@ -67,6 +67,8 @@ void bound_view_size(LONG* width, LONG* height) {
 }
 
 // Asks the platform for the chosen mode for the run; true when granted.
+// Covering every monitor, the mode is the primary's alone; the others keep
+// theirs.
 bool change_display_mode(const DisplayState& display) {
     DEVMODEA mode = {};
     mode.dmSize = sizeof mode;
@@ -74,7 +76,22 @@ bool change_display_mode(const DisplayState& display) {
     mode.dmPelsHeight = static_cast<DWORD>(display.view_height);
     mode.dmBitsPerPel = static_cast<DWORD>(display.colour_bits);
     mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
-    return ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
+    if (!display.every_monitor) return ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
+    const char* device = display.monitors.primary_device[0] ? display.monitors.primary_device : NULL;
+    return ChangeDisplaySettingsExA(device, &mode, NULL, CDS_FULLSCREEN, NULL) == DISP_CHANGE_SUCCESSFUL;
+}
+
+// The saver window and the display window over every monitor as they are
+// now, and the copy onto each.
+void cover_monitors(HWND saver_window) {
+    DisplayState& display = display_state();
+    read_monitors(&display.monitors);
+    const RECT& all = display.monitors.bounds;
+    MoveWindow(saver_window, all.left, all.top, all.right - all.left, all.bottom - all.top, TRUE);
+    MoveWindow(display.window, 0, 0, all.right - all.left, all.bottom - all.top, TRUE);
+    display.window_origin.x = all.left;
+    display.window_origin.y = all.top;
+    lay_out_picture();
 }
 
 // The mode was refused: true when the user would go on at the current mode.
@@ -120,6 +137,8 @@ void create_display(HWND saver_window, const DisplayRequest& request) {
     // A daemon's window is shown whole, whatever its size, and nothing of a
     // full-screen run applies: no mode, no hidden cursor, no closing on input.
     display.full_screen = display.saver_width >= small_window_width && !display.in_daemon_window;
+    display.every_monitor = display.full_screen && request.every_monitor;
+    if (display.every_monitor) read_monitors(&display.monitors);
 
     // An id the table doesn't know (only a hand-edited store holds one)
     // takes the saver window's size like "Desktop Res", rather than a 0 x 0
@@ -127,12 +146,20 @@ void create_display(HWND saver_window, const DisplayRequest& request) {
     if (!display.full_screen || !resolution_size(settings.resolution_id, &display.view_width, &display.view_height)) {
         display.view_width = display.saver_width;
         display.view_height = display.saver_height;
+        if (display.every_monitor) {
+            // The primary's size, whichever place it has among the others.
+            const RECT& primary = display.monitors.monitors[display.monitors.primary];
+            display.view_width = primary.right - primary.left;
+            display.view_height = primary.bottom - primary.top;
+        }
     }
     bound_view_size(&display.view_width, &display.view_height);
 
     if (display.full_screen) ShowCursor(FALSE);
 
+    // Covering every monitor, the window covers the saver window.
     RECT frame = {0, 0, display.view_width, display.view_height};
+    if (display.every_monitor) frame = {0, 0, display.saver_width, display.saver_height};
     AdjustWindowRectEx(&frame, WS_POPUP, FALSE, WS_EX_APPWINDOW);
     display.window = CreateWindowExA(0, "OpenGL", "Orrelune", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
                                      0, 0, frame.right - frame.left, frame.bottom - frame.top, saver_window, NULL,
@@ -153,7 +180,15 @@ void create_display(HWND saver_window, const DisplayRequest& request) {
             return;
         }
     }
+    // The switch moved the monitors (and the system may tell of it only
+    // once this creation is over).
+    if (display.every_monitor) cover_monitors(saver_window);
     GetCursorPos(&display.start_cursor);
+}
+
+void follow_display_change(HWND saver_window) {
+    const DisplayState& display = display_state();
+    if (display.every_monitor && display.window) cover_monitors(saver_window);
 }
 
 void follow_saver_size(LONG width, LONG height) {

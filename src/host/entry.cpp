@@ -127,6 +127,7 @@ int saver_main(HINSTANCE instance, HINSTANCE, LPSTR tail, int) {
     host.instance = instance;
     host.win9x_family = query_win9x_family();
     host.in_daemon_window = GetSystemMetrics(daemon_window_metric) != 0;
+    host.every_monitor = GetSystemMetrics(every_monitor_metric) == 0;
 
     outer_fault_filter = SetUnhandledExceptionFilter(host_fault_filter);
     int result = run_switch(tail);

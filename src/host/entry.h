@@ -15,6 +15,10 @@ enum class SaverMode { Saver, Preview, Configure, ChangePassword };
 // platform once, like the family, as a system metric that only such a
 // platform answers; Windows answers 0 for an index it does not know.
 const int daemon_window_metric = 0x4F52;
+// Whether the platform itself puts a full-screen window's picture on every
+// monitor, asked the same way; Windows answers 0, and a full-screen run
+// then covers the monitors and copies the picture onto them itself.
+const int every_monitor_metric = 0x4F53;
 
 // Exit code of a process whose mode ended in a fault that the platform's
 // last-chance report asked us to handle: the running state is switched off

@@ -25,6 +25,11 @@ struct HostState {
     // its own (the Preview mode's window); it owns the screen, the keyboard
     // and mouse and the end of the run.
     bool in_daemon_window = false;
+    // The platform leaves a full-screen picture on every monitor to the
+    // program (Windows): the saver window covers them all and the display
+    // copies the picture onto each. Otherwise it covers the primary, as the
+    // platform asks, and the platform spreads it.
+    bool every_monitor = false;
 
     // The saver window's run.
     HWND saver_window = NULL;          // the window that run_saver_window made

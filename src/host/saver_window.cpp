@@ -36,6 +36,20 @@ DWORD distance_1d(LONG a, LONG b) {
     return a >= b ? static_cast<DWORD>(a) - static_cast<DWORD>(b) : static_cast<DWORD>(b) - static_cast<DWORD>(a);
 }
 
+// Every monitor (the virtual screen) where the display copies the picture
+// onto each; else the primary, and the platform does it.
+void full_screen_rect(const HostState& host, int* x, int* y, int* width, int* height) {
+    if (!host.every_monitor) {
+        *width = GetSystemMetrics(SM_CXSCREEN);
+        *height = GetSystemMetrics(SM_CYSCREEN);
+        return;
+    }
+    *x = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    *y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    *width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    *height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+}
+
 bool is_refused_system_command(WPARAM command) {
     return command == SC_NEXTWINDOW || command == SC_PREVWINDOW || command == SC_SCREENSAVE;
 }
@@ -55,7 +69,7 @@ int run_saver_window(HWND parent) {
     saver_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     saver_class.lpszClassName = saver_class_name;
 
-    int width, height;
+    int x = 0, y = 0, width, height;
     DWORD style, ex_style;
     const char* title;
     if (parent != NULL) {
@@ -68,8 +82,7 @@ int run_saver_window(HWND parent) {
         title = preview_title;
         host.preview = true;
     } else {
-        width = GetSystemMetrics(SM_CXSCREEN);
-        height = GetSystemMetrics(SM_CYSCREEN);
+        full_screen_rect(host, &x, &y, &width, &height);
         style = saver_style;
         ex_style = WS_EX_TOPMOST;
         title = saver_title;
@@ -82,7 +95,7 @@ int run_saver_window(HWND parent) {
     }
 
     if (RegisterClassA(&saver_class))
-        host.saver_window = CreateWindowExA(ex_style, saver_class_name, title, style, 0, 0, width, height, parent, NULL,
+        host.saver_window = CreateWindowExA(ex_style, saver_class_name, title, style, x, y, width, height, parent, NULL,
                                             host.instance, NULL);
 
     // Without a window no message is ever retrieved; report "nothing ran"
@@ -115,6 +128,7 @@ LRESULT CALLBACK saver_window_proc(HWND window, UINT message, WPARAM wparam, LPA
         DisplayRequest request = {};
         request.in_daemon_window = host.in_daemon_window;
         request.password_guarded = host.verifier != NULL;
+        request.every_monitor = !host.preview && host.every_monitor;
         // Never -1, whatever the display's fate: its failures end the run
         // through the quit message.
         create_display(window, request);
@@ -128,6 +142,8 @@ LRESULT CALLBACK saver_window_proc(HWND window, UINT message, WPARAM wparam, LPA
         return 0;
 
     case WM_SIZE: follow_saver_size(LOWORD(lparam), HIWORD(lparam)); break;
+
+    case WM_DISPLAYCHANGE: follow_display_change(window); break;
 
     case WM_SETTEXT:
         // The title identifies a running saver to other saver processes.
