@@ -1,21 +1,28 @@
 // The watcher's command line.
 #include "options.h"
 
-#include <getopt.h>
+#include <errno.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <wordexp.h>
 
+#include "kernel/printable.h"
+
 namespace {
 
-bool parse_seconds(const char* text, const char* name, unsigned min, unsigned* value, std::string* message) {
+std::string quoted(const std::string& text) {
+    return "'" + layer_printable(text.c_str()) + "'";
+}
+
+bool parse_seconds(const std::string& text, const std::string& name, unsigned min, unsigned* value,
+                   std::string* message) {
     char* end = nullptr;
     errno = 0;
-    long long n = strtoll(text, &end, 10);
-    if (*text == '\0' || *end != '\0' || errno || n < min || n > max_seconds) {
-        *message = std::string("--") + name + " wants whole seconds from " + std::to_string(min) + " to " +
-                   std::to_string(max_seconds) + ", not '" + text + "'";
+    long long n = strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno || n < min || n > max_seconds) {
+        *message = name + " wants whole seconds from " + std::to_string(min) + " to " + std::to_string(max_seconds) +
+                   ", not " + quoted(text);
         return false;
     }
     *value = (unsigned)n;
@@ -25,6 +32,38 @@ bool parse_seconds(const char* text, const char* name, unsigned min, unsigned* v
 bool executable_file(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+enum class Option { timeout, command, lock_after, lock_command, verbose, help, version };
+struct OptionName {
+    const char* name;
+    Option option;
+    bool takes_value;
+};
+const OptionName option_names[] = {
+    {"timeout", Option::timeout, true},       {"command", Option::command, true},
+    {"lock-after", Option::lock_after, true}, {"lock-command", Option::lock_command, true},
+    {"verbose", Option::verbose, false},      {"help", Option::help, false},
+    {"version", Option::version, false},
+};
+
+// The option a word names, in full or by an abbreviation that fits only
+// one; null (with the message) if none.
+const OptionName* find_option(const std::string& word, const std::string& name, std::string* message) {
+    std::vector<const OptionName*> fits;
+    for (const auto& option : option_names) {
+        if (name == option.name) return &option;
+        if (!name.empty() && std::string(option.name).compare(0, name.size(), name) == 0) fits.push_back(&option);
+    }
+    if (fits.size() == 1) return fits[0];
+    if (fits.empty()) {
+        *message = "unknown option " + quoted(word);
+    } else {
+        *message = quoted(word) + " is ambiguous: it may be";
+        for (size_t i = 0; i < fits.size(); ++i)
+            *message += std::string(i == 0 ? " --" : i + 1 == fits.size() ? " or --" : ", --") + fits[i]->name;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -91,56 +130,64 @@ std::string find_program(const std::string& name) {
 }
 
 Parsed parse_options(int argc, char** argv, Options* options, std::string* message) {
-    enum { TIMEOUT = 256, COMMAND, LOCK_AFTER, LOCK_COMMAND, VERBOSE, HELP, VERSION };
-    static const option long_options[] = {
-        {"timeout", required_argument, nullptr, TIMEOUT},
-        {"command", required_argument, nullptr, COMMAND},
-        {"lock-after", required_argument, nullptr, LOCK_AFTER},
-        {"lock-command", required_argument, nullptr, LOCK_COMMAND},
-        {"verbose", no_argument, nullptr, VERBOSE},
-        {"help", no_argument, nullptr, HELP},
-        {"version", no_argument, nullptr, VERSION},
-        {nullptr, 0, nullptr, 0},
-    };
-    opterr = 0;
-    optind = 0;  // from the start, also when called again (the tests)
-    for (;;) {
-        int index = optind ? optind : 1;
-        int option = getopt_long(argc, argv, "+", long_options, nullptr);
-        if (option == -1) break;
-        std::string why;
-        switch (option) {
-        case TIMEOUT:
-            if (!parse_seconds(optarg, "timeout", 1, &options->timeout, message)) return Parsed::error;
-            break;
-        case LOCK_AFTER:
-            if (!parse_seconds(optarg, "lock-after", 1, &options->lock_after, message)) return Parsed::error;
-            break;
-        case COMMAND:
-        case LOCK_COMMAND: {
-            const char* name = option == COMMAND ? "--command" : "--lock-command";
-            auto* target = option == COMMAND ? &options->command : &options->lock_command;
-            if (!split_command(optarg, target, &why)) {
-                *message = std::string(name) + " '" + optarg + "': " + why;
+    for (int i = 1; i < argc; ++i) {
+        std::string word = argv[i];
+        if (word == "--") {
+            if (i + 1 < argc) {
+                *message = "unexpected argument " + quoted(argv[i + 1]) + " (see --help)";
                 return Parsed::error;
             }
             break;
         }
-        case VERBOSE: options->verbose = true; break;
-        case HELP: return Parsed::help;
-        case VERSION: return Parsed::version;
-        default:
-            if (optopt >= TIMEOUT)
-                *message = std::string("'") + argv[index] + "' wants a value";
-            else
-                *message = std::string("unknown option '") + argv[index] + "'";
+        if (word.compare(0, 2, "--") != 0) {
+            *message = (word.size() > 1 && word[0] == '-' ? "unknown option " : "unexpected argument ") + quoted(word) +
+                       " (see --help)";
+            return Parsed::error;
+        }
+        size_t equals = word.find('=');
+        std::string name = word.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+        const OptionName* option = find_option(word, name, message);
+        if (!option) {
             *message += " (see --help)";
             return Parsed::error;
         }
-    }
-    if (optind < argc) {
-        *message = std::string("unexpected argument '") + argv[optind] + "' (see --help)";
-        return Parsed::error;
+        std::string shown = std::string("--") + option->name;
+        std::string value;
+        if (!option->takes_value && equals != std::string::npos) {
+            *message = quoted(word) + ": " + shown + " takes no value (see --help)";
+            return Parsed::error;
+        }
+        if (option->takes_value) {
+            if (equals != std::string::npos) {
+                value = word.substr(equals + 1);
+            } else if (i + 1 < argc) {
+                value = argv[++i];
+            } else {
+                *message = quoted(word) + " wants a value (see --help)";
+                return Parsed::error;
+            }
+        }
+        std::string why;
+        switch (option->option) {
+        case Option::timeout:
+            if (!parse_seconds(value, shown, 1, &options->timeout, message)) return Parsed::error;
+            break;
+        case Option::lock_after:
+            if (!parse_seconds(value, shown, 1, &options->lock_after, message)) return Parsed::error;
+            break;
+        case Option::command:
+        case Option::lock_command: {
+            auto* target = option->option == Option::command ? &options->command : &options->lock_command;
+            if (!split_command(value, target, &why)) {
+                *message = shown + " " + quoted(value) + ": " + why;
+                return Parsed::error;
+            }
+            break;
+        }
+        case Option::verbose: options->verbose = true; break;
+        case Option::help: return Parsed::help;
+        case Option::version: return Parsed::version;
+        }
     }
     if (!options->lock_command.empty() && !options->lock_after) {
         *message = "--lock-command needs --lock-after";

@@ -43,13 +43,24 @@ TEST(IdleOptions, RefusesWithOneLineNamingTheArgument) {
         {{"--command", "saver; reboot"}, "only a shell"},
         {{"--command", "  "}, "empty"},
         {{"--lock-command", "lock"}, "--lock-command needs --lock-after"},
+        // Options that take no value, abbreviations that fit several, and
+        // arguments that would reach the terminal raw.
+        {{"--verbose=1"}, "'--verbose=1': --verbose takes no value"},
+        {{"--help=x"}, "'--help=x': --help takes no value"},
+        {{"--ver"}, "'--ver' is ambiguous: it may be --verbose or --version"},
+        {{"--lock"}, "it may be --lock-after or --lock-command"},
+        {{"--timeout", "1\n2\x1b[31m"}, "not '1\\n2\\x1b[31m'"},
+        {{"--bogus\xc2\x9b"
+          "1m"},
+         "unknown option '--bogus\\xc2\\x9b1m'"},
+        {{"/s\r"}, "unexpected argument '/s\\r'"},
     };
     for (const auto& c : cases) {
         Options options;
         std::string message;
         EXPECT_EQ(parse(c.args, &options, &message), Parsed::error) << c.args[0];
         EXPECT_NE(message.find(c.said), std::string::npos) << message;
-        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+        EXPECT_EQ(message.find_first_of("\n\r\x1b"), std::string::npos) << message;
     }
 }
 
@@ -72,6 +83,10 @@ TEST(IdleOptions, ReadsValuesAndSplitsCommandsAsAShell) {
     EXPECT_EQ(parse({}, &defaults, &message), Parsed::run);
     EXPECT_EQ(defaults.timeout, 300u);
     EXPECT_EQ(defaults.lock_after, 0u);
+    Options abbreviated;
+    EXPECT_EQ(parse({"--time=30", "--verb"}, &abbreviated, &message), Parsed::run) << message;
+    EXPECT_EQ(abbreviated.timeout, 30u);
+    EXPECT_TRUE(abbreviated.verbose);
     EXPECT_EQ(parse({"--timeout", "abc", "--help"}, &defaults, &message), Parsed::error);
     EXPECT_EQ(parse({"--help", "--timeout", "abc"}, &defaults, &message), Parsed::help);
 }
