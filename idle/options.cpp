@@ -1,11 +1,14 @@
-// The watcher's command line.
+// The watcher's command line: its options, and the commands it runs split
+// into words as a shell would, but without running anything or looking at
+// the file system.
 #include "options.h"
 
 #include <errno.h>
+#include <pwd.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <wordexp.h>
 
 #include "kernel/printable.h"
 
@@ -32,6 +35,71 @@ bool parse_seconds(const std::string& text, const std::string& name, unsigned mi
 bool executable_file(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+// The words being made of a command line.
+struct Words {
+    std::vector<std::string> done;
+    std::string word;
+    bool started = false;  // a word has begun (an empty quoted one counts)
+
+    void add(char c) {
+        word += c;
+        started = true;
+    }
+    void end() {
+        if (started) done.push_back(word);
+        word.clear();
+        started = false;
+    }
+};
+
+bool is_name_char(char c, bool first) {
+    return c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (!first && c >= '0' && c <= '9');
+}
+
+// The variable at line[*at] (just past the $): its value into *value, *at
+// past its name; false with the message if it is not one that is expanded.
+bool expand_variable(const std::string& line, size_t* at, std::string* value, std::string* message) {
+    size_t i = *at;
+    bool braced = i < line.size() && line[i] == '{';
+    if (i < line.size() && (line[i] == '(' || line[i] == '`')) {
+        *message = "a command substitution is not run";
+        return false;
+    }
+    size_t name_start = braced ? i + 1 : i, end = name_start;
+    while (end < line.size() && is_name_char(line[end], end == name_start)) ++end;
+    if (end == name_start || (braced && (end >= line.size() || line[end] != '}'))) {
+        *message = "only variables written $NAME or ${NAME} are expanded";
+        return false;
+    }
+    std::string name = line.substr(name_start, end - name_start);
+    const char* set = getenv(name.c_str());
+    if (!set) {
+        *message = "it names a variable that is not set ($" + layer_printable(name.c_str()) + ")";
+        return false;
+    }
+    *value = set;
+    *at = braced ? end + 1 : end;
+    return true;
+}
+
+// A ~ or ~user that begins a word, up to the first slash: that home folder.
+// A user that does not exist leaves the text as it is, as a shell does.
+size_t expand_tilde(const std::string& line, size_t at, Words* words) {
+    size_t end = at + 1;
+    while (end < line.size() && line[end] != '/' && line[end] != ' ' && line[end] != '\t') ++end;
+    std::string user = line.substr(at + 1, end - at - 1);
+    if (user.find_first_of("'\"\\$`") != std::string::npos) return at;  // quoting: no tilde prefix
+    const char* home = user.empty() ? getenv("HOME") : nullptr;
+    if (!home) {
+        passwd* entry = user.empty() ? getpwuid(getuid()) : getpwnam(user.c_str());
+        if (!entry) return at;
+        home = entry->pw_dir;
+    }
+    for (const char* c = home; *c; ++c) words->add(*c);
+    words->started = true;
+    return end;
 }
 
 enum class Option { timeout, command, lock_after, lock_command, verbose, help, version };
@@ -75,8 +143,9 @@ const char* usage_text() {
            "compositor's idle protocol, GNOME's idle monitor, or the X server.\n"
            "\n"
            "  --timeout SECONDS       idle time before the saver starts (default 300)\n"
-           "  --command CMD           the saver, a command line split as a shell would\n"
-           "                          (default: orrelune /s, beside this program or on PATH)\n"
+           "  --command CMD           the saver, a command line split as a shell would,\n"
+           "                          without file names for * ? [ (default: orrelune /s,\n"
+           "                          beside this program or on PATH)\n"
            "  --lock-after SECONDS    that long after the saver starts, end it and lock the\n"
            "                          session (default: never)\n"
            "  --lock-command CMD      how to lock (default: ask logind, as loginctl\n"
@@ -91,26 +160,101 @@ const char* usage_text() {
 }
 
 bool split_command(const std::string& line, std::vector<std::string>* argv, std::string* message) {
-    wordexp_t words;
-    int result = wordexp(line.c_str(), &words, WRDE_NOCMD | WRDE_UNDEF);
-    if (result != 0) {
-        switch (result) {
-        case WRDE_CMDSUB: *message = "a command substitution is not run"; break;
-        case WRDE_BADVAL: *message = "it names a variable that is not set"; break;
-        case WRDE_BADCHAR:
-            *message = "it holds a character only a shell understands (| & ; < > ( ) { } or newline)";
-            break;
-        default: *message = "it is not a command line a shell would accept"; break;
+    Words words;
+    std::string value;
+    for (size_t i = 0; i < line.size();) {
+        char c = line[i];
+        if (c == '~' && !words.started && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t')) {
+            size_t after = expand_tilde(line, i, &words);
+            if (after != i) {
+                i = after;
+                continue;
+            }
         }
-        if (result == WRDE_NOSPACE) wordfree(&words);  // the other failures free what they made
-        return false;
+        ++i;
+        switch (c) {
+        case ' ':
+        case '\t': words.end(); break;
+        case '\\':
+            if (i == line.size()) {
+                *message = "it ends in a backslash";
+                return false;
+            }
+            words.add(line[i++]);
+            break;
+        case '\'': {
+            size_t close = line.find('\'', i);
+            if (close == std::string::npos) {
+                *message = "a quote is not closed";
+                return false;
+            }
+            words.started = true;
+            for (; i < close; ++i) words.add(line[i]);
+            ++i;
+            break;
+        }
+        case '"':
+            words.started = true;
+            for (;; ++i) {
+                if (i == line.size()) {
+                    *message = "a quote is not closed";
+                    return false;
+                }
+                char q = line[i];
+                if (q == '"') break;
+                if (q == '`') {
+                    *message = "a command substitution is not run";
+                    return false;
+                }
+                if (q == '\\' && i + 1 < line.size() && strchr("$`\"\\", line[i + 1])) {
+                    words.add(line[++i]);
+                } else if (q == '$' && i + 1 < line.size() && line[i + 1] != '"' && line[i + 1] != ' ') {
+                    ++i;
+                    if (!expand_variable(line, &i, &value, message)) return false;
+                    for (char v : value) words.add(v);
+                    --i;
+                } else {
+                    words.add(q);
+                }
+            }
+            ++i;
+            break;
+        case '$':
+            if (i == line.size() || line[i] == ' ' || line[i] == '\t') {
+                words.add(c);
+                break;
+            }
+            if (!expand_variable(line, &i, &value, message)) return false;
+            // Split where the value has blanks, as a shell does; its * ? [
+            // stay as they are.
+            for (char v : value)
+                if (v == ' ' || v == '\t' || v == '\n')
+                    words.end();
+                else
+                    words.add(v);
+            break;
+        case '`': *message = "a command substitution is not run"; return false;
+        case '|':
+        case '&':
+        case ';':
+        case '<':
+        case '>':
+        case '(':
+        case ')':
+        case '{':
+        case '}':
+        case '\n':
+            *message = "it holds a character only a shell understands (| & ; < > ( ) { } or newline)";
+            return false;
+        default: words.add(c);
+        }
     }
-    argv->assign(words.we_wordv, words.we_wordv + words.we_wordc);
-    wordfree(&words);
-    if (argv->empty()) {
+    words.end();
+    if (words.done.empty()) {
         *message = "it is empty";
         return false;
     }
+    *argv = words.done;
     return true;
 }
 
