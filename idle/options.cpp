@@ -148,15 +148,16 @@ const char* usage_text() {
            "                          beside this program or on PATH)\n"
            "  --lock-after SECONDS    that long after the saver starts, end it and lock the\n"
            "                          session (default: never)\n"
-           "  --lock-command CMD      how to lock (default: ask logind, as loginctl\n"
-           "                          lock-session does)\n"
+           "  --lock-command CMD      how to lock, a command that runs until unlocked\n"
+           "                          (default: ask logind, as loginctl lock-session does)\n"
            "  --verbose               say on stderr what it watches and does\n"
            "  --help                  show this help and exit\n"
            "  --version               show the version and exit\n"
            "\n"
            "Exit status: 0 when ended by SIGTERM, SIGINT or SIGHUP; 1 when the session\n"
            "offers no way to watch idleness, or its display or bus went away; 2 on a bad\n"
-           "command line.\n";
+           "command line; 3 when the system refused what the watcher needs (memory, file\n"
+           "descriptors).\n";
 }
 
 bool split_command(const std::string& line, std::vector<std::string>* argv, std::string* message) {

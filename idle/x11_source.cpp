@@ -109,7 +109,8 @@ int on_x_events(sd_event_source*, int, uint32_t revents, void*) {
 
 int on_io_error(Display*) {
     // Xlib would end the process: end the saver first.
-    session_lost("the X display went away");
+    warn("the X display went away");
+    watcher_finish();
     _exit(EXIT_NO_SESSION);
 }
 

@@ -1,10 +1,13 @@
 // The watcher on a private Xvfb (MIT-SCREEN-SAVER, XTest input through
 // xdotool), with a private session bus where a test needs one.
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <set>
 
 #include "idle_fixture.h"
 
@@ -93,6 +96,65 @@ TEST_F(IdleX11, EndsItsSaverWhenItEnds) {
     EXPECT_NE(read_stderr(watcher).find("the X display went away"), std::string::npos) << read_stderr(watcher);
 }
 
+// A saver that ignores SIGTERM gets SIGKILL after a grace period, so that
+// the next idle period has its saver; the watcher's own end waits for it.
+TEST_F(IdleX11, ASaverThatIgnoresSigtermIsKilled) {
+    for (bool by_key : {true, false}) {
+        SCOPED_TRACE(by_key ? "the user is back" : "the watcher ends");
+        forget_recorded(scratch, "saver");
+        start_watcher(
+            {"--timeout", "1", "--command", recording_script(scratch, "saver", "trap '' TERM; exec sleep 600")});
+        ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+        if (by_key) {
+            ASSERT_TRUE(xdotool("key shift"));
+            EXPECT_TRUE(wait_ended(saver(0))) << read_stderr(watcher);
+            EXPECT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
+        } else {
+            kill(watcher.pid, SIGTERM);
+            EXPECT_EQ(wait_exit(&watcher, 30000), 0) << read_stderr(watcher);
+            EXPECT_FALSE(alive(saver(0)));  // gone by the time the watcher is
+        }
+        kill_child(&watcher);
+        end_recorded(scratch, "saver");
+    }
+}
+
+// A wrapper that starts the saver in the background and exits: what it left
+// in its process group ends with it, and no saver is taken for running.
+TEST_F(IdleX11, WhatASaverLeftBehindEndsWithIt) {
+    std::string left = scratch.dir + "/left";
+    start_watcher(
+        {"--timeout", "1", "--command", recording_script(scratch, "saver", "sleep 600 & echo $! >> " + left)});
+    ASSERT_TRUE(wait_until([&] { return recorded(scratch, "left").size() == 1; }, 30000)) << read_stderr(watcher);
+    EXPECT_TRUE(wait_ended(recorded(scratch, "left")[0])) << read_stderr(watcher);
+    end_recorded(scratch, "left");
+}
+
+// A failure of what the run depends on (here no descriptor left to follow
+// the saver with) ends the watcher with one line and code 3, and its saver
+// with it, rather than leaving a saver that it can neither end nor follow.
+TEST_F(IdleX11, ASetUpFailureEndsTheWatcherAndItsSaver) {
+    // A saver of its own name, so that only it is looked for.
+    std::string saver_program = scratch.dir + "/orrelune-test-saver";
+    std::filesystem::copy_file("/bin/sleep", saver_program);
+    start_watcher({"--timeout", "3", "--command", saver_program + " 600"});
+    ASSERT_TRUE(wait_for_stderr(watcher, "watching the X server's idle time", 30000)) << read_stderr(watcher);
+    ASSERT_TRUE(xdotool("key shift"));  // the idle time starts from here
+    // No descriptor number left free below the limit.
+    std::set<int> open;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(watcher.pid) + "/fd"))
+        open.insert(std::stoi(entry.path().filename()));
+    rlim_t lowest_free = 0;
+    while (open.count((int)lowest_free)) ++lowest_free;
+    rlimit limit = {lowest_free, lowest_free};
+    ASSERT_EQ(prlimit(watcher.pid, RLIMIT_NOFILE, &limit, nullptr), 0);
+    EXPECT_EQ(wait_exit(&watcher, 60000), 3) << read_stderr(watcher);
+    EXPECT_NE(read_stderr(watcher).find("cannot follow the saver: Too many open files"), std::string::npos)
+        << read_stderr(watcher);
+    EXPECT_TRUE(processes_of(saver_program).empty());
+    for (int pid : processes_of(saver_program)) kill(pid, SIGKILL);
+}
+
 // An inhibit taken while the saver shows holds off the next one; its end
 // (the call, or the caller leaving the bus) lets one start a timeout later.
 TEST_F(IdleX11, AnInhibitOnTheBusHoldsTheSaverOff) {
@@ -130,16 +192,65 @@ TEST_F(IdleX11, AnInhibitOnTheBusHoldsTheSaverOff) {
 }
 
 // The lock command ends the saver, and while it runs (the session locked)
-// no saver starts; once it ends, the next idle period starts one.
+// no saver starts, also where it went on in the background (as swaylock -f
+// does); once it ends, the next idle period starts one. One that returns at
+// once locks nothing the watcher can see: it says so.
 TEST_F(IdleX11, LocksAfterTheSaverHasRunAndStartsNoneWhileLocked) {
-    start_watcher({"--timeout", "1", "--lock-after", "1", "--lock-command", recording_command(scratch, "locker")});
-    ASSERT_TRUE(wait_until([&] { return recorded(scratch, "locker").size() == 1; }, 20000)) << read_stderr(watcher);
-    EXPECT_TRUE(wait_ended(saver(0)));
-    ASSERT_TRUE(xdotool("key shift"));
-    ASSERT_TRUE(wait_for_stderr(watcher, "idle, but held off", 20000)) << read_stderr(watcher);
-    EXPECT_EQ(starts(), 1u);
-    kill(recorded(scratch, "locker")[0], SIGTERM);
-    EXPECT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
+    std::string left = scratch.dir + "/left";
+    struct Case {
+        const char* what;
+        std::string then;
+        const char* runs;  // the record of the process that holds the lock
+    } cases[] = {
+        {"stays", "exec sleep 600", "locker"},
+        {"goes into the background", "setsid sleep 600 & echo $! >> " + left + "; exit 0", "left"},
+        {"returns at once", "exit 0", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const char* name : {"saver", "locker", "left"}) forget_recorded(scratch, name);
+        start_watcher(
+            {"--timeout", "1", "--lock-after", "1", "--lock-command", recording_script(scratch, "locker", c.then)});
+        ASSERT_TRUE(wait_until([&] { return recorded(scratch, "locker").size() == 1; }, 20000)) << read_stderr(watcher);
+        EXPECT_TRUE(wait_ended(saver(0)));
+        if (!c.runs) {
+            EXPECT_TRUE(wait_for_stderr(watcher, "the lock command ended at once", 20000)) << read_stderr(watcher);
+            ASSERT_TRUE(xdotool("key shift"));
+        } else {
+            ASSERT_TRUE(wait_until([&] { return recorded(scratch, c.runs).size() == 1; }, 20000));
+            ASSERT_TRUE(xdotool("key shift"));
+            ASSERT_TRUE(wait_for_stderr(watcher, "idle, but held off", 20000)) << read_stderr(watcher);
+            EXPECT_EQ(starts(), 1u);
+            kill(recorded(scratch, c.runs)[0], SIGTERM);
+        }
+        EXPECT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
+        kill_child(&watcher);
+        for (const char* name : {"saver", "locker", "left"}) end_recorded(scratch, name);
+    }
+}
+
+// The lock comes on time when the saver failed (the user did not come
+// back), but not after a saver that ended by itself, which is how a saver
+// ends on the user's input.
+TEST_F(IdleX11, LocksOnTimeAfterASaverThatFailed) {
+    for (bool failed : {true, false}) {
+        SCOPED_TRACE(failed ? "the saver failed" : "the saver ended by itself");
+        for (const char* name : {"saver", "locker"}) forget_recorded(scratch, name);
+        start_watcher({"--timeout", "1", "--command", recording_script(scratch, "saver", failed ? "exit 1" : "exit 0"),
+                       "--lock-after", "2", "--lock-command", recording_command(scratch, "locker")});
+        ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+        if (failed) {
+            EXPECT_TRUE(wait_until([&] { return recorded(scratch, "locker").size() == 1; }, 30000))
+                << read_stderr(watcher);
+        } else {
+            ASSERT_TRUE(wait_for_stderr(watcher, "taken as the user's return", 20000)) << read_stderr(watcher);
+            // Past the lock's time; a wait is the only way to see nothing happen.
+            sleep_ms(4000);
+            EXPECT_TRUE(recorded(scratch, "locker").empty()) << read_stderr(watcher);
+        }
+        kill_child(&watcher);
+        end_recorded(scratch, "locker");
+    }
 }
 
 // Bad input: one line and a documented code, with no display at all.
@@ -155,6 +266,7 @@ TEST(IdleCommandLine, RefusesBadInputWithOneLine) {
         {{"--timeout", "4294967296"}, 2, "--timeout wants whole seconds"},
         {{"--command", "/nonexistent/saver /s"}, 2, "'/nonexistent/saver' is not a program"},
         {{"--command", "true"}, 1, "nothing tells when the session is idle"},
+        {{"--command", "true", "--lock-after", "5"}, 2, "--lock-after: there is no way to lock"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> argv = {IDLE_PATH};
