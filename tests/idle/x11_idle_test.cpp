@@ -11,6 +11,8 @@
 
 #include "idle_fixture.h"
 
+#include <X11/extensions/scrnsaver.h>
+
 namespace {
 
 class IdleX11 : public IdleFixture {
@@ -54,16 +56,76 @@ TEST_F(IdleX11, StartsOnIdleEndsOnInputAndStartsOnTheNextIdle) {
 }
 
 // A client that sets the server's idle time back (a video player calling
-// XResetScreenSaver) counts as the user: the saver ends, at the watcher's
-// next look at the idle time.
+// XResetScreenSaver) counts as the user: the saver ends, and the next one
+// comes a whole timeout after the reset, never in the same instant.
 TEST_F(IdleX11, AResetOfTheServersIdleTimeEndsTheSaver) {
+    start_watcher({"--timeout", "4"});
+    ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+    Display* display = XOpenDisplay(server.name.c_str());
+    ASSERT_NE(display, nullptr);
+    double reset = uptime_seconds();
+    XResetScreenSaver(display);
+    XSync(display, False);
+    EXPECT_TRUE(wait_until([&] { return !alive(saver(0)); }, 60000)) << read_stderr(watcher);
+    double ended = uptime_seconds();
+    ASSERT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
+    double started = recorded_times(scratch, "saver").at(1) + 0.01;  // the record is in hundredths
+    EXPECT_GE(started, reset + 4) << read_stderr(watcher);
+    EXPECT_GE(started - ended, 1.0) << "ended and started again at once: " << read_stderr(watcher);
+    XCloseDisplay(display);
+}
+
+// The return is seen at once while another client (as the saver does)
+// holds the keyboard and the pointer.
+TEST_F(IdleX11, SeesTheReturnThroughAnotherClientsGrab) {
     start_watcher({"--timeout", "1"});
     ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
     Display* display = XOpenDisplay(server.name.c_str());
     ASSERT_NE(display, nullptr);
-    XResetScreenSaver(display);
+    Window root = DefaultRootWindow(display);
+    ASSERT_EQ(XGrabKeyboard(display, root, False, GrabModeAsync, GrabModeAsync, CurrentTime), GrabSuccess);
+    ASSERT_EQ(XGrabPointer(display, root, False, ButtonPressMask | PointerMotionMask, GrabModeAsync, GrabModeAsync,
+                           None, None, CurrentTime),
+              GrabSuccess);
     XSync(display, False);
-    EXPECT_TRUE(wait_until([&] { return !alive(saver(0)); }, 60000)) << read_stderr(watcher);
+    double pressed = uptime_seconds();
+    ASSERT_TRUE(xdotool("key shift"));
+    ASSERT_TRUE(wait_ended(saver(0))) << read_stderr(watcher);
+    // The server's alarm comes at once; a slow machine gets room.
+    EXPECT_LT(uptime_seconds() - pressed, 15.0) << read_stderr(watcher);
+    XCloseDisplay(display);
+}
+
+// A client's XScreenSaverSuspend holds the saver off where the X server's
+// own saver has a timeout (here 1 s, showing nothing): it shows as that
+// saver staying off when its time has come. With the server's saver off
+// (xset s off, as the README suggests) nothing is held.
+TEST_F(IdleX11, AClientsSuspensionHoldsTheSaverOff) {
+    Display* display = XOpenDisplay(server.name.c_str());
+    Display* player = XOpenDisplay(server.name.c_str());
+    ASSERT_TRUE(display && player);
+    for (bool suspend : {true, false}) {
+        SCOPED_TRACE(suspend ? "suspended" : "xset s off");
+        forget_recorded(scratch, "saver");
+        XSetScreenSaver(display, suspend ? 1 : 0, 0, DontPreferBlanking, DontAllowExposures);
+        XSync(display, False);
+        if (suspend) {
+            XScreenSaverSuspend(player, True);
+            XSync(player, False);
+        }
+        start_watcher({"--timeout", "2"});
+        if (suspend) {
+            ASSERT_TRUE(wait_for_stderr(watcher, "a client suspends the X server's saver", 30000))
+                << read_stderr(watcher);
+            EXPECT_EQ(starts(), 0u);
+            XScreenSaverSuspend(player, False);
+            XSync(player, False);
+        }
+        EXPECT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+        kill_child(&watcher);
+        end_recorded(scratch, "saver");
+    }
+    XCloseDisplay(player);
     XCloseDisplay(display);
 }
 
@@ -94,6 +156,58 @@ TEST_F(IdleX11, EndsItsSaverWhenItEnds) {
     EXPECT_EQ(wait_exit(&watcher, 20000), 1);
     EXPECT_TRUE(wait_ended(saver(0)));
     EXPECT_NE(read_stderr(watcher).find("the X display went away"), std::string::npos) << read_stderr(watcher);
+}
+
+// mpv playing a video on X11 suspends the server's saver and sets the idle
+// time back every 10 s or so. Where the server's saver has a timeout (here
+// 1 s, showing nothing) the suspension holds the saver off for the whole
+// playback; with the server's saver off (xset s off) the resets alone are
+// seen: each ends the saver, and the next comes a timeout later, never at
+// once.
+class IdleMpv : public IdleX11 {};
+
+TEST_F(IdleMpv, AVideoPlayerHoldsTheSaverOff) {
+    Display* display = XOpenDisplay(server.name.c_str());
+    ASSERT_NE(display, nullptr);
+    for (bool server_saver : {true, false}) {
+        SCOPED_TRACE(server_saver ? "xset s noblank s noexpose s 1" : "xset s off");
+        forget_recorded(scratch, "saver");
+        XSetScreenSaver(display, server_saver ? 1 : 0, 0, DontPreferBlanking, DontAllowExposures);
+        XSync(display, False);
+        Child player = spawn({"/usr/bin/mpv", "--no-config", "--vo=x11", "--no-audio", "--really-quiet",
+                              "av://lavfi:testsrc=size=64x48:rate=10"});
+        ASSERT_TRUE(wait_until(
+            [&] {
+                Window root, parent, *children = nullptr;
+                unsigned count = 0;
+                XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+                if (children) XFree(children);
+                return count > 0;
+            },
+            30000))
+            << read_stderr(player);
+        start_watcher({"--timeout", "3"});
+        if (server_saver) {
+            ASSERT_TRUE(wait_for_stderr(watcher, "a client suspends the X server's saver", 30000))
+                << read_stderr(watcher);
+            EXPECT_EQ(starts(), 0u);
+            kill_child(&player);
+            EXPECT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+        } else {
+            for (size_t n = 1; n <= 2; ++n) {
+                ASSERT_TRUE(wait_for_starts(n)) << read_stderr(watcher);
+                ASSERT_TRUE(wait_ended(saver(n - 1))) << read_stderr(watcher);
+                double ended = uptime_seconds();
+                ASSERT_TRUE(wait_for_starts(n + 1)) << read_stderr(watcher);
+                EXPECT_GE(recorded_times(scratch, "saver").at(n) + 0.01 - ended, 1.0)
+                    << "ended and started again at once: " << read_stderr(watcher);
+            }
+        }
+        kill_child(&player);
+        kill_child(&watcher);
+        end_recorded(scratch, "saver");
+    }
+    XCloseDisplay(display);
 }
 
 // A saver that ignores SIGTERM gets SIGKILL after a grace period, so that
