@@ -15,7 +15,10 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <future>
 #include <string>
+#include <thread>
 
 #include "kernel/printable.h"
 #include "sources.h"
@@ -23,6 +26,8 @@
 
 namespace {
 
+// How long the server has to answer the connection, as the saver waits.
+const int answer_wait_seconds = 10;
 // The server's own saver may come on a little after its time: a suspension
 // is believed when it is still off this much later.
 const uint64_t suspension_check_usec = 1000000;
@@ -120,6 +125,21 @@ int on_x_error(Display* display, XErrorEvent* error) {
     return 0;
 }
 
+// XOpenDisplay waits for the server's answer without a bound, and a server
+// that is stopped never gives it: opened on a thread of its own, the
+// connection is waited for as long as the saver waits.
+Display* open_display() {
+    std::packaged_task<Display*()> task([] { return XOpenDisplay(nullptr); });
+    std::future<Display*> opened = task.get_future();
+    std::thread(std::move(task)).detach();
+    if (opened.wait_for(std::chrono::seconds(answer_wait_seconds)) == std::future_status::timeout) {
+        warn("the X display " + display_name() + " did not answer within " + std::to_string(answer_wait_seconds) +
+             " s");
+        exit(EXIT_NO_SESSION);
+    }
+    return opened.get();
+}
+
 XSyncCounter idle_counter() {
     int count = 0;
     XSyncSystemCounter* counters = XSyncListSystemCounters(x.display, &count);
@@ -162,7 +182,7 @@ bool start_x11_source(sd_event* event, unsigned timeout) {
     // made: the server may go while it is being made.
     XSetIOErrorHandler(on_io_error);
     XSetErrorHandler(on_x_error);
-    x.display = XOpenDisplay(nullptr);
+    x.display = open_display();
     if (!x.display) {
         note("cannot open the X display " + display_name());
         return false;

@@ -2,11 +2,14 @@
 // xdotool), with a private session bus where a test needs one.
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "idle_fixture.h"
@@ -365,6 +368,52 @@ TEST_F(IdleX11, LocksOnTimeAfterASaverThatFailed) {
         kill_child(&watcher);
         end_recorded(scratch, "locker");
     }
+}
+
+// A Wayland compositor or an X server that takes the connection and then
+// says nothing (hung, stopped) ends the start with one line after 10 s.
+TEST(IdleStart, GivesUpOnASilentServerWithOneLine) {
+    IdleScratch scratch = make_scratch();
+    int silent = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    snprintf(address.sun_path, sizeof address.sun_path, "%s/wayland-silent", scratch.dir.c_str());
+    ASSERT_EQ(bind(silent, (sockaddr*)&address, sizeof address), 0);
+    ASSERT_EQ(listen(silent, 4), 0);  // and never accepts
+    XServer stopped = start_xserver(320, 240);
+    // The server itself, below the script that runs it.
+    int xvfb = 0;
+    std::ifstream children("/proc/" + std::to_string(stopped.pid) + "/task/" + std::to_string(stopped.pid) +
+                           "/children");
+    for (int pid; children >> pid;) {
+        std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+        std::string name;
+        if (comm >> name && name == "Xvfb") xvfb = pid;
+    }
+    ASSERT_NE(xvfb, 0);
+    kill(xvfb, SIGSTOP);
+    struct Case {
+        std::vector<std::string> env;
+        std::string said;
+    } cases[] = {
+        {{"WAYLAND_DISPLAY=wayland-silent", "DISPLAY"},
+         "the Wayland compositor \"wayland-silent\" did not answer within 10 s"},
+        {{"WAYLAND_DISPLAY", "DISPLAY=" + stopped.name},
+         "the X display \"" + stopped.name + "\" did not answer within 10 s"},
+    };
+    for (auto& c : cases) {
+        c.env.insert(c.env.end(), {"XDG_RUNTIME_DIR=" + scratch.dir, "DBUS_SESSION_BUS_ADDRESS",
+                                   "DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent"});
+        Child child = spawn({IDLE_PATH, "--command", "true"}, c.env);
+        EXPECT_EQ(wait_exit(&child, 60000), 1) << c.said;
+        std::string said = read_stderr(child);
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    }
+    kill(xvfb, SIGCONT);
+    stop_xserver(&stopped);
+    close(silent);
+    remove_scratch(&scratch);
 }
 
 // Bad input: one line and a documented code, with no display at all.
