@@ -3,8 +3,8 @@
 // private Xvfb with a private session bus, over three stretches of a
 // session: active (a key every second), idle (the saver shows) and
 // inhibited (an inhibit held on the bus, no input).
-// While active it looks at the X server's idle time about once per timeout,
-// each look a wake-up and a round trip to the server.
+// The X server wakes it with an alarm when the idle time reaches the
+// timeout and when it is set back, and for nothing else.
 //   bench/idle_bench [--seconds S] [--timeout T]   (S per stretch, default
 //   20; the watcher's timeout, default 3)
 #include <signal.h>

@@ -227,3 +227,7 @@ bool lock_session() {
     return sd_bus_call_method(b.system, "org.freedesktop.login1", b.session_path.c_str(),
                               "org.freedesktop.login1.Session", "Lock", nullptr, nullptr, "") >= 0;
 }
+
+bool lock_possible() {
+    return !b.session_path.empty();
+}

@@ -37,9 +37,12 @@ int on_watch_fired(sd_bus_message* message, void*, sd_bus_error*) {
     uint32_t id = 0;
     if (sd_bus_message_read(message, "u", &id) < 0) return 0;
     if (id == g.idle_watch) {
-        // The user-active watch fires once and is gone by itself.
-        if (!g.active_watch && !add_watch("AddUserActiveWatch", &g.active_watch, nullptr, 0))
+        // The user-active watch fires once and is gone by itself. Without
+        // it the return would go unseen: no saver then.
+        if (!g.active_watch && !add_watch("AddUserActiveWatch", &g.active_watch, nullptr, 0)) {
             session_lost("GNOME's idle monitor refused a watch");
+            return 0;
+        }
         idle_began();
     } else if (id == g.active_watch) {
         g.active_watch = 0;
@@ -65,12 +68,14 @@ bool start_gnome_source(sd_bus* session, unsigned timeout) {
         note("no GNOME idle monitor on the session bus");
         return false;
     }
-    sd_bus_match_signal(g.bus, nullptr, monitor_name, monitor_path, monitor_name, "WatchFired", on_watch_fired,
-                        nullptr);
-    sd_bus_add_match(g.bus, nullptr,
-                     "type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged',"
-                     "arg0='org.gnome.Mutter.IdleMonitor'",
-                     on_monitor_owner, nullptr);
+    int r = sd_bus_match_signal(g.bus, nullptr, monitor_name, monitor_path, monitor_name, "WatchFired", on_watch_fired,
+                                nullptr);
+    if (r < 0) give_up("follow GNOME's idle monitor", r);
+    r = sd_bus_add_match(g.bus, nullptr,
+                         "type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged',"
+                         "arg0='org.gnome.Mutter.IdleMonitor'",
+                         on_monitor_owner, nullptr);
+    if (r < 0) give_up("follow GNOME's idle monitor", r);
     if (!add_watch("AddIdleWatch", &g.idle_watch, "t", timeout * 1000ULL)) return false;
     note("watching GNOME's idle monitor");
     return true;

@@ -6,3 +6,5 @@
 bool saver_held();
 // Asks the session to lock (logind); false when there is no one to ask.
 bool lock_session();
+// Whether lock_session has someone to ask (known once bus_start returned).
+bool lock_possible();

@@ -9,16 +9,16 @@
 #include <string>
 
 #include "bus.h"
+#include "holds.h"
 #include "options.h"
 #include "sources.h"
 #include "watcher.h"
 
 namespace {
 
-int on_signal(sd_event_source* source, const signalfd_siginfo* info, void*) {
+int on_signal(sd_event_source*, const signalfd_siginfo* info, void*) {
     note(std::string("ending on ") + strsignal((int)info->ssi_signo));
-    end_saver();
-    sd_event_exit(sd_event_source_get_event(source), 0);
+    watcher_stop();
     return 0;
 }
 
@@ -46,20 +46,29 @@ int main(int argc, char** argv) {
         return EXIT_USAGE;
     }
 
-    // The loop takes these through its own descriptors.
+    // The loop takes these through its own descriptors. A write to a display
+    // that went away fails rather than ending the watcher (and not its saver)
+    // by SIGPIPE.
     sigset_t signals;
     sigemptyset(&signals);
     for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGCHLD}) sigaddset(&signals, sig);
     sigprocmask(SIG_BLOCK, &signals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
 
     sd_event* event = nullptr;
-    if (sd_event_default(&event) < 0) {
-        fprintf(stderr, "orrelune-idle: cannot make an event loop\n");
-        return EXIT_NO_SESSION;
-    }
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sd_event_add_signal(event, nullptr, sig, on_signal, nullptr);
+    int r = sd_event_default(&event);
+    if (r < 0) give_up("make an event loop", r);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        if ((r = sd_event_add_signal(event, nullptr, sig, on_signal, nullptr)) < 0)
+            give_up(std::string("take ") + strsignal(sig), r);
     watcher_init(event, options);
     sd_bus* session = bus_start(event);
+    if (options.lock_after && options.lock_command.empty() && !lock_possible()) {
+        fprintf(stderr,
+                "orrelune-idle: --lock-after: there is no way to lock, as logind does not answer for this session "
+                "(--lock-command names a locker)\n");
+        return EXIT_USAGE;
+    }
     if (!start_wayland_source(event, options.timeout) && !start_gnome_source(session, options.timeout) &&
         !start_x11_source(event, options.timeout)) {
         fprintf(stderr,
@@ -68,5 +77,8 @@ int main(int argc, char** argv) {
         return EXIT_NO_SESSION;
     }
     if (!session) warn("no session bus: inhibits asked for over D-Bus are not honoured");
-    return sd_event_loop(event);
+    r = sd_event_loop(event);
+    if (r < 0) give_up("wait for events", r);
+    watcher_finish();
+    return r;
 }

@@ -1,21 +1,31 @@
-// The watcher's command line.
+// The watcher's command line: its options, and the commands it runs split
+// into words as a shell would, but without running anything or looking at
+// the file system.
 #include "options.h"
 
-#include <getopt.h>
+#include <errno.h>
+#include <pwd.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <wordexp.h>
+
+#include "kernel/printable.h"
 
 namespace {
 
-bool parse_seconds(const char* text, const char* name, unsigned min, unsigned* value, std::string* message) {
+std::string quoted(const std::string& text) {
+    return "'" + layer_printable(text.c_str()) + "'";
+}
+
+bool parse_seconds(const std::string& text, const std::string& name, unsigned min, unsigned* value,
+                   std::string* message) {
     char* end = nullptr;
     errno = 0;
-    long long n = strtoll(text, &end, 10);
-    if (*text == '\0' || *end != '\0' || errno || n < min || n > max_seconds) {
-        *message = std::string("--") + name + " wants whole seconds from " + std::to_string(min) + " to " +
-                   std::to_string(max_seconds) + ", not '" + text + "'";
+    long long n = strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno || n < min || n > max_seconds) {
+        *message = name + " wants whole seconds from " + std::to_string(min) + " to " + std::to_string(max_seconds) +
+                   ", not " + quoted(text);
         return false;
     }
     *value = (unsigned)n;
@@ -27,6 +37,103 @@ bool executable_file(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
+// The words being made of a command line.
+struct Words {
+    std::vector<std::string> done;
+    std::string word;
+    bool started = false;  // a word has begun (an empty quoted one counts)
+
+    void add(char c) {
+        word += c;
+        started = true;
+    }
+    void end() {
+        if (started) done.push_back(word);
+        word.clear();
+        started = false;
+    }
+};
+
+bool is_name_char(char c, bool first) {
+    return c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (!first && c >= '0' && c <= '9');
+}
+
+// The variable at line[*at] (just past the $): its value into *value, *at
+// past its name; false with the message if it is not one that is expanded.
+bool expand_variable(const std::string& line, size_t* at, std::string* value, std::string* message) {
+    size_t i = *at;
+    bool braced = i < line.size() && line[i] == '{';
+    if (i < line.size() && (line[i] == '(' || line[i] == '`')) {
+        *message = "a command substitution is not run";
+        return false;
+    }
+    size_t name_start = braced ? i + 1 : i, end = name_start;
+    while (end < line.size() && is_name_char(line[end], end == name_start)) ++end;
+    if (end == name_start || (braced && (end >= line.size() || line[end] != '}'))) {
+        *message = "only variables written $NAME or ${NAME} are expanded";
+        return false;
+    }
+    std::string name = line.substr(name_start, end - name_start);
+    const char* set = getenv(name.c_str());
+    if (!set) {
+        *message = "it names a variable that is not set ($" + layer_printable(name.c_str()) + ")";
+        return false;
+    }
+    *value = set;
+    *at = braced ? end + 1 : end;
+    return true;
+}
+
+// A ~ or ~user that begins a word, up to the first slash: that home folder.
+// A user that does not exist leaves the text as it is, as a shell does.
+size_t expand_tilde(const std::string& line, size_t at, Words* words) {
+    size_t end = at + 1;
+    while (end < line.size() && line[end] != '/' && line[end] != ' ' && line[end] != '\t') ++end;
+    std::string user = line.substr(at + 1, end - at - 1);
+    if (user.find_first_of("'\"\\$`") != std::string::npos) return at;  // quoting: no tilde prefix
+    const char* home = user.empty() ? getenv("HOME") : nullptr;
+    if (!home) {
+        passwd* entry = user.empty() ? getpwuid(getuid()) : getpwnam(user.c_str());
+        if (!entry) return at;
+        home = entry->pw_dir;
+    }
+    for (const char* c = home; *c; ++c) words->add(*c);
+    words->started = true;
+    return end;
+}
+
+enum class Option { timeout, command, lock_after, lock_command, verbose, help, version };
+struct OptionName {
+    const char* name;
+    Option option;
+    bool takes_value;
+};
+const OptionName option_names[] = {
+    {"timeout", Option::timeout, true},       {"command", Option::command, true},
+    {"lock-after", Option::lock_after, true}, {"lock-command", Option::lock_command, true},
+    {"verbose", Option::verbose, false},      {"help", Option::help, false},
+    {"version", Option::version, false},
+};
+
+// The option a word names, in full or by an abbreviation that fits only
+// one; null (with the message) if none.
+const OptionName* find_option(const std::string& word, const std::string& name, std::string* message) {
+    std::vector<const OptionName*> fits;
+    for (const auto& option : option_names) {
+        if (name == option.name) return &option;
+        if (!name.empty() && std::string(option.name).compare(0, name.size(), name) == 0) fits.push_back(&option);
+    }
+    if (fits.size() == 1) return fits[0];
+    if (fits.empty()) {
+        *message = "unknown option " + quoted(word);
+    } else {
+        *message = quoted(word) + " is ambiguous: it may be";
+        for (size_t i = 0; i < fits.size(); ++i)
+            *message += std::string(i == 0 ? " --" : i + 1 == fits.size() ? " or --" : ", --") + fits[i]->name;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 const char* usage_text() {
@@ -36,42 +143,119 @@ const char* usage_text() {
            "compositor's idle protocol, GNOME's idle monitor, or the X server.\n"
            "\n"
            "  --timeout SECONDS       idle time before the saver starts (default 300)\n"
-           "  --command CMD           the saver, a command line split as a shell would\n"
-           "                          (default: orrelune /s, beside this program or on PATH)\n"
+           "  --command CMD           the saver, a command line split as a shell would,\n"
+           "                          without file names for * ? [ (default: orrelune /s,\n"
+           "                          beside this program or on PATH)\n"
            "  --lock-after SECONDS    that long after the saver starts, end it and lock the\n"
            "                          session (default: never)\n"
-           "  --lock-command CMD      how to lock (default: ask logind, as loginctl\n"
-           "                          lock-session does)\n"
+           "  --lock-command CMD      how to lock, a command that runs until unlocked\n"
+           "                          (default: ask logind, as loginctl lock-session does)\n"
            "  --verbose               say on stderr what it watches and does\n"
            "  --help                  show this help and exit\n"
            "  --version               show the version and exit\n"
            "\n"
            "Exit status: 0 when ended by SIGTERM, SIGINT or SIGHUP; 1 when the session\n"
-           "offers no way to watch idleness, or its display or bus went away; 2 on a bad\n"
-           "command line.\n";
+           "offers no way to watch idleness, or its display or bus went away or does not\n"
+           "answer; 2 on a bad command line; 3 when the system refused what the watcher\n"
+           "needs (memory, file descriptors).\n";
 }
 
 bool split_command(const std::string& line, std::vector<std::string>* argv, std::string* message) {
-    wordexp_t words;
-    int result = wordexp(line.c_str(), &words, WRDE_NOCMD | WRDE_UNDEF);
-    if (result != 0) {
-        switch (result) {
-        case WRDE_CMDSUB: *message = "a command substitution is not run"; break;
-        case WRDE_BADVAL: *message = "it names a variable that is not set"; break;
-        case WRDE_BADCHAR:
-            *message = "it holds a character only a shell understands (| & ; < > ( ) { } or newline)";
-            break;
-        default: *message = "it is not a command line a shell would accept"; break;
+    Words words;
+    std::string value;
+    for (size_t i = 0; i < line.size();) {
+        char c = line[i];
+        if (c == '~' && !words.started && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t')) {
+            size_t after = expand_tilde(line, i, &words);
+            if (after != i) {
+                i = after;
+                continue;
+            }
         }
-        if (result == WRDE_NOSPACE) wordfree(&words);  // the other failures free what they made
-        return false;
+        ++i;
+        switch (c) {
+        case ' ':
+        case '\t': words.end(); break;
+        case '\\':
+            if (i == line.size()) {
+                *message = "it ends in a backslash";
+                return false;
+            }
+            words.add(line[i++]);
+            break;
+        case '\'': {
+            size_t close = line.find('\'', i);
+            if (close == std::string::npos) {
+                *message = "a quote is not closed";
+                return false;
+            }
+            words.started = true;
+            for (; i < close; ++i) words.add(line[i]);
+            ++i;
+            break;
+        }
+        case '"':
+            words.started = true;
+            for (;; ++i) {
+                if (i == line.size()) {
+                    *message = "a quote is not closed";
+                    return false;
+                }
+                char q = line[i];
+                if (q == '"') break;
+                if (q == '`') {
+                    *message = "a command substitution is not run";
+                    return false;
+                }
+                if (q == '\\' && i + 1 < line.size() && strchr("$`\"\\", line[i + 1])) {
+                    words.add(line[++i]);
+                } else if (q == '$' && i + 1 < line.size() && line[i + 1] != '"' && line[i + 1] != ' ') {
+                    ++i;
+                    if (!expand_variable(line, &i, &value, message)) return false;
+                    for (char v : value) words.add(v);
+                    --i;
+                } else {
+                    words.add(q);
+                }
+            }
+            ++i;
+            break;
+        case '$':
+            if (i == line.size() || line[i] == ' ' || line[i] == '\t') {
+                words.add(c);
+                break;
+            }
+            if (!expand_variable(line, &i, &value, message)) return false;
+            // Split where the value has blanks, as a shell does; its * ? [
+            // stay as they are.
+            for (char v : value)
+                if (v == ' ' || v == '\t' || v == '\n')
+                    words.end();
+                else
+                    words.add(v);
+            break;
+        case '`': *message = "a command substitution is not run"; return false;
+        case '|':
+        case '&':
+        case ';':
+        case '<':
+        case '>':
+        case '(':
+        case ')':
+        case '{':
+        case '}':
+        case '\n':
+            *message = "it holds a character only a shell understands (| & ; < > ( ) { } or newline)";
+            return false;
+        default: words.add(c);
+        }
     }
-    argv->assign(words.we_wordv, words.we_wordv + words.we_wordc);
-    wordfree(&words);
-    if (argv->empty()) {
+    words.end();
+    if (words.done.empty()) {
         *message = "it is empty";
         return false;
     }
+    *argv = words.done;
     return true;
 }
 
@@ -91,56 +275,64 @@ std::string find_program(const std::string& name) {
 }
 
 Parsed parse_options(int argc, char** argv, Options* options, std::string* message) {
-    enum { TIMEOUT = 256, COMMAND, LOCK_AFTER, LOCK_COMMAND, VERBOSE, HELP, VERSION };
-    static const option long_options[] = {
-        {"timeout", required_argument, nullptr, TIMEOUT},
-        {"command", required_argument, nullptr, COMMAND},
-        {"lock-after", required_argument, nullptr, LOCK_AFTER},
-        {"lock-command", required_argument, nullptr, LOCK_COMMAND},
-        {"verbose", no_argument, nullptr, VERBOSE},
-        {"help", no_argument, nullptr, HELP},
-        {"version", no_argument, nullptr, VERSION},
-        {nullptr, 0, nullptr, 0},
-    };
-    opterr = 0;
-    optind = 0;  // from the start, also when called again (the tests)
-    for (;;) {
-        int index = optind ? optind : 1;
-        int option = getopt_long(argc, argv, "+", long_options, nullptr);
-        if (option == -1) break;
-        std::string why;
-        switch (option) {
-        case TIMEOUT:
-            if (!parse_seconds(optarg, "timeout", 1, &options->timeout, message)) return Parsed::error;
-            break;
-        case LOCK_AFTER:
-            if (!parse_seconds(optarg, "lock-after", 1, &options->lock_after, message)) return Parsed::error;
-            break;
-        case COMMAND:
-        case LOCK_COMMAND: {
-            const char* name = option == COMMAND ? "--command" : "--lock-command";
-            auto* target = option == COMMAND ? &options->command : &options->lock_command;
-            if (!split_command(optarg, target, &why)) {
-                *message = std::string(name) + " '" + optarg + "': " + why;
+    for (int i = 1; i < argc; ++i) {
+        std::string word = argv[i];
+        if (word == "--") {
+            if (i + 1 < argc) {
+                *message = "unexpected argument " + quoted(argv[i + 1]) + " (see --help)";
                 return Parsed::error;
             }
             break;
         }
-        case VERBOSE: options->verbose = true; break;
-        case HELP: return Parsed::help;
-        case VERSION: return Parsed::version;
-        default:
-            if (optopt >= TIMEOUT)
-                *message = std::string("'") + argv[index] + "' wants a value";
-            else
-                *message = std::string("unknown option '") + argv[index] + "'";
+        if (word.compare(0, 2, "--") != 0) {
+            *message = (word.size() > 1 && word[0] == '-' ? "unknown option " : "unexpected argument ") + quoted(word) +
+                       " (see --help)";
+            return Parsed::error;
+        }
+        size_t equals = word.find('=');
+        std::string name = word.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+        const OptionName* option = find_option(word, name, message);
+        if (!option) {
             *message += " (see --help)";
             return Parsed::error;
         }
-    }
-    if (optind < argc) {
-        *message = std::string("unexpected argument '") + argv[optind] + "' (see --help)";
-        return Parsed::error;
+        std::string shown = std::string("--") + option->name;
+        std::string value;
+        if (!option->takes_value && equals != std::string::npos) {
+            *message = quoted(word) + ": " + shown + " takes no value (see --help)";
+            return Parsed::error;
+        }
+        if (option->takes_value) {
+            if (equals != std::string::npos) {
+                value = word.substr(equals + 1);
+            } else if (i + 1 < argc) {
+                value = argv[++i];
+            } else {
+                *message = quoted(word) + " wants a value (see --help)";
+                return Parsed::error;
+            }
+        }
+        std::string why;
+        switch (option->option) {
+        case Option::timeout:
+            if (!parse_seconds(value, shown, 1, &options->timeout, message)) return Parsed::error;
+            break;
+        case Option::lock_after:
+            if (!parse_seconds(value, shown, 1, &options->lock_after, message)) return Parsed::error;
+            break;
+        case Option::command:
+        case Option::lock_command: {
+            auto* target = option->option == Option::command ? &options->command : &options->lock_command;
+            if (!split_command(value, target, &why)) {
+                *message = shown + " " + quoted(value) + ": " + why;
+                return Parsed::error;
+            }
+            break;
+        }
+        case Option::verbose: options->verbose = true; break;
+        case Option::help: return Parsed::help;
+        case Option::version: return Parsed::version;
+        }
     }
     if (!options->lock_command.empty() && !options->lock_after) {
         *message = "--lock-command needs --lock-after";

@@ -5,7 +5,7 @@
 #include <vector>
 
 // The exit codes, as --help and the man page give them.
-enum { EXIT_NO_SESSION = 1, EXIT_USAGE = 2 };
+enum { EXIT_NO_SESSION = 1, EXIT_USAGE = 2, EXIT_SETUP = 3 };
 
 // Timeouts are whole seconds in this range: the compositors' idle protocols
 // count milliseconds in 32 bits, and a day is already longer than any
@@ -24,8 +24,9 @@ enum class Parsed { run, help, version, error };
 // On error, *message is one line naming the bad argument.
 Parsed parse_options(int argc, char** argv, Options* options, std::string* message);
 
-// Splits a command line as a shell would: quotes, backslashes, variables and
-// ~. A command substitution or an unbalanced quote is an error.
+// Splits a command line as a shell would: quotes, backslashes, $NAME,
+// ${NAME} and ~, but with no file names for * ? [. A command substitution,
+// an unset variable or an unbalanced quote is an error.
 bool split_command(const std::string& line, std::vector<std::string>* argv, std::string* message);
 
 // The file a command name runs: the name itself when it holds a slash, else

@@ -4,17 +4,24 @@
 // the next input, so the source only waits on the connection.
 #include <wayland-client.h>
 
+#include <errno.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <chrono>
 #include <string>
 
 #include "ext-idle-notify-v1-client-protocol.h"
 #include "kde-idle-client-protocol.h"
+#include "kernel/printable.h"
 #include "sources.h"
 #include "watcher.h"
 
 namespace {
+
+// How long the compositor has to answer at the start, as the saver waits.
+const int answer_wait_seconds = 10;
 
 struct WaylandSource {
     wl_display* display = nullptr;
@@ -67,6 +74,61 @@ int on_wayland_events(sd_event_source*, int, uint32_t revents, void*) {
     return 0;
 }
 
+void on_sync_done(void* data, wl_callback* callback, uint32_t) {
+    wl_callback_destroy(callback);
+    *static_cast<bool*>(data) = true;
+}
+const wl_callback_listener sync_listener = {on_sync_done};
+
+std::string compositor_name() {
+    const char* name = getenv("WAYLAND_DISPLAY");
+    return "\"" + layer_printable(name && *name ? name : "wayland-0") + "\"";
+}
+
+// wl_display_roundtrip with a bound: a compositor that took the connection
+// and says nothing (stopped, hung) would hold the watcher for ever. False
+// when the connection broke; the watcher ends when the time is up.
+bool roundtrip() {
+    bool done = false;
+    wl_callback* sync = wl_display_sync(wl.display);
+    if (!sync) return false;
+    wl_callback_add_listener(sync, &sync_listener, &done);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(answer_wait_seconds);
+    while (!done) {
+        if (wl_display_prepare_read(wl.display) != 0) {
+            if (wl_display_dispatch_pending(wl.display) < 0) return false;
+            continue;
+        }
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            warn("the Wayland compositor " + compositor_name() + " did not answer within " +
+                 std::to_string(answer_wait_seconds) + " s");
+            exit(EXIT_NO_SESSION);
+        }
+        if (wl_display_flush(wl.display) < 0 && errno != EAGAIN) {
+            wl_display_cancel_read(wl.display);
+            return false;
+        }
+        pollfd connection = {wl_display_get_fd(wl.display), POLLIN, 0};
+        int ready = poll(&connection, 1, (int)left.count());
+        if (ready > 0) {
+            if (wl_display_read_events(wl.display) < 0) return false;
+        } else {
+            wl_display_cancel_read(wl.display);
+            if (ready < 0 && errno != EINTR) return false;
+        }
+        if (wl_display_dispatch_pending(wl.display) < 0) return false;
+    }
+    return true;
+}
+
+bool refuse(const char* why) {
+    note(why);
+    wl_display_disconnect(wl.display);
+    wl = {};
+    return false;
+}
+
 }  // namespace
 
 bool start_wayland_source(sd_event* event, unsigned timeout) {
@@ -80,25 +142,25 @@ bool start_wayland_source(sd_event* event, unsigned timeout) {
         return false;
     }
     wl_registry* registry = wl_display_get_registry(wl.display);
+    if (!registry) give_up("ask the Wayland compositor for its globals", -ENOMEM);
     wl_registry_add_listener(registry, &registry_listener, nullptr);
-    wl_display_roundtrip(wl.display);
+    if (!roundtrip()) return refuse("the Wayland compositor went away");
     const char* protocol = wl.notifier ? "ext_idle_notifier_v1" : wl.kde_idle ? "org_kde_kwin_idle" : nullptr;
-    if (!protocol || !wl.seat) {
-        note(protocol ? "the Wayland compositor has no seat" : "the Wayland compositor has no idle protocol");
-        wl_display_disconnect(wl.display);
-        wl = {};
-        return false;
-    }
+    if (!protocol) return refuse("the Wayland compositor has no idle protocol");
+    if (!wl.seat) return refuse("the Wayland compositor has no seat");
     uint32_t timeout_ms = timeout * 1000;
     if (wl.notifier) {
         auto* notification = ext_idle_notifier_v1_get_idle_notification(wl.notifier, timeout_ms, wl.seat);
+        if (!notification) give_up("ask the Wayland compositor for idleness", -ENOMEM);
         ext_idle_notification_v1_add_listener(notification, &notification_listener, nullptr);
     } else {
         auto* kde_timeout = org_kde_kwin_idle_get_idle_timeout(wl.kde_idle, wl.seat, timeout_ms);
+        if (!kde_timeout) give_up("ask the Wayland compositor for idleness", -ENOMEM);
         org_kde_kwin_idle_timeout_add_listener(kde_timeout, &kde_timeout_listener, nullptr);
     }
-    wl_display_flush(wl.display);
-    sd_event_add_io(event, &wl.io, wl_display_get_fd(wl.display), EPOLLIN, on_wayland_events, nullptr);
+    if (wl_display_flush(wl.display) < 0 && errno != EAGAIN) return refuse("the Wayland compositor went away");
+    int r = sd_event_add_io(event, &wl.io, wl_display_get_fd(wl.display), EPOLLIN, on_wayland_events, nullptr);
+    if (r < 0) give_up("watch the Wayland connection", r);
     note(std::string("watching the Wayland compositor's idle time (") + protocol + ")");
     return true;
 }

@@ -7,6 +7,7 @@
 //   layer_handling_fault, layer_set_fault_check - the fault path (faults.cpp)
 //   layer_fixme_once   - the loud "not implemented" line, printed once per text
 //   layer_printable    - an argument or environment value, escaped for a message
+//                        (printable.h, a library of its own)
 //   layer_kernel_set_argv, layer_command_tail, layer_quotes_argument - the
 //                        entry's command-line work
 //   layer_fake_clock_active - whether GetTickCount runs on the test clock
@@ -19,6 +20,8 @@
 #include <windows.h>
 
 #include <signal.h>
+
+#include "kernel/printable.h"
 
 #include <string>
 
@@ -48,12 +51,6 @@ void layer_set_fault_check(void (*check)());
 
 // Prints "fixme: <text>" on stderr the first time this exact text comes.
 void layer_fixme_once(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-// Text from outside (an argument, an environment value, a path) as a
-// message line may repeat it: UTF-8 as it is, but control characters (a
-// line break, a terminal's escape sequences) and bytes that are no UTF-8
-// written as C escapes (\n, \x1b), so that nothing reaches the terminal raw.
-std::string layer_printable(const char* text);
 
 // Keeps the process arguments; GetCommandLineA is rebuilt from them.
 void layer_kernel_set_argv(int argc, char** argv);

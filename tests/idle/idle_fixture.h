@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "idle_support.h"
 
 class IdleFixture : public testing::Test {
@@ -19,12 +21,14 @@ protected:
         end_recorded(scratch, "locker");
         stop_session_bus(&bus);
     }
-    // The watcher, verbose, with the stand-in saver and `args`, in the
-    // environment that `env` makes of the test's (as spawn takes it).
+    // The watcher, verbose, with the stand-in saver (where `args` names no
+    // other) and `args`, in the environment that `env` makes of the test's
+    // (as spawn takes it).
     void start_watcher(const std::vector<std::string>& args, const std::vector<std::string>& env,
                        bool saver_stays = true) {
-        std::vector<std::string> argv = {IDLE_PATH, "--verbose", "--command",
-                                         recording_command(scratch, "saver", saver_stays)};
+        std::vector<std::string> argv = {IDLE_PATH, "--verbose"};
+        if (std::find(args.begin(), args.end(), "--command") == args.end())
+            argv.insert(argv.end(), {"--command", recording_command(scratch, "saver", saver_stays)});
         argv.insert(argv.end(), args.begin(), args.end());
         watcher = spawn(argv, env);
     }

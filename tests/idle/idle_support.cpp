@@ -3,6 +3,7 @@
 
 #include <signal.h>
 #include <stdlib.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,9 +12,19 @@
 #include <stdexcept>
 
 std::string recording_command(const Scratch& scratch, const std::string& name, bool stays) {
-    std::string script = scratch.dir + "/" + name + ".sh";
-    std::ofstream(script) << "echo $$ >> '" << scratch.dir << "/" << name << "'\n" << (stays ? "exec sleep 600\n" : "");
+    return recording_script(scratch, name, stays ? "exec sleep 600" : "");
+}
+
+std::string recording_script(const Scratch& scratch, const std::string& name, const std::string& then) {
+    std::string script = scratch.dir + "/" + name + ".sh", record = scratch.dir + "/" + name;
+    std::ofstream(script) << "read up rest < /proc/uptime; echo $up >> '" << record << ".at'\n"
+                          << "echo $$ >> '" << record << "'\n"
+                          << then << "\n";
     return "sh '" + script + "'";
+}
+
+void forget_recorded(const Scratch& scratch, const std::string& name) {
+    for (const char* suffix : {"", ".at"}) remove((scratch.dir + "/" + name + suffix).c_str());
 }
 
 std::vector<int> recorded(const Scratch& scratch, const std::string& name) {
@@ -21,6 +32,19 @@ std::vector<int> recorded(const Scratch& scratch, const std::string& name) {
     std::ifstream file(scratch.dir + "/" + name);
     for (int pid; file >> pid;) pids.push_back(pid);
     return pids;
+}
+
+std::vector<double> recorded_times(const Scratch& scratch, const std::string& name) {
+    std::vector<double> times;
+    std::ifstream file(scratch.dir + "/" + name + ".at");
+    for (double at; file >> at;) times.push_back(at);
+    return times;
+}
+
+double uptime_seconds() {
+    timespec now;
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return now.tv_sec + now.tv_nsec / 1e9;
 }
 
 bool alive(int pid) {

@@ -13,8 +13,16 @@
 // A --command that appends its pid to `name` in the scratch folder and then
 // runs until it is ended (or, with `stays` false, ends at once).
 std::string recording_command(const Scratch& scratch, const std::string& name, bool stays = true);
+// A --command that records its start likewise (its pid in `name`, the
+// system's uptime in `name`.at) and then runs the shell text `then`.
+std::string recording_script(const Scratch& scratch, const std::string& name, const std::string& then);
+// Forgets what `name` recorded, for a test's next round.
+void forget_recorded(const Scratch& scratch, const std::string& name);
 // The pids recorded in `name`, one per start.
 std::vector<int> recorded(const Scratch& scratch, const std::string& name);
+// When each start was, in seconds of the system's uptime (CLOCK_BOOTTIME).
+std::vector<double> recorded_times(const Scratch& scratch, const std::string& name);
+double uptime_seconds();
 // Whether the process runs (and is not a zombie).
 bool alive(int pid);
 // Ends the recorded processes that still run.

@@ -44,13 +44,29 @@ TEST(IdleOptions, RefusesWithOneLineNamingTheArgument) {
         {{"--command", "saver; reboot"}, "only a shell"},
         {{"--command", "  "}, "empty"},
         {{"--lock-command", "lock"}, "--lock-command needs --lock-after"},
+        {{"--command", "saver $IDLE_TEST_UNSET"}, "not set"},
+        {{"--command", "saver `id`"}, "command substitution"},
+        {{"--command", "saver \"$(id)\""}, "command substitution"},
+        {{"--command", "saver ${IDLE_TEST_WORD:-x}"}, "only variables written $NAME or ${NAME}"},
+        {{"--command", "saver \\"}, "backslash"},
+        // Options that take no value, abbreviations that fit several, and
+        // arguments that would reach the terminal raw.
+        {{"--verbose=1"}, "'--verbose=1': --verbose takes no value"},
+        {{"--help=x"}, "'--help=x': --help takes no value"},
+        {{"--ver"}, "'--ver' is ambiguous: it may be --verbose or --version"},
+        {{"--lock"}, "it may be --lock-after or --lock-command"},
+        {{"--timeout", "1\n2\x1b[31m"}, "not '1\\n2\\x1b[31m'"},
+        {{"--bogus\xc2\x9b"
+          "1m"},
+         "unknown option '--bogus\\xc2\\x9b1m'"},
+        {{"/s\r"}, "unexpected argument '/s\\r'"},
     };
     for (const auto& c : cases) {
         Options options;
         std::string message;
         EXPECT_EQ(parse(c.args, &options, &message), Parsed::error) << c.args[0];
         EXPECT_NE(message.find(c.said), std::string::npos) << message;
-        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+        EXPECT_EQ(message.find_first_of("\n\r\x1b"), std::string::npos) << message;
     }
 }
 
@@ -73,8 +89,49 @@ TEST(IdleOptions, ReadsValuesAndSplitsCommandsAsAShell) {
     EXPECT_EQ(parse({}, &defaults, &message), Parsed::run);
     EXPECT_EQ(defaults.timeout, 300u);
     EXPECT_EQ(defaults.lock_after, 0u);
+    Options abbreviated;
+    EXPECT_EQ(parse({"--time=30", "--verb"}, &abbreviated, &message), Parsed::run) << message;
+    EXPECT_EQ(abbreviated.timeout, 30u);
+    EXPECT_TRUE(abbreviated.verbose);
     EXPECT_EQ(parse({"--timeout", "abc", "--help"}, &defaults, &message), Parsed::error);
     EXPECT_EQ(parse({"--help", "--timeout", "abc"}, &defaults, &message), Parsed::help);
+}
+
+// Quotes, backslashes, $NAME and ~ as a shell takes them, but no file
+// names: * ? and [ stay as they are, even where files would match them.
+TEST(IdleOptions, SplitsCommandsWithoutExpandingFileNames) {
+    char dir[] = "/tmp/orrelune-idle-split-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    for (const char* name : {"a.c", "b.c"}) std::ofstream(std::string(dir) + "/" + name) << "";
+    std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    setenv("IDLE_TEST_WORD", "two words", 1);
+    setenv("IDLE_TEST_GLOB", "*.c", 1);
+    setenv("HOME", "/home/someone", 1);
+    struct Case {
+        std::string line;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"/bin/echo *.c", {"/bin/echo", "*.c"}},
+        {"x [ab].c ?.c", {"x", "[ab].c", "?.c"}},
+        {"x $IDLE_TEST_GLOB", {"x", "*.c"}},
+        {"x $IDLE_TEST_WORD", {"x", "two", "words"}},
+        {"x ${IDLE_TEST_WORD}s", {"x", "two", "wordss"}},
+        {"x \"$IDLE_TEST_WORD\"", {"x", "two words"}},
+        {"x '$IDLE_TEST_WORD'", {"x", "$IDLE_TEST_WORD"}},
+        {"x '' \"\"", {"x", "", ""}},
+        {"x 'a'\"b\"c", {"x", "abc"}},
+        {"x \"a\\\"b\\$c\\d\"", {"x", "a\"b$c\\d"}},
+        {"x ~/f '~/g' a~ $", {"x", "/home/someone/f", "~/g", "a~", "$"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> words;
+        std::string message;
+        EXPECT_TRUE(split_command(c.line, &words, &message)) << c.line << ": " << message;
+        EXPECT_EQ(words, c.words) << c.line;
+    }
+    std::filesystem::current_path(before);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(IdleOptions, CommandsMustNameAProgram) {
