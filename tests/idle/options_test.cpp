@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
-
 #include <string>
 #include <vector>
 
@@ -100,11 +100,10 @@ TEST(IdleOptions, ReadsValuesAndSplitsCommandsAsAShell) {
 // Quotes, backslashes, $NAME and ~ as a shell takes them, but no file
 // names: * ? and [ stay as they are, even where files would match them.
 TEST(IdleOptions, SplitsCommandsWithoutExpandingFileNames) {
-    char dir[] = "/tmp/orrelune-idle-split-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    for (const char* name : {"a.c", "b.c"}) std::ofstream(std::string(dir) + "/" + name) << "";
-    std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
+    const Scratch dir("orrelune-idle-split");
+    for (const char* name : {"a.c", "b.c"}) std::ofstream(dir.dir + "/" + name) << "";
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.dir);
     setenv("IDLE_TEST_WORD", "two words", 1);
     setenv("IDLE_TEST_GLOB", "*.c", 1);
     setenv("HOME", "/home/someone", 1);
@@ -131,7 +130,6 @@ TEST(IdleOptions, SplitsCommandsWithoutExpandingFileNames) {
         EXPECT_EQ(words, c.words) << c.line;
     }
     std::filesystem::current_path(before);
-    std::filesystem::remove_all(dir);
 }
 
 TEST(IdleOptions, CommandsMustNameAProgram) {
