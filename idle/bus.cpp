@@ -3,10 +3,14 @@
 // shield and the session manager's idle inhibitors.
 #include "bus.h"
 
+#include <stdlib.h>
+#include <string.h>
+
 #include <string>
 #include <vector>
 
 #include "holds.h"
+#include "options.h"
 #include "watcher.h"
 
 namespace {
@@ -28,6 +32,7 @@ struct Buses {
 } b;
 
 const char* const screensaver_name = "org.freedesktop.ScreenSaver";
+const char* const instance_name = "org.orrelune.Idle";
 const uint32_t inhibit_idle = 8;  // GNOME's session manager: "inhibit the session being marked as idle"
 
 int on_inhibit(sd_bus_message* message, void*, sd_bus_error*) {
@@ -204,6 +209,24 @@ bool gnome_inhibited() {
     return inhibited;
 }
 
+// One watcher per session: a second one would start a saver of its own.
+void claim_session() {
+    int r = sd_bus_request_name(b.session, instance_name, 0);
+    if (r >= 0) return;
+    if (r != -EEXIST) {
+        warn(std::string("cannot ask the session bus for ") + instance_name + ": " + strerror(-r));
+        exit(EXIT_NO_SESSION);
+    }
+    sd_bus_creds* creds = nullptr;
+    pid_t pid = 0;
+    if (sd_bus_get_name_creds(b.session, instance_name, SD_BUS_CREDS_PID, &creds) >= 0)
+        sd_bus_creds_get_pid(creds, &pid);
+    sd_bus_creds_unref(creds);
+    warn(std::string("another orrelune-idle") + (pid ? " (pid " + std::to_string(pid) + ")" : "") +
+         " already watches this session");
+    exit(EXIT_ANOTHER_WATCHER);
+}
+
 }  // namespace
 
 sd_bus* bus_start(sd_event* event) {
@@ -213,6 +236,7 @@ sd_bus* bus_start(sd_event* event) {
     sd_bus_set_exit_on_disconnect(b.session, 0);
     sd_bus_match_signal(b.session, nullptr, "org.freedesktop.DBus.Local", "/org/freedesktop/DBus/Local",
                         "org.freedesktop.DBus.Local", "Disconnected", on_disconnected, nullptr);
+    claim_session();
     serve_inhibits();
     follow_gnome();
     return b.session;
