@@ -1,109 +1,31 @@
-// Holds on the buses: org.freedesktop.ScreenSaver's inhibits where nobody
-// else serves them, logind's lock and LockedHint, and on GNOME its screen
-// shield and the session manager's idle inhibitors.
+// Holds on the buses besides the inhibit service (inhibits.cpp): logind's
+// lock and LockedHint, and on GNOME its screen shield and the session
+// manager's idle inhibitors.
 #include "bus.h"
 
 #include <stdlib.h>
 #include <string.h>
 
 #include <string>
-#include <vector>
 
 #include "holds.h"
+#include "inhibits.h"
 #include "options.h"
 #include "watcher.h"
 
 namespace {
 
-struct Inhibit {
-    uint32_t cookie;
-    std::string owner;  // the caller's unique name: its leaving drops the inhibit
-};
-
 struct Buses {
     sd_bus* session = nullptr;
     sd_bus* system = nullptr;
-    std::vector<Inhibit> inhibits;
-    uint32_t last_cookie = 0;
     std::string session_path;  // logind's object of this session; empty without logind
     bool locked = false;       // logind's LockedHint
     bool shield = false;       // GNOME's screen shield is up
     bool gnome_session = false;
 } b;
 
-const char* const screensaver_name = "org.freedesktop.ScreenSaver";
 const char* const instance_name = "org.orrelune.Idle";
 const uint32_t inhibit_idle = 8;  // GNOME's session manager: "inhibit the session being marked as idle"
-
-int on_inhibit(sd_bus_message* message, void*, sd_bus_error*) {
-    const char *application = nullptr, *reason = nullptr;
-    int r = sd_bus_message_read(message, "ss", &application, &reason);
-    if (r < 0) return r;
-    b.inhibits.push_back({++b.last_cookie, sd_bus_message_get_sender(message)});
-    note(std::string("inhibited by ") + application + ": " + reason);
-    return sd_bus_reply_method_return(message, "u", b.last_cookie);
-}
-
-void drop_inhibits(bool (*match)(const Inhibit&, const void*), const void* what) {
-    size_t before = b.inhibits.size();
-    for (size_t i = 0; i < b.inhibits.size();)
-        if (match(b.inhibits[i], what))
-            b.inhibits.erase(b.inhibits.begin() + i);
-        else
-            ++i;
-    if (b.inhibits.size() < before) {
-        note("an inhibit went; " + std::to_string(b.inhibits.size()) + " left");
-        holds_changed();
-    }
-}
-
-int on_uninhibit(sd_bus_message* message, void*, sd_bus_error*) {
-    uint32_t cookie = 0;
-    int r = sd_bus_message_read(message, "u", &cookie);
-    if (r < 0) return r;
-    drop_inhibits([](const Inhibit& inhibit, const void* c) { return inhibit.cookie == *(const uint32_t*)c; }, &cookie);
-    return sd_bus_reply_method_return(message, "");
-}
-
-int on_get_active(sd_bus_message* message, void*, sd_bus_error*) {
-    return sd_bus_reply_method_return(message, "b", saver_running());
-}
-
-const sd_bus_vtable screensaver_vtable[] = {
-    SD_BUS_VTABLE_START(0),
-    SD_BUS_METHOD_WITH_ARGS("Inhibit", SD_BUS_ARGS("s", application_name, "s", reason_for_inhibit),
-                            SD_BUS_RESULT("u", cookie), on_inhibit, SD_BUS_VTABLE_UNPRIVILEGED),
-    SD_BUS_METHOD_WITH_ARGS("UnInhibit", SD_BUS_ARGS("u", cookie), SD_BUS_NO_RESULT, on_uninhibit,
-                            SD_BUS_VTABLE_UNPRIVILEGED),
-    SD_BUS_METHOD_WITH_ARGS("GetActive", SD_BUS_NO_ARGS, SD_BUS_RESULT("b", active), on_get_active,
-                            SD_BUS_VTABLE_UNPRIVILEGED),
-    SD_BUS_VTABLE_END,
-};
-
-int on_name_owner_changed(sd_bus_message* message, void*, sd_bus_error*) {
-    const char *name = nullptr, *old_owner = nullptr, *new_owner = nullptr;
-    if (sd_bus_message_read(message, "sss", &name, &old_owner, &new_owner) < 0) return 0;
-    if (*new_owner) return 0;
-    drop_inhibits([](const Inhibit& inhibit, const void* n) { return inhibit.owner == (const char*)n; }, name);
-    return 0;
-}
-
-// Serves the inhibit calls where no one on the bus does (sway, X11 window
-// managers); on GNOME and KDE the desktop owns the name and its inhibits
-// reach us through the idle protocol or the session manager.
-void serve_inhibits() {
-    int r = sd_bus_request_name(b.session, screensaver_name, 0);
-    if (r < 0) {
-        note(std::string(screensaver_name) + " is served by another program");
-        return;
-    }
-    // Where KDE serves it, and where the freedesktop draft does.
-    for (const char* path : {"/org/freedesktop/ScreenSaver", "/ScreenSaver"})
-        sd_bus_add_object_vtable(b.session, nullptr, path, screensaver_name, screensaver_vtable, nullptr);
-    sd_bus_match_signal(b.session, nullptr, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                        "NameOwnerChanged", on_name_owner_changed, nullptr);
-    note(std::string("serving ") + screensaver_name);
-}
 
 int on_disconnected(sd_bus_message*, void*, sd_bus_error*) {
     session_lost("the session bus went away");
@@ -237,13 +159,17 @@ sd_bus* bus_start(sd_event* event) {
     sd_bus_match_signal(b.session, nullptr, "org.freedesktop.DBus.Local", "/org/freedesktop/DBus/Local",
                         "org.freedesktop.DBus.Local", "Disconnected", on_disconnected, nullptr);
     claim_session();
-    serve_inhibits();
+    std::string why;
+    if (!serve_inhibits(b.session, &why)) {
+        warn(why);
+        exit(EXIT_NO_SESSION);
+    }
     follow_gnome();
     return b.session;
 }
 
 bool saver_held() {
-    return !b.inhibits.empty() || b.locked || b.shield || gnome_inhibited();
+    return inhibits_held() || b.locked || b.shield || gnome_inhibited();
 }
 
 bool lock_session() {

@@ -1,12 +1,76 @@
-// The watcher on the buses: one per session. On a private Xvfb (the idle
-// source) with a private session bus.
+// The watcher on the buses: one per session, org.freedesktop.ScreenSaver
+// served only while no other program wants it, and each client's inhibits
+// its own. On a private Xvfb (the idle source) with a private session bus.
 #include <signal.h>
+#include <stdarg.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
 #include "idle_fixture.h"
+#include "inhibits.h"
 
 namespace {
+
+const char* const screensaver = "org.freedesktop.ScreenSaver";
+const char* const screensaver_path = "/org/freedesktop/ScreenSaver";
+const uint32_t replace_existing = 2, do_not_queue = 4;  // RequestName's flags
+
+// RequestName's answer (1: the primary owner, 3: owned by another), or
+// -errno when the call failed.
+int request_name(sd_bus* bus, const char* name, uint32_t flags) {
+    sd_bus_message* reply = nullptr;
+    uint32_t answer = 0;
+    int r = sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                               "RequestName", nullptr, &reply, "su", name, flags);
+    if (r >= 0) r = sd_bus_message_read(reply, "u", &answer);
+    sd_bus_message_unref(reply);
+    return r < 0 ? r : (int)answer;
+}
+
+// The process that owns `name`; 0 when nobody does.
+uint32_t owner_pid(sd_bus* bus, const char* name) {
+    sd_bus_message* reply = nullptr;
+    uint32_t pid = 0;
+    if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                           "GetConnectionUnixProcessID", nullptr, &reply, "s", name) >= 0)
+        sd_bus_message_read(reply, "u", &pid);
+    sd_bus_message_unref(reply);
+    return pid;
+}
+
+// A method call's error name; empty when it succeeded. Reads a "u" answer
+// into *answer where one is given.
+std::string call(sd_bus* bus, const char* destination, const char* path, const char* interface, const char* method,
+                 uint32_t* answer, const char* types, ...) {
+    sd_bus_message *message = nullptr, *reply = nullptr;
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    va_list args;
+    va_start(args, types);
+    int r = sd_bus_message_new_method_call(bus, &message, destination, path, interface, method);
+    if (r >= 0) r = sd_bus_message_appendv(message, types, args);
+    va_end(args);
+    if (r >= 0) r = sd_bus_call(bus, message, 0, &error, &reply);
+    if (r >= 0 && answer) r = sd_bus_message_read(reply, "u", answer);
+    std::string name = r >= 0 ? "" : error.name ? error.name : "failed: " + std::string(strerror(-r));
+    sd_bus_error_free(&error);
+    sd_bus_message_unref(message);
+    sd_bus_message_unref(reply);
+    return name;
+}
+
+std::string inhibit(sd_bus* bus, uint32_t* cookie) {
+    return call(bus, screensaver, screensaver_path, screensaver, "Inhibit", cookie, "ss", "a player", "a video plays");
+}
+std::string uninhibit(sd_bus* bus, uint32_t cookie) {
+    return call(bus, screensaver, screensaver_path, screensaver, "UnInhibit", nullptr, "u", cookie);
+}
 
 class IdleBus : public IdleFixture {
 protected:
@@ -35,6 +99,25 @@ protected:
     void start_watcher(const std::vector<std::string>& args, const std::vector<std::string>& changes = {}) {
         IdleFixture::start_watcher(args, watcher_env(changes));
     }
+    // Ends the watcher and its saver, for the next case of a table.
+    void end_watcher() {
+        kill_child(&watcher);
+        end_recorded(scratch, "saver");
+        remove((scratch.dir + "/saver").c_str());
+    }
+    // Once the X source runs, the watcher has sent the bus every request of
+    // its start.
+    bool wait_for_start() { return wait_for_stderr(watcher, "watching the X server's idle time", 30000); }
+    // Returns once the watcher has handled what `from` sent it before.
+    void sync_with_watcher(sd_bus* from) {
+        ASSERT_EQ(call(from, "org.orrelune.Idle", "/", "org.freedesktop.DBus.Peer", "Ping", nullptr, ""), "");
+    }
+    // Input, and the watcher idle again but held off: no saver starts.
+    void expect_held_off() {
+        ASSERT_TRUE(xdotool("key shift"));
+        ASSERT_TRUE(wait_for_stderr(watcher, "idle, but held off", 30000)) << read_stderr(watcher);
+        EXPECT_EQ(starts(), 1u);
+    }
 
     XServer server;
     sd_bus *client = nullptr, *other = nullptr;
@@ -51,6 +134,108 @@ TEST_F(IdleBus, ASecondWatcherInTheSessionSaysSoAndExits) {
                         ") already watches this session\n");
     EXPECT_EQ(starts(), 1u);
     EXPECT_TRUE(still_running(watcher));
+}
+
+// KDE Plasma's screen locker asks for the name without replacing its owner,
+// and gives up when it is taken.
+TEST_F(IdleBus, PlasmasRequestForTheNameMadeAfterTheWatchersGetsIt) {
+    start_watcher({"--timeout", "600"}, {"XDG_CURRENT_DESKTOP=KDE"});
+    ASSERT_TRUE(wait_for_start()) << read_stderr(watcher);
+    sync_with_watcher(client);
+    EXPECT_EQ(request_name(client, screensaver, do_not_queue), 1) << read_stderr(watcher);
+}
+
+// Another program has the name, from before the watcher or by replacing it:
+// when it leaves, the watcher serves the name (again).
+TEST_F(IdleBus, TheWatcherServesTheNameWhenTheProgramThatHadItLeaves) {
+    struct Case {
+        const char* what;
+        bool before_the_watcher;
+        uint32_t flags;
+    } cases[] = {
+        {"it had the name first", true, do_not_queue},
+        {"it asked to replace the watcher", false, do_not_queue | replace_existing},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        other = connect_bus(bus.address);
+        if (c.before_the_watcher) {
+            ASSERT_EQ(request_name(other, screensaver, c.flags), 1);
+        }
+        start_watcher({"--timeout", "600"});
+        ASSERT_TRUE(wait_for_start()) << read_stderr(watcher);
+        if (!c.before_the_watcher) {
+            ASSERT_TRUE(wait_until([&] { return owner_pid(client, screensaver) == (uint32_t)watcher.pid; }, 30000));
+            ASSERT_EQ(request_name(other, screensaver, c.flags), 1) << read_stderr(watcher);
+        }
+        sync_with_watcher(client);
+        EXPECT_EQ(owner_pid(client, screensaver), (uint32_t)getpid());
+        other = sd_bus_flush_close_unref(other);
+        EXPECT_TRUE(wait_until([&] { return owner_pid(client, screensaver) == (uint32_t)watcher.pid; }, 30000))
+            << read_stderr(watcher);
+        uint32_t cookie = 0;
+        EXPECT_EQ(inhibit(client, &cookie), "");
+        end_watcher();
+    }
+}
+
+// The same with KDE's own: KWin 5.27, which runs Plasma's screen locker on
+// Wayland, started after the watcher in a Plasma session.
+TEST_F(IdleBus, KWinsScreenLockerGetsTheNameAfterTheWatcher) {
+    start_watcher({"--timeout", "600"}, {"XDG_CURRENT_DESKTOP=KDE"});
+    ASSERT_TRUE(wait_for_start()) << read_stderr(watcher);
+    sync_with_watcher(client);
+    // A plain copy: the installed binary carries a file capability.
+    std::string kwin = scratch.dir + "/kwin_wayland", runtime = scratch.dir + "/runtime";
+    std::filesystem::copy_file("/usr/bin/kwin_wayland", kwin);
+    mkdir(runtime.c_str(), 0700);
+    second =
+        spawn({kwin, "--virtual", "--width", "640", "--height", "480", "--socket", "orrelune-kwin",
+               "--no-global-shortcuts", "--no-kactivities"},
+              {"XDG_RUNTIME_DIR=" + runtime, "WAYLAND_DISPLAY", "DISPLAY", "DBUS_SESSION_BUS_ADDRESS=" + bus.address,
+               "HOME=" + scratch.dir, "KWIN_COMPOSE=Q", "QT_QPA_PLATFORM", "XDG_CURRENT_DESKTOP=KDE"});
+    EXPECT_TRUE(wait_until([&] { return owner_pid(client, screensaver) == (uint32_t)second.pid; }, 60000))
+        << read_stderr(second);
+}
+
+// A cookie is random and releases only an inhibit of the client that took
+// it; one client holds a bounded number, and its leaving drops them all.
+TEST_F(IdleBus, EachClientsInhibitsAreItsOwnAndBounded) {
+    start_watcher({"--timeout", "1"});
+    ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+    ASSERT_TRUE(wait_until([&] { return owner_pid(client, screensaver) == (uint32_t)watcher.pid; }, 30000));
+    sd_bus* first = connect_bus(bus.address);
+    other = connect_bus(bus.address);
+    std::vector<uint32_t> cookies(max_inhibits_per_client);
+    for (auto& cookie : cookies) ASSERT_EQ(inhibit(first, &cookie), "");
+    uint32_t refused = 0;
+    EXPECT_EQ(inhibit(first, &refused), "org.freedesktop.DBus.Error.LimitsExceeded");
+    EXPECT_EQ(std::set<uint32_t>(cookies.begin(), cookies.end()).size(), cookies.size());
+    size_t counted = 0;  // cookies that follow the one before
+    for (size_t i = 1; i < cookies.size(); ++i) counted += cookies[i] == cookies[i - 1] + 1;
+    EXPECT_EQ(counted, 0u);
+
+    uint32_t theirs = 0;
+    ASSERT_EQ(inhibit(other, &theirs), "");
+    uint32_t unknown = 1;
+    while (unknown == theirs || std::count(cookies.begin(), cookies.end(), unknown)) ++unknown;
+    struct Case {
+        const char* what;
+        sd_bus* caller;
+        uint32_t cookie;
+        std::string error;
+    } cases[] = {
+        {"another client's cookie", other, cookies[0], "org.freedesktop.DBus.Error.InvalidArgs"},
+        {"a cookie never handed out", other, unknown, "org.freedesktop.DBus.Error.InvalidArgs"},
+        {"its own cookie", first, cookies[0], ""},
+        {"its own cookie again", first, cookies[0], "org.freedesktop.DBus.Error.InvalidArgs"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(uninhibit(c.caller, c.cookie), c.error) << c.what;
+
+    expect_held_off();
+    sd_bus_flush_close_unref(first);  // with the rest of its inhibits
+    ASSERT_EQ(uninhibit(other, theirs), "");
+    EXPECT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
 }
 
 }  // namespace
