@@ -47,8 +47,9 @@ const char* usage_text() {
            "  --version               show the version and exit\n"
            "\n"
            "Exit status: 0 when ended by SIGTERM, SIGINT or SIGHUP; 1 when the session\n"
-           "offers no way to watch idleness, or its display or bus went away; 2 on a bad\n"
-           "command line; 3 when another orrelune-idle watches the session.\n";
+           "offers no way to watch idleness, or its display or bus went away or does not\n"
+           "answer; 2 on a bad command line; 3 when another orrelune-idle watches the\n"
+           "session.\n";
 }
 
 bool split_command(const std::string& line, std::vector<std::string>* argv, std::string* message) {

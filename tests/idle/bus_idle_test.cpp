@@ -1,10 +1,16 @@
 // The watcher on the buses: one per session, org.freedesktop.ScreenSaver
-// served only while no other program wants it, and each client's inhibits
-// its own. On a private Xvfb (the idle source) with a private session bus.
+// served only while no other program wants it, each client's inhibits its
+// own, and the holds of logind and GNOME believed from their owners alone,
+// followed as those come and go, and never waited on. On a private Xvfb (the
+// idle source) with a private session bus; logind and GNOME's session
+// manager are python3-dbusmock's stand-ins, logind on a private system bus
+// (the IdleMocked tests, which their own CTest entry skips without it).
 #include <signal.h>
 #include <stdarg.h>
 #include <string.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -84,15 +90,20 @@ protected:
         for (sd_bus* connection : {client, other})
             if (connection) sd_bus_flush_close_unref(connection);
         kill_child(&second);
+        kill_child(&mock);
+        end_recorded(scratch, "held");
         IdleFixture::TearDown();
+        stop_session_bus(&system_bus);
         stop_xserver(&server);
     }
-    // The watcher's environment: this X server, the private session bus, no
-    // system bus, no compositor and no desktop; `changes` after that.
+    // The watcher's environment: this X server, the private buses (a system
+    // bus only where a test started one), no compositor and no desktop;
+    // `changes` after that.
     std::vector<std::string> watcher_env(const std::vector<std::string>& changes = {}) {
-        std::vector<std::string> env = {"WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP", "XDG_RUNTIME_DIR=" + scratch.dir,
-                                        "DBUS_SESSION_BUS_ADDRESS=" + bus.address,
-                                        "DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent"};
+        std::vector<std::string> env = {
+            "WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP", "XDG_RUNTIME_DIR=" + scratch.dir,
+            "DBUS_SESSION_BUS_ADDRESS=" + bus.address,
+            "DBUS_SYSTEM_BUS_ADDRESS=" + (system_bus.address.empty() ? "unix:path=/nonexistent" : system_bus.address)};
         env.insert(env.end(), changes.begin(), changes.end());
         return env;
     }
@@ -120,8 +131,9 @@ protected:
     }
 
     XServer server;
+    SessionBus system_bus;
     sd_bus *client = nullptr, *other = nullptr;
-    Child second;
+    Child second, mock;
 };
 
 TEST_F(IdleBus, ASecondWatcherInTheSessionSaysSoAndExits) {
@@ -236,6 +248,164 @@ TEST_F(IdleBus, EachClientsInhibitsAreItsOwnAndBounded) {
     sd_bus_flush_close_unref(first);  // with the rest of its inhibits
     ASSERT_EQ(uninhibit(other, theirs), "");
     EXPECT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
+}
+
+// GNOME's shell says whether its screen shield (the lock screen) is up; a
+// program that does not own its name is not believed, and what the owner
+// said goes with it.
+TEST_F(IdleBus, TheShieldIsBelievedFromItsOwnerAloneAndForgottenWhenItGoes) {
+    start_watcher({"--timeout", "1"});
+    ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+    auto shield_up = [](sd_bus* from) {
+        return sd_bus_emit_signal(from, "/org/gnome/ScreenSaver", "org.gnome.ScreenSaver", "ActiveChanged", "b", 1);
+    };
+    ASSERT_GE(shield_up(client), 0);
+    sync_with_watcher(client);
+    EXPECT_EQ(read_stderr(watcher).find("shield is up"), std::string::npos);
+    EXPECT_TRUE(alive(saver(0)));
+
+    other = connect_bus(bus.address);
+    ASSERT_EQ(request_name(other, "org.gnome.ScreenSaver", do_not_queue), 1);
+    ASSERT_GE(shield_up(other), 0);
+    ASSERT_GE(sd_bus_flush(other), 0);
+    EXPECT_TRUE(wait_ended(saver(0))) << read_stderr(watcher);
+    expect_held_off();
+    other = sd_bus_flush_close_unref(other);
+    EXPECT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
+}
+
+// A peer that owns its name and never answers holds nothing up: the saver
+// starts a timeout after idleness and ends on input as usual. (Waiting on it
+// took 25 s a call, three calls before the first saver.)
+TEST_F(IdleBus, APeerThatNeverAnswersHoldsNothingUp) {
+    other = connect_bus(bus.address);
+    for (const char* name : {"org.gnome.SessionManager", "org.gnome.ScreenSaver"})
+        ASSERT_EQ(request_name(other, name, do_not_queue), 1);
+    start_watcher({"--timeout", "1"});
+    EXPECT_TRUE(wait_until([&] { return starts() == 1; }, 40000)) << read_stderr(watcher);
+    ASSERT_GE(sd_bus_emit_signal(other, "/org/gnome/SessionManager", "org.gnome.SessionManager", "InhibitorAdded", "o",
+                                 "/org/gnome/SessionManager/Inhibitor1"),
+              0);
+    ASSERT_GE(sd_bus_flush(other), 0);
+    ASSERT_TRUE(xdotool("key shift"));
+    EXPECT_TRUE(wait_until([&] { return starts() == 2; }, 40000)) << read_stderr(watcher);
+}
+
+// A bus that accepts the connection and never answers: the session bus ends
+// the start within the bound, with one line; without logind's the watcher
+// runs on.
+TEST_F(IdleBus, ASilentBusBoundsTheStart) {
+    std::string path = scratch.dir + "/silent";
+    int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(listener, (sockaddr*)&address, sizeof address), 0);
+    ASSERT_EQ(listen(listener, 16), 0);
+    std::string silent = "unix:path=" + path;
+
+    start_watcher({"--timeout", "1"}, {"DBUS_SESSION_BUS_ADDRESS=" + silent});
+    EXPECT_EQ(wait_exit(&watcher, 30000), 1);
+    std::string said = read_stderr(watcher);
+    EXPECT_NE(said.find("orrelune-idle: the session bus does not answer (waited 10 s)\n"), std::string::npos) << said;
+    EXPECT_EQ(said.find("served by another program"), std::string::npos) << said;
+
+    start_watcher({"--timeout", "1"}, {"DBUS_SYSTEM_BUS_ADDRESS=" + silent});
+    EXPECT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+    EXPECT_NE(read_stderr(watcher).find("the system bus does not answer (waited 10 s)"), std::string::npos);
+    close(listener);
+}
+
+// With python3-dbusmock's logind on a private system bus, and its GNOME
+// session manager.
+class IdleMocked : public IdleBus {
+protected:
+    void start_system_bus() {
+        system_bus = start_session_bus(scratch, scratch.dir + "/system");
+        system_client = connect_bus(system_bus.address);
+    }
+    void TearDown() override {
+        if (system_client) sd_bus_flush_close_unref(system_client);
+        IdleBus::TearDown();
+    }
+    // The stand-in of `template_name`, once it owns `name` on `on`.
+    void start_mock(const std::string& template_name, sd_bus* on, const char* name) {
+        mock = spawn({"/usr/bin/python3", "-m", "dbusmock", "--template", MOCKS_DIR "/" + template_name, "-l",
+                      scratch.dir + "/" + template_name + ".log"},
+                     {"DBUS_SESSION_BUS_ADDRESS=" + bus.address, "DBUS_SYSTEM_BUS_ADDRESS=" + system_bus.address});
+        ASSERT_TRUE(wait_for_name(on, name, 30000)) << read_stderr(mock);
+    }
+
+    sd_bus* system_client = nullptr;
+};
+
+// `systemd-inhibit --what=idle` holds the saver off until it ends, or until
+// logind, which holds it, goes.
+TEST_F(IdleMocked, LogindsIdleInhibitorsHoldTheSaverOff) {
+    start_system_bus();
+    for (bool logind_goes : {false, true}) {
+        SCOPED_TRACE(logind_goes ? "logind goes" : "the inhibitor ends");
+        if (!mock.pid) start_mock("logind.py", system_client, "org.freedesktop.login1");
+        start_watcher({"--timeout", "1"});
+        ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+        recording_command(scratch, "held");
+        Child inhibitor = spawn({"/usr/bin/systemd-inhibit", "--what=idle", "--who=a player", "--why=a video plays",
+                                 "sh", scratch.dir + "/held.sh"},
+                                {"DBUS_SYSTEM_BUS_ADDRESS=" + system_bus.address});
+        ASSERT_TRUE(wait_for_stderr(watcher, "logind holds an idle inhibitor", 30000)) << read_stderr(watcher);
+        expect_held_off();
+        if (logind_goes)
+            kill_child(&mock);
+        else
+            end_recorded(scratch, "held");
+        EXPECT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
+        end_recorded(scratch, "held");
+        EXPECT_GE(wait_exit(&inhibitor, 30000), 0);
+        end_watcher();
+    }
+}
+
+TEST_F(IdleMocked, ALockedSessionEndsTheSaverAndHoldsTheNextOff) {
+    start_system_bus();
+    start_mock("logind.py", system_client, "org.freedesktop.login1");
+    start_watcher({"--timeout", "1"});
+    ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+    auto set_locked_hint = [&](bool locked) {
+        return call(system_client, "org.freedesktop.login1", "/org/freedesktop/login1/session/auto",
+                    "org.freedesktop.login1.Session", "SetLockedHint", nullptr, "b", (int)locked);
+    };
+    ASSERT_EQ(set_locked_hint(true), "");
+    EXPECT_TRUE(wait_ended(saver(0))) << read_stderr(watcher);
+    expect_held_off();
+    ASSERT_EQ(set_locked_hint(false), "");
+    EXPECT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
+}
+
+// A session manager that comes after the watcher is followed: its idle
+// inhibitor holds the saver off until it is released or the manager goes.
+TEST_F(IdleMocked, AGnomeSessionManagerThatComesLaterIsFollowed) {
+    for (bool manager_goes : {false, true}) {
+        SCOPED_TRACE(manager_goes ? "the manager goes" : "Uninhibit");
+        start_watcher({"--timeout", "1"});
+        ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
+        start_mock("gnome_session.py", client, "org.gnome.SessionManager");
+        uint32_t cookie = 0;
+        ASSERT_EQ(call(client, "org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager",
+                       "Inhibit", &cookie, "susu", "a player", 0u, "a video plays", 8u),
+                  "");
+        ASSERT_TRUE(wait_for_stderr(watcher, "GNOME's session manager holds an idle inhibitor", 30000))
+            << read_stderr(watcher);
+        expect_held_off();
+        if (manager_goes)
+            kill_child(&mock);
+        else
+            ASSERT_EQ(call(client, "org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager",
+                           "Uninhibit", nullptr, "u", cookie),
+                      "");
+        EXPECT_TRUE(wait_for_starts(2)) << read_stderr(watcher);
+        kill_child(&mock);
+        end_watcher();
+    }
 }
 
 }  // namespace
