@@ -156,8 +156,9 @@ const char* usage_text() {
            "\n"
            "Exit status: 0 when ended by SIGTERM, SIGINT or SIGHUP; 1 when the session\n"
            "offers no way to watch idleness, or its display or bus went away or does not\n"
-           "answer; 2 on a bad command line; 3 when the system refused what the watcher\n"
-           "needs (memory, file descriptors).\n";
+           "answer; 2 on a bad command line; 3 when another orrelune-idle watches the\n"
+           "session; 4 when the system refused what the watcher needs (memory, file\n"
+           "descriptors).\n";
 }
 
 bool split_command(const std::string& line, std::vector<std::string>* argv, std::string* message) {

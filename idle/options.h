@@ -5,7 +5,7 @@
 #include <vector>
 
 // The exit codes, as --help and the man page give them.
-enum { EXIT_NO_SESSION = 1, EXIT_USAGE = 2, EXIT_SETUP = 3 };
+enum { EXIT_NO_SESSION = 1, EXIT_USAGE = 2, EXIT_ANOTHER_WATCHER = 3, EXIT_SETUP = 4 };
 
 // Timeouts are whole seconds in this range: the compositors' idle protocols
 // count milliseconds in 32 bits, and a day is already longer than any

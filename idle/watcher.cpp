@@ -261,10 +261,9 @@ void lock() {
         }
         end_group(&w.saver);  // the lock wants the screen and the input
     } else if (lock_session()) {
-        note("locked through logind");
-        end_group(&w.saver);
+        note("asking logind to lock the session");
     } else {
-        warn("cannot lock the session: logind refused; the saver stays");
+        warn("cannot lock the session: no logind session to ask; the saver stays");
     }
 }
 
@@ -393,6 +392,11 @@ void holds_changed() {
 void session_locked() {
     if (w.saver.pid) note("the session is locked: ending the saver");
     end_saver();
+}
+
+void lock_granted() {
+    note("locked through logind");
+    end_group(&w.saver);
 }
 
 void end_saver() {

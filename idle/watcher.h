@@ -32,6 +32,9 @@ void watcher_finish();
 void holds_changed();
 // The session was locked by other means: the saver makes way.
 void session_locked();
+// logind took the watcher's request to lock: the saver makes way for the
+// lock screen. Until then (and when logind refuses) the saver stays.
+void lock_granted();
 
 // Ends the saver (SIGTERM to its process group, SIGKILL after a grace
 // period).

@@ -76,8 +76,16 @@ SessionBus start_session_bus(const Scratch& scratch, const std::string& socket, 
     std::vector<std::string> argv = {"/usr/bin/dbus-daemon", "--config-file=" + config, "--nofork", "--nosyslog",
                                      "--address=" + bus.address};
     bus.daemon = spawn(unprivileged ? as_unprivileged(argv, {socket.substr(0, socket.rfind('/'))}) : argv);
-    if (!wait_until([&] { return std::filesystem::exists(socket); }, 20000))
-        throw std::runtime_error("dbus-daemon did not start");
+    // The socket's file comes before the daemon listens on it: started once
+    // a client gets through.
+    auto takes_a_client = [&] {
+        sd_bus* probe = nullptr;
+        bool connected = sd_bus_new(&probe) >= 0 && sd_bus_set_address(probe, bus.address.c_str()) >= 0 &&
+                         sd_bus_set_bus_client(probe, 1) >= 0 && sd_bus_start(probe) >= 0;
+        sd_bus_close_unref(probe);
+        return connected;
+    };
+    if (!wait_until(takes_a_client, 20000)) throw std::runtime_error("dbus-daemon did not start");
     return bus;
 }
 

@@ -265,7 +265,7 @@ TEST_F(IdleX11, ASetUpFailureEndsTheWatcherAndItsSaver) {
     while (open.count((int)lowest_free)) ++lowest_free;
     rlimit limit = {lowest_free, lowest_free};
     ASSERT_EQ(prlimit(watcher.pid, RLIMIT_NOFILE, &limit, nullptr), 0);
-    EXPECT_EQ(wait_exit(&watcher, 60000), 3) << read_stderr(watcher);
+    EXPECT_EQ(wait_exit(&watcher, 60000), 4) << read_stderr(watcher);
     EXPECT_NE(read_stderr(watcher).find("cannot follow the saver: Too many open files"), std::string::npos)
         << read_stderr(watcher);
     EXPECT_TRUE(processes_of(saver_program).empty());
