@@ -193,8 +193,10 @@ extern X11State x11_state;
 
 // ---- x11_driver.cpp: the record, the connection and its error policy ----
 // Opens a connection to the X display of that name (null: DISPLAY's);
-// null when none answers. Every connection the driver makes (the shared
-// one, the mode work's own, the quiet probe at start) is opened here.
+// null when none is there. One that is there and does not answer within
+// 10 s ends the process with exit code 1 and one line naming it. Every
+// connection the driver makes (the shared one, the mode work's own, the
+// quiet probe at start) is opened here.
 Display* x11_connect(const char* name);
 
 // Calls that may fail (on handles that may name no window, or that the
