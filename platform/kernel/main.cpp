@@ -49,11 +49,11 @@ void print_usage(const char* name) {
         "Xwayland's DISPLAY)\n"
         "\n"
         "Exit status: 0 after a run, 1 when the window named does not exist or there is\n"
-        "no display (for /p, --root and --window-id, no X display; also a Wayland\n"
-        "compositor that does not answer within 10 seconds at start), 2 for a mistake on\n"
-        "the command line, 3 after a fault (a crash) inside a run, 255 for a switch that\n"
-        "is not recognised (or /a), a preview window that is not valid and a settings\n"
-        "dialog with no X display to show on.\n",
+        "no display (for /p, --root and --window-id, no X display; also, in every mode,\n"
+        "an X server or a Wayland compositor that does not answer within 10 seconds at\n"
+        "start), 2 for a mistake on the command line, 3 after a fault (a crash) inside a\n"
+        "run, 255 for a switch that is not recognised (or /a), a preview window that is\n"
+        "not valid and a settings dialog with no X display to show on.\n",
         name, name, name);
 }
 

@@ -11,15 +11,25 @@
 #include <X11/Xlib-xcb.h>
 #include <X11/extensions/Xrandr.h>
 #include <errno.h>
+#include <pthread.h>
 #include <signal.h>
 #include <stdio.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
 #include <vector>
 
 X11State x11_state;
 
 namespace {
+
+// How long a new connection waits for the server's answer: far longer than
+// any server takes, even on a loaded machine, and short enough that a
+// stopped or hung one is reported rather than waited for.
+constexpr int answer_wait_s = 10;
 
 // An error on a connection is caught by every expectation open on it since
 // before its request, not reported.
@@ -190,7 +200,30 @@ const LayerDriver* layer_x11_driver() {
 }
 
 Display* x11_connect(const char* name) {
-    return XOpenDisplay(name);
+    // XOpenDisplay waits for the server's answer without a bound: a stopped
+    // server takes the connection and never answers, a host that drops
+    // packets never takes it. A watch beside it says so and ends the
+    // process when no answer comes in time. Nothing the run changed needs
+    // putting back yet, and the exit hooks would wait on that server too.
+    const std::string silent = std::string(program_invocation_short_name) + ": the X display \"" +
+                               layer_printable(XDisplayName(name)) + "\" did not answer within " +
+                               std::to_string(answer_wait_s) + " s\n";
+    std::promise<void> opened;
+    // The watch takes no signal: they stay this thread's.
+    sigset_t all, previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    std::thread watch([&silent, answered = opened.get_future()] {
+        if (answered.wait_for(std::chrono::seconds(answer_wait_s)) == std::future_status::ready) return;
+        ssize_t ignored = write(STDERR_FILENO, silent.data(), silent.size());
+        (void)ignored;
+        _exit(1);
+    });
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    Display* display = XOpenDisplay(name);
+    opened.set_value();
+    watch.join();
+    return display;
 }
 
 void x11_expect_error(Display* display) {

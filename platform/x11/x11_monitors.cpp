@@ -103,5 +103,5 @@ void x11_forget_monitors() {
 
 void x11_screen_changed() {
     x11_forget_monitors();
-    x11_follow_screen_size();
+    x11_follow_screen_layout();
 }

@@ -46,9 +46,13 @@ struct X11Window {
     // The top-level topmost popup that covers the primary monitor: its
     // native window covers the whole X screen, every monitor.
     bool saver;
-    // A GL window filling a saver window on several monitors: its native
-    // window covers the screen too, and the program draws into a picture of
-    // the window's size that each monitor shows (x11_spread.cpp).
+    // A GL window at the corner of a saver window: it spreads while the
+    // screen has several monitors, and draws into its own native window
+    // while it has one (and where the GL cannot spread it).
+    bool spreadable;
+    // Such a window spreading: its native window covers the screen too, and
+    // the program draws into a picture of the window's size that each
+    // monitor shows (x11_spread.cpp).
     bool spread;
     bool cursor_hidden;
     Colormap colormap;  // own colormap of a GLX visual, else None
@@ -193,8 +197,10 @@ extern X11State x11_state;
 
 // ---- x11_driver.cpp: the record, the connection and its error policy ----
 // Opens a connection to the X display of that name (null: DISPLAY's);
-// null when none answers. Every connection the driver makes (the shared
-// one, the mode work's own, the quiet probe at start) is opened here.
+// null when none is there. One that is there and does not answer within
+// 10 s ends the process with exit code 1 and one line naming it. Every
+// connection the driver makes (the shared one, the mode work's own, the
+// quiet probe at start) is opened here.
 Display* x11_connect(const char* name);
 
 // Calls that may fail (on handles that may name no window, or that the
@@ -266,8 +272,10 @@ void x11_set_title(HWND window, const char* title);
 void x11_show_window(HWND window, bool visible);
 void x11_set_window_rect(HWND window, int x, int y, int width, int height);
 
-// The X screen changed its size: saver and spread windows follow it.
-void x11_follow_screen_size();
+// The X screen's layout changed: spreadable windows spread or stop (as
+// x11_spread_follow_monitors), and saver and spread windows follow the
+// screen's size.
+void x11_follow_screen_layout();
 
 // Tells the window manager that the window is a dialog of a fixed size,
 // kept above its owner's top-level window when it has one.
@@ -301,6 +309,11 @@ int x11_config_attribute(GLXFBConfig config, int name);
 // to the window itself. Where the GL has no frame-buffer objects the
 // window stops spreading.
 void x11_spread_made_current(X11Window* window);
+// The monitors changed: a spreadable window spreads while there are
+// several and draws into its own native window, of its own size, while
+// there is one. A context current on it turns at once; the native window
+// of a window that now spreads takes the screen's size from the caller.
+void x11_spread_follow_monitors(X11Window* window);
 // The core gave a spread window a new size: its picture takes it.
 void x11_resize_picture(Window window);
 // Just before a buffer swap of the window: when the current context draws

@@ -4,7 +4,8 @@
 // buffer swap copies it onto every monitor, scaled to cover the monitor at
 // the picture's own proportions (what does not fit is cut off evenly at
 // both sides), and presents the whole screen at once. x11_glx.cpp calls in
-// here as a context is made current and around each buffer swap.
+// here as a context is made current and around each buffer swap,
+// x11_windows.cpp as the monitors change.
 #include "kernel/layer_kernel.h"
 #include "picture_cover.h"
 #include "x11/x11_private.h"
@@ -136,15 +137,21 @@ void copy_to_monitors(const X11SpreadPicture& picture, const X11Window& window) 
     if (scissor) glEnable(GL_SCISSOR_TEST);
 }
 
-// Without frame-buffer objects a spread window draws straight into its
-// native window, which then takes the window's own size: the picture shows
-// in the screen's corner, the rest of the screen black.
-void stop_spreading(X11Window* window) {
+// The window draws straight into its native window, which takes the
+// window's own size.
+void draw_in_place(X11Window* window) {
     window->spread = false;
     window->native_width = window->native_height = 0;
-    layer_fixme_once("no frame-buffer objects in this GL: the picture shows on one monitor only");
     const X11Size size = x11_core_size(window->id);
     XResizeWindow(x11_state.display, window->id, static_cast<unsigned>(size.width), static_cast<unsigned>(size.height));
+}
+
+// Without frame-buffer objects a window never spreads: the picture shows
+// in the screen's corner, the rest of the screen black.
+void stop_spreading(X11Window* window) {
+    window->spreadable = false;
+    layer_fixme_once("no frame-buffer objects in this GL: the picture shows on one monitor only");
+    draw_in_place(window);
 }
 // The current context's picture of the window, when the window is a
 // spread one and the context is current on it; null for any other.
@@ -166,6 +173,24 @@ void x11_spread_made_current(X11Window* window) {
     } else if (x11_state.pictures.count(x11_state.current_context)) {
         x11_state.framebuffers.bind_framebuffer(GL_FRAMEBUFFER, 0);
     }
+}
+
+void x11_spread_follow_monitors(X11Window* window) {
+    const bool several = x11_monitors().size() > 1;
+    if (!window->spreadable || window->spread == several) return;
+    if (several)
+        window->spread = true;
+    else
+        draw_in_place(window);
+    if (!x11_state.current_context || x11_state.current_window != window->id) return;
+    // The program set its viewport for the window long ago, and the picture
+    // (or the window again) has the window's size: it stays.
+    GLint viewport[4], scissor[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glGetIntegerv(GL_SCISSOR_BOX, scissor);
+    x11_spread_made_current(window);
+    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+    glScissor(scissor[0], scissor[1], scissor[2], scissor[3]);
 }
 
 void x11_resize_picture(Window window) {

@@ -205,7 +205,7 @@ struct Place {
 
 // The window's part on the monitors, and so where its native window goes.
 // The saver covers every monitor, so none shows the desktop; a GL window in
-// its corner spreads over them all when there are several, each showing
+// its corner spreads over them all while there are several, each showing
 // its picture (x11_spread.cpp). The native windows of both cover the X
 // screen; any other window's is where the program put it, at least 1 x 1
 // as X has no empty windows.
@@ -214,8 +214,9 @@ Place place_on_monitors(const LayerWindowDesc* desc, X11Window* record) {
     record->saver =
         top_level && (desc->style & WS_POPUP) && (desc->ex_style & WS_EX_TOPMOST) && covers_primary_monitor(desc);
     const X11Window* saver_parent = top_level ? nullptr : x11_find_window((Window)(uintptr_t)desc->parent);
-    record->spread = saver_parent && saver_parent->saver && (desc->class_style & CS_OWNDC) && desc->x == 0 &&
-                     desc->y == 0 && x11_monitors().size() > 1;
+    record->spreadable =
+        saver_parent && saver_parent->saver && (desc->class_style & CS_OWNDC) && desc->x == 0 && desc->y == 0;
+    record->spread = record->spreadable && x11_monitors().size() > 1;
     if (!record->saver && !record->spread)
         return {desc->x, desc->y, std::max(desc->width, 1), std::max(desc->height, 1)};
     record->native_width = DisplayWidth(x11_state.display, x11_state.screen);
@@ -392,10 +393,11 @@ void x11_set_window_rect(HWND hwnd, int x, int y, int width, int height) {
     x11_check_error();
 }
 
-void x11_follow_screen_size() {
+void x11_follow_screen_layout() {
     Display* display = x11_state.display;
     const int width = DisplayWidth(display, x11_state.screen), height = DisplayHeight(display, x11_state.screen);
     for (X11Window& window : x11_state.windows) {
+        x11_spread_follow_monitors(&window);
         if (!(window.saver || window.spread) || (window.native_width == width && window.native_height == height))
             continue;
         window.native_width = width;

@@ -460,9 +460,9 @@ std::string layout() {
     return text.str();
 }
 
-// Shows DUMMY1 at 800 x 600 right of DUMMY0 as the primary monitor, or
-// takes it away again.
-bool show_second_output(bool shown) {
+// Shows DUMMY1 at 800 x 600 right of DUMMY0, as the primary monitor unless
+// told otherwise, or takes it away again.
+bool show_second_output(bool shown, bool primary = true) {
     Display* display = XOpenDisplay(nullptr);
     if (!display) return false;
     Window root = DefaultRootWindow(display);
@@ -486,7 +486,7 @@ bool show_second_output(bool shown) {
         if (shown) {
             XRRAddOutputMode(display, second, mode);
             XRRAddOutputMode(display, second, smaller);
-            XRRSetOutputPrimary(display, root, second);
+            if (primary) XRRSetOutputPrimary(display, root, second);
             XRRSetScreenSize(display, root, 1824, 768, 482, 203);
             done = XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 1024, 0, mode, RR_Rotate_0, &second, 1) ==
                    RRSetConfigSuccess;
@@ -590,6 +590,54 @@ TEST_F(XDisplayModes, ASaverOnTwoOutputsSwitchesThePrimaryAndAKeyPutsAllBack) {
     unlink(saver.stderr_path.c_str());
     EXPECT_TRUE(show_second_output(false));
     EXPECT_TRUE(comes_to(original_state));
+}
+
+// Pixels of the screen's area bright in red and green (the Sun's glow, the
+// planets, the title): a picture shows there.
+int bright_pixels(Display* display, int x, int y, int width, int height) {
+    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (!image) return 0;
+    int count = 0;
+    for (int row = 0; row < height; ++row)
+        for (int column = 0; column < width; ++column) {
+            const unsigned long p = XGetPixel(image, column, row);
+            if (((p >> 16) & 0xff) > 160 && ((p >> 8) & 0xff) > 160) ++count;
+        }
+    XDestroyImage(image);
+    return count;
+}
+
+// A monitor plugged in during a run gets the picture within a few frames,
+// and the run goes on drawing on the one left when it is unplugged again.
+TEST_F(XDisplayModes, AMonitorPluggedInDuringARunShowsThePictureAndMayGoAgain) {
+    const Scratch config = stored_resolution(2000);
+    ASSERT_FALSE(config.dir.empty());
+    Child saver = spawn({ORRELUNE_PATH, "/s"}, {"XDG_CONFIG_HOME=" + config.dir});
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    ASSERT_NE(wait_for_class(display, DefaultRootWindow(display), "WindowsScreenSaverClass", 60000), None)
+        << read_stderr(saver);
+    EXPECT_TRUE(wait_for_frames(display, 2, 60000));
+    EXPECT_TRUE(wait_until([&] { return bright_pixels(display, 0, 0, 1024, 768) > 50; }));
+
+    ASSERT_TRUE(show_second_output(true, false));
+    ASSERT_EQ(layout(), "screen 1824x768, DUMMY0 1024x768+0+0, DUMMY1 800x600+1024+0");
+    EXPECT_TRUE(wait_until([&] { return bright_pixels(display, 1024, 0, 800, 600) > 50; }))
+        << "the new monitor stayed dark\n"
+        << read_stderr(saver);
+    EXPECT_GT(bright_pixels(display, 0, 0, 1024, 768), 50);
+
+    ASSERT_TRUE(show_second_output(false));
+    ASSERT_TRUE(comes_to(original_state));
+    EXPECT_TRUE(wait_for_frames(display, 2, 60000));
+    EXPECT_TRUE(wait_until([&] { return bright_pixels(display, 0, 0, 1024, 768) > 50; }));
+    EXPECT_TRUE(still_running(saver)) << read_stderr(saver);
+
+    XCloseDisplay(display);
+    EXPECT_TRUE(xdotool("key x"));
+    EXPECT_EQ(wait_exit(&saver, 60000), 0) << read_stderr(saver);
+    unlink(saver.stderr_path.c_str());
 }
 
 LONG WINAPI run_the_handler(EXCEPTION_POINTERS*) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <algorithm>
@@ -311,6 +312,40 @@ TEST_F(ProgramTest, ServerGoingAwayEndsTheRunInsteadOfHanging) {
     EXPECT_GT(code, 0);
     EXPECT_LT(code, 128);
     EXPECT_NE(read_stderr(saver), "");
+}
+
+// A server that takes connections and never answers (stopped): every mode
+// waits a bounded time, then names it in one line and ends with 1. The runs
+// go side by side, each waiting out the program's bound (10 s); then the
+// server goes on and a run starts on it as usual.
+TEST_F(ProgramTest, AStoppedServerIsNamedWithinABound) {
+    XServer stopped = start_xserver(640, 480);
+    setenv("DISPLAY", server.name.c_str(), 1);
+    const int pid = xvfb_pid(stopped);
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(kill(pid, SIGSTOP), 0);
+    const std::vector<std::string> env = {"DISPLAY=" + stopped.name, "WAYLAND_DISPLAY", "WAYLAND_SOCKET",
+                                          "ORRELUNE_DRIVER"};
+    const std::vector<std::string> modes[] = {{"/s"}, {"/p", "12345"}, {"/c"}, {}, {"--root"}, {"--window-id", "42"}};
+    std::vector<Child*> children;
+    for (const std::vector<std::string>& args : modes) children.push_back(&run(args, env));
+    for (size_t i = 0; i < children.size(); ++i) {
+        SCOPED_TRACE(modes[i].empty() ? "no switch" : modes[i][0]);
+        // Far past the program's bound, so that only a hang runs into it.
+        EXPECT_EQ(wait_exit(children[i], 60000), 1);
+        EXPECT_EQ(read_stderr(*children[i]),
+                  "orrelune: the X display \"" + stopped.name + "\" did not answer within 10 s\n");
+    }
+    ASSERT_EQ(kill(pid, SIGCONT), 0);
+    Child& live = run({"/s"}, env);
+    Display* other = XOpenDisplay(stopped.name.c_str());
+    ASSERT_NE(other, nullptr);
+    EXPECT_NE(wait_for_class(other, DefaultRootWindow(other), saver_class, 20000), None) << read_stderr(live);
+    EXPECT_TRUE(wait_for_frames(other, 2, 20000));
+    EXPECT_TRUE(still_running(live)) << read_stderr(live);
+    end_runs();
+    XCloseDisplay(other);
+    stop_xserver(&stopped);
 }
 
 // The program's own name cannot choose the mode, whatever it holds. With no
