@@ -109,3 +109,90 @@ bool wait_for_name(sd_bus* bus, const char* name, int timeout_ms) {
         },
         timeout_ms);
 }
+
+bool start_mutter(const SessionBus& bus, const std::string& runtime, const std::string& home, Mutter* mutter) {
+    mutter->env = {"XDG_RUNTIME_DIR=" + runtime,
+                   "WAYLAND_DISPLAY=orrelune-mutter",
+                   "DISPLAY",
+                   "DBUS_SESSION_BUS_ADDRESS=" + bus.address,
+                   "HOME=" + home,
+                   "LIBGL_ALWAYS_SOFTWARE=1"};
+    mutter->server = spawn(as_unprivileged({"/usr/bin/mutter", "--headless", "--wayland", "--no-x11",
+                                            "--wayland-display=orrelune-mutter", "--virtual-monitor", "640x480"},
+                                           {runtime, home}),
+                           mutter->env);
+    mutter->client = connect_bus(bus.address);
+    if (!wait_for_name(mutter->client, "org.gnome.Mutter.RemoteDesktop", 60000) ||
+        !wait_for_name(mutter->client, "org.gnome.Mutter.IdleMonitor", 60000))
+        return false;
+    sd_bus_message* reply = nullptr;
+    const char* path = nullptr;
+    if (sd_bus_call_method(mutter->client, "org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop",
+                           "org.gnome.Mutter.RemoteDesktop", "CreateSession", nullptr, &reply, "") < 0)
+        return false;
+    bool read = sd_bus_message_read(reply, "o", &path) >= 0;
+    if (read) mutter->session = path;
+    sd_bus_message_unref(reply);
+    if (!read || sd_bus_call_method(mutter->client, "org.gnome.Mutter.RemoteDesktop", mutter->session.c_str(),
+                                    "org.gnome.Mutter.RemoteDesktop.Session", "Start", nullptr, nullptr, "") < 0)
+        return false;
+    // The first key after the session starts can be lost: a harmless one.
+    return mutter_key(*mutter, 0xffe1);  // Shift_L
+}
+
+bool mutter_key(const Mutter& mutter, uint32_t keysym) {
+    for (int down : {1, 0})
+        if (sd_bus_call_method(mutter.client, "org.gnome.Mutter.RemoteDesktop", mutter.session.c_str(),
+                               "org.gnome.Mutter.RemoteDesktop.Session", "NotifyKeyboardKeysym", nullptr, nullptr, "ub",
+                               keysym, down) < 0)
+            return false;
+    return true;
+}
+
+void stop_mutter(Mutter* mutter) {
+    if (mutter->client) sd_bus_flush_close_unref(mutter->client);
+    mutter->client = nullptr;
+    kill_child(&mutter->server);
+}
+
+bool start_kwin(const SessionBus& bus, const std::string& runtime, const std::string& home, const std::string& bin,
+                const std::string& fake_input, KWin* kwin) {
+    std::string copy = bin + "/kwin_wayland";
+    std::filesystem::create_directories(bin);
+    std::filesystem::copy_file("/usr/bin/kwin_wayland", copy, std::filesystem::copy_options::overwrite_existing);
+    kwin->env = {"XDG_RUNTIME_DIR=" + runtime,
+                 "WAYLAND_DISPLAY=orrelune-kwin",
+                 "DISPLAY",
+                 "DBUS_SESSION_BUS_ADDRESS=" + bus.address,
+                 "HOME=" + home,
+                 "KWIN_COMPOSE=Q",
+                 "KWIN_WAYLAND_NO_PERMISSION_CHECKS=1",
+                 "QT_QPA_PLATFORM"};
+    kwin->server =
+        spawn(as_unprivileged({copy, "--virtual", "--width", "640", "--height", "480", "--socket", "orrelune-kwin",
+                               "--no-lockscreen", "--no-global-shortcuts", "--no-kactivities"},
+                              {runtime, home}),
+              kwin->env);
+    if (!wait_until([&] { return access((runtime + "/orrelune-kwin").c_str(), F_OK) == 0; }, 60000)) return false;
+    // The seat must have the device before a client binds it: input first.
+    kwin->input = spawn(as_unprivileged({fake_input}, {}), kwin->env);
+    return wait_for_stderr(kwin->input, "ready", 60000);
+}
+
+bool kwin_move(KWin* kwin) {
+    int moves = ++kwin->moves;
+    kill(kwin->input.pid, SIGUSR1);
+    return wait_until(
+        [&] {
+            std::string text = read_stderr(kwin->input);
+            int seen = 0;
+            for (size_t at = text.find("moved"); at != std::string::npos; at = text.find("moved", at + 1)) ++seen;
+            return seen >= moves;
+        },
+        30000);
+}
+
+void stop_kwin(KWin* kwin) {
+    kill_child(&kwin->input);
+    kill_child(&kwin->server);
+}

@@ -2,17 +2,11 @@
 // no Wayland idle protocol: the watcher falls back to its IdleMonitor on the
 // session bus. Keys go through mutter's RemoteDesktop API. Skipped (77)
 // where mutter is not installed.
-#include <unistd.h>
-
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 #include "idle_fixture.h"
 
 namespace {
-
-const char* const mutter_path = "/usr/bin/mutter";
 
 class IdleMutter : public IdleFixture {
 protected:
@@ -22,54 +16,18 @@ protected:
         // as root, as a user's session would; the test and the watcher connect
         // to both as root, which the bus allows.
         start_user_session();
-        env = {"XDG_RUNTIME_DIR=" + runtime,
-               "WAYLAND_DISPLAY=orrelune-mutter",
-               "DISPLAY",
-               "DBUS_SESSION_BUS_ADDRESS=" + bus.address,
-               "HOME=" + home,
-               "LIBGL_ALWAYS_SOFTWARE=1"};
-        mutter = spawn(as_unprivileged({mutter_path, "--headless", "--wayland", "--no-x11",
-                                        "--wayland-display=orrelune-mutter", "--virtual-monitor", "640x480"},
-                                       {runtime, home}),
-                       env);
-        client = connect_bus(bus.address);
-        ASSERT_TRUE(wait_for_name(client, "org.gnome.Mutter.RemoteDesktop", 60000)) << read_stderr(mutter);
-        ASSERT_TRUE(wait_for_name(client, "org.gnome.Mutter.IdleMonitor", 60000)) << read_stderr(mutter);
-        start_remote_desktop();
+        ASSERT_TRUE(start_mutter(bus, runtime, home, &mutter)) << read_stderr(mutter.server);
+        env = mutter.env;
     }
     void TearDown() override {
         kill_child(&watcher);
-        if (client) sd_bus_flush_close_unref(client);
-        kill_child(&mutter);
+        stop_mutter(&mutter);
         IdleFixture::TearDown();
     }
-    void start_remote_desktop() {
-        sd_bus_message* reply = nullptr;
-        const char* path = nullptr;
-        ASSERT_GE(sd_bus_call_method(client, "org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop",
-                                     "org.gnome.Mutter.RemoteDesktop", "CreateSession", nullptr, &reply, ""),
-                  0);
-        ASSERT_GE(sd_bus_message_read(reply, "o", &path), 0);
-        session = path;
-        sd_bus_message_unref(reply);
-        ASSERT_GE(sd_bus_call_method(client, "org.gnome.Mutter.RemoteDesktop", session.c_str(),
-                                     "org.gnome.Mutter.RemoteDesktop.Session", "Start", nullptr, nullptr, ""),
-                  0);
-        // The first key after the session starts can be lost: a harmless one.
-        press(0xffe1);  // Shift_L
-    }
-    bool press(uint32_t keysym) {
-        for (int down : {1, 0})
-            if (sd_bus_call_method(client, "org.gnome.Mutter.RemoteDesktop", session.c_str(),
-                                   "org.gnome.Mutter.RemoteDesktop.Session", "NotifyKeyboardKeysym", nullptr, nullptr,
-                                   "ub", keysym, down) < 0)
-                return false;
-        return true;
-    }
+    bool press(uint32_t keysym) { return mutter_key(mutter, keysym); }
+
+    Mutter mutter;
     std::vector<std::string> env;
-    Child mutter;
-    sd_bus* client = nullptr;
-    std::string session;
 };
 
 TEST_F(IdleMutter, StartsOnIdleEndsOnAKeyAndStartsOnTheNextIdle) {
@@ -85,7 +43,7 @@ TEST_F(IdleMutter, StartsOnIdleEndsOnAKeyAndStartsOnTheNextIdle) {
 TEST_F(IdleMutter, EndsWithTheCompositor) {
     start_watcher({"--timeout", "1"}, env);
     ASSERT_TRUE(wait_for_starts(1)) << read_stderr(watcher);
-    kill_child(&mutter);
+    stop_mutter(&mutter);
     EXPECT_EQ(wait_exit(&watcher, 30000), 1) << read_stderr(watcher);
     EXPECT_TRUE(wait_ended(saver(0)));
 }

@@ -1,6 +1,6 @@
-# idle_support: a scratch folder, a stand-in saver, a private session bus and
-# a client on it, for the idle watcher's tests and its benchmark (bench/),
-# which builds it too when the tests are not built.
+# idle_support: a scratch folder, a stand-in saver, a private session bus, a
+# client on it, and headless mutter and KWin, for the idle watcher's tests
+# and its benchmarks (bench/), which build it too when the tests are not.
 include_guard(GLOBAL)
 include(${CMAKE_CURRENT_LIST_DIR}/../e2e/support.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/../support/support.cmake)
